@@ -1,0 +1,3 @@
+#include "raster/inventory.h"
+
+void explor(Console&, int, const LoadedMap&, Inventory&) {}

@@ -1,0 +1,9 @@
+// The item inventory of a loaded map.
+#pragma once
+
+#include "raster/map.h"
+#include "run/console.h"
+
+// Counts the pixels per code, numbers the items (codes 0..254 present) in ascending
+// order of code and prints the histogram and the item list.
+void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv);

@@ -1,0 +1,35 @@
+// The loaded map and its item inventory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "raster/grid.h"
+
+struct LoadedMap {
+    int nb_lig = 0;          // lines
+    int nb_col = 0;          // columns
+    int pix_size = 0;        // pixel edge in metres, whole number (raster header)
+    int min_al = 0;          // raster header bounds, stored only
+    int max_al = 0;
+    double dpix_size = 0.0;  // pixel edge in metres
+    double nodata = 0.0;     // ascii grid no-data value
+    // Map coordinates of the lower left corner, known from an ascii grid or typed
+    // in the dialogue when ascii results are asked for.
+    bool UTM_coord = false;
+    double X_min = 0.0;
+    double Y_min = 0.0;
+    std::string nomdescr1;   // raster header file name
+    ByteGrid tab_in;         // the map, nb_lig lines of nb_col class codes
+};
+
+struct Inventory {
+    std::int32_t hist_explor[260] = {};     // pixels per code 0..255
+    int num_item = 0;                       // number of items (codes 0..254 present)
+    std::int32_t number_item[260] = {};     // code of item k, k = 1..num_item
+    std::int32_t num_pixel_item[260] = {};  // pixels of item k
+    double percent_item[260] = {};          // share of item k among the pixels below 255
+    int max_hist_explor = 0;                // highest code present below 255
+    int tot_surf_item = 0;                  // pixels whose code is below 255
+    IntVector hist_item;                    // per-item counters, num_item + 1 entries
+};

@@ -1,0 +1,34 @@
+// The report file written beside the result images.
+#pragma once
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+
+#include "raster/map.h"
+#include "run/answers.h"
+#include "run/console.h"
+#include "window/window.h"
+
+// The open report stream. Every write is checked; `failed` records that something
+// could not be written.
+struct Report {
+    std::FILE* f3 = nullptr;
+    bool failed = false;
+
+    Report() = default;
+    Report(const Report&) = delete;
+    Report& operator=(const Report&) = delete;
+    ~Report() { close(); }
+
+    // Creates (or empties) the file, in text mode.
+    bool open(const std::string& nom_info);
+    // Writes one line of the report, formatted like a console message (no translation).
+    void write(const char* fmt, std::initializer_list<Arg> args = {});
+    // Flushes and closes; false when anything could not be written.
+    bool close();
+};
+
+// Rows 1 to 28: the input, the map, the inventory, the window, the closing paragraph.
+void write_report_body(Report& rep, const RunAnswers& run, const LoadedMap& map,
+                       const Inventory& inv, const Window& win);
