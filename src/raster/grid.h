@@ -11,13 +11,14 @@
 #include "raster/nrutil.h"
 
 class ByteGrid {
-public:
+  public:
     ByteGrid() = default;
     // Takes ownership of a matrix of `lines` lines made by ucmatrice (or ChargeBMP).
     ByteGrid(ByteMatrix m, int lines) : m_(m), lines_(m ? lines : 0) {}
     ByteGrid(const ByteGrid&) = delete;
     ByteGrid& operator=(const ByteGrid&) = delete;
-    ByteGrid(ByteGrid&& o) noexcept : m_(std::exchange(o.m_, nullptr)), lines_(std::exchange(o.lines_, 0)) {}
+    ByteGrid(ByteGrid&& o) noexcept
+        : m_(std::exchange(o.m_, nullptr)), lines_(std::exchange(o.lines_, 0)) {}
     ByteGrid& operator=(ByteGrid&& o) noexcept {
         if (this != &o) {
             reset();
@@ -38,13 +39,13 @@ public:
         lines_ = 0;
     }
 
-private:
+  private:
     ByteMatrix m_ = nullptr;
     int lines_ = 0;
 };
 
 class IntVector {
-public:
+  public:
     IntVector() = default;
     explicit IntVector(std::int32_t* v) : v_(v) {}
     IntVector(const IntVector&) = delete;
@@ -67,6 +68,6 @@ public:
         v_ = nullptr;
     }
 
-private:
+  private:
     std::int32_t* v_ = nullptr;
 };

@@ -66,7 +66,8 @@ inline constexpr const char* y_min_prompt = "\t\tY_min ? ";
 // ---------------------------------------------------------------- step 3: description
 inline constexpr Text description[6] = {
     {{"\n\n\tThis program studies the regional disposition of various geomorphological "},
-     {"\n\n\tCe programme %ctudie la disposition r%cgionale de divers %cl%cments g%comorphologiques ",
+     {"\n\n\tCe programme %ctudie la disposition r%cgionale de divers %cl%cments "
+      "g%comorphologiques ",
       {etono, etono, etono, etono, etono}},
      {"\n\n\tEste programa estudia la disposici%cn regional de diversas formaciones ", {otono}}},
     {{"\n\tformations as they appear on a map. First, it calculates the number of"},
@@ -95,9 +96,8 @@ inline constexpr Text disk_heading{{"\n\n\tName of the Disk:"},
 inline constexpr Text disk_choice_2{{"\n\t\t2 ====> defined by the user\n\t\t"},
                                     {"\n\t\t2 ====> d%cfini par l'utilisateur\n\t\t", {etono}},
                                     {"\n\t\t2 ====> definido por el usuario\n\t\t"}};
-inline constexpr Text disk_prompt{{"\n\tName of the disk ? "},
-                                  {"\n\tNom du disque ? "},
-                                  {"\n\tNombre del disco ? "}};
+inline constexpr Text disk_prompt{
+    {"\n\tName of the disk ? "}, {"\n\tNom du disque ? "}, {"\n\tNombre del disco ? "}};
 
 // ---------------------------------------------------------------- steps 5 to 7
 inline constexpr Text folder_prompt{
@@ -108,14 +108,14 @@ inline constexpr Text image_prompt{
     {"\n\tName of the image to be studied (without any extension) ? "},
     {"\n\tNom de l'image %c %ctudier (sans aucune extension) ? ", {fatono, etono}},
     {"\n\tNombre de la imagen a estudiar (sin ninguna extensi%cn) ? ", {otono}}};
-inline constexpr Text format_heading{{"\n\tImage type: "},
-                                     {"\n\tFormat de l'image : "},
-                                     {"\n\tFormato de la imagen: "}};
+inline constexpr Text format_heading{
+    {"\n\tImage type: "}, {"\n\tFormat de l'image : "}, {"\n\tFormato de la imagen: "}};
 
 // ---------------------------------------------------------------- step 9a: treatment description
 inline constexpr Text treatment_description[6] = {
     {{"\n\n\tTwo types of treatments are available. The first uses a cellular mesh and"},
-     {"\n\n\tDeux types de traitements sont disponibles. Le premier utilise un maillage cellulaire"},
+     {"\n\n\tDeux types de traitements sont disponibles. Le premier utilise un maillage "
+      "cellulaire"},
      {"\n\n\tHay dos tipos de tratamientos disponibles. El primero usa una malla cuadrada "}},
     {{"\n\tthe second uses a moving window that scans the image from the top left corner "},
      {"\n\tet le second utilise une fen%ctre mobile qui scanne l'image du coin sup%crieur ",
@@ -215,10 +215,9 @@ inline constexpr Text shape_menu{{"\n\t\t0 ====> square\n\t\t1 ====> circle\n\t\
                                  {"\n\t\t0 ====> cuadrado\n\t\t1 ====> c%crculo\n\t\t", {itono}}};
 
 // ---------------------------------------------------------------- step 9f: sizes
-inline constexpr Text cell_heading{
-    {"\n\tCell mesh characteristics: "},
-    {"\n\tParam%ctres de la cellule quadratique : ", {egrave}},
-    {"\n\tPar%cmetros de la celda cuadr%ctica: ", {atono, atono}}};
+inline constexpr Text cell_heading{{"\n\tCell mesh characteristics: "},
+                                   {"\n\tParam%ctres de la cellule quadratique : ", {egrave}},
+                                   {"\n\tPar%cmetros de la celda cuadr%ctica: ", {atono, atono}}};
 inline constexpr Text m_line{{"\n\t\tm (in pixels) = (R x 2) + 1 = (%d x 2) + 1"},
                              {"\n\t\tm (en pixels) = (R x 2) + 1 = (%d x 2) + 1"},
                              {"\n\t\tm = (R x 2) + 1 = (%d x 2) + 1"}};
@@ -232,10 +231,9 @@ inline constexpr Text pixel_size_line{
     {"\n\t\taccording to the pixel size (%d x %d meters)"},
     {"\n\t\ten accord avec la taille du pixel (%d x %d m%ctres)", {egrave}},
     {"\n\t\tde acuerdo con el tama%co del p%cxel (%d x %d metros)", {tilde, itono}}};
-inline constexpr Text cell_surface{
-    {"\n\t\tthe surface of a cell is %.3lf ha (%.3lf km2) "},
-    {"\n\t\tla surface de la cellule est de %.3lf ha (%.3lf km2) "},
-    {"\n\t\tla superficie de la celda es de %.3lf ha (%.3lf km2) "}};
+inline constexpr Text cell_surface{{"\n\t\tthe surface of a cell is %.3lf ha (%.3lf km2) "},
+                                   {"\n\t\tla surface de la cellule est de %.3lf ha (%.3lf km2) "},
+                                   {"\n\t\tla superficie de la celda es de %.3lf ha (%.3lf km2) "}};
 inline constexpr Text square_heading{
     {"\n\tQuadratic moving window characteristics: "},
     {"\n\tParam%ctres de la fen%ctre mobile quadratique : ", {egrave, circonf}},
@@ -260,8 +258,7 @@ inline constexpr Text circle_pixel_size{
     {"\n\t\tEn relaci%cn con el tama%co del p%cxel (%d x %d metros)", {otono, tilde, itono}}};
 inline constexpr Text circle_surface{
     {"\n\t\tthe surface of the circular moving window is %.3lf ha (%.3lf km2) "},
-    {"\n\t\tla surface de la fen%ctre mobile circulaire est de %.3lf ha (%.3lf km2) ",
-     {circonf}},
+    {"\n\t\tla surface de la fen%ctre mobile circulaire est de %.3lf ha (%.3lf km2) ", {circonf}},
     {"\n\t\tla superficie de la ventana m%cvil circular es de %.3lf ha (%.3lf km2) ", {otono}}};
 inline constexpr Text confirmation{{"\n\n\tAre these sizes suitable? "},
                                    {"\n\n\tCes dimensions conviennent-elles ? "},
@@ -275,18 +272,16 @@ inline constexpr Text result_name_prompt{
 inline constexpr Text result_format_heading{{"\n\timage format: "},
                                             {"\n\tformat des images : "},
                                             {"\n\tformato de las im%cgenes: ", {atono}}};
-inline constexpr Text coordinates_heading{{"\n\tUTM Coordinates: "},
-                                          {"\n\tCoordonn%ces UTM : ", {etono}},
-                                          {"\n\tCoordenadas UTM: "}};
+inline constexpr Text coordinates_heading{
+    {"\n\tUTM Coordinates: "}, {"\n\tCoordonn%ces UTM : ", {etono}}, {"\n\tCoordenadas UTM: "}};
 inline constexpr Text end_message{
     {"\n\n\tto exit the program, hit any key on the keyboard \n\t"},
     {"\n\n\tpour sortir du programme, frapper une touche quelconque du clavier \n\t"},
     {"\n\n\tpara salir del programa, presione cualquier tecla en el teclado \n\t"}};
 
 // ---------------------------------------------------------------- map loading
-inline constexpr Text raw_header_missing{{"\n\tNo File  %s \n"},
-                                         {"\n\tAbsence de fichier  %s \n"},
-                                         {"\n\tEl archivo %s no existe  \n"}};
+inline constexpr Text raw_header_missing{
+    {"\n\tNo File  %s \n"}, {"\n\tAbsence de fichier  %s \n"}, {"\n\tEl archivo %s no existe  \n"}};
 inline constexpr Text ask_lines{{"\n\t\tNumber of lines? "},
                                 {"\n\t\tNombre de lignes ? "},
                                 {"\n\t\tN%cmero de l%cneas? ", {utono, itono}}};
@@ -296,9 +291,8 @@ inline constexpr Text ask_columns{{"\n\t\tNumber of columns? "},
 inline constexpr Text ask_pixel_size{{"\n\t\tPixel size? "},
                                      {"\n\t\tTaille du pixel ? "},
                                      {"\n\t\t%cTama%co del pixel? ", {inter, tilde}}};
-inline constexpr Text raw_pixels_missing{{"\n\tNo File  %s \n"},
-                                         {"\n\tPas de Fichier  %s \n"},
-                                         {"\n\tNo existe la Fila  %s \n"}};
+inline constexpr Text raw_pixels_missing{
+    {"\n\tNo File  %s \n"}, {"\n\tPas de Fichier  %s \n"}, {"\n\tNo existe la Fila  %s \n"}};
 inline constexpr Text bmp_pixel_size{
     {"\n\tpixel size (decimal value in meters) ? "},
     {"\n\ttaille du pixel (valeur d%ccimale en m%ctres) ? ", {etono, egrave}},
@@ -306,15 +300,12 @@ inline constexpr Text bmp_pixel_size{
 inline constexpr Text ascii_missing{{"\n\tFile %s unknown\n"},
                                     {"\n\tAbsence de Fichier %s unknown\n"},
                                     {"\n\tNo existe la Fila %s \n"}};
-inline constexpr Text ascii_progress{{"\tline %d             \r"},
-                                     {"\tligne %d             \r"},
-                                     {"\tlinea %d             \r"}};
-inline constexpr Text size_first{{"\n\tTHIS IMAGE HAS:  "},
-                                 {"\n\tCETTE IMAGE A : "},
-                                 {"\n\tESTA IMAGEN TIENE: "}};
-inline constexpr Text size_lines{{"\n\t            %d LINES"},
-                                 {"\n\t            %d LIGNES"},
-                                 {"\n\t            %d LINEAS"}};
+inline constexpr Text ascii_progress{
+    {"\tline %d             \r"}, {"\tligne %d             \r"}, {"\tlinea %d             \r"}};
+inline constexpr Text size_first{
+    {"\n\tTHIS IMAGE HAS:  "}, {"\n\tCETTE IMAGE A : "}, {"\n\tESTA IMAGEN TIENE: "}};
+inline constexpr Text size_lines{
+    {"\n\t            %d LINES"}, {"\n\t            %d LIGNES"}, {"\n\t            %d LINEAS"}};
 inline constexpr Text size_columns{{"\n\t        AND %d COLUMNS"},
                                    {"\n\t         ET %d COLONNES"},
                                    {"\n\t          Y %d COLUMNAS"}};
@@ -338,9 +329,8 @@ inline constexpr Text reason_too_large{
     {"%d lines and %d columns do not fit in memory"},
     {"%d lignes et %d colonnes ne tiennent pas en m%cmoire", {etono}},
     {"%d l%cneas y %d columnas no caben en la memoria", {itono}}};
-inline constexpr Text reason_too_short{{"the file is too short"},
-                                       {"le fichier est trop court"},
-                                       {"el archivo es demasiado corto"}};
+inline constexpr Text reason_too_short{
+    {"the file is too short"}, {"le fichier est trop court"}, {"el archivo es demasiado corto"}};
 inline constexpr Text reason_not_bitmap{{"it is not a bitmap (wrong signature)"},
                                         {"ce n'est pas un bitmap (mauvaise signature)"},
                                         {"no es un bitmap (firma incorrecta)"}};
@@ -348,10 +338,10 @@ inline constexpr Text reason_bitmap_form{
     {"unsupported bitmap form (8-bit with 256 colours or 24-bit only)"},
     {"forme de bitmap non prise en charge (8 bits avec 256 couleurs ou 24 bits seulement)"},
     {"forma de bitmap no admitida (solo 8 bits con 256 colores o 24 bits)"}};
-inline constexpr Text reason_compressed{{"compressed bitmaps are not supported"},
-                                        {"les bitmaps compress%cs ne sont pas pris en charge",
-                                         {etono}},
-                                        {"los bitmaps comprimidos no se admiten"}};
+inline constexpr Text reason_compressed{
+    {"compressed bitmaps are not supported"},
+    {"les bitmaps compress%cs ne sont pas pris en charge", {etono}},
+    {"los bitmaps comprimidos no se admiten"}};
 inline constexpr Text reason_colour{
     {"a 24-bit bitmap must be grey (blue = green = red)"},
     {"un bitmap 24 bits doit %ctre gris (bleu = vert = rouge)", {circonf}},
@@ -360,10 +350,9 @@ inline constexpr Text reason_few_cells{
     {"it holds fewer cells than its header declares"},
     {"il contient moins de cellules que son en-t%cte n'en d%cclare", {circonf, etono}},
     {"contiene menos celdas de las que declara su encabezado"}};
-inline constexpr Text reason_not_integer{
-    {"a cell is not an integer: %s"},
-    {"une cellule n'est pas un entier : %s"},
-    {"una celda no es un entero: %s"}};
+inline constexpr Text reason_not_integer{{"a cell is not an integer: %s"},
+                                         {"une cellule n'est pas un entier : %s"},
+                                         {"una celda no es un entero: %s"}};
 // A raw pixel file shorter than its header says: loaded, the missing pixels left at 0.
 inline constexpr Text raw_short_warning{
     {"\n\tWarning: file %s holds %lld bytes, %lld expected; the missing pixels are 0 \n"},
@@ -388,9 +377,8 @@ inline constexpr Text item_count{{"\n\n\tNumber of items = %d \n"},
                                  {"\n\n\tN%cmero de items = %d \n", {utono}}};
 
 // ---------------------------------------------------------------- treatment
-inline constexpr Text treatment_heading{{"\n\n\tTreatment\n\n"},
-                                        {"\n\n\tTraitement\n\n"},
-                                        {"\n\n\tTratamiento\n\n"}};
+inline constexpr Text treatment_heading{
+    {"\n\n\tTreatment\n\n"}, {"\n\n\tTraitement\n\n"}, {"\n\n\tTratamiento\n\n"}};
 inline constexpr Text treatment_progress{{"\t\tline %d              \r"},
                                          {"\t\tligne %d             \r"},
                                          {"\t\tlinea %d             \r"}};
@@ -398,19 +386,16 @@ inline constexpr const char* max_histo_line = "\n\n\tmax_histo = %d \n";
 inline constexpr const char* histo_div_line = "\n\thisto_div[%d] = %d ";
 
 // ---------------------------------------------------------------- mesh drawing
-inline constexpr Text mesh_question{
-    {"\n\n\tdo you want to draw the cell mesh on the image %s: "},
-    {"\n\n\tvoulez-vous dessiner la maille sur l'image %s : "},
-    {"\n\n\tdesean dibujar la malla de celdas en la imagen %s: "}};
-inline constexpr Text mesh_drawing{{"\n\tmesh drawing "},
-                                   {"\n\tdessin de la maille "},
-                                   {"\n\tdibujo de la malla "}};
+inline constexpr Text mesh_question{{"\n\n\tdo you want to draw the cell mesh on the image %s: "},
+                                    {"\n\n\tvoulez-vous dessiner la maille sur l'image %s : "},
+                                    {"\n\n\tdesean dibujar la malla de celdas en la imagen %s: "}};
+inline constexpr Text mesh_drawing{
+    {"\n\tmesh drawing "}, {"\n\tdessin de la maille "}, {"\n\tdibujo de la malla "}};
 
 // ---------------------------------------------------------------- failures of the run
 inline constexpr Text input_ended{
     {"\n\n\tThe answers ended before the dialogue was over.\n"},
-    {"\n\n\tLes r%cponses se sont arr%ct%ces avant la fin du dialogue.\n",
-     {etono, circonf, etono}},
+    {"\n\n\tLes r%cponses se sont arr%ct%ces avant la fin du dialogue.\n", {etono, circonf, etono}},
     {"\n\n\tLas respuestas terminaron antes del final del di%clogo.\n", {atono}}};
 inline constexpr Text out_of_memory{
     {"\n\tNot enough memory for a grid of %d columns and %d lines \n"},
@@ -433,9 +418,9 @@ struct ReportLine {
     const char* lang[3];
     const char* in(int idiom) const { return lang[idiom == 1 ? 1 : idiom == 2 ? 2 : 0]; }
 };
-inline constexpr ReportLine report_title{
-    {"\n\n\t\tPROGRAM LANDMOSAIC", "\n\n\t\tPROGRAMME LANDMOSAIC",
-     "\n\n\t\tPROGRAMA LANDMOSAIC_CIRCLE"}};
+inline constexpr ReportLine report_title{{"\n\n\t\tPROGRAM LANDMOSAIC",
+                                          "\n\n\t\tPROGRAMME LANDMOSAIC",
+                                          "\n\n\t\tPROGRAMA LANDMOSAIC_CIRCLE"}};
 inline constexpr ReportLine report_image_heading{
     {"\n\n\tProgram applied to the image: ", "\n\n\tProgramme applique a l'image : ",
      "\n\n\tPrograma applicado a la imagen: "}};
@@ -443,21 +428,20 @@ inline constexpr ReportLine report_image_name{{"\n\t\t%s ", "\n\t\t%s ", "\n\t\t
 inline constexpr ReportLine report_features{
     {"\n\n\tMain features: ", "\n\n\tCaracteristiques generales : ",
      "\n\n\tPrincipales caracteristicas: "}};
-inline constexpr ReportLine report_size{
-    {"\n\t\tLines = %d\tColumns = %d ", "\n\t\tLignes = %d\tColonnes = %d ",
-     "\n\t\tLineas = %d\tColumnas = %d "}};
+inline constexpr ReportLine report_size{{"\n\t\tLines = %d\tColumns = %d ",
+                                         "\n\t\tLignes = %d\tColonnes = %d ",
+                                         "\n\t\tLineas = %d\tColumnas = %d "}};
 inline constexpr ReportLine report_pixel_size{
     {"\n\t\tPixel size = %d ", "\n\t\tTaille du pixel = %d ", "\n\t\tTamano del pixel = %d "}};
-inline constexpr ReportLine report_surface{
-    {"\n\t\twhole surface %.3lf km2 ", "\n\t\tSurface totale %.3lf km2 ",
-     "\n\t\tSuperficie total %.3lf km2 "}};
-inline constexpr ReportLine report_item_count{
-    {"\n\n\tNumber of items = %d \n", "\n\n\tNombre d'items = %d \n",
-     "\n\n\tNumero de items = %d \n"}};
-inline constexpr ReportLine report_item{
-    {"\n\t\titem %d code %d pixels %d percent %.2lf ",
-     "\n\t\titem %d code %d pixels %d percent %.2lf ",
-     "\n\t\titem %d codigo %d pixels %d percent %.2lf "}};
+inline constexpr ReportLine report_surface{{"\n\t\twhole surface %.3lf km2 ",
+                                            "\n\t\tSurface totale %.3lf km2 ",
+                                            "\n\t\tSuperficie total %.3lf km2 "}};
+inline constexpr ReportLine report_item_count{{"\n\n\tNumber of items = %d \n",
+                                               "\n\n\tNombre d'items = %d \n",
+                                               "\n\n\tNumero de items = %d \n"}};
+inline constexpr ReportLine report_item{{"\n\t\titem %d code %d pixels %d percent %.2lf ",
+                                         "\n\t\titem %d code %d pixels %d percent %.2lf ",
+                                         "\n\t\titem %d codigo %d pixels %d percent %.2lf "}};
 inline constexpr ReportLine report_window_heading{
     {"\n\n\tMoving window characteristics: ", "\n\n\tCaracteristiques de la fenetre mobile : ",
      "\n\n\tCaracteristicas de la ventana movil: "}};
@@ -475,9 +459,9 @@ inline constexpr ReportLine report_square_size{
     {"\n\t\twindow size in pixels (m x m) = %d x %d ",
      "\n\t\tTaille de la fenetre en pixels (m x m) = %d x %d ",
      "\n\t\tTamano de la ventana en pixeles (m x m) = %d x %d "}};
-inline constexpr ReportLine report_square_pixels{
-    {"\n\t\tsurface in pixels = %d ", "\n\t\tSurface en pixels = %d ",
-     "\n\t\tSuperficie en pixeles = %d "}};
+inline constexpr ReportLine report_square_pixels{{"\n\t\tsurface in pixels = %d ",
+                                                  "\n\t\tSurface en pixels = %d ",
+                                                  "\n\t\tSuperficie en pixeles = %d "}};
 inline constexpr ReportLine report_square_pixel_size{
     {"\n\t\taccording to the pixel size (%d x %d meters)",
      "\n\t\ten relation avec la taille du pixel (%d x %d meters)",
@@ -524,11 +508,11 @@ inline constexpr ReportLine report_closing[5] = {
       "\n\tplus grand element rencontre dans la fenetre mobile. \n",
       "\n\tel tamano del mas grande elemento encontrado en la ventana movil. \n"}},
 };
-inline constexpr ReportLine report_diversity_image{
-    {"\n\t\tdiversity image: %s ", "\n\t\timage de la diversite : %s ",
-     "\n\t\timagen de la diversidad: %s "}};
-inline constexpr ReportLine report_homogeneity_image{
-    {"\n\t\thomogeneity image: %s ", "\n\t\timage de l'homogeneite : %s ",
-     "\n\t\timagen de la homogeneidad: %s "}};
+inline constexpr ReportLine report_diversity_image{{"\n\t\tdiversity image: %s ",
+                                                    "\n\t\timage de la diversite : %s ",
+                                                    "\n\t\timagen de la diversidad: %s "}};
+inline constexpr ReportLine report_homogeneity_image{{"\n\t\thomogeneity image: %s ",
+                                                      "\n\t\timage de l'homogeneite : %s ",
+                                                      "\n\t\timagen de la homogeneidad: %s "}};
 
 }  // namespace txt

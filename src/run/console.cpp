@@ -15,26 +15,46 @@
 
 std::string cp850_to_utf8(unsigned char c) {
     switch (c) {
-        case 0x85: return "\xC3\xA0";      // à
-        case 0x87: return "\xC3\xA7";      // ç
-        case 0x88: return "\xC3\xAA";      // ê
-        case 0x8A: return "\xC3\xA8";      // è
-        case 0x8C: return "\xC3\xAE";      // î
-        case 0xA0: return "\xC3\xA1";      // á
-        case 0x82: return "\xC3\xA9";      // é
-        case 0xA1: return "\xC3\xAD";      // í
-        case 0xA2: return "\xC3\xB3";      // ó
-        case 0xA3: return "\xC3\xBA";      // ú
-        case 0x97: return "\xC3\xB9";      // ù
-        case 0xA4: return "\xC3\xB1";      // ñ
-        case 0xA8: return "\xC2\xBF";      // ¿
-        case 0xC9: return "\xE2\x95\x94";  // ╔
-        case 0xBB: return "\xE2\x95\x97";  // ╗
-        case 0xBC: return "\xE2\x95\x9D";  // ╝
-        case 0xC8: return "\xE2\x95\x9A";  // ╚
-        case 0xBA: return "\xE2\x95\x91";  // ║
-        case 0xCD: return "\xE2\x95\x90";  // ═
-        default: return std::string(1, static_cast<char>(c));
+        case 0x85:
+            return "\xC3\xA0";  // à
+        case 0x87:
+            return "\xC3\xA7";  // ç
+        case 0x88:
+            return "\xC3\xAA";  // ê
+        case 0x8A:
+            return "\xC3\xA8";  // è
+        case 0x8C:
+            return "\xC3\xAE";  // î
+        case 0xA0:
+            return "\xC3\xA1";  // á
+        case 0x82:
+            return "\xC3\xA9";  // é
+        case 0xA1:
+            return "\xC3\xAD";  // í
+        case 0xA2:
+            return "\xC3\xB3";  // ó
+        case 0xA3:
+            return "\xC3\xBA";  // ú
+        case 0x97:
+            return "\xC3\xB9";  // ù
+        case 0xA4:
+            return "\xC3\xB1";  // ñ
+        case 0xA8:
+            return "\xC2\xBF";  // ¿
+        case 0xC9:
+            return "\xE2\x95\x94";  // ╔
+        case 0xBB:
+            return "\xE2\x95\x97";  // ╗
+        case 0xBC:
+            return "\xE2\x95\x9D";  // ╝
+        case 0xC8:
+            return "\xE2\x95\x9A";  // ╚
+        case 0xBA:
+            return "\xE2\x95\x91";  // ║
+        case 0xCD:
+            return "\xE2\x95\x90";  // ═
+        default:
+            return std::string(1, static_cast<char>(c));
     }
 }
 
@@ -118,7 +138,9 @@ std::string Console::text(int idiom, const Text& t, std::initializer_list<Arg> a
     return format_text(m.text, std::string_view(m.acc.data(), m.acc.size()), args, utf8_);
 }
 
-void Console::flush() { out_.flush(); }
+void Console::flush() {
+    out_.flush();
+}
 
 std::string Console::read_token() {
     out_.flush();
@@ -195,7 +217,7 @@ void Console::wait_key() {
 #ifdef _WIN32
     _getch();
 #else
-    termios old {};
+    termios old{};
     if (tcgetattr(STDIN_FILENO, &old) != 0) {
         in_.get();
         return;

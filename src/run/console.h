@@ -66,7 +66,7 @@ struct RunStop {
 };
 
 class Console {
-public:
+  public:
     // `utf8`: translate the code page 850 bytes to UTF-8 (every system but Windows).
     // `terminal_keys`: the final key press is read from the terminal without echo
     // instead of as one byte of the input stream.
@@ -113,7 +113,7 @@ public:
     // stream (the end of input counts as the key).
     void wait_key();
 
-private:
+  private:
     std::istream& in_;
     std::ostream& out_;
     bool utf8_;

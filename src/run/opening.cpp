@@ -37,11 +37,10 @@ void show_banner(Console& con) {
     print_boxed(con, txt::banner_top_first, p1, h, 0, 12);
     for (int k = 0; k < 3; ++k) print_boxed(con, txt::banner_border_middle, 0, h, 0, 13);
     print_boxed(con, txt::banner_top_last, 0, h, p2, 12);
-    const char* rows[10] = {txt::banner_blank_row,   txt::banner_name_row,
-                            txt::banner_blank_row,   txt::banner_blank_row,
-                            txt::banner_blank_row,   txt::banner_credit_row,
-                            txt::banner_blank_row,   txt::banner_blank_row,
-                            txt::banner_version_row, txt::banner_blank_row};
+    const char* rows[10] = {txt::banner_blank_row, txt::banner_name_row,  txt::banner_blank_row,
+                            txt::banner_blank_row, txt::banner_blank_row, txt::banner_credit_row,
+                            txt::banner_blank_row, txt::banner_blank_row, txt::banner_version_row,
+                            txt::banner_blank_row};
     for (const char* row : rows) print_boxed(con, row, v, v, v, 2);
     print_boxed(con, txt::banner_bottom_first, p4, h, 0, 12);
     for (int k = 0; k < 3; ++k) print_boxed(con, txt::banner_border_middle, 0, h, 0, 13);
