@@ -21,9 +21,10 @@ struct Report {
     Report& operator=(const Report&) = delete;
     ~Report() { close(); }
 
-    // Creates (or empties) the file, in text mode.
+    // Creates (or empties) the file, in text mode. False when it cannot be created.
     bool open(const std::string& nom_info);
     // Writes one line of the report, formatted like a console message (no translation).
+    // Nothing is written through a stream that is not open; that counts as a failure.
     void write(const char* fmt, std::initializer_list<Arg> args = {});
     // Flushes and closes; false when anything could not be written.
     bool close();

@@ -392,6 +392,10 @@ inline constexpr Text mesh_question{{"\n\n\tdo you want to draw the cell mesh on
 inline constexpr Text mesh_drawing{
     {"\n\tmesh drawing "}, {"\n\tdessin de la maille "}, {"\n\tdibujo de la malla "}};
 
+// ---------------------------------------------------------------- result images
+// Printed on the console before each image written as an ASCII grid.
+inline constexpr const char* ascii_grid_gap = "\n\n";
+
 // ---------------------------------------------------------------- failures of the run
 inline constexpr Text input_ended{
     {"\n\n\tThe answers ended before the dialogue was over.\n"},
