@@ -8,7 +8,12 @@
 #include "window/window.h"
 
 // Prints the heading, allocates tab_div and tab_homo filled with 255, runs the cell
-// mesh or the square or circular moving window, then prints the diversity histogram
-// and builds tab_divers.
+// mesh or the square or circular moving window (one progress line per row), then
+// prints the diversity histogram and builds tab_divers. tab_div is released once
+// tab_divers holds its values. The run stops with a message when a grid cannot be
+// allocated.
 void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Inventory& inv,
                const Window& win, Results& res);
+
+// The histogram of the diversity values below 255 of tab_div: histo_div and max_histo.
+void diversity_histogram(const ByteGrid& tab_div, int nb_lig, int nb_col, Results& res);
