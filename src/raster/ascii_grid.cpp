@@ -1,5 +1,324 @@
 #include "raster/ascii_grid.h"
 
-bool write_ascii_grid(const std::string&, ByteMatrix, int, int, double, double, double) {
-    return false;
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+struct File {
+    std::FILE* f = nullptr;
+    explicit File(std::FILE* file) : f(file) {}
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File() {
+        if (f) std::fclose(f);
+    }
+};
+
+inline bool is_blank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Splits a file into white-space separated tokens, reading it in large blocks.
+class Tokens {
+  public:
+    explicit Tokens(std::FILE* f) : f_(f), buf_(kBlock) {}
+
+    // The next token, valid until the next call; false at the end of the file or on a
+    // read error (see failed()).
+    bool next(std::string_view& tok) {
+        for (;;) {
+            while (pos_ < end_ && is_blank(static_cast<unsigned char>(buf_[pos_]))) ++pos_;
+            if (pos_ < end_) break;
+            if (!refill()) return false;
+        }
+        std::size_t k = pos_;
+        for (;;) {
+            while (k < end_ && !is_blank(static_cast<unsigned char>(buf_[k]))) ++k;
+            if (k < end_ || eof_) break;
+            // The token runs on into the next block: keep its start and read more.
+            k -= pos_;
+            if (!refill()) {
+                if (failed_) return false;
+            }
+            k += pos_;
+        }
+        tok = std::string_view(buf_.data() + pos_, k - pos_);
+        pos_ = k;
+        return true;
+    }
+    bool failed() const { return failed_; }
+    // Bytes of the file before the current position.
+    unsigned long long offset() const { return consumed_ + pos_; }
+
+  private:
+    static constexpr std::size_t kBlock = 1 << 20;
+
+    // Moves what is left to the front, grows the buffer when a single token fills it,
+    // and reads the next block. False when nothing more could be read.
+    bool refill() {
+        if (eof_) return false;
+        const std::size_t left = end_ - pos_;
+        if (left > 0 && pos_ > 0) std::memmove(buf_.data(), buf_.data() + pos_, left);
+        consumed_ += pos_;
+        pos_ = 0;
+        end_ = left;
+        if (end_ == buf_.size()) buf_.resize(buf_.size() * 2);
+        const std::size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, f_);
+        end_ += got;
+        if (got == 0) {
+            eof_ = true;
+            failed_ = std::ferror(f_) != 0;
+            return false;
+        }
+        return true;
+    }
+
+    std::FILE* f_;
+    std::vector<char> buf_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    unsigned long long consumed_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+};
+
+// The whole token as a real number ("%lf"); false when it is not one.
+bool to_double(std::string_view tok, double& v) {
+    if (tok.empty() || tok.size() > 400) return false;
+    char text[401];
+    std::memcpy(text, tok.data(), tok.size());
+    text[tok.size()] = '\0';
+    char* end = nullptr;
+    errno = 0;
+    const double x = std::strtod(text, &end);
+    if (end != text + tok.size() || !std::isfinite(x)) return false;
+    v = x;
+    return true;
+}
+
+// How one cell reads.
+enum class Cell { Value, NoData, NotInteger };
+
+// A cell: an integer, written with digits and optionally a fraction of zeros ("3.0"),
+// keeps its low 8 bits (the value modulo 256, two's complement for negatives). Any
+// other number is accepted only when it equals the no-data value.
+class CellReader {
+  public:
+    CellReader(bool has_nodata, double nodata) : has_nodata_(has_nodata), nodata_(nodata) {
+        nodata_integral_ = has_nodata && nodata == std::floor(nodata) &&
+                           std::fabs(nodata) < 9.0e15;  // exact as a long long
+        if (nodata_integral_) nodata_int_ = static_cast<long long>(nodata);
+    }
+
+    Cell read(std::string_view tok, unsigned char& out) const {
+        const char* p = tok.data();
+        const char* e = p + tok.size();
+        bool negative = false;
+        if (p < e && (*p == '-' || *p == '+')) negative = *p++ == '-';
+        const char* digits = p;
+        long long x = 0;
+        unsigned low = 0;  // the value modulo 256, exact for any number of digits
+        while (p < e && *p >= '0' && *p <= '9') {
+            const int d = *p - '0';
+            if (p - digits < 17) x = x * 10 + d;
+            low = (low * 10 + static_cast<unsigned>(d)) & 0xFF;
+            ++p;
+        }
+        const bool long_number = p - digits > 17;
+        if (p > digits && p < e && *p == '.') {
+            const char* q = p + 1;
+            while (q < e && *q == '0') ++q;
+            if (q == e) p = e;  // "3.", "3.0", "3.000": the integer 3
+        }
+        if (p == digits || p != e) return slow(tok, out);
+        if (negative) {
+            x = -x;
+            low = (256 - low) & 0xFF;
+        }
+        if (has_nodata_) {
+            if (long_number ? equals_nodata(tok) : nodata_integral_ && x == nodata_int_) {
+                out = 255;
+                return Cell::NoData;
+            }
+        }
+        out = static_cast<unsigned char>(low);
+        return Cell::Value;
+    }
+
+  private:
+    bool equals_nodata(std::string_view tok) const {
+        double v = 0;
+        return to_double(tok, v) && v == nodata_;
+    }
+
+    // Anything but plain digits: the no-data value written otherwise ("-9999.9999",
+    // "-3.4e38"), an integer in another notation ("1e2"), or not an integer at all.
+    Cell slow(std::string_view tok, unsigned char& out) const {
+        double v = 0;
+        if (!to_double(tok, v)) return Cell::NotInteger;
+        if (has_nodata_ && v == nodata_) {
+            out = 255;
+            return Cell::NoData;
+        }
+        if (v != std::floor(v)) return Cell::NotInteger;
+        double r = std::fmod(v, 256.0);
+        if (r < 0) r += 256.0;
+        out = static_cast<unsigned char>(r);
+        return Cell::Value;
+    }
+
+    bool has_nodata_;
+    double nodata_;
+    bool nodata_integral_ = false;
+    long long nodata_int_ = 0;
+};
+
+// "%d\t" for every byte value, built once.
+struct CellTexts {
+    char text[256][4];
+    unsigned char len[256];
+};
+constexpr CellTexts make_cell_texts() {
+    CellTexts t{};
+    for (int v = 0; v < 256; ++v) {
+        char digits[3] = {};
+        int n = 0;
+        int x = v;
+        do {
+            digits[n++] = static_cast<char>('0' + x % 10);
+            x /= 10;
+        } while (x > 0);
+        for (int k = 0; k < n; ++k) t.text[v][k] = digits[n - 1 - k];
+        t.text[v][n] = '\t';
+        t.len[v] = static_cast<unsigned char>(n + 1);
+    }
+    return t;
+}
+constexpr CellTexts kCellText = make_cell_texts();
+
+}  // namespace
+
+bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_col, double X_min,
+                      double Y_min, double dpix_size) {
+    const std::string name = base + ".asc";
+    // Binary mode: the same bytes on every system.
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f) return false;
+    File file(f);
+    bool ok = std::fprintf(f,
+                           "ncols %d\nnrows %d\nxllcorner %lf\nyllcorner %lf\ncellsize "
+                           "%lf\nnodata_value -9999.9999\n",
+                           nb_col, nb_lig, X_min, Y_min, dpix_size) > 0;
+    // One buffer per line; each cell is its value and a tab, and no line ever ends.
+    std::vector<char> line(static_cast<std::size_t>(nb_col > 0 ? nb_col : 0) * 4);
+    for (int i = 0; i < nb_lig && ok; ++i) {
+        char* p = line.data();
+        const unsigned char* row = m[i];
+        for (int j = 0; j < nb_col; ++j) {
+            std::memcpy(p, kCellText.text[row[j]], 4);
+            p += kCellText.len[row[j]];
+        }
+        const auto n = static_cast<std::size_t>(p - line.data());
+        ok = n == 0 || std::fwrite(line.data(), 1, n, f) == n;
+    }
+    file.f = nullptr;
+    const bool closed = std::fclose(f) == 0;
+    return ok && closed;
+}
+
+GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
+                          const std::function<void(int)>& at_line) {
+    g = AsciiGrid{};
+    std::FILE* f = std::fopen(name.c_str(), "rb");
+    if (!f) return GridError::CannotOpen;
+    File file(f);
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(std::filesystem::path(name), ec);
+    if (ec) return GridError::ReadFailed;
+    const auto file_bytes = static_cast<unsigned long long>(size);
+
+    Tokens in(f);
+    std::string_view tok;
+    auto fail_token = [&] {
+        return in.failed() ? GridError::ReadFailed : GridError::HeaderUnreadable;
+    };
+
+    // Five keyword-value pairs, taken by position. A keyword that reads as a number
+    // means a pair is missing.
+    double values[5] = {};
+    for (double& v : values) {
+        double unused = 0;
+        if (!in.next(tok)) return fail_token();
+        if (to_double(tok, unused)) return GridError::HeaderUnreadable;
+        if (!in.next(tok) || !to_double(tok, v)) return fail_token();
+    }
+    const unsigned long long header_end = in.offset();
+    // The sixth pair, the no-data value, may be missing: then the next token is a cell.
+    bool pending = false;
+    std::string first_cell;  // copied: the next read may replace the block it lies in
+    if (in.next(tok)) {
+        double unused = 0;
+        if (to_double(tok, unused)) {
+            pending = true;
+            first_cell = tok;
+        } else {
+            if (!in.next(tok) || !to_double(tok, g.nodata)) return fail_token();
+            g.has_nodata = true;
+        }
+    } else if (in.failed()) {
+        return GridError::ReadFailed;
+    }
+
+    // Columns and rows must be whole numbers.
+    auto whole = [](double v, int& out) {
+        if (v != std::floor(v) || v < INT_MIN || v > INT_MAX) return false;
+        out = static_cast<int>(v);
+        return true;
+    };
+    if (!whole(values[0], g.nb_col) || !whole(values[1], g.nb_lig))
+        return GridError::HeaderUnreadable;
+    g.X_min = values[2];
+    g.Y_min = values[3];
+    g.dpix_size = values[4];
+    if (g.nb_col <= 0 || g.nb_lig <= 0) return GridError::BadSizes;
+    const long long cells = static_cast<long long>(g.nb_col) * g.nb_lig;
+    if (cells > INT_MAX) return GridError::TooLarge;
+    // Every cell takes at least one character and one separator but the last: a file
+    // that cannot hold them all is refused before anything is allocated.
+    const unsigned long long room = file_bytes - header_end;
+    if (static_cast<unsigned long long>(cells) > (room + 1) / 2) return GridError::FewCells;
+
+    ByteGrid grid(ucmatrice(g.nb_col, g.nb_lig), g.nb_lig);
+    if (!grid) return GridError::TooLarge;
+
+    const CellReader cell(g.has_nodata, g.nodata);
+    for (int i = 0; i < g.nb_lig; ++i) {
+        if (at_line) at_line(i);
+        unsigned char* row = grid[i];
+        for (int j = 0; j < g.nb_col; ++j) {
+            if (pending) {
+                pending = false;
+                tok = first_cell;
+            } else if (!in.next(tok)) {
+                return in.failed() ? GridError::ReadFailed : GridError::FewCells;
+            }
+            if (cell.read(tok, row[j]) == Cell::NotInteger) {
+                constexpr std::size_t kShown = 40;
+                g.bad_cell = tok.size() > kShown ? std::string(tok.substr(0, kShown)) + "..."
+                                                 : std::string(tok);
+                return GridError::NotInteger;
+            }
+        }
+    }
+    g.cells = std::move(grid);
+    return GridError::None;
 }

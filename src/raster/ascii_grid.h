@@ -1,11 +1,46 @@
 // The ASCII grid format (".asc"): six header lines, then the cells.
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "raster/grid.h"
 #include "raster/nrutil.h"
 
 // Writes base + ".asc": the header, then every cell as "%d\t" on one single text line.
 // Returns true when the file was written in full.
-bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_col,
-                      double X_min, double Y_min, double dpix_size);
+bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_col, double X_min,
+                      double Y_min, double dpix_size);
+
+// Why a grid could not be read.
+enum class GridError {
+    None,
+    CannotOpen,        // the file cannot be opened
+    ReadFailed,        // the system reported an error while reading it
+    HeaderUnreadable,  // fewer than five keyword-value pairs, or a value that is no number
+    BadSizes,          // columns or rows not positive
+    TooLarge,          // more cells than a map may hold, or no memory for them
+    FewCells,          // fewer cells than the header declares
+    NotInteger,        // a cell that is neither an integer nor the no-data value
+};
+
+struct AsciiGrid {
+    int nb_col = 0;
+    int nb_lig = 0;
+    double X_min = 0.0;
+    double Y_min = 0.0;
+    double dpix_size = 0.0;
+    bool has_nodata = false;  // the header declares a no-data value
+    double nodata = 0.0;
+    ByteGrid cells;        // nb_lig lines of nb_col cells
+    std::string bad_cell;  // with NotInteger: the cell as written in the file
+};
+
+// Reads the grid `name`. The header is five or six keyword-value pairs taken by
+// position (columns, rows, x and y of the lower left corner, cell size, and optionally
+// the no-data value); the keywords themselves are not compared. Cells are separated by
+// any white space; each keeps its low 8 bits, except a cell equal to the no-data value,
+// which becomes 255. `at_line(i)` is called before line i is read (for i = 0 once the
+// cells have been allocated).
+GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
+                          const std::function<void(int)>& at_line = {});

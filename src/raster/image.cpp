@@ -1,3 +1,262 @@
 #include "raster/image.h"
 
-int SauveBMP(const char*, unsigned char**, int, int, int, const Color32*) { return -1; }
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+constexpr std::uint16_t kSignature = 0x4D42;  // "BM"
+
+// The header fields, packed and unpacked little-endian at their offsets whatever the
+// byte order of the host.
+void put16(unsigned char* b, int off, std::uint32_t v) {
+    b[off] = static_cast<unsigned char>(v & 0xFF);
+    b[off + 1] = static_cast<unsigned char>((v >> 8) & 0xFF);
+}
+void put32(unsigned char* b, int off, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) b[off + k] = static_cast<unsigned char>((v >> (8 * k)) & 0xFF);
+}
+std::uint32_t get16(const unsigned char* b, int off) {
+    return static_cast<std::uint32_t>(b[off]) | (static_cast<std::uint32_t>(b[off + 1]) << 8);
+}
+std::uint32_t get32(const unsigned char* b, int off) {
+    std::uint32_t v = 0;
+    for (int k = 3; k >= 0; --k) v = (v << 8) | b[off + k];
+    return v;
+}
+std::int32_t as_signed(std::uint32_t v) {
+    return v <= static_cast<std::uint32_t>(INT32_MAX)
+               ? static_cast<std::int32_t>(v)
+               : -static_cast<std::int32_t>(~v) - 1;  // two's complement without overflow
+}
+
+// Bytes of one stored row: the pixel bytes rounded up to a multiple of 4.
+long long padded_row(long long pixel_bytes) {
+    return (pixel_bytes + 3) / 4 * 4;
+}
+
+struct File {
+    std::FILE* f = nullptr;
+    explicit File(std::FILE* file) : f(file) {}
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File() {
+        if (f) std::fclose(f);
+    }
+};
+
+// Lines allocated one by one with malloc; released on every early return.
+struct Lines {
+    unsigned char** m = nullptr;
+    int n = 0;
+    Lines() = default;
+    Lines(const Lines&) = delete;
+    Lines& operator=(const Lines&) = delete;
+    ~Lines() {
+        if (!m) return;
+        for (int i = 0; i < n; ++i) std::free(m[i]);
+        std::free(m);
+    }
+    bool allocate(int lines, std::size_t bytes) {
+        m = static_cast<unsigned char**>(std::calloc(static_cast<std::size_t>(lines), sizeof *m));
+        if (!m) return false;
+        for (n = 0; n < lines; ++n) {
+            m[n] = static_cast<unsigned char*>(std::malloc(bytes == 0 ? 1 : bytes));
+            if (!m[n]) return false;
+        }
+        return true;
+    }
+    unsigned char** release() {
+        unsigned char** r = m;
+        m = nullptr;
+        n = 0;
+        return r;
+    }
+};
+
+}  // namespace
+
+int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Type,
+             const Color32* ColorMAP) {
+    if (Type < 0 || Type > 2 || NbCol < 0 || NbLig < 0 || (NbLig > 0 && Buff == nullptr)) return -1;
+    const int taille = Type < 2 ? 1 : 3;
+    const std::uint32_t off_bits = Type < 2 ? kBmpPaletteOffset : kBmpHeaderBytes;
+    const long long larg = static_cast<long long>(NbCol) * taille;
+    const long long row = padded_row(larg);
+    const long long size_image = row * NbLig;
+    const long long file_size = off_bits + size_image;
+    if (file_size > static_cast<long long>(UINT32_MAX)) return -1;  // beyond what the header holds
+
+    unsigned char head[kBmpHeaderBytes] = {};
+    put16(head, 0, kSignature);
+    put32(head, 2, static_cast<std::uint32_t>(file_size));
+    put16(head, 6, 0);
+    put16(head, 8, 0);
+    put32(head, 10, off_bits);
+    put32(head, 14, 40);
+    put32(head, 18, static_cast<std::uint32_t>(NbCol));
+    put32(head, 22, static_cast<std::uint32_t>(NbLig));
+    put16(head, 26, 1);
+    put16(head, 28, Type < 2 ? 8 : 24);
+    put32(head, 30, 0);
+    put32(head, 34, static_cast<std::uint32_t>(size_image));
+    put32(head, 38, 10000);
+    put32(head, 42, 10000);
+    put32(head, 46, 0);
+    put32(head, 50, 0);
+
+    std::FILE* f = std::fopen(Nom, "wb");
+    if (!f) return -1;
+    File file(f);
+    if (std::fwrite(head, sizeof head, 1, f) != 1) return -1;
+    if (Type < 2) {
+        unsigned char palette[256 * 4];
+        for (int i = 0; i < 256; ++i) {
+            const auto grey = static_cast<std::uint8_t>(i);
+            const Color32 c = ColorMAP ? ColorMAP[i] : Color32{grey, grey, grey, 0};
+            palette[4 * i] = c.B;
+            palette[4 * i + 1] = c.G;
+            palette[4 * i + 2] = c.R;
+            palette[4 * i + 3] = c.O;
+        }
+        if (std::fwrite(palette, 4, 256, f) != 256) return -1;
+    }
+    // The first stored row is the bottom line of the image; padding bytes stay 0.
+    std::vector<unsigned char> tmp(static_cast<std::size_t>(row), 0);
+    for (int i = NbLig - 1; i >= 0; --i) {
+        if (larg > 0) std::memcpy(tmp.data(), Buff[i], static_cast<std::size_t>(larg));
+        if (std::fwrite(tmp.data(), 1, tmp.size(), f) != tmp.size()) return -1;
+    }
+    file.f = nullptr;
+    return std::fclose(f) == 0 ? 0 : -1;
+}
+
+unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, Color32*& ColorMAP,
+                          BmpError* why) {
+    BmpError unused = BmpError::None;
+    BmpError& err = why ? *why : unused;
+    err = BmpError::None;
+
+    // The palette: handed to the caller at once when asked for, else used only to tell
+    // the grey ramp from any other palette.
+    const bool hand_palette = ColorMAP != nullptr;
+    auto* cm = static_cast<Color32*>(std::calloc(256, sizeof(Color32)));
+    if (hand_palette) ColorMAP = cm;
+    struct PaletteGuard {
+        Color32* p;
+        ~PaletteGuard() { std::free(p); }
+    } own_palette{hand_palette ? nullptr : cm};
+    if (!cm) {
+        err = BmpError::OutOfMemory;
+        return nullptr;
+    }
+
+    std::FILE* f = std::fopen(Name, "rb");
+    if (!f) {
+        err = BmpError::CannotOpen;
+        return nullptr;
+    }
+    File file(f);
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(std::filesystem::path(Name), ec);
+    if (ec) {
+        err = BmpError::CannotOpen;
+        return nullptr;
+    }
+    const auto file_bytes = static_cast<unsigned long long>(bytes);
+
+    unsigned char head[kBmpHeaderBytes];
+    if (std::fread(head, sizeof head, 1, f) != 1) {
+        err = std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
+        return nullptr;
+    }
+    const std::uint32_t bf_type = get16(head, 0);
+    const std::uint32_t off_bits = get32(head, 10);
+    const std::int32_t bi_width = as_signed(get32(head, 18));
+    const std::int32_t bi_height = as_signed(get32(head, 22));
+    const std::uint32_t bit_count = get16(head, 28);
+    const std::uint32_t compression = get32(head, 30);
+
+    if (bf_type != kSignature) {
+        err = BmpError::NotBitmap;
+        return nullptr;
+    }
+    int taille = 0;
+    if (bit_count == 8 && off_bits == static_cast<std::uint32_t>(kBmpPaletteOffset)) {
+        taille = 1;
+        Type = 0;
+    } else if (bit_count == 24 && off_bits == static_cast<std::uint32_t>(kBmpHeaderBytes)) {
+        taille = 3;
+        Type = 2;
+    } else {
+        err = BmpError::Form;
+        return nullptr;
+    }
+    if (compression == 1) {
+        err = BmpError::Compressed;
+        return nullptr;
+    }
+
+    // Width and height in full; a negative height means the rows are stored top first.
+    NbCol = bi_width;
+    NbLig = bi_height;
+    if (bi_width <= 0 || bi_height == 0 || bi_height == INT32_MIN) {
+        err = BmpError::BadSizes;
+        return nullptr;
+    }
+    const bool top_down = bi_height < 0;
+    const int lines = top_down ? -bi_height : bi_height;
+    NbLig = lines;
+    if (static_cast<long long>(lines) * bi_width > INT_MAX) {
+        err = BmpError::TooLarge;
+        return nullptr;
+    }
+    // Nothing is allocated for rows the file does not hold.
+    const long long larg = static_cast<long long>(bi_width) * taille;
+    const long long row = padded_row(larg);
+    if (off_bits + static_cast<unsigned long long>(row) * static_cast<unsigned long long>(lines) >
+        file_bytes) {
+        err = BmpError::TooShort;
+        return nullptr;
+    }
+
+    Lines m;
+    std::vector<unsigned char> tmp;
+    if (!m.allocate(lines, static_cast<std::size_t>(larg))) {
+        err = BmpError::OutOfMemory;
+        return nullptr;
+    }
+    tmp.resize(static_cast<std::size_t>(row));
+
+    if (Type != 2) {
+        unsigned char palette[256 * 4];
+        if (std::fread(palette, 4, 256, f) != 256) {
+            err = std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
+            return nullptr;
+        }
+        for (int i = 0; i < 256; ++i)
+            cm[i] =
+                Color32{palette[4 * i], palette[4 * i + 1], palette[4 * i + 2], palette[4 * i + 3]};
+        for (int i = 0; i < 256; ++i) {
+            if (cm[i].B != i || cm[i].G != i || cm[i].R != i) {
+                Type = 1;
+                break;
+            }
+        }
+    }
+
+    for (int r = 0; r < lines; ++r) {
+        unsigned char* dest = m.m[top_down ? r : lines - 1 - r];
+        if (std::fread(tmp.data(), 1, tmp.size(), f) != tmp.size()) {
+            err = std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
+            return nullptr;
+        }
+        std::memcpy(dest, tmp.data(), static_cast<std::size_t>(larg));
+    }
+    return m.release();
+}

@@ -10,8 +10,39 @@ struct Color32 {
     std::uint8_t B, G, R, O;
 };
 
+// Size of the file header plus the information header, and where the pixels of an
+// 8-bit bitmap start (after the 256-entry palette).
+inline constexpr int kBmpHeaderBytes = 54;
+inline constexpr int kBmpPaletteOffset = 54 + 256 * 4;
+
 // Writes `Buff` (NbLig lines of NbCol x taille bytes) to `Nom`. Type 0 or 1: 8 bits with
 // `ColorMAP` as palette (null: the grey ramp); 2: 24 bits. Returns 0, or -1 when the
-// file cannot be created or written in full.
+// file cannot be created or written in full (the header, the palette, any pixel row
+// or the final close), or when the type or the sizes cannot be written as a bitmap.
 int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Type,
              const Color32* ColorMAP);
+
+// Why ChargeBMP returned no matrix.
+enum class BmpError {
+    None,
+    CannotOpen,   // the file cannot be opened or read
+    TooShort,     // the file ends before its header, palette or pixel rows do
+    NotBitmap,    // the signature is not "BM"
+    Form,         // neither 8 bits with pixels at 1078 nor 24 bits with pixels at 54
+    Compressed,   // compression code 1
+    BadSizes,     // width not positive, or height zero
+    TooLarge,     // more pixels than a map may hold
+    OutOfMemory,  // the lines could not be allocated
+};
+
+// Reads the bitmap `Name` (8 or 24 bits, bottom-up or top-down) and returns its lines,
+// line 0 the top of the image, each NbCol x taille bytes (blue, green, red per pixel in
+// 24 bits); null on failure, with the reason in `*why` when `why` is given.
+// NbCol, NbLig: the sizes, set as soon as they are read. Type: 0 for 8 bits with the grey
+// ramp as palette, 1 for 8 bits with any other palette, 2 for 24 bits.
+// ColorMAP: when non-null on entry it is replaced by a new array of 256 entries holding
+// the file's palette, which the caller releases with free(). When null, no palette is
+// handed back. The returned lines and line array are allocated with malloc, so that
+// frucmatrice (or a ByteGrid) releases them.
+unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, Color32*& ColorMAP,
+                          BmpError* why = nullptr);

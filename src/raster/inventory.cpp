@@ -1,3 +1,51 @@
 #include "raster/inventory.h"
 
-void explor(Console&, int, const LoadedMap&, Inventory&) {}
+#include <algorithm>
+
+#include "run/catalogue.h"
+
+void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
+    // Every table afresh: nothing of an earlier map survives.
+    inv.num_item = 0;
+    std::fill(std::begin(inv.hist_explor), std::end(inv.hist_explor), 0);
+    std::fill(std::begin(inv.number_item), std::end(inv.number_item), 0);
+    std::fill(std::begin(inv.num_pixel_item), std::end(inv.num_pixel_item), 0);
+    std::fill(std::begin(inv.percent_item), std::end(inv.percent_item), 0.0);
+
+    // Pixels per code, 255 included.
+    for (int i = 0; i < map.nb_lig; ++i) {
+        const unsigned char* row = map.tab_in[i];
+        for (int j = 0; j < map.nb_col; ++j) ++inv.hist_explor[row[j]];
+    }
+
+    // The highest code present; 255 is never an item and is not looked at.
+    inv.max_hist_explor = 0;
+    for (int c = 254; c >= 0; --c) {
+        if (inv.hist_explor[c] > 0) {
+            inv.max_hist_explor = c;
+            break;
+        }
+    }
+    con.say(idiom, txt::highest_code, {inv.max_hist_explor});
+    for (int c = 0; c <= inv.max_hist_explor; ++c)
+        con.print(txt::hist_explor_line, {c, inv.hist_explor[c]});
+
+    inv.tot_surf_item = 0;
+    for (int c = 0; c < 255; ++c) inv.tot_surf_item += inv.hist_explor[c];
+
+    // Items in ascending order of code, with their share of the pixels below 255.
+    for (int c = 0; c < 255; ++c) {
+        if (inv.hist_explor[c] <= 0) continue;
+        const int k = ++inv.num_item;
+        inv.number_item[k] = c;
+        inv.num_pixel_item[k] = inv.hist_explor[c];
+        const double surf_item =
+            static_cast<double>(inv.hist_explor[c]) / static_cast<double>(inv.tot_surf_item);
+        inv.percent_item[k] = surf_item * 100;
+    }
+
+    con.say(idiom, txt::item_count, {inv.num_item});
+    for (int k = 1; k <= inv.num_item; ++k)
+        con.print(txt::item_line,
+                  {k, inv.number_item[k], inv.num_pixel_item[k], inv.percent_item[k]});
+}

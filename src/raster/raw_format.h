@@ -2,12 +2,41 @@
 // (lines, columns, 1, lowest value, highest value, pixel size in metres).
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "raster/nrutil.h"
 
 // Writes base + ".txt" then base + ".raw". The header carries trunc(dpix_size).
 // Returns true when both files were written in full; otherwise `failed_file` names
-// the file that could not be created or written.
+// the first file that could not be created or written (the other one is still written).
 bool write_raw(const std::string& base, ByteMatrix m, int nb_lig, int nb_col, double dpix_size,
                std::string& failed_file);
+
+// The six integers of a header, in the order they are stored.
+struct RawHeader {
+    int nb_lig = 0;
+    int nb_col = 0;
+    int val = 1;  // a constant, read and ignored
+    int min_al = 0;
+    int max_al = 255;
+    int pix_size = 0;
+};
+
+enum class RawHeaderRead { Read, Missing, Unreadable };
+
+// Reads a header: six integers separated by any white space. Missing when the file
+// cannot be opened; Unreadable when it holds fewer than six integers or one beyond the
+// range of an int.
+RawHeaderRead read_raw_header(const std::string& name, RawHeader& h);
+
+// Writes a header, one "%d\n" per value. Returns true when the file was written in full.
+bool write_raw_header(const std::string& name, const RawHeader& h);
+
+// Reads nb_lig lines of nb_col bytes from `f` into `m`, top line first, and returns the
+// number of bytes read. When the file is shorter, the pixels not read keep their value.
+// `read_error` is set when the system reported an error while reading.
+long long read_raw_pixels(std::FILE* f, ByteMatrix m, int nb_lig, int nb_col, bool& read_error);
+
+// trunc(x) as an int; values beyond the range of an int are held at its bounds.
+int trunc_to_int(double x);

@@ -1,0 +1,142 @@
+#include "raster/ascii_grid.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "raster_fixtures.h"
+
+namespace {
+
+const std::string kHeader23 =
+    "ncols 3\nnrows 2\nxllcorner 500000\nyllcorner 4000000\ncellsize 25\n";
+
+GridError read_text(const rt::TempDir& dir, const std::string& text, AsciiGrid& g) {
+    rt::spit(dir / "t.asc", text);
+    return read_ascii_grid(dir / "t.asc", g);
+}
+
+}  // namespace
+
+TEST(AsciiGrid, WritesTheHeaderThenOneLineOfTabEndedCells) {
+    rt::TempDir dir;
+    ByteGrid g = rt::grid_of(2, 3, {1, 2, 3, 4, 5, 6});
+    ASSERT_TRUE(write_ascii_grid(dir / "g", g.get(), 2, 3, 500000, 4000000, 25));
+    EXPECT_EQ(rt::slurp(dir / "g.asc"),
+              "ncols 3\nnrows 2\nxllcorner 500000.000000\nyllcorner 4000000.000000\n"
+              "cellsize 25.000000\nnodata_value -9999.9999\n1\t2\t3\t4\t5\t6\t");
+
+    AsciiGrid r;
+    ASSERT_EQ(read_ascii_grid(dir / "g.asc", r), GridError::None);
+    EXPECT_EQ(r.nb_col, 3);
+    EXPECT_EQ(r.nb_lig, 2);
+    EXPECT_EQ(r.X_min, 500000);
+    EXPECT_EQ(r.Y_min, 4000000);
+    EXPECT_EQ(r.dpix_size, 25);
+    EXPECT_TRUE(r.has_nodata);
+    EXPECT_EQ(r.nodata, -9999.9999);
+    EXPECT_TRUE(rt::same_grid(r.cells, g, 2, 3));
+
+    EXPECT_FALSE(write_ascii_grid(dir / "none/g", g.get(), 2, 3, 0, 0, 25));
+}
+
+TEST(AsciiGrid, ReadsGridsAsGisToolsWriteThem) {
+    rt::TempDir dir;
+    AsciiGrid g;
+    // Padded upper-case keywords, cell-centre variants, one text line per image line, CRLF.
+    ASSERT_EQ(read_text(dir,
+                        "NCOLS        3\r\nNROWS        2\r\nXLLCENTER    2512060.760304\r\n"
+                        "YLLCENTER    1145607.5\r\nCELLSIZE     100.005\r\nNODATA_value 255\r\n"
+                        " 1 2 3\r\n 255   5 6\r\n",
+                        g),
+              GridError::None);
+    EXPECT_EQ(g.X_min, 2512060.760304);
+    EXPECT_EQ(g.Y_min, 1145607.5);
+    EXPECT_EQ(g.dpix_size, 100.005);
+    EXPECT_TRUE(rt::same_grid(g.cells, rt::grid_of(2, 3, {1, 2, 3, 255, 5, 6}), 2, 3));
+    // Without the no-data line, the sixth token is the first cell.
+    ASSERT_EQ(read_text(dir, kHeader23 + "7 8 9 10 11 12", g), GridError::None);
+    EXPECT_FALSE(g.has_nodata);
+    EXPECT_TRUE(rt::same_grid(g.cells, rt::grid_of(2, 3, {7, 8, 9, 10, 11, 12}), 2, 3));
+}
+
+TEST(AsciiGrid, CellsKeepTheirLowEightBitsAndNoDataBecomes255) {
+    rt::TempDir dir;
+    struct Case {
+        const char* nodata;
+        const char* cells;
+        std::vector<int> want;
+    };
+    const Case cases[] = {
+        {"-9999.9999", "256 257 -1 300 -9999 0", {0, 1, 255, 44, 241, 0}},
+        {"-9999", "-9999 -9999.0 3.0 7. +5 1e2", {255, 255, 3, 7, 5, 100}},
+        {"-9999.9999",
+         "-9999.9999 12345678901234567890 -12345678901234567890 254 255 0",
+         {255, 210, 46, 254, 255, 0}},
+        {"-3.4028234663852886e+38", "-3.4028234663852886e+38 1 2 3 4 5", {255, 1, 2, 3, 4, 5}},
+    };
+    for (const Case& c : cases) {
+        AsciiGrid g;
+        ASSERT_EQ(read_text(dir, kHeader23 + "NODATA_value " + c.nodata + "\n" + c.cells, g),
+                  GridError::None)
+            << c.cells;
+        for (int k = 0; k < 6; ++k) EXPECT_EQ(g.cells[k / 3][k % 3], c.want[k]) << c.cells;
+    }
+}
+
+TEST(AsciiGrid, DamagedGridsAreRefusedWithTheirReason) {
+    rt::TempDir dir;
+    const std::string nd = "nodata_value -9999\n";
+    struct Case {
+        std::string text;
+        GridError why;
+        const char* bad_cell;
+    };
+    const Case cases[] = {
+        {kHeader23 + nd + "1 2 3 4 5", GridError::FewCells, ""},
+        {"ncols 1000\nnrows 1000\nx 0\ny 0\nc 1\n" + nd + "1 2 3 4 5 6", GridError::FewCells, ""},
+        {kHeader23 + nd + "1 2 3.5 4 5 6", GridError::NotInteger, "3.5"},
+        {kHeader23 + nd + "1 2 3 4 five 6", GridError::NotInteger, "five"},
+        {"", GridError::HeaderUnreadable, ""},
+        {"ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize", GridError::HeaderUnreadable, ""},
+        {"ncols x\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3 4 5 6",
+         GridError::HeaderUnreadable, ""},
+        {"ncols 3\nnrows 2\nxllcorner 0\ncellsize 1\n1 2 3 4 5 6", GridError::HeaderUnreadable, ""},
+        {"ncols 2.5\nnrows 2\nx 0\ny 0\nc 1\n1 2 3 4 5 6", GridError::HeaderUnreadable, ""},
+        {"ncols 0\nnrows 2\nx 0\ny 0\nc 1\n1 2", GridError::BadSizes, ""},
+        {"ncols 3\nnrows -2\nx 0\ny 0\nc 1\n1 2", GridError::BadSizes, ""},
+        {"ncols 100000\nnrows 100000\nx 0\ny 0\nc 1\n1 2", GridError::TooLarge, ""},
+    };
+    for (const Case& c : cases) {
+        AsciiGrid g;
+        EXPECT_EQ(read_text(dir, c.text, g), c.why) << c.text;
+        EXPECT_EQ(g.bad_cell, c.bad_cell) << c.text;
+        EXPECT_FALSE(g.cells) << c.text;
+    }
+    AsciiGrid g;
+    EXPECT_EQ(read_ascii_grid(dir / "none.asc", g), GridError::CannotOpen);
+}
+
+TEST(AsciiGrid, LargeGridsReadAcrossBlocksLineByLine) {
+    rt::TempDir dir;
+    const int nb_lig = 700, nb_col = 900;  // some 2.5 MB of text
+    ByteGrid g = rt::random_grid(nb_lig, nb_col, 77);
+    ASSERT_TRUE(write_ascii_grid(dir / "big", g.get(), nb_lig, nb_col, 1, 2, 3));
+    std::vector<int> lines;
+    AsciiGrid r;
+    ASSERT_EQ(read_ascii_grid(dir / "big.asc", r, [&](int i) { lines.push_back(i); }),
+              GridError::None);
+    EXPECT_TRUE(rt::same_grid(r.cells, g, nb_lig, nb_col));
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(nb_lig));
+    for (int i = 0; i < nb_lig; ++i) EXPECT_EQ(lines[i], i);
+
+    // The same cells laid out one text line per image line, with wide padding.
+    std::string text = "ncols 900\nnrows 700\nx 1\ny 2\nc 3\n";
+    for (int i = 0; i < nb_lig; ++i) {
+        for (int j = 0; j < nb_col; ++j) text += "    " + std::to_string(g[i][j]);
+        text += "\r\n";
+    }
+    ASSERT_EQ(read_text(dir, text, r), GridError::None);
+    EXPECT_TRUE(rt::same_grid(r.cells, g, nb_lig, nb_col));
+}

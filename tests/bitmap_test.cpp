@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "raster/image.h"
+#include "raster_fixtures.h"
+
+namespace {
+
+std::string le(unsigned v, int bytes) {
+    std::string s;
+    for (int k = 0; k < bytes; ++k) s += static_cast<char>((v >> (8 * k)) & 0xFF);
+    return s;
+}
+
+// Reads a bitmap; the grid is empty on failure.
+struct Loaded {
+    ByteGrid m;
+    int nb_col = -1, nb_lig = -1, type = -1;
+    BmpError why = BmpError::None;
+};
+Loaded load(const std::string& name) {
+    Loaded r;
+    Color32* no_palette = nullptr;
+    unsigned char** m = ChargeBMP(name.c_str(), r.nb_col, r.nb_lig, r.type, no_palette, &r.why);
+    r.m = ByteGrid(m, r.nb_lig);
+    return r;
+}
+
+void patch(std::string& s, int off, unsigned v, int bytes) {
+    s.replace(off, bytes, le(v, bytes));
+}
+
+}  // namespace
+
+TEST(Bitmap, ThreeByTwoGreyImageHasTheSpecifiedBytes) {
+    rt::TempDir dir;
+    const std::string name = dir / "g.bmp";
+    ByteGrid g = rt::grid_of(2, 3, {1, 2, 3, 4, 5, 6});
+    ASSERT_EQ(SauveBMP(name.c_str(), g.get(), 3, 2, 0, nullptr), 0);
+
+    std::string want = "BM" + le(1086, 4) + le(0, 4) + le(1078, 4) + le(40, 4) + le(3, 4) +
+                       le(2, 4) + le(1, 2) + le(8, 2) + le(0, 4) + le(8, 4) + le(10000, 4) +
+                       le(10000, 4) + le(0, 4) + le(0, 4);
+    for (int i = 0; i < 256; ++i) want += std::string(3, static_cast<char>(i)) + '\0';
+    want += std::string("\x04\x05\x06\x00\x01\x02\x03\x00", 8);  // bottom line first
+    EXPECT_EQ(rt::slurp(name), want);
+
+    // A width that is a multiple of 4 leaves no padding.
+    ByteGrid w = rt::random_grid(3, 8, 1);
+    ASSERT_EQ(SauveBMP(name.c_str(), w.get(), 8, 3, 0, nullptr), 0);
+    EXPECT_EQ(rt::slurp(name).size(), 1078u + 24u);
+}
+
+TEST(Bitmap, RoundTripsInEveryForm) {
+    rt::TempDir dir;
+    const std::string name = dir / "r.bmp";
+    for (int nb_col : {1, 2, 3, 4, 5, 7, 13}) {
+        for (int nb_lig : {1, 2, 9}) {
+            ByteGrid g = rt::random_grid(nb_lig, nb_col, nb_col * 31 + nb_lig);
+            ASSERT_EQ(SauveBMP(name.c_str(), g.get(), nb_col, nb_lig, 0, nullptr), 0);
+            Loaded r = load(name);
+            ASSERT_TRUE(r.m) << nb_col << "x" << nb_lig;
+            EXPECT_EQ(r.nb_col, nb_col);
+            EXPECT_EQ(r.nb_lig, nb_lig);
+            EXPECT_EQ(r.type, 0);
+            EXPECT_TRUE(rt::same_grid(r.m, g, nb_lig, nb_col));
+
+            // 24 bits: lines of blue, green, red.
+            ByteGrid bgr = rt::random_grid(nb_lig, 3 * nb_col, nb_col + 7 * nb_lig);
+            ASSERT_EQ(SauveBMP(name.c_str(), bgr.get(), nb_col, nb_lig, 2, nullptr), 0);
+            Loaded c = load(name);
+            ASSERT_TRUE(c.m);
+            EXPECT_EQ(c.type, 2);
+            EXPECT_TRUE(rt::same_grid(c.m, bgr, nb_lig, 3 * nb_col));
+        }
+    }
+
+    // A palette with one colour: type 1, and the palette handed back when asked for.
+    std::vector<Color32> pal(256);
+    for (int i = 0; i < 256; ++i) pal[i] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0};
+    pal[200] = {10, 20, 30, 0};
+    ByteGrid g = rt::random_grid(4, 5, 3);
+    ASSERT_EQ(SauveBMP(name.c_str(), g.get(), 5, 4, 1, pal.data()), 0);
+    int nb_col = 0, nb_lig = 0, type = 0;
+    Color32 placeholder{};
+    Color32* cm = &placeholder;
+    ByteGrid back(ChargeBMP(name.c_str(), nb_col, nb_lig, type, cm), nb_lig);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(type, 1);
+    ASSERT_NE(cm, &placeholder);
+    EXPECT_EQ(cm[200].R, 30);
+    EXPECT_EQ(cm[199].G, 199);
+    std::free(cm);
+}
+
+TEST(Bitmap, SizesReadInFullAndTopDownRowsInTheirOrder) {
+    rt::TempDir dir;
+    const std::string name = dir / "t.bmp";
+    // Past the 16-bit limit in each direction.
+    for (auto [nb_col, nb_lig] : {std::pair{70001, 1}, std::pair{1, 40000}}) {
+        ByteGrid g = rt::random_grid(nb_lig, nb_col, 5);
+        ASSERT_EQ(SauveBMP(name.c_str(), g.get(), nb_col, nb_lig, 0, nullptr), 0);
+        Loaded r = load(name);
+        ASSERT_TRUE(r.m);
+        EXPECT_EQ(r.nb_col, nb_col);
+        EXPECT_EQ(r.nb_lig, nb_lig);
+        EXPECT_TRUE(rt::same_grid(r.m, g, nb_lig, nb_col));
+    }
+    // The same image stored top line first with a negative height.
+    ByteGrid g = rt::random_grid(5, 6, 9);
+    ASSERT_EQ(SauveBMP(name.c_str(), g.get(), 6, 5, 0, nullptr), 0);
+    std::string s = rt::slurp(name);
+    std::string top_down = s.substr(0, 1078);
+    patch(top_down, 22, static_cast<unsigned>(-5), 4);
+    for (int r = 4; r >= 0; --r) top_down += s.substr(1078 + 8 * r, 8);
+    rt::spit(name, top_down);
+    Loaded r = load(name);
+    ASSERT_TRUE(r.m);
+    EXPECT_EQ(r.nb_lig, 5);
+    EXPECT_TRUE(rt::same_grid(r.m, g, 5, 6));
+}
+
+TEST(Bitmap, DamagedFilesAreRefusedWithTheirReason) {
+    rt::TempDir dir;
+    const std::string name = dir / "d.bmp";
+    ByteGrid g = rt::random_grid(2, 3, 4);
+    ASSERT_EQ(SauveBMP(name.c_str(), g.get(), 3, 2, 0, nullptr), 0);
+    const std::string good = rt::slurp(name);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        BmpError why;
+    };
+    auto with = [&](int off, unsigned v, int n) {
+        std::string s = good;
+        patch(s, off, v, n);
+        return s;
+    };
+    const Case cases[] = {
+        {"empty", "", BmpError::TooShort},
+        {"half header", good.substr(0, 30), BmpError::TooShort},
+        {"no palette end", good.substr(0, 1000), BmpError::TooShort},
+        {"one row", good.substr(0, 1082), BmpError::TooShort},
+        {"last byte", good.substr(0, 1085), BmpError::TooShort},
+        {"signature", with(0, 0x4D43, 2), BmpError::NotBitmap},
+        {"4 bits", with(28, 4, 2), BmpError::Form},
+        {"16 colours", with(10, 54 + 64, 4), BmpError::Form},
+        {"compression 1", with(30, 1, 4), BmpError::Compressed},
+        {"width 0", with(18, 0, 4), BmpError::BadSizes},
+        {"negative width", with(18, static_cast<unsigned>(-3), 4), BmpError::BadSizes},
+        {"height 0", with(22, 0, 4), BmpError::BadSizes},
+        {"absurd sizes", with(18, 60000, 4).replace(22, 4, le(60000, 4)), BmpError::TooLarge},
+        {"sizes beyond the file", with(18, 40000, 4).replace(22, 4, le(40000, 4)),
+         BmpError::TooShort},
+    };
+    for (const Case& c : cases) {
+        rt::spit(name, c.bytes);
+        Loaded r = load(name);
+        EXPECT_FALSE(r.m) << c.what;
+        EXPECT_EQ(r.why, c.why) << c.what;
+    }
+    EXPECT_EQ(load(dir / "none.bmp").why, BmpError::CannotOpen);
+    // Compression codes other than 1 are not looked at.
+    rt::spit(name, with(30, 0, 4));
+    EXPECT_TRUE(load(name).m);
+}
+
+TEST(Bitmap, FilesThatCannotBeWrittenReturnMinusOne) {
+    rt::TempDir dir;
+    ByteGrid g = rt::random_grid(2, 3, 4);
+    EXPECT_EQ(SauveBMP((dir / "no/such/folder.bmp").c_str(), g.get(), 3, 2, 0, nullptr), -1);
+    EXPECT_EQ(SauveBMP((dir / "x.bmp").c_str(), g.get(), 3, 2, 5, nullptr), -1);
+#ifndef _WIN32
+    // A full disk: caught on the rows of a large image and on the close of a small one.
+    ByteGrid big = rt::random_grid(100, 4000, 4);
+    EXPECT_EQ(SauveBMP("/dev/full", big.get(), 4000, 100, 0, nullptr), -1);
+    EXPECT_EQ(SauveBMP("/dev/full", g.get(), 3, 2, 0, nullptr), -1);
+#endif
+}
