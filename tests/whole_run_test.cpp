@@ -42,7 +42,9 @@ struct Scenario {
     bool all_no_value = false;  // nothing but 255
 };
 
-void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << s.name;
+}
 
 const char* const kExt[3] = {".raw", ".bmp", ".asc"};
 constexpr double kGridX = 500000, kGridY = 4000000;         // corner of an ascii-grid map
