@@ -1,11 +1,16 @@
 # Two entry points on a fresh clone:
 #   make demo   build in Release and run a whole scripted session on the bundled sample map
 #   make test   build and run every test, normally and under AddressSanitizer + UBSan
+# and, for maintenance:
+#   make windows   cross-build landmosaic.exe for 64-bit and 32-bit Windows (MinGW-w64)
+#   make fuzz      build the fuzz targets (clang, libFuzzer) and run each FUZZ_SECONDS
 JOBS ?= 2
 RELEASE_DIR := build/release
 ASAN_DIR := build/asan
 
-.PHONY: all release asan test test-release test-asan demo bench clean
+FUZZ_SECONDS ?= 30
+
+.PHONY: all release asan test test-release test-asan demo bench windows fuzz clean
 
 all: release
 
@@ -30,6 +35,13 @@ demo: release
 
 bench: release
 	$(RELEASE_DIR)/bench/landmosaic_bench
+
+windows:
+	JOBS=$(JOBS) sh tools/windows.sh build x86_64 build/windows-x86_64
+	JOBS=$(JOBS) sh tools/windows.sh build i686 build/windows-i686
+
+fuzz:
+	JOBS=$(JOBS) sh tools/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build demo-output

@@ -1,0 +1,87 @@
+// The raw raster reading: the six-integer text header and the pixel file, through map
+// loading. Input: one byte n, then n bytes of header text, then the pixel bytes.
+//
+// Checked: a header that is unreadable or declares no pixels or more than an int can
+// count is refused (status 1, nothing loaded); any other map is loaded with the file's
+// bytes line by line and zeros where the file is short, and its inventory counts every
+// pixel once.
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "fuzz_support.h"
+#include "raster/loading.h"
+#include "raster/raw_format.h"
+
+namespace {
+
+// Legitimate headers may declare maps of up to 2^31 - 1 pixels, which are then loaded
+// with zeros where the file is short; larger ones than this are left out to keep every
+// input quick.
+constexpr long long kMaxPixels = 1 << 16;
+
+void check(bool ok) {
+    if (!ok) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    const std::size_t n = std::min<std::size_t>(data[0], size - 1);
+    const std::uint8_t* pixels = data + 1 + n;
+    const std::size_t pixel_bytes = size - 1 - n;
+    const std::string base = scratch_dir() + "/map";
+    write_file(base + ".txt", data + 1, n);
+    write_file(base + ".raw", pixels, pixel_bytes);
+
+    RawHeader h;
+    const RawHeaderRead read = read_raw_header(base + ".txt", h);
+    check(read != RawHeaderRead::Missing);
+    const long long declared = static_cast<long long>(h.nb_lig) * h.nb_col;
+    const bool refused =
+        read == RawHeaderRead::Unreadable || h.nb_lig <= 0 || h.nb_col <= 0 || declared > INT_MAX;
+    if (!refused && declared > kMaxPixels) return 0;
+
+    std::istringstream in("");
+    std::ostringstream out;
+    Console con(in, out, true);
+    RunAnswers run;
+    run.format = kRaster;
+    run.nom_lect = base;
+    LoadedMap map;
+    Inventory inv;
+    int status = 0;
+    try {
+        lecture(con, run, map, inv);
+    } catch (const RunStop& stop) {
+        status = stop.status;
+    } catch (const InputEnded&) {
+        status = -1;  // no question may be asked: the header exists
+    }
+    check(status == (refused ? 1 : 0));
+    if (refused) return 0;
+
+    check(map.nb_lig == h.nb_lig && map.nb_col == h.nb_col && map.tab_in);
+    check(run.nom_lect == base + ".raw");
+    check(map.dpix_size == static_cast<double>(h.pix_size));
+    long long k = 0;
+    long long counted = 0;
+    for (int i = 0; i < map.nb_lig; ++i) {
+        for (int j = 0; j < map.nb_col; ++j, ++k) {
+            const unsigned char expected = k < static_cast<long long>(pixel_bytes) ? pixels[k] : 0;
+            check(map.tab_in[i][j] == expected);
+        }
+    }
+    for (int c = 0; c < 256; ++c) counted += inv.hist_explor[c];
+    check(counted == declared);
+    long long in_items = 0;
+    for (int item = 1; item <= inv.num_item; ++item) in_items += inv.num_pixel_item[item];
+    check(in_items == declared - inv.hist_explor[255]);
+    // A short pixel file is named in a warning.
+    check((static_cast<long long>(pixel_bytes) < declared) ==
+          (out.str().find(base + ".raw") != std::string::npos));
+    return 0;
+}

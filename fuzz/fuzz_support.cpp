@@ -1,0 +1,37 @@
+#include "fuzz_support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+struct Scratch {
+    std::string dir;
+    Scratch() {
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "landmosaic-fuzz-XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) std::abort();
+        dir = tmpl;
+    }
+    ~Scratch() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+};
+
+}  // namespace
+
+const std::string& scratch_dir() {
+    static Scratch s;
+    return s.dir;
+}
+
+void write_file(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) std::abort();
+    if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
+    if (std::fclose(f) != 0) std::abort();
+}
