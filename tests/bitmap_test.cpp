@@ -87,7 +87,8 @@ TEST(Bitmap, RoundTripsInEveryForm) {
     int nb_col = 0, nb_lig = 0, type = 0;
     Color32 placeholder{};
     Color32* cm = &placeholder;
-    ByteGrid back(ChargeBMP(name.c_str(), nb_col, nb_lig, type, cm), nb_lig);
+    unsigned char** m = ChargeBMP(name.c_str(), nb_col, nb_lig, type, cm);
+    ByteGrid back(m, nb_lig);
     ASSERT_TRUE(back);
     EXPECT_EQ(type, 1);
     ASSERT_NE(cm, &placeholder);

@@ -214,21 +214,25 @@ bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_
     std::FILE* f = std::fopen(name.c_str(), "wb");
     if (!f) return false;
     File file(f);
-    bool ok = std::fprintf(f,
-                           "ncols %d\nnrows %d\nxllcorner %lf\nyllcorner %lf\ncellsize "
-                           "%lf\nnodata_value -9999.9999\n",
-                           nb_col, nb_lig, X_min, Y_min, dpix_size) > 0;
-    // One buffer per line; each cell is its value and a tab, and no line ever ends.
-    std::vector<char> line(static_cast<std::size_t>(nb_col > 0 ? nb_col : 0) * 4);
+    bool ok = std::fprintf(f, "ncols %d\nnrows %d\n", nb_col, nb_lig) > 0 &&
+              std::fprintf(f, "xllcorner %lf\nyllcorner %lf\n", X_min, Y_min) > 0 &&
+              std::fprintf(f, "cellsize %lf\nnodata_value -9999.9999\n", dpix_size) > 0;
+    // Cells are formatted into a buffer of bounded size; each is its value and a tab,
+    // and no line ever ends.
+    constexpr int kChunk = 1 << 16;
+    std::vector<char> text(static_cast<std::size_t>(kChunk) * 4);
     for (int i = 0; i < nb_lig && ok; ++i) {
-        char* p = line.data();
         const unsigned char* row = m[i];
-        for (int j = 0; j < nb_col; ++j) {
-            std::memcpy(p, kCellText.text[row[j]], 4);
-            p += kCellText.len[row[j]];
+        for (int j0 = 0; j0 < nb_col && ok; j0 += kChunk) {
+            const int j1 = nb_col - j0 > kChunk ? j0 + kChunk : nb_col;
+            char* p = text.data();
+            for (int j = j0; j < j1; ++j) {
+                std::memcpy(p, kCellText.text[row[j]], 4);
+                p += kCellText.len[row[j]];
+            }
+            const auto n = static_cast<std::size_t>(p - text.data());
+            ok = std::fwrite(text.data(), 1, n, f) == n;
         }
-        const auto n = static_cast<std::size_t>(p - line.data());
-        ok = n == 0 || std::fwrite(line.data(), 1, n, f) == n;
     }
     file.f = nullptr;
     const bool closed = std::fclose(f) == 0;
@@ -294,7 +298,7 @@ GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
     if (cells > INT_MAX) return GridError::TooLarge;
     // Every cell takes at least one character and one separator but the last: a file
     // that cannot hold them all is refused before anything is allocated.
-    const unsigned long long room = file_bytes - header_end;
+    const unsigned long long room = file_bytes > header_end ? file_bytes - header_end : 0;
     if (static_cast<unsigned long long>(cells) > (room + 1) / 2) return GridError::FewCells;
 
     ByteGrid grid(ucmatrice(g.nb_col, g.nb_lig), g.nb_lig);
