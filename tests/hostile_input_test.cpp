@@ -1,0 +1,675 @@
+// Hostile input, swept through whole runs: answers that end after any question, answers
+// that are no numbers, negative or overflowing, map files whose sizes are absurd, negative
+// or overflowing in each format, result names whose folder is missing or whose files
+// cannot be created, and names far beyond 127 characters. Every such run ends by itself
+// with its message and the right exit status, and writes nothing it should not.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run/catalogue.h"
+#include "run/console.h"
+#include "run/opening.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ------------------------------------------------------------------------- helpers
+
+struct Outcome {
+    int status = -1;
+    std::string out;  // the console, in code page 850 bytes
+};
+
+Outcome run_opening(const std::string& answers) {
+    std::istringstream in(answers);
+    std::ostringstream out;
+    Console con(in, out, /*utf8=*/false);
+    Outcome o;
+    o.status = opening(con);
+    o.out = out.str();
+    return o;
+}
+
+// A text of the catalogue as the console prints it.
+std::string say(int idiom, const Text& t, std::initializer_list<Arg> args = {}) {
+    std::istringstream in;
+    std::ostringstream out;
+    Console con(in, out, false);
+    return con.text(idiom, t, args);
+}
+
+std::string slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void spit(const fs::path& p, const std::string& bytes) {
+    std::ofstream f(p, std::ios::binary);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string replace_all(std::string s, const std::string& from, const std::string& to) {
+    std::size_t at = 0;
+    while (!from.empty() && (at = s.find(from, at)) != std::string::npos) {
+        s.replace(at, from.size(), to);
+        at += to.size();
+    }
+    return s;
+}
+
+std::size_t count(const std::string& hay, const std::string& needle) {
+    std::size_t n = 0;
+    for (std::size_t at = hay.find(needle); at != std::string::npos;
+         at = hay.find(needle, at + needle.size()))
+        ++n;
+    return n;
+}
+
+// A private folder <root>/<sub> holding the map; removed unless the test failed.
+struct Folder {
+    fs::path root;
+    fs::path maps;
+    explicit Folder(const std::string& sub = "maps") {
+        std::string tmpl = (fs::temp_directory_path() / "landmosaic-hostile-XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) ADD_FAILURE() << "no temporary folder";
+        root = tmpl;
+        maps = root / sub;
+        fs::create_directories(maps);
+    }
+    ~Folder() {
+        if (!::testing::Test::HasFailure()) {
+            std::error_code ec;
+            fs::remove_all(root, ec);
+        }
+    }
+    // What is typed at the disk question.
+    std::string prefix() const { return root.string() + "/"; }
+    std::set<std::string> files() const {
+        std::set<std::string> s;
+        for (const auto& e : fs::directory_iterator(maps)) s.insert(e.path().filename().string());
+        return s;
+    }
+};
+
+// The test map: 9 lines of 11 columns, four classes and a few pixels of 255.
+constexpr int kLines = 9;
+constexpr int kColumns = 11;
+
+unsigned char code_at(int i, int j) {
+    if ((i * 5 + j * 3) % 13 == 0) return 255;
+    static const unsigned char codes[4] = {2, 5, 9, 130};
+    return codes[(i / 3 + j / 4) % 4];
+}
+
+std::string pixels() {
+    std::string px;
+    for (int i = 0; i < kLines; ++i)
+        for (int j = 0; j < kColumns; ++j) px += static_cast<char>(code_at(i, j));
+    return px;
+}
+
+void raw_map(const fs::path& base, bool with_header) {
+    spit(base.string() + ".raw", pixels());
+    if (with_header)
+        spit(base.string() + ".txt",
+             std::to_string(kLines) + "\n" + std::to_string(kColumns) + "\n1\n0\n255\n30\n");
+}
+
+void put16(std::string& s, std::size_t at, std::uint32_t v) {
+    s[at] = static_cast<char>(v & 0xFF);
+    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+void put32(std::string& s, std::size_t at, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) s[at + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+}
+
+// A bitmap header with the given fields, followed by `body` (palette and rows).
+std::string bmp_bytes(std::int32_t width, std::int32_t height, int bits, std::uint32_t off_bits,
+                      std::uint32_t compression, const std::string& body) {
+    std::string s(54, '\0');
+    s[0] = 'B';
+    s[1] = 'M';
+    put32(s, 2, static_cast<std::uint32_t>(54 + body.size()));
+    put32(s, 10, off_bits);
+    put32(s, 14, 40);
+    put32(s, 18, static_cast<std::uint32_t>(width));
+    put32(s, 22, static_cast<std::uint32_t>(height));
+    put16(s, 26, 1);
+    put16(s, 28, static_cast<std::uint32_t>(bits));
+    put32(s, 30, compression);
+    return s + body;
+}
+
+std::string grey_palette() {
+    std::string p;
+    for (int c = 0; c < 256; ++c) p += std::string(3, static_cast<char>(c)) + '\0';
+    return p;
+}
+
+// The test map as an 8-bit grey bitmap, rows bottom-up and padded to 4 bytes.
+void bmp_map(const fs::path& file) {
+    const int row = (kColumns + 3) / 4 * 4;
+    std::string body = grey_palette();
+    for (int i = kLines - 1; i >= 0; --i) {
+        std::string r(static_cast<std::size_t>(row), '\0');
+        for (int j = 0; j < kColumns; ++j) r[j] = static_cast<char>(code_at(i, j));
+        body += r;
+    }
+    spit(file, bmp_bytes(kColumns, kLines, 8, 1078, 0, body));
+}
+
+std::string ascii_header(const std::string& ncols, const std::string& nrows) {
+    return "ncols " + ncols + "\nnrows " + nrows +
+           "\nxllcorner 300000\nyllcorner 5000000\ncellsize 20\nnodata_value -9999\n";
+}
+
+void ascii_map(const fs::path& file) {
+    std::string s = ascii_header(std::to_string(kColumns), std::to_string(kLines));
+    for (int i = 0; i < kLines; ++i) {
+        for (int j = 0; j < kColumns; ++j) {
+            const int c = code_at(i, j);
+            s += (c == 255 ? std::string("-9999") : std::to_string(c)) + " ";
+        }
+        s += "\n";
+    }
+    spit(file, s);
+}
+
+enum class Map { Raw, RawWithoutHeader, Bitmap, Ascii };
+
+void place(const Folder& f, Map m) {
+    switch (m) {
+        case Map::Raw:
+            raw_map(f.maps / "map", true);
+            break;
+        case Map::RawWithoutHeader:
+            raw_map(f.maps / "map", false);
+            break;
+        case Map::Bitmap:
+            bmp_map(f.maps / "map.bmp");
+            break;
+        case Map::Ascii:
+            ascii_map(f.maps / "map.asc");
+            break;
+    }
+}
+
+std::string join(const std::vector<std::string>& answers, std::size_t n, const std::string& p) {
+    std::string s;
+    for (std::size_t k = 0; k < n && k < answers.size(); ++k)
+        s += (answers[k] == "{P}" ? p : answers[k]) + "\n";
+    return s;
+}
+
+// Every result file the report names exists.
+void report_names_only_real_files(const Folder& f, const std::string& report) {
+    for (const char* stem : {"res_diversity", "res_homog"}) {
+        for (const char* ext : {".raw", ".bmp", ".asc"}) {
+            const fs::path p = f.maps / (std::string(stem) + ext);
+            if (report.find(p.string()) != std::string::npos) {
+                EXPECT_TRUE(fs::exists(p)) << "the report names " << p << " which is not there";
+            }
+        }
+    }
+}
+
+// ------------------------------------------------------------------------- sessions
+
+struct Shape {
+    const char* name;
+    Map map;
+    std::vector<std::string> answers;  // every answer but the final key; {P} is the prefix
+};
+
+const std::vector<Shape>& shapes() {
+    static const std::vector<Shape> all = {
+        {"raw map without header, cell mesh, raster results",
+         Map::RawWithoutHeader,
+         {"0", "2", "{P}", "maps", "map", "0", "9", "11", "30", "1", "1", "0", "0", "res", "0",
+          "1"}},
+        {"bitmap, rank help, square window, bitmap results, mesh drawn (French)",
+         Map::Bitmap,
+         {"1", "2", "{P}", "maps", "map", "1", "12.5", "0", "30", "0.5", "1", "1", "0", "0", "res",
+          "1", "0"}},
+        {"ascii grid, circular window, ascii results (Spanish)",
+         Map::Ascii,
+         {"2", "2", "{P}", "maps", "map", "2", "1", "1", "1", "1", "0", "res", "2", "1"}},
+        {"raw map, rank help, sizes rejected, then a circle, ascii results with typed corner",
+         Map::Raw,
+         {"0", "2", "{P}", "maps", "map", "0", "0",   "10", "0.5",    "2",       "1", "0",
+          "1", "1", "1",   "1",    "1",   "0", "res", "2",  "500000", "4000000", "0"}},
+        {"bitmap, sizes rejected twice, cell mesh, raster results, mesh drawn (Spanish)",
+         Map::Bitmap,
+         {"2", "2", "{P}", "maps", "map", "1", "25", "1", "3",   "0", "1", "1",
+          "1", "1", "1",   "1",    "1",   "0", "0",  "0", "res", "0", "0"}},
+    };
+    return all;
+}
+
+}  // namespace
+
+// A session cut after any of its answers ends by itself: status 1, the message of the run's
+// language, and before it exactly what the whole session had printed up to that question.
+TEST(HostileInput, SessionsCutAfterEveryAnswerEndWithStatusOne) {
+    for (const Shape& shape : shapes()) {
+        SCOPED_TRACE(shape.name);
+        Folder whole;
+        place(whole, shape.map);
+        const Outcome full = run_opening(join(shape.answers, shape.answers.size(), whole.prefix()));
+        ASSERT_EQ(full.status, 0) << full.out;
+        ASSERT_TRUE(full.out.ends_with(say(std::stoi(shape.answers[0]), txt::end_message)));
+
+        for (std::size_t cut = 0; cut < shape.answers.size(); ++cut) {
+            SCOPED_TRACE("answers given: " + std::to_string(cut));
+            Folder f;
+            place(f, shape.map);
+            const Outcome o = run_opening(join(shape.answers, cut, f.prefix()));
+            EXPECT_EQ(o.status, 1);
+            const int idiom = cut == 0 ? 0 : std::stoi(shape.answers[0]);
+            const std::string ended = say(idiom, txt::input_ended);
+            ASSERT_TRUE(o.out.ends_with(ended))
+                << o.out.substr(o.out.size() > 300 ? o.out.size() - 300 : 0);
+            // Up to the cut, the same dialogue as the whole session (the folders differ).
+            const std::string before = replace_all(o.out.substr(0, o.out.size() - ended.size()),
+                                                   f.prefix(), whole.prefix());
+            EXPECT_EQ(before, full.out.substr(0, before.size()));
+            const fs::path report = f.maps / "res_info.txt";
+            if (fs::exists(report)) report_names_only_real_files(f, slurp(report));
+        }
+    }
+}
+
+namespace {
+
+// One answer of a session, with what is typed before it and the prompt that each of those
+// tokens brings back.
+struct Answer {
+    std::string value;
+    std::vector<std::string> junk;
+    std::string prompt;
+};
+
+const std::vector<std::string> kMenuJunk = {"yes", "-1", "99999999999", "3x"};
+const std::string kYesNo = "\n\t\t0 ====> yes\n\t\t1 ====> no\n\t\t";
+const std::string kFormats = "\n\t\t2 ====> ascii\n\t\t";
+
+std::vector<std::string> plain(const std::vector<Answer>& a) {
+    std::vector<std::string> v;
+    for (const Answer& x : a) v.push_back(x.value);
+    return v;
+}
+
+std::vector<std::string> hostile(const std::vector<Answer>& a) {
+    std::vector<std::string> v;
+    for (const Answer& x : a) {
+        v.insert(v.end(), x.junk.begin(), x.junk.end());
+        v.push_back(x.value);
+    }
+    return v;
+}
+
+void expect_same_run(const std::vector<Answer>& answers, Map map, int res_files_form) {
+    Folder clean, rough;
+    place(clean, map);
+    place(rough, map);
+    const Outcome a = run_opening(join(plain(answers), SIZE_MAX, clean.prefix()));
+    const Outcome b = run_opening(join(hostile(answers), SIZE_MAX, rough.prefix()));
+    ASSERT_EQ(a.status, 0) << a.out;
+    EXPECT_EQ(b.status, 0) << b.out;
+    // The same files, byte for byte (the report names its own folder).
+    ASSERT_EQ(clean.files(), rough.files());
+    for (const std::string& name : clean.files()) {
+        std::string x = slurp(clean.maps / name);
+        const std::string y = slurp(rough.maps / name);
+        if (name.ends_with("_info.txt")) x = replace_all(x, clean.prefix(), rough.prefix());
+        EXPECT_TRUE(x == y) << name << " differs";
+    }
+    const std::string ext = res_files_form == 0 ? ".raw" : res_files_form == 1 ? ".bmp" : ".asc";
+    EXPECT_TRUE(clean.files().count("res_diversity" + ext));
+    // Each rejected token brought its question back once more.
+    std::vector<std::string> prompts;
+    for (const Answer& x : answers)
+        if (!x.prompt.empty()) prompts.push_back(x.prompt);
+    for (const std::string& p : prompts) {
+        std::size_t extra = 0;
+        for (const Answer& x : answers)
+            if (x.prompt == p) extra += x.junk.size();
+        EXPECT_EQ(count(b.out, p), count(a.out, p) + extra) << "prompt " << p;
+    }
+}
+
+}  // namespace
+
+// Tokens that are no numbers, negative numbers where none is meant and numbers beyond the
+// range of an int are refused at every question and the question comes back; the run then
+// goes on exactly as without them.
+TEST(HostileInput, NonNumericNegativeAndOverflowingAnswersAreAskedAgain) {
+    const std::string language = "\n\tLanguage: ";
+    const std::string disk = "\n\t\t2 ====> defined by the user\n\t\t";
+    const std::string rank = "\n\n\tChoice of the rank R from the user: ";
+    const std::string treat = "\n\t\t0 ====> cell mesh\n\t\t1 ====> moving window\n\t\t";
+    const std::string shape = "\n\t\t0 ====> square\n\t\t1 ====> circle\n\t\t";
+    {
+        SCOPED_TRACE("raw map without header, rank help, rejected sizes, typed corner");
+        const std::vector<Answer> answers = {
+            {"0", kMenuJunk, language},
+            {"2", kMenuJunk, disk},
+            {"{P}", {}, ""},
+            {"maps", {}, ""},
+            {"map", {}, ""},
+            {"0", kMenuJunk, kFormats},
+            {"9", {"nine", "0", "-9", "4294967305"}, "\n\t\tNumber of lines? "},
+            {"11", {"11.5", "0", "-11"}, "\n\t\tNumber of columns? "},
+            {"30", {"thirty", "30.5"}, "\n\t\tPixel size? "},
+            {"0", kMenuJunk, kYesNo},  // rank help
+            {"10", {"ten", "0", "-10"}, "Pixel edge (en meters) ? ? "},
+            {"0.5", {"half", "-0.5", "1e999"}, "surface of the cell or moving window (in km2) ? "},
+            {"2", {"two", "-2", "2147483648"}, rank},
+            {"1", kMenuJunk, treat},
+            {"1", kMenuJunk, shape},
+            {"1", kMenuJunk, kYesNo},  // sizes rejected
+            {"1", kMenuJunk, kYesNo},  // no help
+            {"1", {"-1", "one"}, rank},
+            {"0", kMenuJunk, treat},
+            {"0", kMenuJunk, kYesNo},  // sizes accepted
+            {"res", {}, ""},
+            {"2", kMenuJunk, kFormats},
+            {"500000", {"east", "nan", "inf", "1e999"}, "\n\t\tX_min ? "},
+            {"-4000000", {"north"}, "\t\tY_min ? "},
+            {"0", {"draw", "2", "99999999999"}, kYesNo},  // mesh: -1 means "do not draw"
+        };
+        expect_same_run(answers, Map::RawWithoutHeader, 2);
+    }
+    {
+        SCOPED_TRACE("bitmap, square window, bitmap results, mesh refused with -1");
+        const std::vector<Answer> answers = {
+            {"0", {"-2"}, language},
+            {"2", {"two"}, disk},
+            {"{P}", {}, ""},
+            {"maps", {}, ""},
+            {"map", {}, ""},
+            {"1", {"-1", "bitmap"}, kFormats},
+            {"12.5", {"twelve", "1e999", "12,5"}, "pixel size (decimal value in meters) ? "},
+            {"1", {"-1"}, kYesNo},
+            {"1", {"0x1", "-1"}, rank},
+            {"1", {"-5"}, treat},
+            {"0", {"-5"}, shape},
+            {"1", kMenuJunk, kYesNo},  // rejected, to ask everything again
+            {"1", {}, kYesNo},
+            {"0", {"zero"}, rank},
+            {"1", {}, treat},
+            {"0", {}, shape},
+            {"0", {}, kYesNo},
+            {"res", {}, ""},
+            {"1", {"-3", "1.0"}, kFormats},
+            {"-1", {"no", "5"}, kYesNo},  // -1: the mesh is not drawn
+        };
+        expect_same_run(answers, Map::Bitmap, 1);
+    }
+}
+
+namespace {
+
+struct Refusal {
+    const char* name;
+    Map format_of;        // which reader: Raw, Bitmap or Ascii
+    std::string file;     // name of the file written, in the folder
+    std::string content;  // its bytes
+    std::string refused;  // the file the message names
+    std::string reason;   // the reason, as printed (English)
+};
+
+std::string reason(const Text& t, std::initializer_list<Arg> args = {}) {
+    return say(0, t, args);
+}
+
+}  // namespace
+
+// Sizes that are absurd, negative, zero or beyond an int, in each format: the file is
+// refused with its name and reason, the run ends with status 1 and nothing is written.
+TEST(HostileInput, AbsurdSizesInEachFormatAreRefused) {
+    const std::string row4(4, '\0');
+    std::string two_rows = grey_palette() + row4 + row4;
+    std::vector<Refusal> cases = {
+        {"raw: zero lines", Map::Raw, "map.txt", "0\n11\n1\n0\n255\n30\n", "map.txt",
+         reason(txt::reason_bad_sizes, {0, 11})},
+        {"raw: negative columns", Map::Raw, "map.txt", "9 -11 1 0 255 30", "map.txt",
+         reason(txt::reason_bad_sizes, {9, -11})},
+        {"raw: product beyond an int", Map::Raw, "map.txt", "65536\n65536\n1\n0\n255\n30\n",
+         "map.txt", reason(txt::reason_too_large, {65536, 65536})},
+        {"raw: just beyond an int", Map::Raw, "map.txt", "46341\n46341\n1\n0\n255\n30\n", "map.txt",
+         reason(txt::reason_too_large, {46341, 46341})},
+        {"raw: a value beyond an int", Map::Raw, "map.txt", "99999999999\n11\n1\n0\n255\n30\n",
+         "map.txt", reason(txt::reason_header_unreadable)},
+        {"raw: INT_MIN and beyond", Map::Raw, "map.txt", "-2147483649\n11\n1\n0\n255\n30\n",
+         "map.txt", reason(txt::reason_header_unreadable)},
+        {"raw: five values", Map::Raw, "map.txt", "9\n11\n1\n0\n255\n", "map.txt",
+         reason(txt::reason_header_unreadable)},
+        {"raw: words", Map::Raw, "map.txt", "lines 9\ncolumns 11\n", "map.txt",
+         reason(txt::reason_header_unreadable)},
+        {"bitmap: zero width", Map::Bitmap, "map.bmp", bmp_bytes(0, 2, 8, 1078, 0, two_rows),
+         "map.bmp", reason(txt::reason_bad_sizes, {2, 0})},
+        {"bitmap: negative width", Map::Bitmap, "map.bmp", bmp_bytes(-4, 2, 8, 1078, 0, two_rows),
+         "map.bmp", reason(txt::reason_bad_sizes, {2, -4})},
+        {"bitmap: zero height", Map::Bitmap, "map.bmp", bmp_bytes(4, 0, 8, 1078, 0, two_rows),
+         "map.bmp", reason(txt::reason_bad_sizes, {0, 4})},
+        {"bitmap: most negative height", Map::Bitmap, "map.bmp",
+         bmp_bytes(4, INT32_MIN, 8, 1078, 0, two_rows), "map.bmp",
+         reason(txt::reason_bad_sizes, {INT32_MIN, 4})},
+        {"bitmap: pixels beyond an int", Map::Bitmap, "map.bmp",
+         bmp_bytes(65536, 65536, 8, 1078, 0, two_rows), "map.bmp",
+         reason(txt::reason_too_large, {65536, 65536})},
+        {"bitmap: huge height, two rows in the file", Map::Bitmap, "map.bmp",
+         bmp_bytes(4, 30000, 8, 1078, 0, two_rows), "map.bmp", reason(txt::reason_too_short)},
+        {"bitmap: huge top-down height, two rows in the file", Map::Bitmap, "map.bmp",
+         bmp_bytes(30000, -30000, 8, 1078, 0, two_rows), "map.bmp", reason(txt::reason_too_short)},
+        {"bitmap: pixel offset beyond the file", Map::Bitmap, "map.bmp",
+         bmp_bytes(4, 2, 24, 0xFFFFFFF0u, 0, two_rows), "map.bmp", reason(txt::reason_bitmap_form)},
+        {"bitmap: 16 bits", Map::Bitmap, "map.bmp", bmp_bytes(4, 2, 16, 54, 0, two_rows), "map.bmp",
+         reason(txt::reason_bitmap_form)},
+        {"bitmap: compressed", Map::Bitmap, "map.bmp", bmp_bytes(4, 2, 8, 1078, 1, two_rows),
+         "map.bmp", reason(txt::reason_compressed)},
+        {"bitmap: header cut", Map::Bitmap, "map.bmp", "BM\x10\x00", "map.bmp",
+         reason(txt::reason_too_short)},
+        {"bitmap: wrong signature", Map::Bitmap, "map.bmp",
+         "MB" + bmp_bytes(4, 2, 8, 1078, 0, two_rows).substr(2), "map.bmp",
+         reason(txt::reason_not_bitmap)},
+        {"bitmap: coloured 24 bits", Map::Bitmap, "map.bmp",
+         bmp_bytes(1, 1, 24, 54, 0, std::string("\x01\x02\x03\x00", 4)), "map.bmp",
+         reason(txt::reason_colour)},
+        {"ascii: zero columns", Map::Ascii, "map.asc", ascii_header("0", "2") + "1 2\n", "map.asc",
+         reason(txt::reason_bad_sizes, {2, 0})},
+        {"ascii: negative rows", Map::Ascii, "map.asc", ascii_header("2", "-2") + "1 2 3 4\n",
+         "map.asc", reason(txt::reason_bad_sizes, {-2, 2})},
+        {"ascii: cells beyond an int", Map::Ascii, "map.asc",
+         ascii_header("65536", "65536") + "1 2\n", "map.asc",
+         reason(txt::reason_too_large, {65536, 65536})},
+        {"ascii: huge sizes, few cells", Map::Ascii, "map.asc",
+         ascii_header("40000", "40000") + "1 2 3\n", "map.asc", reason(txt::reason_few_cells)},
+        {"ascii: sizes beyond an int", Map::Ascii, "map.asc",
+         ascii_header("99999999999", "2") + "1 2\n", "map.asc",
+         reason(txt::reason_header_unreadable)},
+        {"ascii: decimal size", Map::Ascii, "map.asc", ascii_header("2.5", "2") + "1 2 3 4\n",
+         "map.asc", reason(txt::reason_header_unreadable)},
+        {"ascii: four header pairs", Map::Ascii, "map.asc",
+         "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\n1 2 3 4\n", "map.asc",
+         reason(txt::reason_header_unreadable)},
+        {"ascii: a decimal cell", Map::Ascii, "map.asc", ascii_header("2", "1") + "3.5 4\n",
+         "map.asc", reason(txt::reason_not_integer, {"3.5"})},
+        {"ascii: an overflowing real cell", Map::Ascii, "map.asc",
+         ascii_header("2", "1") + "1e999 4\n", "map.asc",
+         reason(txt::reason_not_integer, {"1e999"})},
+    };
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder f;
+        if (c.format_of == Map::Raw) spit(f.maps / "map.raw", pixels());
+        spit(f.maps / c.file, c.content);
+        const std::set<std::string> before = f.files();
+        const char* format = c.format_of == Map::Raw ? "0" : c.format_of == Map::Bitmap ? "1" : "2";
+        // Answers for a whole run follow; none of them may be used.
+        const Outcome o = run_opening("0\n2\n" + f.prefix() + "\nmaps\nmap\n" + format +
+                                      "\n10\n1\n1\n0\n0\nres\n0\n1\nk");
+        EXPECT_EQ(o.status, 1);
+        const std::string message =
+            say(0, txt::file_refused, {(f.maps / c.refused).string(), c.reason});
+        EXPECT_TRUE(o.out.ends_with(message))
+            << o.out.substr(o.out.rfind("\n\t", o.out.size() - 3));
+        EXPECT_EQ(f.files(), before);
+    }
+}
+
+// The lines and columns typed for a raw map without header are checked as a header's are:
+// a product beyond an int is refused, and no header is written for it.
+TEST(HostileInput, TypedSizesBeyondAnIntAreRefusedWithoutWritingAHeader) {
+    Folder f;
+    raw_map(f.maps / "map", false);
+    const Outcome o =
+        run_opening("0\n2\n" + f.prefix() + "\nmaps\nmap\n0\n65536\n65536\n30\n1\n1\n0\n0\n");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.out.ends_with(
+        say(0, txt::file_refused,
+            {(f.maps / "map.raw").string(), reason(txt::reason_too_large, {65536, 65536})})));
+    EXPECT_EQ(f.files(), std::set<std::string>{"map.raw"});
+}
+
+// A report whose folder does not exist: its message, status 1, before the treatment.
+// A result file that cannot be created: its message, the other outputs written, status 1,
+// and the report names only the files that were written.
+TEST(HostileInput, ReportOrResultThatCannotBeCreated) {
+    for (int idiom = 0; idiom < 3; ++idiom) {
+        Folder f;
+        raw_map(f.maps / "map", true);
+        const std::string lang = std::to_string(idiom);
+        const Outcome o = run_opening(lang + "\n2\n" + f.prefix() +
+                                      "\nmaps\nmap\n0\n1\n1\n0\n0\nnowhere/res\n0\n1\nk");
+        EXPECT_EQ(o.status, 1);
+        const std::string info = (f.maps / "nowhere" / "res_info.txt").string();
+        EXPECT_TRUE(o.out.ends_with(say(idiom, txt::report_not_created, {info})))
+            << o.out.substr(o.out.size() - 200);
+        EXPECT_EQ(o.out.find(say(idiom, txt::treatment_heading)), std::string::npos);
+        EXPECT_EQ(f.files(), (std::set<std::string>{"map.raw", "map.txt"}));
+    }
+
+    struct Blocked {
+        const char* form;
+        const char* blocked;  // a folder stands where this file should be created
+        const char* failed;   // the file the message names
+        const char* unnamed;  // the image the report must not name
+        const char* written;  // the image the report names
+    };
+    const Blocked blocked[] = {
+        {"0", "res_diversity.raw", "res_diversity.raw", "res_diversity.raw", "res_homog.raw"},
+        {"0", "res_homog.txt", "res_homog.txt", "res_homog.raw", "res_diversity.raw"},
+        {"1", "res_diversity.bmp", "res_diversity.bmp", "res_diversity.bmp", "res_homog.bmp"},
+        {"2", "res_homog.asc", "res_homog.asc", "res_homog.asc", "res_diversity.asc"},
+    };
+    for (const Blocked& b : blocked) {
+        SCOPED_TRACE(b.blocked);
+        Folder f;
+        raw_map(f.maps / "map", true);
+        fs::create_directory(f.maps / b.blocked);
+        const Outcome o = run_opening("0\n2\n" + f.prefix() + "\nmaps\nmap\n0\n1\n1\n0\n0\nres\n" +
+                                      b.form + "\n1.5\n2.5\n1\nk");
+        EXPECT_EQ(o.status, 1);
+        EXPECT_NE(o.out.find(say(0, txt::result_not_written, {(f.maps / b.failed).string()})),
+                  std::string::npos);
+        EXPECT_TRUE(o.out.ends_with(say(0, txt::end_message)));
+        const std::string report = slurp(f.maps / "res_info.txt");
+        EXPECT_EQ(report.find((f.maps / b.unnamed).string()), std::string::npos) << report;
+        EXPECT_NE(report.find((f.maps / b.written).string()), std::string::npos) << report;
+        EXPECT_TRUE(fs::is_regular_file(f.maps / b.written));
+        report_names_only_real_files(f, report);
+    }
+}
+
+// Folder, image and result names far beyond 127 characters go through a whole run in each
+// result format: every file is made under its full name and named so in the report.
+TEST(HostileInput, NamesLongerThan127CharactersWorkEndToEnd) {
+    const std::string folder(180, 'f');
+    const std::string image = "map" + std::string(150, 'm');
+    const std::string result = "res" + std::string(200, 'r');
+    const char* ext[3] = {".raw", ".bmp", ".asc"};
+    for (int form = 0; form < 3; ++form) {
+        SCOPED_TRACE(ext[form]);
+        Folder f(folder);
+        raw_map(f.maps / image, true);
+        const Outcome o = run_opening("0\n2\n" + f.prefix() + "\n" + folder + "\n" + image +
+                                      "\n0\n1\n1\n1\n1\n0\n" + result + "\n" +
+                                      std::to_string(form) + "\n0\n0\n0\nk");
+        EXPECT_EQ(o.status, 0) << o.out;
+        const fs::path div = f.maps / (result + "_diversity" + ext[form]);
+        const fs::path homo = f.maps / (result + "_homog" + ext[form]);
+        const fs::path info = f.maps / (result + "_info.txt");
+        EXPECT_GT(div.string().size(), 400u);
+        ASSERT_TRUE(fs::is_regular_file(div));
+        ASSERT_TRUE(fs::is_regular_file(homo));
+        ASSERT_TRUE(fs::is_regular_file(info));
+        EXPECT_GT(fs::file_size(div), static_cast<std::uintmax_t>(kLines * kColumns) - 1);
+        const std::string report = slurp(info);
+        EXPECT_NE(report.find("\n\t\t" + (f.maps / (image + ".raw")).string() + " "),
+                  std::string::npos);
+        EXPECT_NE(report.find("\n\t\tdiversity image: " + div.string() + " "), std::string::npos);
+        EXPECT_TRUE(report.ends_with("\n\t\thomogeneity image: " + homo.string() + " "));
+        EXPECT_NE(o.out.find(f.maps.string() + "/" + result + "_diversity: "), std::string::npos);
+    }
+}
+
+namespace {
+
+int run_program(const std::string& stdin_file, const std::string& stdout_file) {
+    const std::string cmd = std::string("'") + LANDMOSAIC_EXE + "' < '" + stdin_file + "' > '" +
+                            stdout_file + "' 2>/dev/null";
+    const int r = std::system(cmd.c_str());
+    return r != -1 && WIFEXITED(r) ? WEXITSTATUS(r) : -1;
+}
+
+}  // namespace
+
+// The program itself: its exit status is the run's, with answers cut short, with no
+// standard input at all, with a refused map, and with a whole session.
+TEST(HostileInput, ProgramExitStatus) {
+    Folder f;
+    raw_map(f.maps / "map", true);
+    spit(f.maps / "bad.txt", "-1 5 1 0 255 30");
+    spit(f.maps / "bad.raw", "");
+    struct Case {
+        std::string answers;
+        int status;
+        std::string tail;  // the end of what the program prints, in UTF-8
+    };
+    const std::string p = f.prefix();
+    const Case cases[] = {
+        {"", 1, "\n\n\tThe answers ended before the dialogue was over.\n"},
+        {"1\n2\n" + p + "\nmaps\nmap\n0\n1\n", 1,
+         "\n\n\tLes r\xC3\xA9ponses se sont arr\xC3\xAAt\xC3\xA9"
+         "es avant la fin du dialogue.\n"},
+        {"0\n2\n" + p + "\nmaps\nbad\n0\n", 1,
+         "\n\tFile " + (f.maps / "bad.txt").string() +
+             " refused: " + reason(txt::reason_bad_sizes, {-1, 5}) + " \n"},
+        {"0\n2\n" + p + "\nmaps\nabsent\n2\n", 1,
+         "\n\tFile " + (f.maps / "absent.asc").string() + " unknown\n"},
+        {"0\n2\n" + p + "\nmaps\nmap\n0\n1\n1\n0\n0\nres\n1\n1\n", 0,
+         "\n\n\tto exit the program, hit any key on the keyboard \n\t"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answers);
+        spit(f.root / "in.txt", c.answers);
+        EXPECT_EQ(run_program((f.root / "in.txt").string(), (f.root / "out.txt").string()),
+                  c.status);
+        EXPECT_TRUE(slurp(f.root / "out.txt").ends_with(c.tail));
+    }
+    EXPECT_EQ(run_program("/dev/null", (f.root / "out.txt").string()), 1);
+}
