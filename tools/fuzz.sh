@@ -31,7 +31,10 @@ if [ ! -f "$dir/CMakeCache.txt" ]; then
 fi
 cmake --build "$dir" -j "${JOBS:-2}"
 
-mkdir -p "$dir/artifacts"
+mkdir -p "$dir/artifacts" "$dir/tmp"
+# The targets write their inputs to files in a scratch folder under TMPDIR.
+TMPDIR="$(cd "$dir/tmp" && pwd)"
+export TMPDIR
 status=0
 for t in $targets; do
     work="$dir/corpus-$t"
@@ -49,4 +52,5 @@ for t in $targets; do
         grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$dir/$t.log" | sed "s/^/fuzz: $t /"
     fi
 done
+rm -rf "$dir/tmp"
 exit $status
