@@ -78,6 +78,22 @@ std::string utf8_console(const std::string& s) {
     return out;
 }
 
+// Backslashes of the default folders' paths turned into slashes; nothing else of these
+// dialogues holds one.
+std::string as_linux_paths(std::string s) {
+    for (const char* p : {"C:\\images\\", "D:\\images\\"}) {
+        std::size_t at = 0;
+        while ((at = s.find(p, at)) != std::string::npos) {
+            // The folder path up to the end of the name that follows it.
+            std::size_t end = s.find_first_of(" \n", at);
+            std::replace(s.begin() + static_cast<std::ptrdiff_t>(at),
+                         s.begin() + static_cast<std::ptrdiff_t>(end), '\\', '/');
+            at = end;
+        }
+    }
+    return s;
+}
+
 // The path Wine gives to a Unix path: the root is drive Z:.
 std::string wine_path(const std::string& unix_path) {
     std::string p = "Z:" + unix_path;
@@ -191,7 +207,16 @@ std::string timeout_cmd() {
     return shell("command -v timeout >/dev/null 2>&1") == 0 ? "timeout 180 " : "";
 }
 
-enum class Input { Raw, RawWithoutHeader, Bitmap, Ascii };
+// A map of 4 lines of 8 columns in which code 1 covers one pixel in 32: its share, 3.125,
+// is a tie at two decimals that every printf must break the same way.
+void write_tiny_map(const fs::path& base) {
+    std::string px(32, '\2');
+    px[13] = '\1';
+    spit(base.string() + ".raw", px);
+    spit(base.string() + ".txt", "4\n8\n1\n0\n255\n10\n");
+}
+
+enum class Input { Raw, RawWithoutHeader, Bitmap, Ascii, Tiny };
 
 // One session, run natively and under Wine on copies of the same map in two folders.
 struct Twin {
@@ -238,6 +263,9 @@ struct Twin {
                 case Input::Ascii:
                     write_ascii_map(dir / "map.asc");
                     break;
+                case Input::Tiny:
+                    write_tiny_map(dir / "map");
+                    break;
             }
         }
     }
@@ -282,6 +310,9 @@ struct Twin {
             if (it == w.end()) continue;
             if (name.ends_with("_info.txt")) {
                 EXPECT_FALSE(bytes.find('\r') != std::string::npos) << name;
+                // Paths are made with the system's separator.
+                EXPECT_NE(it->second.find(windows_prefix + "maps\\map."), std::string::npos)
+                    << it->second;
                 EXPECT_EQ(as_native(unix_lines(it->second)), bytes)
                     << name << ": the reports differ";
             } else {
@@ -345,6 +376,11 @@ const std::vector<Session>& sessions() {
          "0\n2\n{P}\nmaps\nmap\n2\n1\n2\n1\n0\n0\nres5\n0\n1\nk",
          {"res5_diversity.raw", "res5_diversity.txt", "res5_homog.raw", "res5_homog.txt",
           "res5_info.txt"}},
+        {"percent_tie_cells_to_bitmap",
+         Input::Tiny,
+         // English; R 0, cell mesh; bitmaps.
+         "0\n2\n{P}\nmaps\nmap\n0\n1\n0\n0\n0\nres7\n1\n1\nk",
+         {"res7_diversity.bmp", "res7_homog.bmp", "res7_info.txt"}},
         {"bitmap_cells_to_bitmap_with_mesh",
          Input::Bitmap,
          // French; pixel size 2.5; R 3, cell mesh; bitmaps; mesh drawn.
@@ -367,6 +403,11 @@ void run_sessions(const std::string& arch, const std::string& build_dir,
         twin.run(exe, arch, s.answers);
         twin.compare_dialogues();
         twin.compare_files(s.files);
+        if (s.input == Input::Tiny) {
+            // The tie is there, and broken as C99 asks (to even).
+            EXPECT_NE(twin.native_out.find("item 1 code 1 pixels 1 percent 3.12 "),
+                      std::string::npos);
+        }
     }
 }
 
@@ -374,6 +415,42 @@ void run_sessions(const std::string& arch, const std::string& build_dir,
 
 TEST(WindowsBuild, WholeSessionsUnderWineMatchTheNativeProgram) {
     run_sessions("x86_64", kSource + "/build/windows-x86_64", sessions());
+}
+
+// The Windows folders of the disk menu, and runs that fail: exit status 1 and their
+// message, as the native program gives them.
+TEST(WindowsBuild, DiskFoldersAndFailuresUnderWine) {
+    std::string exe;
+    Tools t = windows_tools("x86_64", kSource + "/build/windows-x86_64", exe);
+    if (::testing::Test::HasFailure()) return;
+    if (!t.ready) GTEST_SKIP() << t.why;
+    struct Case {
+        const char* answers;
+        std::string tail;  // the end of the Windows console, its lines ended by CRLF
+    };
+    const Case cases[] = {
+        {"0\n0\ndem\nmap\n2\n", "\r\n\tFile C:\\images\\dem\\map.asc unknown\r\n"},
+        {"0\n1\ndem\nmap\n0\n10\n10\n30\n", "\r\n\tNo File  D:\\images\\dem\\map.raw \r\n"},
+        {"0\n2\n", "\r\n\r\n\tThe answers ended before the dialogue was over.\r\n"},
+        {"1\n",
+         "\r\n\r\n\tLes r\x82ponses se sont arr\x88t\x82"
+         "es avant la fin du dialogue.\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answers);
+        Twin twin("failures");
+        twin.run(exe, "x86_64", c.answers);
+        EXPECT_EQ(twin.windows_status, 1);
+        EXPECT_EQ(twin.native_status, 1);
+        EXPECT_TRUE(twin.windows_out.ends_with(c.tail)) << twin.windows_out.substr(
+            twin.windows_out.size() > 200 ? twin.windows_out.size() - 200 : 0);
+        // Natively the same run names the same folders in their Linux form.
+        EXPECT_EQ(
+            replace_all(replace_all(as_linux_paths(utf8_console(unix_lines(twin.windows_out))),
+                                    "C:/images/", "/mnt/c/images/"),
+                        "D:/images/", "/mnt/d/images/"),
+            twin.native_out);
+    }
 }
 
 TEST(WindowsBuild, ThirtyTwoBitProgramBuildsAndRunsWhereWineCan) {
