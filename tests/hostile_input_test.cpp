@@ -673,3 +673,37 @@ TEST(HostileInput, ProgramExitStatus) {
     }
     EXPECT_EQ(run_program("/dev/null", (f.root / "out.txt").string()), 1);
 }
+
+// Memory that runs out: with the address space of the program held low, a map whose grid
+// cannot be allocated is refused, and a grid of the treatment that cannot be allocated ends
+// the run with its message; status 1 and never a crash. (Not under AddressSanitizer, which
+// needs a vast address space of its own.)
+TEST(HostileInput, MemoryThatRunsOutEndsTheRunWithItsMessage) {
+    Folder f;
+    spit(f.maps / "map.txt", "8000\n8000\n1\n0\n255\n30\n");  // 64 MB a grid
+    spit(f.maps / "map.raw", "");
+    spit(f.root / "in.txt", "0\n2\n" + f.prefix() + "\nmaps\nmap\n0\n1\n0\n0\n0\nres\n0\n1\n");
+    struct Case {
+        int limit_kb;
+        std::string tail;
+    };
+    const Case cases[] = {
+        {40 * 1024, "\n\tFile " + (f.maps / "map.raw").string() +
+                        " refused: " + reason(txt::reason_too_large, {8000, 8000}) + " \n"},
+        {100 * 1024, say(0, txt::out_of_memory, {8000, 8000})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.limit_kb);
+        const std::string cmd = "cd '" + f.root.string() + "' && ulimit -v " +
+                                std::to_string(c.limit_kb) + " && '" + LANDMOSAIC_EXE +
+                                "' < in.txt > out.txt 2> err.txt";
+        const int r = std::system(cmd.c_str());
+        if (slurp(f.root / "err.txt").find("Sanitizer") != std::string::npos)
+            GTEST_SKIP() << "the program is built with a sanitizer";
+        ASSERT_TRUE(r != -1 && WIFEXITED(r)) << "the program did not end by itself";
+        EXPECT_EQ(WEXITSTATUS(r), 1);
+        EXPECT_TRUE(slurp(f.root / "out.txt").ends_with(c.tail)) << slurp(f.root / "out.txt");
+        // No result image, whatever happened.
+        for (const std::string& name : f.files()) EXPECT_FALSE(name.starts_with("res_d")) << name;
+    }
+}
