@@ -9,10 +9,10 @@
 inline constexpr unsigned char kNoValue = 255;
 
 struct Results {
-    int rw = 0;                         // the rank used by the scans
-    ByteGrid tab_div;                   // diversity per pixel, 255 where no value
-    ByteGrid tab_homo;                  // homogeneity per pixel (0..100), 255 where no value
-    ByteGrid tab_divers;                // the diversity image (mesh lines drawn on it)
-    std::int32_t histo_div[260] = {};   // pixels per diversity value
-    int max_histo = 0;                  // highest diversity below 255
+    int rw = 0;                        // the rank used by the scans
+    ByteGrid tab_div;                  // diversity per pixel, 255 where no value
+    ByteGrid tab_homo;                 // homogeneity per pixel (0..100), 255 where no value
+    ByteGrid tab_divers;               // the diversity image (mesh lines drawn on it)
+    std::int32_t histo_div[260] = {};  // pixels per diversity value
+    int max_histo = 0;                 // highest diversity below 255
 };

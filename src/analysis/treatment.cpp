@@ -1,5 +1,6 @@
 #include "analysis/treatment.h"
 
+#include "analysis/fast_scan.h"
 #include "analysis/scans.h"
 #include "run/catalogue.h"
 #include "run/failures.h"
@@ -31,8 +32,8 @@ void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Invent
     fill_grid(res.tab_homo, nb_lig, nb_col, kNoValue);
     res.rw = run.range_win;
 
-    reference_scan(run.treat_type, run.win_shape, map, inv, win, res.rw, res.tab_div, res.tab_homo,
-                   [&](int row) { con.say(idiom, txt::treatment_progress, {row}); });
+    fast_scan(run.treat_type, run.win_shape, map, inv, win, res.rw, res.tab_div, res.tab_homo,
+              [&](int row) { con.say(idiom, txt::treatment_progress, {row}); });
 
     // The histogram goes to the console only.
     diversity_histogram(res.tab_div, nb_lig, nb_col, res);

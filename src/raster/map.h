@@ -7,10 +7,10 @@
 #include "raster/grid.h"
 
 struct LoadedMap {
-    int nb_lig = 0;          // lines
-    int nb_col = 0;          // columns
-    int pix_size = 0;        // pixel edge in metres, whole number (raster header)
-    int min_al = 0;          // raster header bounds, stored only
+    int nb_lig = 0;    // lines
+    int nb_col = 0;    // columns
+    int pix_size = 0;  // pixel edge in metres, whole number (raster header)
+    int min_al = 0;    // raster header bounds, stored only
     int max_al = 0;
     double dpix_size = 0.0;  // pixel edge in metres
     double nodata = 0.0;     // ascii grid no-data value
@@ -19,8 +19,8 @@ struct LoadedMap {
     bool UTM_coord = false;
     double X_min = 0.0;
     double Y_min = 0.0;
-    std::string nomdescr1;   // raster header file name
-    ByteGrid tab_in;         // the map, nb_lig lines of nb_col class codes
+    std::string nomdescr1;  // raster header file name
+    ByteGrid tab_in;        // the map, nb_lig lines of nb_col class codes
 };
 
 struct Inventory {
