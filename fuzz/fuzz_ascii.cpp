@@ -5,20 +5,12 @@
 // the reader refuses and otherwise takes the reader's cells and corner.
 #include <climits>
 #include <cstdint>
-#include <sstream>
 #include <string>
 
 #include "fuzz_support.h"
 #include "raster/ascii_grid.h"
-#include "raster/loading.h"
-
-namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-}  // namespace
+#include "raster/map.h"
+#include "run/answers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string base = scratch_dir() + "/map";
@@ -48,22 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(!g.cells);
     }
 
-    std::istringstream in("");
-    std::ostringstream out;
-    Console con(in, out, true);
     RunAnswers run;
     run.format = kAscii;
     run.nom_lect = base;
     LoadedMap map;
     Inventory inv;
-    int status = 0;
-    try {
-        lecture(con, run, map, inv);
-    } catch (const RunStop& stop) {
-        status = stop.status;
-    } catch (const InputEnded&) {
-        status = -1;
-    }
+    const int status = load_map(run, "", map, inv);
     check(status == (e == GridError::None ? 0 : 1));
     if (e != GridError::None) return 0;
     check(map.nb_col == g.nb_col && map.nb_lig == g.nb_lig && map.UTM_coord);

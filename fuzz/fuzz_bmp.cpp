@@ -8,18 +8,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 
 #include "fuzz_support.h"
 #include "raster/image.h"
-#include "raster/loading.h"
+#include "raster/map.h"
+#include "run/answers.h"
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 struct Loaded {
     unsigned char** m = nullptr;
@@ -79,22 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Map loading; the pixel size is the only question.
-    std::istringstream in("10\n");
-    std::ostringstream out;
-    Console con(in, out, true);
     RunAnswers run;
     run.format = kBitmap;
     run.nom_lect = scratch_dir() + "/map";
     LoadedMap map;
     Inventory inv;
-    int status = 0;
-    try {
-        lecture(con, run, map, inv);
-    } catch (const RunStop& stop) {
-        status = stop.status;
-    } catch (const InputEnded&) {
-        status = -1;
-    }
+    const int status = load_map(run, "10\n", map, inv);
     bool grey = true;
     if (plain.m && plain.type == 2) {
         for (int i = 0; i < plain.nb_lig && grey; ++i)

@@ -5,6 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
+
+#include "raster/loading.h"
+#include "raster/map.h"
+#include "run/answers.h"
+#include "run/console.h"
+#include "run/failures.h"
 
 namespace {
 
@@ -34,4 +41,21 @@ void write_file(const std::string& path, const std::uint8_t* data, std::size_t s
     if (!f) std::abort();
     if (size > 0 && std::fwrite(data, 1, size, f) != size) std::abort();
     if (std::fclose(f) != 0) std::abort();
+}
+
+int load_map(RunAnswers& run, const std::string& answers, LoadedMap& map, Inventory& inv,
+             std::string* console) {
+    std::istringstream in(answers);
+    std::ostringstream out;
+    Console con(in, out, true);
+    int status = 0;
+    try {
+        lecture(con, run, map, inv);
+    } catch (const RunStop& stop) {
+        status = stop.status;
+    } catch (const InputEnded&) {
+        status = -1;
+    }
+    if (console) *console = out.str();
+    return status;
 }

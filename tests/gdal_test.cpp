@@ -40,7 +40,7 @@ std::vector<XyzPoint> gdal_pixels(const fs::path& image, const fs::path& scratch
                     "\" >/dev/null 2>&1"),
               0);
     std::vector<XyzPoint> pts;
-    std::istringstream in(fx::read_file(xyz));
+    std::istringstream in(fx::slurp(xyz));
     XyzPoint p{};
     while (in >> p.x >> p.y >> p.z) pts.push_back(p);
     return pts;
@@ -50,7 +50,7 @@ std::string gdal_info(const fs::path& image, const fs::path& scratch) {
     const fs::path out = scratch / (image.filename().string() + ".info");
     EXPECT_EQ(shell("gdalinfo \"" + image.string() + "\" > \"" + out.string() + "\" 2>/dev/null"),
               0);
-    return fx::read_file(out);
+    return fx::slurp(out);
 }
 
 // A run on a raw map of 13 lines and 18 columns (30 m pixels), circular window of
@@ -65,8 +65,8 @@ struct GdalRun {
     explicit GdalRun(int res_form)
         : dir("gdal" + std::to_string(res_form)), folder(dir.root / "m") {
         fs::create_directories(folder);
-        fx::write_file(folder / "land.txt", fx::raw_header(13, 18, 30));
-        fx::write_file(folder / "land.raw", fx::raw_pixels(map));
+        fx::spit(folder / "land.txt", fx::raw_header(13, 18, 30));
+        fx::spit(folder / "land.raw", fx::raw_pixels(map));
         std::ostringstream a;
         a << "0\n2\n" << dir.root.string() << "/\nm\nland\n0\n1\n2\n1\n1\n0\nres\n" << res_form;
         if (res_form == 2) a << "\n612000.5\n4401000.25";

@@ -15,11 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "file_fixtures.h"
 #include "run/catalogue.h"
 #include "run/console.h"
 #include "run/opening.h"
 
 namespace fs = std::filesystem;
+using tf::replace_all;
+using tf::slurp;
+using tf::spit;
 
 namespace {
 
@@ -46,27 +50,6 @@ std::string say(int idiom, const Text& t, std::initializer_list<Arg> args = {}) 
     std::ostringstream out;
     Console con(in, out, false);
     return con.text(idiom, t, args);
-}
-
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-void spit(const fs::path& p, const std::string& bytes) {
-    std::ofstream f(p, std::ios::binary);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string replace_all(std::string s, const std::string& from, const std::string& to) {
-    std::size_t at = 0;
-    while (!from.empty() && (at = s.find(from, at)) != std::string::npos) {
-        s.replace(at, from.size(), to);
-        at += to.size();
-    }
-    return s;
 }
 
 std::size_t count(const std::string& hay, const std::string& needle) {

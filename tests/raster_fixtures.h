@@ -8,10 +8,14 @@
 #include <sstream>
 #include <string>
 
+#include "file_fixtures.h"
 #include "raster/grid.h"
 #include "run/console.h"
 
 namespace rt {
+
+using tf::slurp;
+using tf::spit;
 
 // A fresh folder, removed with everything in it at the end of the test.
 class TempDir {
@@ -33,15 +37,6 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
-
-inline std::string slurp(const std::string& p) {
-    std::ifstream f(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-inline void spit(const std::string& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
 
 // A grid of nb_lig lines by nb_col columns holding `v` line by line.
 inline ByteGrid grid_of(int nb_lig, int nb_col, std::initializer_list<int> v) {

@@ -61,7 +61,7 @@ std::string body_of(const ReportCase& c, const fs::path& file) {
     EXPECT_TRUE(rep.open(file.string()));
     write_report_body(rep, c.run, c.map, c.inv, c.win);
     EXPECT_TRUE(rep.close());
-    return fx::read_file(file);
+    return fx::slurp(file);
 }
 
 class ReportTest : public ::testing::Test {
@@ -169,13 +169,13 @@ TEST_F(ReportTest, MapWithoutItemsGoesStraightToTheWindow) {
 }
 
 TEST_F(ReportTest, OpeningEmptiesAnEarlierReport) {
-    fx::write_file(file(), std::string(5000, 'x'));
+    fx::spit(file(), std::string(5000, 'x'));
     Report rep;
     ASSERT_TRUE(rep.open(file().string()));
     rep.write("\n\t\t%s ", {"abc"});
     rep.write("%d|%.2lf|%.3lf", {7, 2.0 / 3.0, 18.0});
     EXPECT_TRUE(rep.close());
-    EXPECT_EQ(fx::read_file(file()), "\n\t\tabc 7|0.67|18.000");
+    EXPECT_EQ(fx::slurp(file()), "\n\t\tabc 7|0.67|18.000");
     // Closing twice is harmless and keeps the verdict.
     EXPECT_TRUE(rep.close());
 }

@@ -19,9 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "file_fixtures.h"
+
 namespace fx {
 
 namespace fs = std::filesystem;
+using tf::slurp;
+using tf::spit;
 
 // ------------------------------------------------------------------ text helpers
 
@@ -33,16 +37,6 @@ std::string fmt(const char* f, A... a) {
 }
 inline std::string fmt(const char* f) {
     return f;
-}
-
-inline std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void write_file(const fs::path& p, const std::string& bytes) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // The names of the regular files and directories of a folder, sorted.

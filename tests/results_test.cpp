@@ -54,7 +54,7 @@ class ResultImages : public ::testing::Test {
         EXPECT_TRUE(rep.open(report.string()));
         EXPECT_EQ(write_result_images(con, run, map, res, rep, files), expect_ok);
         EXPECT_TRUE(rep.close());
-        return fx::read_file(report);
+        return fx::slurp(report);
     }
 };
 
@@ -91,11 +91,11 @@ TEST_F(ResultImages, NamesOfTheFilesWrittenInEachFormat) {
                                         {fx::bmp_bytes(div), fx::bmp_bytes(homo)},
                                         {fx::asc_bytes(div, 500000, 4000000.25, 12.9),
                                          fx::asc_bytes(homo, 500000, 4000000.25, 12.9)}};
-        EXPECT_EQ(fx::read_file(files.nom_diversidad), want[form][0]);
-        EXPECT_EQ(fx::read_file(files.nom_homo), want[form][1]);
+        EXPECT_EQ(fx::slurp(files.nom_diversidad), want[form][0]);
+        EXPECT_EQ(fx::slurp(files.nom_homo), want[form][1]);
         if (form == kRaster) {
-            EXPECT_EQ(fx::read_file(files.descr_diversidad), "7\n11\n1\n0\n255\n12\n");
-            EXPECT_EQ(fx::read_file(files.descr_homo), "7\n11\n1\n0\n255\n12\n");
+            EXPECT_EQ(fx::slurp(files.descr_diversidad), "7\n11\n1\n0\n255\n12\n");
+            EXPECT_EQ(fx::slurp(files.descr_homo), "7\n11\n1\n0\n255\n12\n");
         }
     }
 }

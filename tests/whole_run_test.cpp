@@ -63,18 +63,16 @@ struct Workspace {
         if (s.all_no_value) map.px.assign(map.px.size(), 255);
         switch (s.format) {
             case 0:
-                fx::write_file(folder / "land.txt",
-                               fx::raw_header(s.L, s.C, static_cast<int>(s.pix)));
-                fx::write_file(folder / "land.raw", fx::raw_pixels(map));
+                fx::spit(folder / "land.txt", fx::raw_header(s.L, s.C, static_cast<int>(s.pix)));
+                fx::spit(folder / "land.raw", fx::raw_pixels(map));
                 inputs = {"land.raw", "land.txt"};
                 break;
             case 1:
-                fx::write_file(folder / "land.bmp", fx::bmp_bytes(map));
+                fx::spit(folder / "land.bmp", fx::bmp_bytes(map));
                 inputs = {"land.bmp"};
                 break;
             default:
-                fx::write_file(folder / "land.asc",
-                               fx::asc_input_bytes(map, kGridX, kGridY, s.pix));
+                fx::spit(folder / "land.asc", fx::asc_input_bytes(map, kGridX, kGridY, s.pix));
                 inputs = {"land.asc"};
         }
     }
@@ -174,12 +172,12 @@ TEST_P(WholeRun, FilesReportAndConsoleMatchAnIndependentComputation) {
     if (s.res_form == 0) names.insert({"res_diversity.txt", "res_homog.txt"});
     EXPECT_EQ(fx::list_folder(w.folder), names);
 
-    EXPECT_EQ(fx::read_file(base + "_diversity" + ext), image_bytes(s, divers, dpix));
-    EXPECT_EQ(fx::read_file(base + "_homog" + ext), image_bytes(s, e.homo, dpix));
+    EXPECT_EQ(fx::slurp(base + "_diversity" + ext), image_bytes(s, divers, dpix));
+    EXPECT_EQ(fx::slurp(base + "_homog" + ext), image_bytes(s, e.homo, dpix));
     if (s.res_form == 0) {
         const std::string header = fx::raw_header(s.L, s.C, static_cast<int>(dpix));
-        EXPECT_EQ(fx::read_file(base + "_diversity.txt"), header);
-        EXPECT_EQ(fx::read_file(base + "_homog.txt"), header);
+        EXPECT_EQ(fx::slurp(base + "_diversity.txt"), header);
+        EXPECT_EQ(fx::slurp(base + "_homog.txt"), header);
     }
 
     const std::string report =
@@ -187,7 +185,7 @@ TEST_P(WholeRun, FilesReportAndConsoleMatchAnIndependentComputation) {
                         fx::inventory(w.map), window_rows(s, dpix)) +
         fx::fmt(fx::row(29, s.idiom), (base + "_diversity" + ext).c_str()) +
         fx::fmt(fx::row(30, s.idiom), (base + "_homog" + ext).c_str());
-    EXPECT_EQ(fx::read_file(base + "_info.txt"), report);
+    EXPECT_EQ(fx::slurp(base + "_info.txt"), report);
 
     std::string tail = fx::histogram_text(e.div) +
                        fx::fmt(fx::kMeshQuestion[s.idiom], (base + "_diversity").c_str()) +
@@ -251,8 +249,8 @@ TEST(WholeRunFailure, ImageNameTakenByAFolderIsReportedAndLeftOut) {
         // The run went on: the homogeneity image is written and named, the diversity
         // image is not named, and the end message still comes.
         const fx::Expected e = fx::compute(w.map, fx::Treat::Square, 1);
-        EXPECT_EQ(fx::read_file(w.result_base() + "_homog" + ext), image_bytes(s, e.homo, 30));
-        const std::string report = fx::read_file(w.result_base() + "_info.txt");
+        EXPECT_EQ(fx::slurp(w.result_base() + "_homog" + ext), image_bytes(s, e.homo, 30));
+        const std::string report = fx::slurp(w.result_base() + "_info.txt");
         EXPECT_EQ(report.find("_diversity"), std::string::npos);
         const std::string last =
             fx::fmt(fx::row(30, 0), (w.result_base() + "_homog" + ext).c_str());
@@ -274,7 +272,7 @@ TEST(WholeRunFailure, RasterHeaderNameTakenByAFolder) {
                                " n'a pas pu \x88tre \x82"
                                "crit \n"),
               std::string::npos);
-    const std::string report = fx::read_file(w.result_base() + "_info.txt");
+    const std::string report = fx::slurp(w.result_base() + "_info.txt");
     EXPECT_NE(report.find("image de la diversite : " + w.result_base() + "_diversity.raw "),
               std::string::npos);
     EXPECT_EQ(report.find("_homog"), std::string::npos);
@@ -322,8 +320,7 @@ TEST(WholeRunFailure, OutputsOnAFullDisk) {
         const Outcome got = run_session(answers_for(s, w));
         EXPECT_EQ(got.status, 1);
         EXPECT_NE(got.console.find(not_written(div_name)), std::string::npos);
-        EXPECT_EQ(fx::read_file(w.result_base() + "_info.txt").find("_diversity"),
-                  std::string::npos);
+        EXPECT_EQ(fx::slurp(w.result_base() + "_info.txt").find("_diversity"), std::string::npos);
     }
     // The report cannot be written: the images are, and the run fails.
     {
@@ -335,9 +332,9 @@ TEST(WholeRunFailure, OutputsOnAFullDisk) {
         EXPECT_EQ(got.status, 1);
         EXPECT_NE(got.console.find(not_written(report)), std::string::npos);
         const fx::Expected e = fx::compute(w.map, fx::Treat::Square, 1);
-        EXPECT_EQ(fx::read_file(w.result_base() + "_homog.raw"),
+        EXPECT_EQ(fx::slurp(w.result_base() + "_homog.raw"),
                   fx::raw_pixels(fx::as_map(e.homo, 10, 12)));
-        EXPECT_EQ(fx::read_file(w.result_base() + "_diversity.raw"),
+        EXPECT_EQ(fx::slurp(w.result_base() + "_diversity.raw"),
                   fx::raw_pixels(fx::as_map(e.div, 10, 12)));
     }
 }
@@ -361,17 +358,17 @@ TEST(WholeRunProgram, ExitStatusAndFilesOfTheBuiltProgram) {
     Workspace w(s);
     const fs::path answers = w.dir.root / "answers.txt";
     const fs::path console = w.dir.root / "console.txt";
-    fx::write_file(answers, answers_for(s, w));
+    fx::spit(answers, answers_for(s, w));
     EXPECT_EQ(run_program(answers, console), 0);
     const fx::Expected e = fx::compute(w.map, fx::Treat::Square, 1);
-    EXPECT_EQ(fx::read_file(w.result_base() + "_diversity.raw"),
+    EXPECT_EQ(fx::slurp(w.result_base() + "_diversity.raw"),
               fx::raw_pixels(fx::as_map(e.div, 10, 12)));
     // The French end message, with the console's own encoding around it.
-    EXPECT_NE(fx::read_file(console).find(fx::kEndMessage[1]), std::string::npos);
+    EXPECT_NE(fx::slurp(console).find(fx::kEndMessage[1]), std::string::npos);
 
     // Answers that end before the dialogue is over: exit status 1, no result file.
     const std::string all = answers_for(s, w);
-    fx::write_file(answers, all.substr(0, all.find("res\n")));
+    fx::spit(answers, all.substr(0, all.find("res\n")));
     fs::remove(w.result_base() + "_info.txt");
     fs::remove(w.result_base() + "_diversity.raw");
     EXPECT_EQ(run_program(answers, console), 1);

@@ -21,9 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "file_fixtures.h"
 #include "run/console.h"
 
 namespace fs = std::filesystem;
+using tf::replace_all;
+using tf::slurp;
+using tf::spit;
 
 namespace {
 
@@ -42,28 +46,6 @@ int shell(const std::string& cmd) {
     int r = std::system(cmd.c_str());
     if (r == -1 || !WIFEXITED(r)) return -1;
     return WEXITSTATUS(r);
-}
-
-std::string slurp(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-void spit(const fs::path& p, const std::string& bytes) {
-    std::ofstream f(p, std::ios::binary);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string replace_all(std::string s, const std::string& from, const std::string& to) {
-    if (from.empty()) return s;
-    std::size_t at = 0;
-    while ((at = s.find(from, at)) != std::string::npos) {
-        s.replace(at, from.size(), to);
-        at += to.size();
-    }
-    return s;
 }
 
 // The text a Windows text-mode stream wrote, with its line ends as elsewhere.
