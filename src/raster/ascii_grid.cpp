@@ -11,17 +11,9 @@
 #include <system_error>
 #include <vector>
 
-namespace {
+#include "raster/file_handle.h"
 
-struct File {
-    std::FILE* f = nullptr;
-    explicit File(std::FILE* file) : f(file) {}
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    ~File() {
-        if (f) std::fclose(f);
-    }
-};
+namespace {
 
 inline bool is_blank(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -234,8 +226,7 @@ bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_
             ok = std::fwrite(text.data(), 1, n, f) == n;
         }
     }
-    file.f = nullptr;
-    const bool closed = std::fclose(f) == 0;
+    const bool closed = file.close();
     return ok && closed;
 }
 

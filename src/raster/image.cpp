@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "raster/file_handle.h"
+
 namespace {
 
 constexpr std::uint16_t kSignature = 0x4D42;  // "BM"
@@ -39,16 +41,6 @@ std::int32_t as_signed(std::uint32_t v) {
 long long padded_row(long long pixel_bytes) {
     return (pixel_bytes + 3) / 4 * 4;
 }
-
-struct File {
-    std::FILE* f = nullptr;
-    explicit File(std::FILE* file) : f(file) {}
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    ~File() {
-        if (f) std::fclose(f);
-    }
-};
 
 // Lines allocated one by one with malloc; released on every early return.
 struct Lines {
@@ -132,8 +124,7 @@ int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Ty
         if (larg > 0) std::memcpy(tmp.data(), Buff[i], static_cast<std::size_t>(larg));
         if (std::fwrite(tmp.data(), 1, tmp.size(), f) != tmp.size()) return -1;
     }
-    file.f = nullptr;
-    return std::fclose(f) == 0 ? 0 : -1;
+    return file.close() ? 0 : -1;
 }
 
 unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, Color32*& ColorMAP,

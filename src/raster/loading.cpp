@@ -6,6 +6,7 @@
 #include <string>
 
 #include "raster/ascii_grid.h"
+#include "raster/file_handle.h"
 #include "raster/image.h"
 #include "raster/inventory.h"
 #include "raster/raw_format.h"
@@ -30,13 +31,6 @@ void check_sizes(Console& con, int idiom, const std::string& name, int nb_lig, i
     if (static_cast<long long>(nb_lig) * nb_col > INT_MAX)
         refuse(con, idiom, name, txt::reason_too_large, {nb_lig, nb_col});
 }
-
-struct File {
-    std::FILE* f;
-    ~File() {
-        if (f) std::fclose(f);
-    }
-};
 
 void load_raster(Console& con, RunAnswers& run, LoadedMap& map) {
     const int idiom = run.idiom;
