@@ -18,9 +18,6 @@
 
 namespace {
 
-constexpr int kMesh = 0, kWindow = 1;
-constexpr int kSquare = 0, kCircle = 1;
-
 // Worker counts tried on every case: one thread, as many as rows allow, and odd counts
 // that leave the rows unevenly shared.
 const int kThreadCounts[] = {1, 2, 3, 8};
@@ -72,15 +69,6 @@ ByteGrid pre_filled_grid(const LoadedMap& map, std::mt19937& rng) {
 struct ScanResult {
     std::vector<int> div, homo, rows;
 };
-
-Window window_for(int treat_type, int win_shape, int R) {
-    Window win;
-    if (treat_type == kWindow && win_shape == kCircle)
-        EXPECT_TRUE(circle_sizes(win, R, 30.0));
-    else
-        square_sizes(win, R, 30.0);
-    return win;
-}
 
 // Runs the reference scan, then the fast scan with each worker count, and requires the
 // same matrices and the same rows reported. With `pre_fill`, the grids start with some

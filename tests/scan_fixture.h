@@ -3,6 +3,8 @@
 // from the program's scans.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <random>
 #include <sstream>
@@ -13,7 +15,22 @@
 #include "raster/map.h"
 #include "raster/nrutil.h"
 #include "run/console.h"
+#include "window/geometry.h"
 #include "window/window.h"
+
+// The treatment types and window shapes as the dialogue numbers them.
+constexpr int kMesh = 0, kWindow = 1;
+constexpr int kSquare = 0, kCircle = 1;
+
+// The window of rank R for that treatment and shape, with 30 m pixels.
+inline Window window_for(int treat_type, int win_shape, int R) {
+    Window win;
+    if (treat_type == kWindow && win_shape == kCircle)
+        EXPECT_TRUE(circle_sizes(win, R, 30.0));
+    else
+        square_sizes(win, R, 30.0);
+    return win;
+}
 
 struct TestMap {
     LoadedMap map;

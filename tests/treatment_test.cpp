@@ -15,18 +15,6 @@
 
 namespace {
 
-constexpr int kMesh = 0, kWindow = 1;
-constexpr int kSquare = 0, kCircle = 1;
-
-Window window_for(int treat_type, int win_shape, int R) {
-    Window win;
-    if (treat_type == kWindow && win_shape == kCircle)
-        EXPECT_TRUE(circle_sizes(win, R, 30.0));
-    else
-        square_sizes(win, R, 30.0);
-    return win;
-}
-
 // One scan on fresh result grids.
 struct Scan {
     ByteGrid div, homo;
