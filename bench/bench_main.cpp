@@ -30,13 +30,16 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "analysis/fast_scan.h"
 #include "analysis/scans.h"
+#include "raster/inventory.h"
 #include "raster/map.h"
 #include "raster/nrutil.h"
+#include "run/console.h"
 #include "window/geometry.h"
 #include "window/window.h"
 
@@ -107,23 +110,19 @@ struct BenchMap {
     Inventory inv;
 };
 
-// The map of those codes with the inventory a run takes: the codes below 255 present,
-// in ascending order.
+// The map of those codes with the inventory a run takes, by the run's own inventory
+// (its console output discarded).
 void make_map(BenchMap& b, int nb_lig, int nb_col, const std::vector<unsigned char>& codes) {
     b.map.nb_lig = nb_lig;
     b.map.nb_col = nb_col;
     b.map.dpix_size = 30.0;
     b.map.tab_in = ByteGrid(ucmatrice(nb_col, nb_lig), nb_lig);
-    bool present[256] = {};
-    for (int i = 0; i < nb_lig; ++i) {
-        for (int j = 0; j < nb_col; ++j) {
-            const unsigned char c = codes[static_cast<std::size_t>(i) * nb_col + j];
-            b.map.tab_in[i][j] = c;
-            present[c] = true;
-        }
-    }
-    for (int c = 0; c < 255; ++c)
-        if (present[c]) b.inv.number_item[++b.inv.num_item] = c;
+    for (int i = 0; i < nb_lig; ++i)
+        std::copy_n(codes.data() + static_cast<std::size_t>(i) * nb_col, nb_col, b.map.tab_in[i]);
+    std::istringstream in;
+    std::ostringstream out;
+    Console con(in, out, true);
+    explor(con, 0, b.map, b.inv);
     b.inv.hist_item = IntVector(ivecteur(b.inv.num_item + 1));
 }
 
