@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -20,11 +21,14 @@ namespace {
 namespace fs = std::filesystem;
 
 // One pass of the size loop: rank, treatment (0 cell mesh, 1 moving window) and,
-// for a moving window, its shape (0 square, 1 circle).
+// for a moving window, its shape (0 square, 1 circle); with a pixel edge above 0, the
+// rank help is asked for with that edge and that surface.
 struct Pass {
     int R;
     int treat;
     int shape;
+    int help_edge = 0;
+    double help_km2 = 0;
 };
 
 struct Scenario {
@@ -86,7 +90,11 @@ std::string answers_for(const Scenario& s, const Workspace& w) {
     if (s.format == 1) a << s.pix << "\n";
     for (size_t k = 0; k < s.passes.size(); ++k) {
         const Pass& p = s.passes[k];
-        a << "1\n" << p.R << "\n" << p.treat << "\n";
+        if (p.help_edge > 0)
+            a << "0\n" << p.help_edge << "\n" << p.help_km2 << "\n";
+        else
+            a << "1\n";
+        a << p.R << "\n" << p.treat << "\n";
         if (p.treat == 1) a << p.shape << "\n";
         a << (k + 1 == s.passes.size() ? 0 : 1) << "\n";
     }
@@ -110,21 +118,28 @@ Outcome run_session(const std::string& answers) {
 }
 
 // What the window rows of the report show after the size loop of the scenario: the
-// shape chosen last (kept through a cell-mesh pass), the sizes of the last pass, and
-// the radius and pixel count of the last circle built.
+// shape chosen last (kept through a cell-mesh pass), the sizes of the last pass, the
+// pixel count of the last circle built, and the radius written last: by a circle
+// (R + 0.5 pixels) or by the rank help (the radius in metres of the surface typed).
 fx::WindowRows window_rows(const Scenario& s, double ps) {
     int shape = 0, circle_R = -1;
-    for (const Pass& p : s.passes)
+    double radius = 0;
+    for (const Pass& p : s.passes) {
+        if (p.help_edge > 0) radius = std::sqrt(p.help_km2 * 1e6 / 3.14159265358979323846);
         if (p.treat == 1) {
             shape = p.shape;
-            if (p.shape == 1) circle_R = p.R;
+            if (p.shape == 1) {
+                circle_R = p.R;
+                radius = p.R + 0.5;
+            }
         }
+    }
     const Pass& last = s.passes.back();
     fx::WindowRows w = last.treat == 1 && last.shape == 1 ? fx::circle_rows(last.R, ps)
                                                           : fx::square_rows(last.R, ps);
     w.win_shape = shape;
     if (shape == 1 && circle_R >= 0) {
-        w.radius = circle_R + 0.5;
+        w.radius = radius;
         w.num_pix_circ = fx::disc_pixels(circle_R);
     }
     return w;
@@ -215,6 +230,21 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"circle_then_cells_en", 0, 0, 0, 12, 16, 10, 5, 30, {{2, 1, 1}, {1, 0, 0}}, 1},
         // A square, then a circle: the circle is what runs and what the report shows.
         Scenario{"square_then_circle_fr", 1, 0, 1, 14, 14, 11, 6, 30, {{1, 1, 0}, {2, 1, 1}}, 1},
+        // The circle, then the rank help and the cell mesh: the help leaves in the
+        // radius that of a circle of 1 km2 in metres (564.19), which the circle rows show.
+        Scenario{"circle_then_help_and_cells_es",
+                 2,
+                 0,
+                 0,
+                 12,
+                 16,
+                 14,
+                 5,
+                 30,
+                 {{2, 1, 1}, {1, 0, 0, 30, 1.0}},
+                 1},
+        // The rank help in the pass that builds the circle: the circle's radius stands.
+        Scenario{"help_and_circle_fr", 1, 0, 1, 13, 15, 15, 6, 25, {{2, 1, 1, 25, 0.5}}, 0},
         // A map smaller than the window: every pixel keeps 255, but for the mesh lines.
         Scenario{"window_larger_than_map_es", 2, 0, 0, 6, 9, 12, 4, 30, {{4, 1, 0}}, 0},
         // A map of 255 only: no item, diversity 0 and homogeneity 0 wherever evaluated.
