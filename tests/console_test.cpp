@@ -6,6 +6,18 @@
 
 #include <sstream>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#endif
+
 #include "run/catalogue.h"
 
 TEST(Formatting, AccentsAndValuesFillTheirPlaceholdersInOrder) {
@@ -116,3 +128,59 @@ TEST(Reading, KeyPressTakesOneByteAndTheEndCountsAsAKey) {
     con.wait_key();  // end of input: no wait, no error
     SUCCEED();
 }
+
+#ifndef _WIN32
+// At a terminal the final key is read without echo from the terminal itself. Any key
+// ends the wait, Ctrl-C included, and the terminal is left as it was found.
+TEST(Reading, KeyPressAtATerminalTakesAnyKeyAndRestoresTheTerminal) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string slave_name = ptsname(master);
+    const int watch = open(slave_name.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(watch, 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // The child takes the terminal as its own, as a user's shell would give it.
+        setsid();
+        const int slave = open(slave_name.c_str(), O_RDWR);
+        if (slave < 0 || ioctl(slave, TIOCSCTTY, 0) != 0 || dup2(slave, STDIN_FILENO) < 0) _exit(2);
+        std::istringstream in;
+        std::ostringstream out;
+        Console con(in, out, true, /*terminal_keys=*/true);
+        con.wait_key();
+        _exit(0);
+    }
+    // Once the child waits for its key, the terminal is out of line mode.
+    termios t{};
+    for (int k = 0; k < 500; ++k) {
+        ASSERT_EQ(tcgetattr(watch, &t), 0);
+        if ((t.c_lflag & ICANON) == 0) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+    ASSERT_EQ(write(master, "\x03", 1), 1);  // Ctrl-C
+    int status = 0;
+    pid_t done = 0;
+    for (int k = 0; k < 500 && done == 0; ++k) {
+        done = waitpid(pid, &status, WNOHANG);
+        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (done == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "the key did not end the wait";
+    } else {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "the key ended the program instead of the wait";
+    }
+    ASSERT_EQ(tcgetattr(watch, &t), 0);
+    EXPECT_NE(t.c_lflag & ICANON, 0u);
+    EXPECT_NE(t.c_lflag & ECHO, 0u);
+    EXPECT_NE(t.c_lflag & ISIG, 0u);
+    close(watch);
+    close(master);
+}
+#endif

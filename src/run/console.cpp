@@ -222,8 +222,10 @@ void Console::wait_key() {
         in_.get();
         return;
     }
+    // No line mode, no echo, and no signal keys: Ctrl-C is a key like any other here,
+    // so that the terminal is always given back as it was found.
     termios raw = old;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO | ISIG));
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
