@@ -75,6 +75,9 @@ TEST(AsciiGrid, CellsKeepTheirLowEightBitsAndNoDataBecomes255) {
          "-9999.9999 12345678901234567890 -12345678901234567890 254 255 0",
          {255, 210, 46, 254, 255, 0}},
         {"-3.4028234663852886e+38", "-3.4028234663852886e+38 1 2 3 4 5", {255, 1, 2, 3, 4, 5}},
+        // A no-data value that is no finite number reads as "%lf" reads it.
+        {"nan", "1 2 3 4 5 255", {1, 2, 3, 4, 5, 255}},
+        {"-inf", "-inf 2 -INF 4 5 6", {255, 2, 255, 4, 5, 6}},
     };
     for (const Case& c : cases) {
         AsciiGrid g;
@@ -98,6 +101,8 @@ TEST(AsciiGrid, DamagedGridsAreRefusedWithTheirReason) {
         {"ncols 1000\nnrows 1000\nx 0\ny 0\nc 1\n" + nd + "1 2 3 4 5 6", GridError::FewCells, ""},
         {kHeader23 + nd + "1 2 3.5 4 5 6", GridError::NotInteger, "3.5"},
         {kHeader23 + nd + "1 2 3 4 five 6", GridError::NotInteger, "five"},
+        {kHeader23 + nd + "1 2 inf 4 5 6", GridError::NotInteger, "inf"},
+        {kHeader23 + "NODATA_value nan\n1 nan 3 4 5 6", GridError::NotInteger, "nan"},
         {"", GridError::HeaderUnreadable, ""},
         {"ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize", GridError::HeaderUnreadable, ""},
         {"ncols x\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3 4 5 6",

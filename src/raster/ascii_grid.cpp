@@ -83,8 +83,9 @@ class Tokens {
     bool failed_ = false;
 };
 
-// The whole token as a real number ("%lf"); false when it is not one.
-bool to_double(std::string_view tok, double& v) {
+// The whole token as a real number ("%lf"); false when it is not one, or when it is
+// infinite or not a number and `finite` is asked for.
+bool to_double(std::string_view tok, double& v, bool finite = true) {
     if (tok.empty() || tok.size() > 400) return false;
     char text[401];
     std::memcpy(text, tok.data(), tok.size());
@@ -92,7 +93,7 @@ bool to_double(std::string_view tok, double& v) {
     char* end = nullptr;
     errno = 0;
     const double x = std::strtod(text, &end);
-    if (end != text + tok.size() || !std::isfinite(x)) return false;
+    if (end != text + tok.size() || (finite && !std::isfinite(x))) return false;
     v = x;
     return true;
 }
@@ -153,15 +154,15 @@ class CellReader {
     }
 
     // Anything but plain digits: the no-data value written otherwise ("-9999.9999",
-    // "-3.4e38"), an integer in another notation ("1e2"), or not an integer at all.
+    // "-3.4e38", "-inf"), an integer in another notation ("1e2"), or not an integer at all.
     Cell slow(std::string_view tok, unsigned char& out) const {
         double v = 0;
-        if (!to_double(tok, v)) return Cell::NotInteger;
+        if (!to_double(tok, v, false)) return Cell::NotInteger;
         if (has_nodata_ && v == nodata_) {
             out = 255;
             return Cell::NoData;
         }
-        if (v != std::floor(v)) return Cell::NotInteger;
+        if (!std::isfinite(v) || v != std::floor(v)) return Cell::NotInteger;
         double r = std::fmod(v, 256.0);
         if (r < 0) r += 256.0;
         out = static_cast<unsigned char>(r);
@@ -266,7 +267,8 @@ GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
             pending = true;
             first_cell = tok;
         } else {
-            if (!in.next(tok) || !to_double(tok, g.nodata)) return fail_token();
+            // Any real, "nan" and "inf" included: only a cell equal to it is affected.
+            if (!in.next(tok) || !to_double(tok, g.nodata, false)) return fail_token();
             g.has_nodata = true;
         }
     } else if (in.failed()) {
