@@ -10,15 +10,19 @@ ASAN_DIR := build/asan
 
 FUZZ_SECONDS ?= 30
 
-.PHONY: all release asan test test-release test-asan demo bench windows fuzz clean
+.PHONY: all setup release asan test test-release test-asan demo bench windows fuzz clean
+
+# What a fresh Debian lacks is installed once, by the script CI uses too.
+setup:
+	bash tools/setup.sh
 
 all: release
 
-release:
+release: setup
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
-asan:
+asan: setup
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANDMOSAIC_SANITIZE=ON -DLANDMOSAIC_BENCH=OFF
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 

@@ -1,0 +1,50 @@
+#!/bin/bash
+# Installs what a fresh Debian machine lacks to build, test and demonstrate the program.
+# Shared by `make demo`, `make test` and continuous integration; does nothing when all is
+# present. Pass --ci to add what only the full CI run needs (Windows cross-builds, Wine,
+# fuzzing).
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_file() { [ -e "$1" ]; }
+
+have_cmd cmake || need+=(cmake)
+have_cmd g++ || need+=(g++)
+have_cmd make || need+=(make)
+have_cmd pkg-config || need+=(pkg-config)
+have_file /usr/include/gtest/gtest.h || need+=(libgtest-dev)
+# GDAL: every raster format beyond the three native ones, and its tools for the tests.
+have_file /usr/include/gdal/gdal.h || need+=(libgdal-dev)
+have_cmd gdalinfo || need+=(gdal-bin)
+# The command line, SIMD kernels, JSON summaries, pictures, runs across machines.
+have_file /usr/include/CLI/CLI.hpp || need+=(libcli11-dev)
+have_file /usr/include/hwy/highway.h || need+=(libhwy-dev)
+have_file /usr/include/nlohmann/json.hpp || need+=(nlohmann-json3-dev)
+have_file /usr/include/png.h || need+=(libpng-dev)
+have_file /usr/include/x86_64-linux-gnu/openmpi/mpi.h || have_file /usr/lib/x86_64-linux-gnu/openmpi/include/mpi.h ||
+    need+=(libopenmpi-dev)
+have_cmd mpirun || need+=(openmpi-bin)
+have_cmd flock || need+=(util-linux)
+have_cmd timeout || need+=(coreutils)
+# A real browser renders the HTML summary in one test (skipped without it).
+have_cmd chromium || need+=(chromium)
+
+if [ "${1:-}" = "--ci" ]; then
+    # The Windows program: cross compilers and Wine to run it.
+    have_cmd x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64)
+    have_cmd i686-w64-mingw32-g++ || need+=(g++-mingw-w64-i686)
+    [ -x /usr/lib/wine/wine64 ] || have_cmd wine64 || need+=(wine64)
+    # The fuzz targets: clang with libFuzzer.
+    have_cmd clang++ || need+=(clang)
+    ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+        need+=(libclang-rt-dev)
+fi
+
+if [ ${#need[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
