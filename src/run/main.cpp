@@ -1,8 +1,10 @@
 #include <cstdio>
 #include <iostream>
+#include <string>
 
 #include "run/console.h"
 #include "run/opening.h"
+#include "run/summary_command.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -11,7 +13,10 @@
 #include <unistd.h>
 #endif
 
-int main() {
+int main(int argc, char** argv) {
+    // `landmosaic summary BASE` remakes the pictures and the page of an earlier run;
+    // without arguments the program is the dialogue.
+    if (argc >= 2 && std::string(argv[1]) == "summary") return summary_main(argc - 1, argv + 1);
 #ifdef _WIN32
     SetConsoleOutputCP(850);
     const bool terminal = _isatty(_fileno(stdin)) != 0;

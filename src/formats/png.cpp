@@ -1,0 +1,125 @@
+#include "formats/png.h"
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+#if LANDMOSAIC_HAVE_PNG
+#include <png.h>
+#endif
+
+bool write_file_whole(const std::string& path, const std::string& bytes) {
+    static std::atomic<unsigned> counter{0};
+#ifdef _WIN32
+    const long pid = _getpid();
+#else
+    const long pid = static_cast<long>(::getpid());
+#endif
+    const std::string temp =
+        path + ".tmp-" + std::to_string(pid) + "-" + std::to_string(counter.fetch_add(1));
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) return false;
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = std::fflush(f) == 0 && ok;
+#ifndef _WIN32
+    // The bytes reach the disk before the name does.
+    ok = ::fsync(::fileno(f)) == 0 && ok;
+#endif
+    ok = std::fclose(f) == 0 && ok;
+    std::error_code ec;
+    if (ok) {
+        // A symlink or file at `path` is replaced, never followed.
+        std::filesystem::rename(temp, path, ec);
+        ok = !ec;
+    }
+    if (!ok) std::filesystem::remove(temp, ec);
+    return ok;
+}
+
+#if LANDMOSAIC_HAVE_PNG
+
+bool png_available() {
+    return true;
+}
+
+bool encode_png(const PalettedImage& img, std::string& bytes) {
+    bytes.clear();
+    if (img.width <= 0 || img.height <= 0 ||
+        img.index.size() != static_cast<std::size_t>(img.width) * img.height)
+        return false;
+    std::uint8_t colormap[256 * 4];
+    for (int k = 0; k < 256; ++k) {
+        colormap[4 * k] = img.palette[k].r;
+        colormap[4 * k + 1] = img.palette[k].g;
+        colormap[4 * k + 2] = img.palette[k].b;
+        colormap[4 * k + 3] = img.palette[k].a;
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(img.width);
+    image.height = static_cast<png_uint_32>(img.height);
+    image.format = PNG_FORMAT_RGBA_COLORMAP;
+    image.colormap_entries = 256;
+    png_alloc_size_t size = 0;
+    // First the size, then the bytes.
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, img.index.data(), img.width,
+                                   colormap) ||
+        size == 0) {
+        png_image_free(&image);
+        return false;
+    }
+    bytes.resize(size);
+    if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, img.index.data(), img.width,
+                                   colormap)) {
+        png_image_free(&image);
+        bytes.clear();
+        return false;
+    }
+    bytes.resize(size);
+    return true;
+}
+
+bool decode_png_rgba(const std::string& bytes, int& width, int& height,
+                     std::vector<std::uint8_t>& rgba) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return false;
+    image.format = PNG_FORMAT_RGBA;
+    rgba.assign(PNG_IMAGE_SIZE(image), 0);
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    return true;
+}
+
+#else  // built without libpng
+
+bool png_available() {
+    return false;
+}
+
+bool encode_png(const PalettedImage&, std::string& bytes) {
+    bytes.clear();
+    return false;
+}
+
+bool decode_png_rgba(const std::string&, int&, int&, std::vector<std::uint8_t>&) {
+    return false;
+}
+
+#endif
+
+bool write_png(const std::string& path, const PalettedImage& img) {
+    std::string bytes;
+    return encode_png(img, bytes) && write_file_whole(path, bytes);
+}

@@ -1,0 +1,65 @@
+// Quicklooks: the diversity and homogeneity images turned into pictures a person can
+// read, with the numbers of their legends.
+//
+// Diversity: one distinct colour per value present, ordered along a perceptually
+// uniform ramp that colour-blind readers can follow (0, a window without any class, is
+// a pale grey of its own). Homogeneity: a continuous ramp from pale (0 %) to dark
+// (100 %). No value (255) is transparent. Drawn mesh lines hold 0 in the diversity
+// image, like an empty window: they are told apart by their geometry and get a colour
+// of their own. A map longer than `max_side` pixels on one side is reduced by a whole
+// factor: each picture pixel shows the most common diversity of its block, or the mean
+// homogeneity, ignoring no-value pixels.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "formats/png.h"
+#include "raster/nrutil.h"
+
+// Where the lines of the cell mesh were drawn: every row and column whose index is a
+// multiple of m, when `drawn`.
+struct MeshLines {
+    bool drawn = false;
+    int m = 0;
+    bool on(long long i, long long j) const { return drawn && m > 0 && (i % m == 0 || j % m == 0); }
+};
+
+struct LegendEntry {
+    enum class Kind { Value, Range, NoValue, Mesh };
+    Kind kind = Kind::Value;
+    int lo = 0;  // the value, or the first value of a range
+    int hi = 0;  // the last value of a range
+    Rgba colour;
+    long long pixels = 0;  // map pixels (full resolution)
+    double share = 0;      // percent of all the map's pixels
+};
+
+struct Quicklook {
+    PalettedImage image;
+    int factor = 1;            // each picture pixel stands for factor x factor map pixels
+    bool mesh_drawn = false;   // the map carries mesh lines
+    bool mesh_shown = false;   // ...and they are drawn on the picture
+    std::vector<LegendEntry> legend;
+    std::vector<long long> histogram;  // pixels per value 0..254, mesh lines left out
+    long long map_pixels = 0;
+};
+
+inline constexpr int kQuicklookMaxSide = 2048;
+
+// Colours of the pictures.
+inline constexpr Rgba kMeshColour{228, 26, 28, 255};
+inline constexpr Rgba kNoValueColour{0, 0, 0, 0};
+// The colour of diversity `value` when `max_value` is the largest value present.
+Rgba diversity_colour(int value, int max_value);
+// The colour of a homogeneity of `percent` (0..100).
+Rgba homogeneity_colour(int percent);
+
+Quicklook diversity_quicklook(ByteMatrix tab_divers, int nb_lig, int nb_col,
+                              const MeshLines& mesh, int max_side = kQuicklookMaxSide);
+Quicklook homogeneity_quicklook(ByteMatrix tab_homo, int nb_lig, int nb_col,
+                                int max_side = kQuicklookMaxSide);
+
+// Mesh lines found in a diversity image read back from disk: the mesh of m = 2R + 1
+// is taken as drawn when every pixel of its lines is 0 and the image is not 0 all over.
+MeshLines find_mesh_lines(ByteMatrix tab_divers, int nb_lig, int nb_col, int range_win);

@@ -1,0 +1,1076 @@
+#include "results/summary.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include "formats/png.h"
+#include "raster/ascii_grid.h"
+#include "raster/image.h"
+#include "raster/raw_format.h"
+#include "run/catalogue.h"
+
+namespace {
+
+// ------------------------------------------------------------------ texts of the page
+
+struct Words {
+    const char* lang;
+    const char* title;
+    const char* map;
+    const char* map_file;
+    const char* size;  // columns, lines
+    const char* pixel_size;
+    const char* surface;
+    const char* crs;
+    const char* crs_unknown;
+    const char* corner;
+    const char* treatment;
+    const char* cell_mesh;
+    const char* moving_window;
+    const char* window;
+    const char* cell;
+    const char* square;
+    const char* circle;
+    const char* rank;
+    const char* window_size;  // pixels, hectares
+    const char* diversity;
+    const char* diversity_note;
+    const char* homogeneity;
+    const char* homogeneity_note;
+    const char* colour;
+    const char* value;
+    const char* share_of_map;
+    const char* no_value;
+    const char* mesh_lines;
+    const char* reduced_mode;  // factor, block edge twice
+    const char* reduced_mean;
+    const char* mesh_hidden;
+    const char* inventory;
+    const char* classes;  // count
+    const char* code;
+    const char* pixels;
+    const char* share;
+    const char* others;  // count, share
+    const char* histogram;
+    const char* histogram_x;
+    const char* histogram_y;
+    const char* histogram_mesh;
+    const char* nothing_evaluated;
+    const char* results;
+    const char* made_by;
+};
+
+constexpr Words kWords[3] = {
+    {"en",
+     "Diversity and homogeneity of the landscape",
+     "Map",
+     "Map file",
+     "%s columns × %s lines",
+     "Pixel size",
+     "Surface",
+     "Coordinate system",
+     "not recorded",
+     "Lower left corner",
+     "Treatment",
+     "cell mesh",
+     "moving window",
+     "Window",
+     "square cell",
+     "square",
+     "circle",
+     "Rank R",
+     "%s pixels, %s ha",
+     "Diversity",
+     "number of classes in the window (0: the window holds no class)",
+     "Homogeneity",
+     "share of the window covered by its largest class",
+     "Colour",
+     "Value",
+     "Share of the map",
+     "no value",
+     "mesh lines",
+     "Picture reduced 1:%d: each of its pixels shows the most common value of a block of %d × "
+     "%d map pixels.",
+     "Picture reduced 1:%d: each of its pixels shows the mean value of a block of %d × %d map "
+     "pixels.",
+     "The mesh lines are too close together to be shown at this scale.",
+     "Inventory",
+     "%s classes",
+     "Class",
+     "Pixels",
+     "Share",
+     "%s other classes: %s",
+     "Diversity histogram",
+     "number of classes in the window",
+     "share of the pixels of diversity 1 or more",
+     "mesh lines left out",
+     "No window holds a class: nothing to chart.",
+     "Results written",
+     "Made by LANDMOSAIC"},
+    {"fr",
+     "Diversité et homogénéité du paysage",
+     "Carte",
+     "Fichier de la carte",
+     "%s colonnes × %s lignes",
+     "Taille du pixel",
+     "Surface",
+     "Système de coordonnées",
+     "non indiqué",
+     "Coin inférieur gauche",
+     "Traitement",
+     "maillage cellulaire",
+     "fenêtre mobile",
+     "Fenêtre",
+     "cellule carrée",
+     "carrée",
+     "cercle",
+     "Rang R",
+     "%s pixels, %s ha",
+     "Diversité",
+     "nombre de classes dans la fenêtre (0 : la fenêtre ne contient aucune classe)",
+     "Homogénéité",
+     "part de la fenêtre couverte par sa classe la plus étendue",
+     "Couleur",
+     "Valeur",
+     "Part de la carte",
+     "sans valeur",
+     "lignes du maillage",
+     "Image réduite au 1:%d : chacun de ses pixels montre la valeur la plus fréquente d'un bloc "
+     "de %d × %d pixels de la carte.",
+     "Image réduite au 1:%d : chacun de ses pixels montre la valeur moyenne d'un bloc de %d × "
+     "%d pixels de la carte.",
+     "Les lignes du maillage sont trop serrées pour être montrées à cette échelle.",
+     "Inventaire",
+     "%s classes",
+     "Classe",
+     "Pixels",
+     "Part",
+     "%s autres classes : %s",
+     "Histogramme de la diversité",
+     "nombre de classes dans la fenêtre",
+     "part des pixels de diversité 1 ou plus",
+     "lignes du maillage exclues",
+     "Aucune fenêtre ne contient de classe : rien à représenter.",
+     "Résultats écrits",
+     "Réalisé avec LANDMOSAIC"},
+    {"es",
+     "Diversidad y homogeneidad del paisaje",
+     "Mapa",
+     "Archivo del mapa",
+     "%s columnas × %s líneas",
+     "Tamaño del píxel",
+     "Superficie",
+     "Sistema de coordenadas",
+     "no indicado",
+     "Esquina inferior izquierda",
+     "Tratamiento",
+     "malla de celdas",
+     "ventana móvil",
+     "Ventana",
+     "celda cuadrada",
+     "cuadrada",
+     "círculo",
+     "Rango R",
+     "%s píxeles, %s ha",
+     "Diversidad",
+     "número de clases en la ventana (0: la ventana no contiene ninguna clase)",
+     "Homogeneidad",
+     "parte de la ventana cubierta por su clase más extensa",
+     "Color",
+     "Valor",
+     "Parte del mapa",
+     "sin valor",
+     "líneas de la malla",
+     "Imagen reducida 1:%d: cada uno de sus píxeles muestra el valor más frecuente de un bloque "
+     "de %d × %d píxeles del mapa.",
+     "Imagen reducida 1:%d: cada uno de sus píxeles muestra el valor medio de un bloque de %d × "
+     "%d píxeles del mapa.",
+     "Las líneas de la malla están demasiado juntas para mostrarse a esta escala.",
+     "Inventario",
+     "%s clases",
+     "Clase",
+     "Píxeles",
+     "Parte",
+     "%s clases más: %s",
+     "Histograma de la diversidad",
+     "número de clases en la ventana",
+     "parte de los píxeles de diversidad 1 o más",
+     "líneas de la malla excluidas",
+     "Ninguna ventana contiene una clase: nada que representar.",
+     "Resultados escritos",
+     "Realizado con LANDMOSAIC"},
+};
+
+const Words& words(int idiom) {
+    return kWords[idiom == 1 ? 1 : idiom == 2 ? 2 : 0];
+}
+
+// ------------------------------------------------------------------ text helpers
+
+// `fmt` with each "%s" replaced by the next of `args` (already escaped) and each "%d" by
+// the next of `ints`.
+std::string fill(std::string_view fmt, std::initializer_list<std::string> args,
+                 std::initializer_list<long long> ints = {}) {
+    std::string s;
+    auto a = args.begin();
+    auto n = ints.begin();
+    for (std::size_t k = 0; k < fmt.size(); ++k) {
+        if (fmt[k] == '%' && k + 1 < fmt.size() && (fmt[k + 1] == 's' || fmt[k + 1] == 'd')) {
+            if (fmt[k + 1] == 's' && a != args.end()) s += *a++;
+            if (fmt[k + 1] == 'd' && n != ints.end()) s += std::to_string(*n++);
+            ++k;
+        } else {
+            s += fmt[k];
+        }
+    }
+    return s;
+}
+
+// Escapes a string for HTML text and attribute values. Bytes that do not form valid
+// UTF-8 (a name in a legacy encoding) become U+FFFD, so that the page stays valid.
+std::string esc(std::string_view in) {
+    std::string s;
+    s.reserve(in.size() + 8);
+    for (std::size_t k = 0; k < in.size();) {
+        const auto c = static_cast<unsigned char>(in[k]);
+        if (c < 0x80) {
+            switch (c) {
+                case '&': s += "&amp;"; break;
+                case '<': s += "&lt;"; break;
+                case '>': s += "&gt;"; break;
+                case '"': s += "&quot;"; break;
+                case '\'': s += "&#39;"; break;
+                default:
+                    if (c < 0x20 && c != '\t' && c != '\n') s += "\xEF\xBF\xBD";
+                    else s += static_cast<char>(c);
+            }
+            ++k;
+            continue;
+        }
+        int len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
+        bool ok = len > 0 && k + len <= in.size();
+        for (int t = 1; ok && t < len; ++t)
+            ok = (static_cast<unsigned char>(in[k + t]) & 0xC0) == 0x80;
+        if (ok && len == 3) {
+            const auto c1 = static_cast<unsigned char>(in[k + 1]);
+            ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);
+        }
+        if (ok && len == 4) {
+            const auto c1 = static_cast<unsigned char>(in[k + 1]);
+            ok = !(c == 0xF0 && c1 < 0x90) && !(c == 0xF4 && c1 >= 0x90);
+        }
+        if (ok) {
+            s.append(in.substr(k, len));
+            k += len;
+        } else {
+            s += "\xEF\xBF\xBD";
+            ++k;
+        }
+    }
+    return s;
+}
+
+// A whole number with groups of three digits, in the manner of the language.
+std::string group(long long v, int idiom) {
+    const std::string digits = std::to_string(v < 0 ? -v : v);
+    const char* sep = idiom == 0 ? "," : "\xE2\x80\xAF";  // narrow no-break space
+    std::string s = v < 0 ? "-" : "";
+    for (std::size_t k = 0; k < digits.size(); ++k) {
+        if (k > 0 && (digits.size() - k) % 3 == 0) s += sep;
+        s += digits[k];
+    }
+    return s;
+}
+
+// A real number with `decimals` decimals, the decimal mark of the language.
+std::string real(double v, int decimals, int idiom) {
+    if (!std::isfinite(v)) return "–";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    std::string s = buf;
+    const auto dot = s.find('.');
+    std::string whole = dot == std::string::npos ? s : s.substr(0, dot);
+    std::string frac = dot == std::string::npos ? "" : s.substr(dot + 1);
+    const bool neg = !whole.empty() && whole[0] == '-';
+    if (neg) whole.erase(0, 1);
+    std::string out = neg ? "-" : "";
+    const long long w = whole.size() < 16 ? std::stoll(whole) : 0;
+    out += whole.size() < 16 ? group(w, idiom) : whole;
+    if (!frac.empty()) out += (idiom == 0 ? "." : ",") + frac;
+    return out;
+}
+
+std::string pct(double v, int idiom) {
+    return real(v, v > 0 && v < 0.1 ? 3 : 1, idiom) + " %";
+}
+
+std::string css_colour(const Rgba& c) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
+    return buf;
+}
+
+std::string base64(const std::string& bytes) {
+    static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string s;
+    s.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t k = 0;
+    for (; k + 2 < bytes.size(); k += 3) {
+        const unsigned v = static_cast<unsigned char>(bytes[k]) << 16 |
+                           static_cast<unsigned char>(bytes[k + 1]) << 8 |
+                           static_cast<unsigned char>(bytes[k + 2]);
+        s += abc[v >> 18];
+        s += abc[(v >> 12) & 63];
+        s += abc[(v >> 6) & 63];
+        s += abc[v & 63];
+    }
+    if (k < bytes.size()) {
+        unsigned v = static_cast<unsigned char>(bytes[k]) << 16;
+        if (k + 1 < bytes.size()) v |= static_cast<unsigned char>(bytes[k + 1]) << 8;
+        s += abc[v >> 18];
+        s += abc[(v >> 12) & 63];
+        s += k + 1 < bytes.size() ? abc[(v >> 6) & 63] : '=';
+        s += '=';
+    }
+    return s;
+}
+
+std::string num(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    std::string s = buf;
+    while (s.back() == '0') s.pop_back();
+    if (s.back() == '.') s.pop_back();
+    return s;
+}
+
+// ------------------------------------------------------------------ parts of the page
+
+constexpr const char* kStyle = R"CSS(
+:root{--ink:#1c2430;--muted:#5a6474;--line:#d9dee6;--card:#fff;--bg:#f3f5f8}
+*{box-sizing:border-box}
+html{-webkit-text-size-adjust:100%}
+body{margin:0;background:var(--bg);color:var(--ink);font:15px/1.45 system-ui,-apple-system,"Segoe UI",Roboto,"Helvetica Neue",Arial,sans-serif}
+main{max-width:1120px;margin:0 auto;padding:14px}
+header{margin:4px 0 12px}
+h1{font-size:1.45em;line-height:1.2;margin:0 0 2px;overflow-wrap:anywhere}
+h2{font-size:1.05em;margin:0 0 8px}
+.sub{color:var(--muted);margin:0}
+.card{background:var(--card);border:1px solid var(--line);border-radius:8px;padding:12px 14px;margin:0 0 12px;min-width:0}
+.facts{display:grid;grid-template-columns:repeat(auto-fit,minmax(190px,1fr));gap:2px 18px;margin:0}
+.facts div{min-width:0}
+.facts dt{color:var(--muted);font-size:.8em}
+.facts dd{margin:0 0 6px;font-weight:600;overflow-wrap:anywhere}
+.grid2{display:grid;grid-template-columns:repeat(auto-fit,minmax(300px,1fr));gap:12px}
+.grid2>.card{margin:0}
+.stack{display:grid;gap:12px;margin:0 0 12px}
+figure{margin:0}
+.pic{display:flex;justify-content:center;margin:0 0 8px}
+img.map{display:block;width:min(100%,calc(62vh*var(--ar)));height:auto;image-rendering:pixelated;border:1px solid var(--line);background-color:#fff;background-image:repeating-linear-gradient(45deg,#eceff3 0 3px,#fff 3px 7px);-webkit-print-color-adjust:exact;print-color-adjust:exact}
+figcaption{font-size:.85em;color:var(--muted);margin:0 0 6px}
+.legend{display:grid;grid-template-columns:repeat(auto-fill,minmax(128px,1fr));gap:2px 12px;font-size:.82em;margin:0;padding:0;list-style:none}
+.legend li{display:flex;align-items:center;gap:6px;white-space:nowrap}
+.legend .v{font-weight:600;min-width:2.2em}
+.legend .s{margin-left:auto;color:var(--muted);font-variant-numeric:tabular-nums}
+.legend-head{font-size:.75em;color:var(--muted);margin:4px 0 2px}
+.sw{display:inline-block;width:14px;height:14px;border:1px solid #0003;border-radius:2px;flex:none;-webkit-print-color-adjust:exact;print-color-adjust:exact}
+.sw.none{background-color:#fff;background-image:repeating-linear-gradient(45deg,#c9ced6 0 2px,#fff 2px 5px)}
+.note{font-size:.78em;color:var(--muted);margin:6px 0 0}
+.ramp{display:block;width:100%;max-width:380px;height:auto;margin:2px 0 4px}
+table.inv{width:100%;border-collapse:collapse;font-size:.85em;font-variant-numeric:tabular-nums}
+.inv th{text-align:left;color:var(--muted);font-weight:600;border-bottom:1px solid var(--line);padding:2px 6px}
+.inv td{padding:1px 6px;border-bottom:1px solid #eef1f5}
+.inv td.n{text-align:right;white-space:nowrap}
+.inv td.bar{width:42%}
+.inv .b{display:block;height:10px;background:#3a7ca5;border-radius:2px;min-width:1px;-webkit-print-color-adjust:exact;print-color-adjust:exact}
+.inv tr.others{display:none}
+svg.hist{display:block;width:100%;height:auto}
+svg text{font-family:inherit}
+ul.files{margin:0;padding-left:18px;font-size:.82em}
+ul.files li{overflow-wrap:anywhere}
+code{font-family:ui-monospace,SFMono-Regular,Menlo,Consolas,monospace;font-size:.95em}
+footer{font-size:.75em;color:var(--muted);text-align:right}
+@media (max-width:600px){main{padding:8px}.card{padding:10px}body{font-size:14px}.inv td.bar{width:30%}}
+@page{size:A4;margin:9mm}
+@media print{
+body{background:#fff;font-size:8.5pt;line-height:1.3}
+main{max-width:none;padding:0}
+header{margin:0 0 2mm}
+h1{font-size:14pt}
+h2{font-size:9.5pt;margin:0 0 1.5mm}
+.card{border:0;border-radius:0;padding:0;margin:0 0 2.5mm;break-inside:avoid}
+.facts{grid-template-columns:repeat(4,1fr);gap:0 4mm}
+.facts dd{margin:0 0 1mm}
+.grid2{grid-template-columns:1fr 1fr;gap:5mm}
+.stack{gap:2.5mm;margin:0 0 2.5mm}
+img.map{width:min(100%,calc(78mm*var(--ar)))}
+.legend{grid-template-columns:repeat(auto-fill,minmax(27mm,1fr));font-size:7pt}
+.inv{font-size:7pt}
+.inv td,.inv th{padding:0 4px}
+.inv tr.minor{display:none}
+.inv tr.others{display:table-row}
+.inv .b{height:2.2mm}
+ul.files{font-size:7pt}
+footer{display:none}
+}
+)CSS";
+
+// Rows of the inventory that a printed page shows before it sums up the rest.
+constexpr int kPrintedClasses = 22;
+
+std::string legend_list(const Quicklook& q, int idiom) {
+    const Words& w = words(idiom);
+    std::string s = "<div class=\"legend-head\">" + std::string(w.colour) + " · " + w.value +
+                    " · " + w.share_of_map + "</div><ul class=\"legend\">";
+    for (const LegendEntry& e : q.legend) {
+        std::string label;
+        std::string swatch = "<span class=\"sw\" style=\"background:" + css_colour(e.colour) + "\">";
+        switch (e.kind) {
+            case LegendEntry::Kind::Value:
+                label = std::to_string(e.lo);
+                break;
+            case LegendEntry::Kind::Range:
+                label = std::to_string(e.lo) + "–" + std::to_string(e.hi) + " %";
+                break;
+            case LegendEntry::Kind::NoValue:
+                label = w.no_value;
+                swatch = "<span class=\"sw none\">";
+                break;
+            case LegendEntry::Kind::Mesh:
+                label = w.mesh_lines;
+                break;
+        }
+        s += "<li>" + swatch + "</span><span class=\"v\">" + label + "</span><span class=\"s\">" +
+             pct(e.share, idiom) + "</span></li>";
+    }
+    return s + "</ul>";
+}
+
+// The colour ramp of the homogeneity, 0 to 100 %, as a small drawing.
+std::string homogeneity_ramp() {
+    std::string s =
+        "<svg class=\"ramp\" viewBox=\"0 0 380 30\" role=\"img\" aria-label=\"0-100 %\">"
+        "<defs><linearGradient id=\"hramp\" x1=\"0\" x2=\"1\" y1=\"0\" y2=\"0\">";
+    for (int p = 0; p <= 100; p += 10)
+        s += "<stop offset=\"" + num(p / 100.0) + "\" stop-color=\"" +
+             css_colour(homogeneity_colour(p)) + "\"/>";
+    s += "</linearGradient></defs><rect x=\"20\" y=\"2\" width=\"340\" height=\"12\" "
+         "fill=\"url(#hramp)\" stroke=\"#0003\"/>";
+    for (int p = 0; p <= 100; p += 25) {
+        const double x = 20 + 3.4 * p;
+        s += "<line x1=\"" + num(x) + "\" x2=\"" + num(x) +
+             "\" y1=\"14\" y2=\"18\" stroke=\"#5a6474\"/><text x=\"" + num(x) +
+             "\" y=\"28\" font-size=\"10\" text-anchor=\"middle\" fill=\"#5a6474\">" +
+             std::to_string(p) + " %</text>";
+    }
+    return s + "</svg>";
+}
+
+std::string picture(const Quicklook& q, const std::string& png, const std::string& alt) {
+    const double ar = q.image.height > 0 ? static_cast<double>(q.image.width) / q.image.height : 1;
+    char style[64];
+    std::snprintf(style, sizeof style, "--ar:%.4f", ar);
+    return "<div class=\"pic\"><img class=\"map\" style=\"" + std::string(style) +
+           "\" width=\"" + std::to_string(q.image.width) + "\" height=\"" +
+           std::to_string(q.image.height) + "\" alt=\"" + alt +
+           "\" src=\"data:image/png;base64," + base64(png) + "\"></div>";
+}
+
+// A step between grid lines of a chart whose highest bar is `top`: 1, 2 or 5 times a
+// power of ten, about four lines.
+double nice_step(double top) {
+    if (top <= 0) return 1;
+    const double raw = top / 4;
+    const double p = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * p >= raw) return m * p;
+    return 10 * p;
+}
+
+std::string histogram_svg(const Quicklook& div, int idiom) {
+    const Words& w = words(idiom);
+    long long total = 0;
+    int lo = -1, hi = -1;
+    // Diversity 0 (a window without any class, outside the mapped region) is left out,
+    // as in the histogram the treatment prints.
+    for (int v = 1; v < 255; ++v) {
+        if (div.histogram[v] == 0) continue;
+        total += div.histogram[v];
+        hi = v;
+    }
+    if (total == 0) return "<p class=\"note\">" + std::string(w.nothing_evaluated) + "</p>";
+    lo = 1;
+    double top = 0;
+    for (int v = lo; v <= hi; ++v)
+        top = std::max(top, static_cast<double>(div.histogram[v]) / total * 100);
+    const double step = nice_step(top);
+    const double ymax = std::ceil(top / step) * step;
+
+    const double X0 = 46, X1 = 590, Y0 = 14, Y1 = 196;  // plot area
+    const int bars = hi - lo + 1;
+    const double slot = (X1 - X0) / bars;
+    const double bw = std::max(1.0, slot * 0.78);
+    const int label_every = bars <= 20 ? 1 : bars <= 50 ? 5 : 10;
+    std::string s =
+        "<svg class=\"hist\" viewBox=\"0 0 600 236\" role=\"img\" aria-label=\"" +
+        std::string(w.histogram) + "\"><g font-size=\"11\" fill=\"#5a6474\">";
+    for (double y = 0; y <= ymax + step / 2; y += step) {
+        const double py = Y1 - (Y1 - Y0) * y / ymax;
+        s += "<line x1=\"" + num(X0) + "\" x2=\"" + num(X1) + "\" y1=\"" + num(py) + "\" y2=\"" +
+             num(py) + "\" stroke=\"" + (y == 0 ? "#8a93a3" : "#e3e7ee") + "\"/>";
+        s += "<text x=\"" + num(X0 - 5) + "\" y=\"" + num(py + 4) + "\" text-anchor=\"end\">" +
+             real(y, step < 1 ? 1 : 0, idiom) + "</text>";
+    }
+    s += "</g>";
+    for (int v = lo; v <= hi; ++v) {
+        const double share = static_cast<double>(div.histogram[v]) / total * 100;
+        const double h = (Y1 - Y0) * share / ymax;
+        const double x = X0 + slot * (v - lo) + (slot - bw) / 2;
+        s += "<rect class=\"bar\" data-value=\"" + std::to_string(v) + "\" x=\"" + num(x) +
+             "\" y=\"" + num(Y1 - h) + "\" width=\"" + num(bw) + "\" height=\"" + num(h) +
+             "\" fill=\"" + css_colour(div.image.palette[v]) +
+             "\" stroke=\"#0002\"><title>" + std::to_string(v) + ": " + pct(share, idiom) + " (" +
+             group(div.histogram[v], idiom) + " px)</title></rect>";
+        if (bars <= 12 && share > 0)
+            s += "<text x=\"" + num(x + bw / 2) + "\" y=\"" + num(Y1 - h - 3) +
+                 "\" font-size=\"10\" text-anchor=\"middle\" fill=\"#1c2430\">" +
+                 real(share, share < 10 ? 1 : 0, idiom) + "</text>";
+        if ((v - lo) % label_every == 0 || v == hi)
+            s += "<text x=\"" + num(x + bw / 2) + "\" y=\"" + num(Y1 + 14) +
+                 "\" font-size=\"11\" text-anchor=\"middle\" fill=\"#5a6474\">" +
+                 std::to_string(v) + "</text>";
+    }
+    s += "<text x=\"" + num((X0 + X1) / 2) +
+         "\" y=\"230\" font-size=\"11\" text-anchor=\"middle\" fill=\"#5a6474\">" +
+         std::string(w.histogram_x) + "</text>";
+    s += "<text x=\"12\" y=\"" + num((Y0 + Y1) / 2) + "\" font-size=\"11\" fill=\"#5a6474\" " +
+         "text-anchor=\"middle\" transform=\"rotate(-90 12 " + num((Y0 + Y1) / 2) + ")\">" +
+         std::string(w.histogram_y) + " (%)</text>";
+    return s + "</svg>";
+}
+
+std::string inventory_table(const SummaryInput& in) {
+    const Words& w = words(in.idiom);
+    double top = 0;
+    for (const SummaryItem& it : in.items) top = std::max(top, it.percent);
+    // The largest classes stay on the printed page; the rest is summed up in one row.
+    std::vector<std::size_t> order(in.items.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return in.items[a].pixels > in.items[b].pixels;
+    });
+    std::vector<bool> printed(in.items.size(), false);
+    for (std::size_t k = 0; k < order.size() && k < static_cast<std::size_t>(kPrintedClasses); ++k)
+        printed[order[k]] = true;
+
+    std::string s = "<table class=\"inv\"><thead><tr><th>" + std::string(w.code) + "</th><th>" +
+                    w.pixels + "</th><th>" + w.share + "</th><th></th></tr></thead><tbody>";
+    int minor = 0;
+    double minor_share = 0;
+    for (std::size_t k = 0; k < in.items.size(); ++k) {
+        const SummaryItem& it = in.items[k];
+        if (!printed[k]) {
+            ++minor;
+            minor_share += it.percent;
+        }
+        const double width = top > 0 ? it.percent / top * 100 : 0;
+        s += std::string("<tr class=\"item") + (printed[k] ? "" : " minor") + "\"><td>" +
+             std::to_string(it.code) + "</td><td class=\"n\">" + group(it.pixels, in.idiom) +
+             "</td><td class=\"n\">" + pct(it.percent, in.idiom) +
+             "</td><td class=\"bar\"><span class=\"b\" style=\"width:" + num(width) +
+             "%\"></span></td></tr>";
+    }
+    if (minor > 0)
+        s += "<tr class=\"others\"><td colspan=\"4\">" +
+             fill(w.others, {std::to_string(minor), pct(minor_share, in.idiom)}) + "</td></tr>";
+    return s + "</tbody></table>";
+}
+
+std::string fact(const char* term, const std::string& value) {
+    return "<div><dt>" + std::string(term) + "</dt><dd>" + value + "</dd></div>";
+}
+
+std::string reduction_note(const Quicklook& q, const char* fmt) {
+    if (q.factor <= 1) return "";
+    return "<p class=\"note\">" + fill(fmt, {}, {q.factor, q.factor, q.factor}) + "</p>";
+}
+
+// The last part of a path, for the heading.
+std::string file_part(const std::string& path) {
+    const auto at = path.find_last_of("/\\");
+    return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+// ------------------------------------------------------------------ report reading
+
+// Matches `fmt` (a report line with %d, %s, %.Nlf) against `text` at `pos`; on success
+// moves `pos` past it and appends the values to `caps`. A %s runs to the last place on
+// its line where the rest of the format can follow.
+bool match_line(std::string_view fmt, std::string_view text, std::size_t& pos,
+                std::vector<std::string>& caps) {
+    std::size_t p = pos;
+    std::vector<std::string> got;
+    for (std::size_t k = 0; k < fmt.size();) {
+        if (fmt[k] != '%') {
+            if (p >= text.size() || text[p] != fmt[k]) return false;
+            ++p;
+            ++k;
+            continue;
+        }
+        std::size_t e = k + 1;
+        while (e < fmt.size() && (fmt[e] == '.' || fmt[e] == 'l' || std::isdigit(
+                                                                         static_cast<unsigned char>(fmt[e]))))
+            ++e;
+        if (e >= fmt.size()) return false;
+        const char conv = fmt[e];
+        k = e + 1;
+        if (conv == 's') {
+            const std::size_t next = fmt.find('%', k);
+            const std::string_view lit = fmt.substr(k, next == std::string_view::npos ? next : next - k);
+            std::size_t line_end = text.find('\n', p);
+            if (line_end == std::string_view::npos) line_end = text.size();
+            std::size_t end = std::string_view::npos;
+            if (lit.empty()) {
+                end = line_end;
+            } else {
+                for (std::size_t q = line_end + 1; q-- > p;)
+                    if (text.substr(q, lit.size()) == lit) {
+                        end = q;
+                        break;
+                    }
+            }
+            if (end == std::string_view::npos || end < p) return false;
+            got.emplace_back(text.substr(p, end - p));
+            p = end;
+            continue;
+        }
+        const std::size_t start = p;
+        if (p < text.size() && text[p] == '-') ++p;
+        const std::size_t digits = p;
+        while (p < text.size() && std::isdigit(static_cast<unsigned char>(text[p]))) ++p;
+        if (p == digits) return false;
+        if (conv == 'f' && p < text.size() && text[p] == '.') {
+            ++p;
+            while (p < text.size() && std::isdigit(static_cast<unsigned char>(text[p]))) ++p;
+        } else if (conv != 'd' && conv != 'f') {
+            return false;
+        }
+        got.emplace_back(text.substr(start, p - start));
+    }
+    pos = p;
+    caps.insert(caps.end(), got.begin(), got.end());
+    return true;
+}
+
+long long to_ll(const std::string& s) {
+    try {
+        return std::stoll(s);
+    } catch (...) {
+        return 0;
+    }
+}
+
+double to_d(const std::string& s) {
+    try {
+        return std::stod(s);
+    } catch (...) {
+        return 0;
+    }
+}
+
+// ------------------------------------------------------------------ result images
+
+bool read_whole(const std::string& path, std::string& bytes) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return false;
+    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    return !f.bad();
+}
+
+bool is_file(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_regular_file(path, ec);
+}
+
+std::string extension_of(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string e = path.substr(dot);
+    for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return e;
+}
+
+// Reads a result image in one of the native formats; `cell` receives the cell size of
+// an ascii grid (0 otherwise).
+bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
+                       double& cell, std::string& why) {
+    cell = 0;
+    const std::string ext = extension_of(path);
+    if (ext == ".raw") {
+        const std::string base = path.substr(0, path.size() - 4);
+        RawHeader h;
+        if (read_raw_header(base + ".txt", h) != RawHeaderRead::Read || h.nb_lig <= 0 ||
+            h.nb_col <= 0) {
+            why = "the header " + base + ".txt cannot be read";
+            return false;
+        }
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(path, ec);
+        if (ec || size < static_cast<unsigned long long>(h.nb_lig) * h.nb_col) {
+            why = path + " is shorter than its header says";
+            return false;
+        }
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (!f) {
+            why = path + " cannot be opened";
+            return false;
+        }
+        ByteGrid g(ucmatrice(h.nb_col, h.nb_lig), h.nb_lig);
+        bool read_error = false;
+        const long long n = g ? read_raw_pixels(f, g.get(), h.nb_lig, h.nb_col, read_error) : 0;
+        std::fclose(f);
+        if (!g || read_error || n < static_cast<long long>(h.nb_lig) * h.nb_col) {
+            why = path + " cannot be read";
+            return false;
+        }
+        grid = std::move(g);
+        nb_lig = h.nb_lig;
+        nb_col = h.nb_col;
+        return true;
+    }
+    if (ext == ".bmp") {
+        int c = 0, l = 0, type = 0;
+        Color32* palette = nullptr;
+        BmpError err = BmpError::None;
+        ByteMatrix m = ChargeBMP(path.c_str(), c, l, type, palette, &err);
+        if (!m || type == 2) {
+            if (m) frucmatrice(m, l);
+            why = path + " is not an 8-bit bitmap that can be read";
+            return false;
+        }
+        grid = ByteGrid(m, l);
+        nb_lig = l;
+        nb_col = c;
+        return true;
+    }
+    if (ext == ".asc") {
+        AsciiGrid g;
+        if (read_ascii_grid(path, g) != GridError::None) {
+            why = path + " is not an ascii grid that can be read";
+            return false;
+        }
+        nb_lig = g.nb_lig;
+        nb_col = g.nb_col;
+        cell = g.dpix_size;
+        grid = std::move(g.cells);
+        return true;
+    }
+    why = path + ": only .raw, .bmp and .asc result images can be read back";
+    return false;
+}
+
+// The result image a report names, or the one beside BASE when the folder has moved.
+std::string find_image(const std::string& named, const std::string& base, const char* suffix) {
+    if (is_file(named)) return named;
+    const std::string ext = extension_of(named);
+    if (!ext.empty() && is_file(base + suffix + ext)) return base + suffix + ext;
+    for (const char* e : {".raw", ".bmp", ".asc"})
+        if (is_file(base + suffix + e)) return base + suffix + e;
+    return "";
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ the page
+
+std::string summary_html(const SummaryInput& in, const Quicklook& div, const Quicklook& homo,
+                         const std::string& div_png, const std::string& homo_png) {
+    const Words& w = words(in.idiom);
+    const int idiom = in.idiom;
+    const std::string name = esc(file_part(in.map_name));
+    std::string s;
+    s.reserve(div_png.size() * 4 / 3 + homo_png.size() * 4 / 3 + 32768);
+    s += "<!DOCTYPE html>\n<html lang=\"" + std::string(w.lang) +
+         "\">\n<head>\n<meta charset=\"utf-8\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+         "<title>" + name + " – LANDMOSAIC</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<main>\n";
+
+    // Heading and the facts of the map and the window.
+    const double km2 = in.dpix_size * in.dpix_size * static_cast<double>(in.nb_lig) *
+                       static_cast<double>(in.nb_col) * 1e-6;
+    s += "<header><h1>" + name + "</h1><p class=\"sub\">" + w.title + "</p></header>\n";
+    s += "<section class=\"card\" id=\"facts\"><dl class=\"facts\">";
+    s += fact(w.map_file, "<code>" + esc(in.map_name) + "</code>");
+    s += fact(w.map, fill(w.size, {group(in.nb_col, idiom), group(in.nb_lig, idiom)}));
+    s += fact(w.pixel_size, real(in.dpix_size, in.dpix_size == std::floor(in.dpix_size) ? 0 : 2,
+                                 idiom) + " m");
+    s += fact(w.surface, real(km2, km2 < 10 ? 3 : 1, idiom) + " km²");
+    std::string crs = in.crs.empty() ? std::string(w.crs_unknown) : esc(in.crs);
+    s += fact(w.crs, crs);
+    if (in.corner_known)
+        s += fact(w.corner, real(in.X_min, 1, idiom) + " ; " + real(in.Y_min, 1, idiom));
+    const bool cell = in.treat_type == 0;
+    if (in.treat_type >= 0)
+        s += fact(w.treatment, cell ? w.cell_mesh : w.moving_window);
+    s += fact(w.window, cell ? w.cell : in.win_shape == 1 ? w.circle : w.square);
+    if (in.range_win >= 0) {
+        const long long m = 2LL * in.range_win + 1;
+        std::string r = std::to_string(in.range_win);
+        if (in.win_shape == 1 && !cell)
+            r += " (r = " + real(in.range_win + 0.5, 1, idiom) + " px)";
+        else
+            r += " (" + std::to_string(m) + " × " + std::to_string(m) + " px)";
+        s += fact(w.rank, r);
+    }
+    s += fact(w.surface, fill(w.window_size, {group(in.window_pixels, idiom),
+                                              real(in.window_ha, 3, idiom)}));
+    s += "</dl></section>\n";
+
+    // The two pictures.
+    s += "<div class=\"grid2\" id=\"maps\">\n";
+    s += "<section class=\"card\" id=\"diversity\"><h2>" + std::string(w.diversity) +
+         "</h2><figure>" + picture(div, div_png, w.diversity) + "<figcaption>" +
+         w.diversity_note + "</figcaption>" + legend_list(div, idiom);
+    s += reduction_note(div, w.reduced_mode);
+    if (div.mesh_drawn && !div.mesh_shown)
+        s += "<p class=\"note\">" + std::string(w.mesh_hidden) + "</p>";
+    s += "</figure></section>\n";
+    s += "<section class=\"card\" id=\"homogeneity\"><h2>" + std::string(w.homogeneity) +
+         "</h2><figure>" + picture(homo, homo_png, w.homogeneity) + "<figcaption>" +
+         w.homogeneity_note + " (%)</figcaption>" + homogeneity_ramp() + legend_list(homo, idiom);
+    s += reduction_note(homo, w.reduced_mean);
+    s += "</figure></section>\n</div>\n";
+
+    // Inventory and histogram.
+    s += "<div class=\"grid2 stack\">\n";
+    s += "<section class=\"card\" id=\"inventory\"><h2>" + std::string(w.inventory) + " · " +
+         fill(w.classes, {std::to_string(in.items.size())}) + "</h2>" + inventory_table(in) +
+         "</section>\n";
+    s += "<section class=\"card\" id=\"histogram\"><h2>" + std::string(w.histogram) + "</h2>" +
+         histogram_svg(div, idiom);
+    if (div.mesh_drawn) s += "<p class=\"note\">" + std::string(w.histogram_mesh) + "</p>";
+    s += "</section>\n</div>\n";
+
+    // Where everything went.
+    s += "<section class=\"card\" id=\"files\"><h2>" + std::string(w.results) +
+         "</h2><ul class=\"files\">";
+    for (const std::string& f : in.outputs) s += "<li><code>" + esc(f) + "</code></li>";
+    s += "</ul></section>\n";
+    s += "<footer>" + std::string(w.made_by) + "</footer>\n</main>\n</body>\n</html>\n";
+    return s;
+}
+
+bool write_quicklooks(const std::string& base, SummaryInput in, ByteMatrix tab_divers,
+                      ByteMatrix tab_homo, const MeshLines& mesh,
+                      std::vector<std::string>& failed, std::string& why) {
+    const QuicklookNames names(base);
+    failed.clear();
+    why.clear();
+    if (!png_available()) {
+        why = "PNG pictures are not available in this build";
+        failed = {names.diversity_png, names.homog_png, names.summary_html};
+        return false;
+    }
+    const Quicklook div = diversity_quicklook(tab_divers, in.nb_lig, in.nb_col, mesh);
+    const Quicklook homo = homogeneity_quicklook(tab_homo, in.nb_lig, in.nb_col);
+    std::string div_png, homo_png;
+    const bool div_ok = encode_png(div.image, div_png);
+    const bool homo_ok = encode_png(homo.image, homo_png);
+    std::vector<std::string> written;
+    if (div_ok && write_file_whole(names.diversity_png, div_png))
+        written.push_back(names.diversity_png);
+    else
+        failed.push_back(names.diversity_png);
+    if (homo_ok && write_file_whole(names.homog_png, homo_png))
+        written.push_back(names.homog_png);
+    else
+        failed.push_back(names.homog_png);
+    written.push_back(names.summary_html);
+    in.outputs.insert(in.outputs.end(), written.begin(), written.end());
+    if (!div_ok || !homo_ok || !write_file_whole(names.summary_html,
+                                                 summary_html(in, div, homo, div_png, homo_png)))
+        failed.push_back(names.summary_html);
+    return failed.empty();
+}
+
+SummaryInput summary_input(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
+                           const Window& win, std::vector<std::string> outputs) {
+    SummaryInput in;
+    in.idiom = run.idiom;
+    in.map_name = run.nom_lect;
+    in.nb_lig = map.nb_lig;
+    in.nb_col = map.nb_col;
+    in.dpix_size = map.dpix_size;
+    in.corner_known = map.UTM_coord;
+    in.X_min = map.X_min;
+    in.Y_min = map.Y_min;
+    for (int k = 1; k <= inv.num_item && k < 260; ++k)
+        in.items.push_back({inv.number_item[k], inv.num_pixel_item[k], inv.percent_item[k]});
+    in.treat_type = run.treat_type;
+    in.win_shape = run.win_shape;
+    in.range_win = run.range_win;
+    const bool circle = run.treat_type == 1 && run.win_shape == 1;
+    in.window_pixels = circle ? win.num_pix_circ : win.surf_tot;
+    in.window_ha = win.surf_win;
+    in.outputs = std::move(outputs);
+    return in;
+}
+
+bool parse_report(const std::string& text, ReportContents& out) {
+    out = ReportContents{};
+    std::size_t pos = 0;
+    std::vector<std::string> c;
+    int idiom = -1;
+    for (int l = 0; l < 3 && idiom < 0; ++l) {
+        std::size_t p = 0;
+        if (match_line(txt::report_title.in(l), text, p, c)) {
+            idiom = l;
+            pos = p;
+        }
+    }
+    if (idiom < 0) return false;
+    out.idiom = idiom;
+    auto line = [&](const txt::ReportLine& r) { return match_line(r.in(idiom), text, pos, c); };
+    c.clear();
+    if (!line(txt::report_image_heading) || !line(txt::report_image_name) ||
+        !line(txt::report_features) || !line(txt::report_size) || !line(txt::report_pixel_size) ||
+        !line(txt::report_surface) || !line(txt::report_item_count))
+        return false;
+    out.nom_lect = c[0];
+    out.nb_lig = static_cast<int>(to_ll(c[1]));
+    out.nb_col = static_cast<int>(to_ll(c[2]));
+    out.pix_size = static_cast<int>(to_ll(c[3]));
+    out.surface_km2 = to_d(c[4]);
+    const long long items = to_ll(c[5]);
+    if (items < 0 || items > 255) return false;
+    for (long long k = 0; k < items; ++k) {
+        c.clear();
+        if (!line(txt::report_item)) return false;
+        out.items.push_back({static_cast<int>(to_ll(c[1])), to_ll(c[2]), to_d(c[3])});
+    }
+    c.clear();
+    if (!line(txt::report_window_heading)) return false;
+    if (line(txt::report_square_form)) {
+        c.clear();
+        if (!line(txt::report_square_heading) || !line(txt::report_square_rank) ||
+            !line(txt::report_square_size) || !line(txt::report_square_pixels) ||
+            !line(txt::report_square_pixel_size) || !line(txt::report_square_surface))
+            return false;
+        out.win_shape = 0;
+        out.range_win = static_cast<int>(to_ll(c[0]));
+        out.side = static_cast<int>(to_ll(c[1]));
+        out.window_pixels = to_ll(c[3]);
+        out.window_ha = to_d(c[6]);
+    } else if (line(txt::report_circle_form)) {
+        c.clear();
+        if (!line(txt::report_circle_heading) || !line(txt::report_circle_radius) ||
+            !line(txt::report_circle_pixels) || !line(txt::report_circle_pixel_size) ||
+            !line(txt::report_circle_surface))
+            return false;
+        out.win_shape = 1;
+        out.radius = to_d(c[0]);
+        const double r = out.radius - 0.5;
+        out.range_win = r >= 0 && r == std::floor(r) && r < 1e6 ? static_cast<int>(r) : -1;
+        out.window_pixels = to_ll(c[1]);
+        out.window_ha = to_d(c[4]);
+    }
+    for (const txt::ReportLine& r : txt::report_closing)
+        if (!line(r)) return false;
+    c.clear();
+    if (line(txt::report_diversity_image)) out.diversity_image = c.back();
+    c.clear();
+    if (line(txt::report_homogeneity_image)) out.homog_image = c.back();
+    return true;
+}
+
+int summary_from_results(const std::string& base_arg, std::string& out, std::string& err) {
+    out.clear();
+    err.clear();
+    // Absolute names, so that the page says where the files are wherever it is opened.
+    std::error_code ec;
+    std::string base = std::filesystem::absolute(base_arg, ec).string();
+    if (ec) base = base_arg;
+    const std::string info_suffix = "_info.txt";
+    if (base.size() > info_suffix.size() &&
+        base.compare(base.size() - info_suffix.size(), info_suffix.size(), info_suffix) == 0)
+        base.erase(base.size() - info_suffix.size());
+    const std::string report_name = base + info_suffix;
+    std::string text;
+    if (!is_file(report_name) || !read_whole(report_name, text)) {
+        err = "the report " + report_name + " cannot be read";
+        return 1;
+    }
+    ReportContents rc;
+    if (!parse_report(text, rc)) {
+        err = report_name + " is not a report of a run";
+        return 1;
+    }
+    const std::string div_name = find_image(rc.diversity_image, base, "_diversity");
+    const std::string homo_name = find_image(rc.homog_image, base, "_homog");
+    if (div_name.empty() || homo_name.empty()) {
+        err = "the result image " + base + (div_name.empty() ? "_diversity" : "_homog") +
+              " (.raw, .bmp or .asc) cannot be found";
+        return 1;
+    }
+    ByteGrid div, homo;
+    int dl = 0, dc = 0, hl = 0, hc = 0;
+    double dcell = 0, hcell = 0;
+    if (!read_result_image(div_name, div, dl, dc, dcell, err) ||
+        !read_result_image(homo_name, homo, hl, hc, hcell, err))
+        return 1;
+    if (dl != rc.nb_lig || dc != rc.nb_col || hl != rc.nb_lig || hc != rc.nb_col) {
+        err = "the result images are not of the size the report gives (" +
+              std::to_string(rc.nb_col) + " x " + std::to_string(rc.nb_lig) + ")";
+        return 1;
+    }
+
+    SummaryInput in;
+    in.idiom = rc.idiom;
+    in.map_name = rc.nom_lect;
+    in.nb_lig = rc.nb_lig;
+    in.nb_col = rc.nb_col;
+    // The report keeps whole metres; an ascii grid keeps the size itself, and the
+    // surface of the map tells a size that is not a whole number.
+    in.dpix_size = rc.pix_size;
+    if (dcell > 0) {
+        in.dpix_size = dcell;
+    } else if (rc.nb_lig > 0 && rc.nb_col > 0 && rc.surface_km2 > 0) {
+        const double d = std::sqrt(rc.surface_km2 * 1e6 /
+                                   (static_cast<double>(rc.nb_lig) * rc.nb_col));
+        if (std::fabs(d - rc.pix_size) > 0.01 * std::max(1.0, d)) in.dpix_size = d;
+    }
+    in.items = rc.items;
+    in.win_shape = rc.win_shape;
+    in.range_win = rc.range_win;
+    in.window_pixels = rc.window_pixels;
+    in.window_ha = rc.window_ha;
+    // The homogeneity image tells the treatment: a moving window leaves its border band
+    // of R lines without value, the cell mesh fills the first line.
+    if (rc.range_win > 0) {
+        bool first_line = false;
+        for (int j = 0; j < rc.nb_col && !first_line; ++j) first_line = homo[0][j] != 255;
+        in.treat_type = first_line ? 0 : 1;
+    } else if (rc.win_shape == 1) {
+        in.treat_type = 1;
+    }
+    in.outputs = {div_name, homo_name, report_name};
+    const MeshLines mesh = find_mesh_lines(div.get(), dl, dc, std::max(0, rc.range_win));
+
+    std::vector<std::string> failed;
+    std::string why;
+    const bool ok = write_quicklooks(base, in, div.get(), homo.get(), mesh, failed, why);
+    const QuicklookNames names(base);
+    for (const std::string& f : {names.diversity_png, names.homog_png, names.summary_html})
+        if (std::find(failed.begin(), failed.end(), f) == failed.end()) out += f + "\n";
+    if (!ok) {
+        err = !why.empty() ? why : failed.front() + " could not be written";
+        return 1;
+    }
+    return 0;
+}

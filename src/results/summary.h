@@ -1,0 +1,95 @@
+// The one-page summary of a run: one self-contained HTML file (pictures embedded,
+// inline style and drawings, no script, nothing fetched) in the run's language, with
+// the map, the window, both quicklooks with their legends, the inventory, the
+// diversity histogram and the list of files written. It prints on one A4 page and
+// reads on a phone.
+//
+// It is made either right after a run, from the result matrices, or later from the
+// files a run left: its report (BASE_info.txt) and its two result images.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "raster/map.h"
+#include "results/quicklook.h"
+#include "run/answers.h"
+#include "window/window.h"
+
+struct SummaryItem {
+    int code = 0;
+    long long pixels = 0;
+    double percent = 0;  // share of the pixels that hold a class
+};
+
+// What the page says about the run, beside the two pictures.
+struct SummaryInput {
+    int idiom = 0;
+    std::string map_name;  // the map file as it was read
+    int nb_lig = 0;
+    int nb_col = 0;
+    double dpix_size = 0;  // metres
+    std::string crs;       // coordinate system, empty when not known
+    bool corner_known = false;
+    double X_min = 0, Y_min = 0;  // lower left corner
+    std::vector<SummaryItem> items;
+    int treat_type = -1;  // 0 cell mesh, 1 moving window, -1 not known
+    int win_shape = 0;    // 0 square, 1 circle
+    int range_win = 0;
+    long long window_pixels = 0;
+    double window_ha = 0;
+    std::vector<std::string> outputs;  // files the run wrote, in order
+};
+
+// The page itself. `div_png` and `homo_png` are the bytes of the two pictures.
+std::string summary_html(const SummaryInput& in, const Quicklook& div, const Quicklook& homo,
+                         const std::string& div_png, const std::string& homo_png);
+
+// The names of the three files made from the generic result name.
+struct QuicklookNames {
+    std::string diversity_png, homog_png, summary_html;
+    explicit QuicklookNames(const std::string& base)
+        : diversity_png(base + "_diversity.png"),
+          homog_png(base + "_homog.png"),
+          summary_html(base + "_summary.html") {}
+};
+
+// Writes BASE_diversity.png, BASE_homog.png and BASE_summary.html, each whole or not at
+// all. The diversity image is the one written (with its mesh lines, if drawn: `mesh`
+// says where). The three names are added to `in.outputs`. Returns false when one could
+// not be written (all three are still tried); `failed` names them, `why` says when
+// pictures are not available in this build.
+bool write_quicklooks(const std::string& base, SummaryInput in, ByteMatrix tab_divers,
+                      ByteMatrix tab_homo, const MeshLines& mesh,
+                      std::vector<std::string>& failed, std::string& why);
+
+// What a run of the program knows, as the page shows it. `outputs` lists the result
+// files written (report, images).
+SummaryInput summary_input(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
+                           const Window& win, std::vector<std::string> outputs);
+
+// The contents of a report file, read back.
+struct ReportContents {
+    int idiom = 0;
+    std::string nom_lect;
+    int nb_lig = 0, nb_col = 0;
+    int pix_size = 0;          // whole metres, as the report shows it
+    double surface_km2 = 0;    // the whole map
+    std::vector<SummaryItem> items;
+    int win_shape = 0;
+    int range_win = -1;        // -1 when the report does not give it
+    int side = 0;
+    long long window_pixels = 0;
+    double radius = 0;
+    double window_ha = 0;
+    std::string diversity_image;  // files named by the report, empty when not named
+    std::string homog_image;
+};
+
+// Reads a report written by a run; false when it is not one.
+bool parse_report(const std::string& text, ReportContents& out);
+
+// Rebuilds the pictures and the page from BASE_info.txt and the result images BASE_...
+// left by a run. Returns 0, or 1 with a line on `err` saying what was missing; the
+// names written are put on `out`.
+int summary_from_results(const std::string& base, std::string& out, std::string& err);
