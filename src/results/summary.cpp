@@ -374,9 +374,9 @@ figure{margin:0}
 img.map{display:block;width:min(100%,calc(62vh*var(--ar)));height:auto;image-rendering:pixelated;border:1px solid var(--line);background-color:#fff;background-image:repeating-linear-gradient(45deg,#eceff3 0 3px,#fff 3px 7px);-webkit-print-color-adjust:exact;print-color-adjust:exact}
 figcaption{font-size:.85em;color:var(--muted);margin:0 0 6px}
 .legend{display:grid;grid-template-columns:repeat(auto-fill,minmax(128px,1fr));gap:2px 12px;font-size:.82em;margin:0;padding:0;list-style:none}
-.legend li{display:flex;align-items:center;gap:6px;white-space:nowrap}
-.legend .v{font-weight:600;min-width:2.2em}
-.legend .s{margin-left:auto;color:var(--muted);font-variant-numeric:tabular-nums}
+.legend li{display:flex;align-items:center;gap:6px;min-width:0}
+.legend .v{font-weight:600;min-width:2.2em;line-height:1.15}
+.legend .s{margin-left:auto;color:var(--muted);font-variant-numeric:tabular-nums;white-space:nowrap}
 .legend-head{font-size:.75em;color:var(--muted);margin:4px 0 2px}
 .sw{display:inline-block;width:14px;height:14px;border:1px solid #0003;border-radius:2px;flex:none;-webkit-print-color-adjust:exact;print-color-adjust:exact}
 .sw.none{background-color:#fff;background-image:repeating-linear-gradient(45deg,#c9ced6 0 2px,#fff 2px 5px)}
@@ -511,7 +511,7 @@ std::string histogram_svg(const Quicklook& div, int idiom) {
     const double step = nice_step(top);
     const double ymax = std::ceil(top / step) * step;
 
-    const double X0 = 46, X1 = 590, Y0 = 14, Y1 = 196;  // plot area
+    const double X0 = 46, X1 = 590, Y0 = 26, Y1 = 196;  // plot area
     const int bars = hi - lo + 1;
     const double slot = (X1 - X0) / bars;
     const double bw = std::max(1.0, slot * 0.78);
@@ -548,9 +548,8 @@ std::string histogram_svg(const Quicklook& div, int idiom) {
     s += "<text x=\"" + num((X0 + X1) / 2) +
          "\" y=\"230\" font-size=\"11\" text-anchor=\"middle\" fill=\"#5a6474\">" +
          std::string(w.histogram_x) + "</text>";
-    s += "<text x=\"12\" y=\"" + num((Y0 + Y1) / 2) + "\" font-size=\"11\" fill=\"#5a6474\" " +
-         "text-anchor=\"middle\" transform=\"rotate(-90 12 " + num((Y0 + Y1) / 2) + ")\">" +
-         std::string(w.histogram_y) + " (%)</text>";
+    s += "<text x=\"" + num(X0 - 30) + "\" y=\"12\" font-size=\"11\" fill=\"#5a6474\">% · " +
+         std::string(w.histogram_y) + "</text>";
     return s + "</svg>";
 }
 

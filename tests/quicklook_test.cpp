@@ -1,0 +1,395 @@
+// Quicklooks and the summary page, checked against what the run wrote: a dialogue run
+// leaves its result files, `summary` reads them back, and the pictures it makes are
+// decoded and compared pixel by pixel with the diversity and homogeneity the test
+// computes on its own; the page is parsed for its parts; a real browser renders it
+// and prints it on one A4 page.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <cstdlib>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formats/png.h"
+#include "result_fixtures.h"
+#include "results/quicklook.h"
+#include "results/summary.h"
+#include "run/console.h"
+#include "run/opening.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Case {
+    const char* name;
+    int idiom;
+    int treat;     // 0 cell mesh, 1 moving window
+    int shape;     // 0 square, 1 circle
+    int R;
+    int res_form;  // 0 raster, 1 bitmap, 2 ascii grid
+    int mesh;      // 0 draw the mesh, 1 do not
+    const char* folder;
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const char* const kExt[3] = {".raw", ".bmp", ".asc"};
+
+// A dialogue run on a 23 x 31 raw map in `folder`, leaving its results "res".
+struct Session {
+    fx::ScratchDir dir;
+    fs::path folder;
+    fx::ClassMap map;
+    fx::Expected expected;
+    std::string base;
+    int status = -1;
+
+    explicit Session(const Case& c) : dir(std::string("ql_") + c.name), folder(dir.root / c.folder) {
+        fs::create_directories(folder);
+        map = fx::make_map(23, 31, 7, 6);
+        fx::spit(folder / "land.txt", fx::raw_header(23, 31, 25));
+        fx::spit(folder / "land.raw", fx::raw_pixels(map));
+        std::ostringstream a;
+        a << c.idiom << "\n2\n" << dir.root.string() << "/\n" << c.folder << "\nland\n0\n1\n"
+          << c.R << "\n" << c.treat << "\n";
+        if (c.treat == 1) a << c.shape << "\n";
+        a << "0\nres\n" << c.res_form << "\n";
+        if (c.res_form == 2) a << "1000\n2000\n";
+        a << c.mesh << "\n";
+        std::istringstream in(a.str());
+        std::ostringstream out;
+        Console con(in, out, false);
+        status = opening(con);
+        const fx::Treat t = c.treat == 0 ? fx::Treat::Cell
+                            : c.shape == 0 ? fx::Treat::Square
+                                           : fx::Treat::Circle;
+        expected = fx::compute(map, t, c.R);
+        base = (folder / "res").string();
+    }
+};
+
+struct Decoded {
+    int w = 0, h = 0;
+    std::vector<std::uint8_t> rgba;
+    Rgba at(int i, int j) const {
+        const std::size_t k = (static_cast<std::size_t>(i) * w + j) * 4;
+        return {rgba[k], rgba[k + 1], rgba[k + 2], rgba[k + 3]};
+    }
+};
+
+Decoded decode(const std::string& bytes) {
+    Decoded d;
+    EXPECT_TRUE(decode_png_rgba(bytes, d.w, d.h, d.rgba));
+    return d;
+}
+
+double luminance(const Rgba& c) {
+    return 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
+}
+
+std::string colour_key(const Rgba& c) {
+    return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b);
+}
+
+// Every element opened is closed, in order; void elements and "/>" stand alone.
+bool well_formed(const std::string& html, std::string& why) {
+    static const std::set<std::string> kVoid = {"meta", "img", "br", "hr", "link", "input"};
+    std::vector<std::string> open;
+    for (std::size_t p = html.find('<'); p != std::string::npos; p = html.find('<', p + 1)) {
+        if (html.compare(p, 9, "<!DOCTYPE") == 0) continue;
+        const std::size_t end = html.find('>', p);
+        if (end == std::string::npos) return why = "unclosed tag", false;
+        std::string tag = html.substr(p + 1, end - p - 1);
+        if (tag.empty()) return why = "empty tag", false;
+        const bool closing = tag[0] == '/';
+        const bool self = tag.back() == '/';
+        std::string name = tag.substr(closing ? 1 : 0);
+        name = name.substr(0, name.find_first_of(" \t\n/"));
+        if (closing) {
+            if (open.empty() || open.back() != name)
+                return why = "</" + name + "> closes <" + (open.empty() ? "" : open.back()) + ">",
+                       false;
+            open.pop_back();
+        } else if (!self && !kVoid.count(name)) {
+            open.push_back(name);
+            if (name == "style") p = html.find("</style>", p) - 1;
+        }
+    }
+    if (!open.empty()) return why = "<" + open.back() + "> never closed", false;
+    return true;
+}
+
+std::string base64_decode(const std::string& s) {
+    std::string out;
+    int val = 0, bits = -8;
+    for (char ch : s) {
+        const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const char* at = std::strchr(abc, ch);
+        if (ch == '=' || !at || !ch) break;
+        val = (val << 6) + static_cast<int>(at - abc);
+        bits += 6;
+        if (bits >= 0) {
+            out += static_cast<char>((val >> bits) & 0xFF);
+            bits -= 8;
+        }
+    }
+    return out;
+}
+
+class SummaryRun : public ::testing::TestWithParam<Case> {};
+
+}  // namespace
+
+TEST_P(SummaryRun, PicturesAndPageAgreeWithTheResultFiles) {
+    const Case& c = GetParam();
+    if (!png_available()) GTEST_SKIP() << "built without PNG pictures";
+    Session s(c);
+    ASSERT_EQ(s.status, 0);
+    std::string out, err;
+    ASSERT_EQ(summary_from_results(s.base, out, err), 0) << err;
+    EXPECT_EQ(out, s.base + "_diversity.png\n" + s.base + "_homog.png\n" + s.base +
+                       "_summary.html\n");
+
+    const int L = s.map.nb_lig, C = s.map.nb_col, m = 2 * c.R + 1;
+    const std::vector<unsigned char> divers =
+        c.mesh == 0 ? fx::with_mesh(s.expected.div, L, C, c.R) : s.expected.div;
+    auto on_mesh = [&](int i, int j) { return c.mesh == 0 && (i % m == 0 || j % m == 0); };
+
+    // Diversity: one colour per value, the same wherever the value is, ordered by
+    // lightness from 1 up; no value transparent; mesh lines in their own colour.
+    const std::string div_png = fx::slurp(s.base + "_diversity.png");
+    const Decoded dp = decode(div_png);
+    ASSERT_EQ(dp.w, C);
+    ASSERT_EQ(dp.h, L);
+    std::map<int, Rgba> colour_of;
+    std::map<std::string, int> value_of;
+    long long histo[256] = {};
+    for (int i = 0; i < L; ++i)
+        for (int j = 0; j < C; ++j) {
+            const Rgba got = dp.at(i, j);
+            const int v = divers[static_cast<std::size_t>(i) * C + j];
+            if (on_mesh(i, j)) {
+                ASSERT_EQ(got, kMeshColour) << i << "," << j;
+                continue;
+            }
+            if (v == 255) {
+                ASSERT_EQ(got.a, 0) << i << "," << j;
+                continue;
+            }
+            ++histo[v];
+            ASSERT_EQ(got.a, 255);
+            ASSERT_FALSE(got == kMeshColour);
+            auto [it, fresh] = colour_of.emplace(v, got);
+            ASSERT_EQ(it->second, got) << "value " << v << " in two colours";
+            auto [jt, fresh2] = value_of.emplace(colour_key(got), v);
+            ASSERT_EQ(jt->second, v) << "one colour for two values";
+        }
+    ASSERT_GE(colour_of.size(), 3u);
+    for (auto it = colour_of.begin(); std::next(it) != colour_of.end(); ++it)
+        if (it->first >= 1) {
+            EXPECT_LT(luminance(it->second), luminance(std::next(it)->second));
+        }
+
+    // Homogeneity: darker as it rises, no value transparent, no mesh.
+    const Decoded hp = decode(fx::slurp(s.base + "_homog.png"));
+    ASSERT_EQ(hp.w, C);
+    ASSERT_EQ(hp.h, L);
+    std::map<int, double> light;
+    for (int i = 0; i < L; ++i)
+        for (int j = 0; j < C; ++j) {
+            const int v = s.expected.homo[static_cast<std::size_t>(i) * C + j];
+            const Rgba got = hp.at(i, j);
+            if (v == 255) {
+                ASSERT_EQ(got.a, 0);
+                continue;
+            }
+            ASSERT_EQ(got.a, 255);
+            light[v] = luminance(got);
+        }
+    for (auto it = light.begin(); std::next(it) != light.end(); ++it)
+        EXPECT_GT(it->second, std::next(it)->second) << it->first;
+
+    // The page: well formed, in the run's language, both pictures as written, one row
+    // per class, one bar per diversity value 1..max in proportion to its count, and the
+    // folder's name escaped.
+    const std::string html = fx::slurp(s.base + "_summary.html");
+    std::string why;
+    EXPECT_TRUE(well_formed(html, why)) << why;
+    const char* lang[3] = {"en", "fr", "es"};
+    EXPECT_NE(html.find(std::string("<html lang=\"") + lang[c.idiom] + "\""), std::string::npos);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_EQ(html.find("http"), std::string::npos);
+    std::vector<std::string> images;
+    const std::regex img_re("<img[^>]*src=\"data:image/png;base64,([A-Za-z0-9+/=]+)\"");
+    for (std::sregex_iterator it(html.begin(), html.end(), img_re), end; it != end; ++it)
+        images.push_back(base64_decode((*it)[1]));
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0], div_png);
+    EXPECT_EQ(images[1], fx::slurp(s.base + "_homog.png"));
+
+    const fx::Items items = fx::inventory(s.map);
+    const std::regex row_re("<tr class=\"item[^\"]*\"><td>([0-9]+)</td>");
+    std::vector<int> codes;
+    for (std::sregex_iterator it(html.begin(), html.end(), row_re), end; it != end; ++it)
+        codes.push_back(std::stoi((*it)[1]));
+    EXPECT_EQ(codes, items.code);
+
+    const std::regex bar_re("<rect class=\"bar\" data-value=\"([0-9]+)\"[^>]* height=\"([0-9.]+)\"");
+    std::map<int, double> bar;
+    for (std::sregex_iterator it(html.begin(), html.end(), bar_re), end; it != end; ++it)
+        bar[std::stoi((*it)[1])] = std::stod((*it)[2]);
+    int max_value = 0;
+    for (int v = 1; v < 255; ++v)
+        if (histo[v] > 0) max_value = v;
+    ASSERT_EQ(static_cast<int>(bar.size()), max_value);
+    const int tallest = static_cast<int>(
+        std::max_element(histo + 1, histo + max_value + 1) - histo);
+    for (int v = 1; v <= max_value; ++v)
+        EXPECT_NEAR(bar[v] / bar[tallest], static_cast<double>(histo[v]) / histo[tallest], 0.01)
+            << v;
+
+    const std::string folder = c.folder;
+    if (folder.find('<') != std::string::npos) {
+        EXPECT_EQ(html.find(folder), std::string::npos);
+        EXPECT_NE(html.find("/m&lt;&amp;&gt;&quot;x/res_info.txt"), std::string::npos);
+    } else {
+        EXPECT_NE(html.find(s.base + "_info.txt"), std::string::npos);
+    }
+    EXPECT_NE(html.find(std::string("res_diversity") + kExt[c.res_form]), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, SummaryRun,
+    ::testing::Values(Case{"circle_mesh_bitmap", 0, 1, 1, 1, 1, 0, "maps"},
+                      Case{"cell_raw_spanish", 2, 0, 0, 1, 0, 1, "m<&>\"x"},
+                      Case{"square_ascii_french_mesh", 1, 1, 0, 2, 2, 0, "cartes"}),
+    [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
+
+// A map longer than the picture may be: each picture pixel holds the most common
+// diversity of its block (the smallest on a tie) and the mean homogeneity rounded
+// half up, no-value pixels left out; a block of no value stays transparent. The legend
+// counts the whole map.
+TEST(QuicklookReduction, BlocksTakeTheirMostCommonValueAndTheirMean) {
+    const int L = 7, C = 4099, f = 3;  // 4099 columns: reduced 1:3 to 1367
+    ByteGrid div(ucmatrice(C, L), L), homo(ucmatrice(C, L), L);
+    std::uint32_t r = 99;
+    for (int i = 0; i < L; ++i)
+        for (int j = 0; j < C; ++j) {
+            r = r * 1664525u + 1013904223u;
+            div[i][j] = static_cast<unsigned char>((r >> 10) % 4);
+            homo[i][j] = static_cast<unsigned char>((r >> 16) % 101);
+            if ((r >> 24) % 5 == 0 || j / f == 100) {  // block column 100: no value at all
+                div[i][j] = 255;
+                homo[i][j] = 255;
+            }
+        }
+    const Quicklook qd = diversity_quicklook(div.get(), L, C, MeshLines{});
+    const Quicklook qh = homogeneity_quicklook(homo.get(), L, C, 2048);
+    ASSERT_EQ(qd.factor, f);
+    ASSERT_EQ(qd.image.width, 1367);
+    ASSERT_EQ(qd.image.height, 3);
+    ASSERT_EQ(qh.image.width, 1367);
+    long long counts[256] = {};
+    for (int oi = 0; oi < 3; ++oi)
+        for (int oj = 0; oj < 1367; ++oj) {
+            int n[256] = {};
+            long long sum = 0, k = 0;
+            for (int i = oi * f; i < std::min(L, oi * f + f); ++i)
+                for (int j = oj * f; j < std::min(C, oj * f + f); ++j) {
+                    ++counts[div[i][j]];
+                    if (div[i][j] != 255) ++n[div[i][j]];
+                    if (homo[i][j] != 255) sum += homo[i][j], ++k;
+                }
+            int mode = 255;
+            for (int v = 254; v >= 0; --v)
+                if (n[v] > 0 && (mode == 255 || n[v] >= n[mode])) mode = v;
+            const std::size_t at = static_cast<std::size_t>(oi) * 1367 + oj;
+            ASSERT_EQ(qd.image.index[at], mode) << oi << "," << oj;
+            const int mean = k == 0 ? 255 : static_cast<int>(std::floor(double(sum) / k + 0.5));
+            ASSERT_EQ(qh.image.index[at], mean) << oi << "," << oj;
+            if (k == 0) {
+                EXPECT_EQ(qh.image.palette[255].a, 0);
+            }
+        }
+    for (const LegendEntry& e : qd.legend) {
+        if (e.kind == LegendEntry::Kind::Value) {
+            EXPECT_EQ(e.pixels, counts[e.lo]) << e.lo;
+        }
+    }
+    double total = 0;
+    for (const LegendEntry& e : qd.legend) total += e.share;
+    EXPECT_NEAR(total, 100.0, 1e-9);
+}
+
+namespace {
+
+int shell(const std::string& cmd) {
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+std::string chromium_command(const fs::path& profile) {
+    return "chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+           "--disable-background-networking --disable-component-update --disable-sync "
+           "--user-data-dir=\"" +
+           profile.string() + "\" ";
+}
+
+}  // namespace
+
+// The page in a real browser: the screenshot shows both maps (their colours are on
+// it) and the chart, and printing gives one A4 page.
+TEST(SummaryInBrowser, ShowsTheMapsAndPrintsOnOnePage) {
+    if (!png_available()) GTEST_SKIP() << "built without PNG pictures";
+    if (shell("command -v chromium >/dev/null 2>&1") != 0) GTEST_SKIP() << "no chromium";
+    const Case c{"browser", 1, 1, 1, 2, 1, 0, "maps"};
+    Session s(c);
+    ASSERT_EQ(s.status, 0);
+    std::string out, err;
+    ASSERT_EQ(summary_from_results(s.base, out, err), 0) << err;
+    const std::string page = "file://" + s.base + "_summary.html";
+    const fs::path shot = s.dir.root / "shot.png", pdf = s.dir.root / "page.pdf";
+    ASSERT_EQ(shell("timeout 120 " + chromium_command(s.dir.root / "profile1") +
+                    "--window-size=1100,1400 --screenshot=\"" + shot.string() + "\" \"" + page +
+                    "\" >/dev/null 2>&1"),
+              0);
+    ASSERT_EQ(shell("timeout 120 " + chromium_command(s.dir.root / "profile2") +
+                    "--no-pdf-header-footer --print-to-pdf=\"" + pdf.string() + "\" \"" + page +
+                    "\" >/dev/null 2>&1"),
+              0);
+
+    const Decoded d = decode(fx::slurp(shot));
+    ASSERT_GT(d.w, 0);
+    std::map<std::string, long long> seen;
+    for (int i = 0; i < d.h; ++i)
+        for (int j = 0; j < d.w; ++j) ++seen[colour_key(d.at(i, j))];
+    EXPECT_GT(seen.size(), 50u) << "a blank page";
+    // The mesh lines, the diversity colours and the darkest homogeneity are on screen.
+    const Decoded dp = decode(fx::slurp(s.base + "_diversity.png"));
+    std::set<std::string> map_colours;
+    for (int i = 0; i < dp.h; ++i)
+        for (int j = 0; j < dp.w; ++j)
+            if (dp.at(i, j).a == 255) map_colours.insert(colour_key(dp.at(i, j)));
+    int on_screen = 0;
+    for (const std::string& k : map_colours) on_screen += seen.count(k) > 0;
+    EXPECT_EQ(on_screen, static_cast<int>(map_colours.size()));
+    EXPECT_GT(seen[colour_key(kMeshColour)], 100);
+
+    const std::string pdf_bytes = fx::slurp(pdf);
+    const std::regex page_re("/Type\\s*/Page[^s]");
+    const auto pages = std::distance(
+        std::sregex_iterator(pdf_bytes.begin(), pdf_bytes.end(), page_re), std::sregex_iterator());
+    EXPECT_EQ(pages, 1);
+    EXPECT_TRUE(std::regex_search(pdf_bytes, std::regex("/MediaBox \\[0 0 594\\.9[0-9]* 841\\.9[0-9]*\\]")))
+        << "not A4";
+}
