@@ -293,42 +293,61 @@ TEST(QuicklookReduction, BlocksTakeTheirMostCommonValueAndTheirMean) {
                 homo[i][j] = 255;
             }
         }
-    const Quicklook qd = diversity_quicklook(div.get(), L, C, MeshLines{});
     const Quicklook qh = homogeneity_quicklook(homo.get(), L, C, 2048);
-    ASSERT_EQ(qd.factor, f);
-    ASSERT_EQ(qd.image.width, 1367);
-    ASSERT_EQ(qd.image.height, 3);
+    ASSERT_EQ(qh.factor, f);
     ASSERT_EQ(qh.image.width, 1367);
-    long long counts[256] = {};
-    for (int oi = 0; oi < 3; ++oi)
-        for (int oj = 0; oj < 1367; ++oj) {
-            int n[256] = {};
-            long long sum = 0, k = 0;
-            for (int i = oi * f; i < std::min(L, oi * f + f); ++i)
-                for (int j = oj * f; j < std::min(C, oj * f + f); ++j) {
-                    ++counts[div[i][j]];
-                    if (div[i][j] != 255) ++n[div[i][j]];
-                    if (homo[i][j] != 255) sum += homo[i][j], ++k;
+    ASSERT_EQ(qh.image.height, 3);
+    // Then with mesh lines every 41 pixels drawn (0) on the diversity: they are left
+    // out of the blocks and drawn on the picture rows and columns that hold them.
+    for (const int m : {0, 41}) {
+        SCOPED_TRACE(m);
+        const MeshLines mesh{m > 0, m};
+        for (int i = 0; i < L; ++i)
+            for (int j = 0; j < C; ++j)
+                if (mesh.on(i, j)) div[i][j] = 0;
+        const Quicklook qd = diversity_quicklook(div.get(), L, C, mesh);
+        ASSERT_EQ(qd.factor, f);
+        ASSERT_EQ(qd.image.width, 1367);
+        ASSERT_EQ(qd.image.height, 3);
+        EXPECT_EQ(qd.mesh_shown, m > 0);
+        std::set<int> line_rows, line_cols;
+        for (int k = 0; m > 0 && k * m < L; ++k) line_rows.insert(k * m / f);
+        for (int k = 0; m > 0 && k * m < C; ++k) line_cols.insert(k * m / f);
+        long long counts[256] = {};
+        for (int oi = 0; oi < 3; ++oi)
+            for (int oj = 0; oj < 1367; ++oj) {
+                int n[256] = {};
+                long long sum = 0, k = 0;
+                for (int i = oi * f; i < std::min(L, oi * f + f); ++i)
+                    for (int j = oj * f; j < std::min(C, oj * f + f); ++j) {
+                        if (homo[i][j] != 255) sum += homo[i][j], ++k;
+                        if (mesh.on(i, j)) continue;
+                        ++counts[div[i][j]];
+                        if (div[i][j] != 255) ++n[div[i][j]];
+                    }
+                int mode = 255;
+                for (int v = 254; v >= 0; --v)
+                    if (n[v] > 0 && (mode == 255 || n[v] >= n[mode])) mode = v;
+                const std::size_t at = static_cast<std::size_t>(oi) * 1367 + oj;
+                if (line_rows.count(oi) || line_cols.count(oj)) {
+                    ASSERT_EQ(qd.image.palette[qd.image.index[at]], kMeshColour) << oi << "," << oj;
+                } else {
+                    ASSERT_EQ(qd.image.index[at], mode) << oi << "," << oj;
                 }
-            int mode = 255;
-            for (int v = 254; v >= 0; --v)
-                if (n[v] > 0 && (mode == 255 || n[v] >= n[mode])) mode = v;
-            const std::size_t at = static_cast<std::size_t>(oi) * 1367 + oj;
-            ASSERT_EQ(qd.image.index[at], mode) << oi << "," << oj;
-            const int mean = k == 0 ? 255 : static_cast<int>(std::floor(double(sum) / k + 0.5));
-            ASSERT_EQ(qh.image.index[at], mean) << oi << "," << oj;
-            if (k == 0) {
-                EXPECT_EQ(qh.image.palette[255].a, 0);
+                const int mean =
+                    k == 0 ? 255 : static_cast<int>(std::floor(double(sum) / k + 0.5));
+                ASSERT_EQ(qh.image.index[at], mean) << oi << "," << oj;
+            }
+        EXPECT_EQ(qh.image.palette[255].a, 0);
+        for (const LegendEntry& e : qd.legend) {
+            if (e.kind == LegendEntry::Kind::Value) {
+                EXPECT_EQ(e.pixels, counts[e.lo]) << e.lo;
             }
         }
-    for (const LegendEntry& e : qd.legend) {
-        if (e.kind == LegendEntry::Kind::Value) {
-            EXPECT_EQ(e.pixels, counts[e.lo]) << e.lo;
-        }
+        double total = 0;
+        for (const LegendEntry& e : qd.legend) total += e.share;
+        EXPECT_NEAR(total, 100.0, 1e-9);
     }
-    double total = 0;
-    for (const LegendEntry& e : qd.legend) total += e.share;
-    EXPECT_NEAR(total, 100.0, 1e-9);
 }
 
 namespace {

@@ -154,12 +154,17 @@ Quicklook diversity_quicklook(ByteMatrix d, int nb_lig, int nb_col, const MeshLi
             c.b = static_cast<std::uint8_t>((c.b + 1) & 255);
     }
 
-    // Mesh lines take an index no value uses. They are shown where they stay apart on
-    // the picture: at full size, or when reduced with at least three pixels between them.
+    // Mesh lines take an index no value uses. At full size they are always shown (the
+    // values under them are lost); on a reduced picture only while they stay apart: at
+    // least three picture pixels between them and no more than kMaxMeshLines across, so
+    // that they do not hide the map. Hidden lines leave each block its most common value.
+    constexpr long long kMaxMeshLines = 100;
     int mesh_index = -1;
     for (int v = 254; v >= 0 && mesh_index < 0; --v)
         if (q.histogram[v] == 0) mesh_index = v;
-    if (q.mesh_drawn && mesh_index >= 0 && (f == 1 || mesh.m >= 3 * f)) {
+    const bool apart = f == 1 || (mesh.m >= 3LL * f &&
+                                  std::max(nb_lig, nb_col) / mesh.m <= kMaxMeshLines);
+    if (q.mesh_drawn && mesh_index >= 0 && apart) {
         q.mesh_shown = true;
         q.image.palette[mesh_index] = kMeshColour;
         const auto mark = static_cast<std::uint8_t>(mesh_index);
