@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -38,6 +39,8 @@ struct Words {
     const char* circle;
     const char* rank;
     const char* window_size;  // pixels, hectares
+    const char* window_surface;
+    const char* cell_surface;
     const char* diversity;
     const char* diversity_note;
     const char* homogeneity;
@@ -85,6 +88,8 @@ constexpr Words kWords[3] = {
      "circle",
      "Rank R",
      "%s pixels, %s ha",
+     "Window surface",
+     "Cell surface",
      "Diversity",
      "number of classes in the window (0: the window holds no class)",
      "Homogeneity",
@@ -131,6 +136,8 @@ constexpr Words kWords[3] = {
      "cercle",
      "Rang R",
      "%s pixels, %s ha",
+     "Surface de la fenêtre",
+     "Surface de la cellule",
      "Diversité",
      "nombre de classes dans la fenêtre (0 : la fenêtre ne contient aucune classe)",
      "Homogénéité",
@@ -177,6 +184,8 @@ constexpr Words kWords[3] = {
      "círculo",
      "Rango R",
      "%s píxeles, %s ha",
+     "Superficie de la ventana",
+     "Superficie de la celda",
      "Diversidad",
      "número de clases en la ventana (0: la ventana no contiene ninguna clase)",
      "Homogeneidad",
@@ -362,7 +371,7 @@ h1{font-size:1.45em;line-height:1.2;margin:0 0 2px;overflow-wrap:anywhere}
 h2{font-size:1.05em;margin:0 0 8px}
 .sub{color:var(--muted);margin:0}
 .card{background:var(--card);border:1px solid var(--line);border-radius:8px;padding:12px 14px;margin:0 0 12px;min-width:0}
-.facts{display:grid;grid-template-columns:repeat(auto-fit,minmax(190px,1fr));gap:2px 18px;margin:0}
+.facts{display:grid;grid-template-columns:repeat(auto-fit,minmax(150px,1fr));gap:2px 18px;margin:0}
 .facts div{min-width:0}
 .facts dt{color:var(--muted);font-size:.8em}
 .facts dd{margin:0 0 6px;font-weight:600;overflow-wrap:anywhere}
@@ -708,9 +717,11 @@ std::string extension_of(const std::string& path) {
 // Reads a result image in one of the native formats; `cell` receives the cell size of
 // an ascii grid (0 otherwise).
 bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
-                       double& cell, std::string& why) {
+                       double& cell, std::string& crs, const ResultImageReader& reader,
+                       std::string& why) {
     cell = 0;
     const std::string ext = extension_of(path);
+    if ((ext == ".tif" || ext == ".tiff") && reader) return reader(path, grid, nb_lig, nb_col, crs, why);
     if (ext == ".raw") {
         const std::string base = path.substr(0, path.size() - 4);
         RawHeader h;
@@ -770,7 +781,8 @@ bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int
         grid = std::move(g.cells);
         return true;
     }
-    why = path + ": only .raw, .bmp and .asc result images can be read back";
+    why = path + ": only .raw, .bmp and .asc result images can be read back" +
+          (ext == ".tif" || ext == ".tiff" ? " in a build without GDAL" : "");
     return false;
 }
 
@@ -779,7 +791,7 @@ std::string find_image(const std::string& named, const std::string& base, const 
     if (is_file(named)) return named;
     const std::string ext = extension_of(named);
     if (!ext.empty() && is_file(base + suffix + ext)) return base + suffix + ext;
-    for (const char* e : {".raw", ".bmp", ".asc"})
+    for (const char* e : {".raw", ".bmp", ".asc", ".tif"})
         if (is_file(base + suffix + e)) return base + suffix + e;
     return "";
 }
@@ -827,7 +839,7 @@ std::string summary_html(const SummaryInput& in, const Quicklook& div, const Qui
             r += " (" + std::to_string(m) + " × " + std::to_string(m) + " px)";
         s += fact(w.rank, r);
     }
-    s += fact(w.surface, fill(w.window_size, {group(in.window_pixels, idiom),
+    s += fact(cell ? w.cell_surface : w.window_surface, fill(w.window_size, {group(in.window_pixels, idiom),
                                               real(in.window_ha, 3, idiom)}));
     s += "</dl></section>\n";
 
@@ -988,7 +1000,26 @@ bool parse_report(const std::string& text, ReportContents& out) {
     return true;
 }
 
-int summary_from_results(const std::string& base_arg, std::string& out, std::string& err) {
+std::string crs_name(const std::string& wkt) {
+    // The first quoted string is the name of the outermost system; the last EPSG
+    // identifier (WKT2 ID["EPSG",n], WKT1 AUTHORITY["EPSG","n"]) is the system's own.
+    const auto q0 = wkt.find('"');
+    if (q0 == std::string::npos) return wkt.size() <= 80 ? wkt : "";
+    const auto q1 = wkt.find('"', q0 + 1);
+    std::string name = wkt.substr(q0 + 1, q1 == std::string::npos ? std::string::npos : q1 - q0 - 1);
+    std::string code;
+    for (const char* key : {"ID[\"EPSG\",", "AUTHORITY[\"EPSG\",\""}) {
+        const auto at = wkt.rfind(key);
+        if (at == std::string::npos) continue;
+        std::size_t p = at + std::strlen(key);
+        while (p < wkt.size() && std::isdigit(static_cast<unsigned char>(wkt[p]))) code += wkt[p++];
+        if (!code.empty()) break;
+    }
+    return code.empty() ? name : name + " (EPSG:" + code + ")";
+}
+
+int summary_from_results(const std::string& base_arg, std::string& out, std::string& err,
+                         const SummaryOptions& options) {
     out.clear();
     err.clear();
     // Absolute names, so that the page says where the files are wherever it is opened.
@@ -1020,8 +1051,9 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
     ByteGrid div, homo;
     int dl = 0, dc = 0, hl = 0, hc = 0;
     double dcell = 0, hcell = 0;
-    if (!read_result_image(div_name, div, dl, dc, dcell, err) ||
-        !read_result_image(homo_name, homo, hl, hc, hcell, err))
+    std::string dcrs, hcrs;
+    if (!read_result_image(div_name, div, dl, dc, dcell, dcrs, options.reader, err) ||
+        !read_result_image(homo_name, homo, hl, hc, hcell, hcrs, options.reader, err))
         return 1;
     if (dl != rc.nb_lig || dc != rc.nb_col || hl != rc.nb_lig || hc != rc.nb_col) {
         err = "the result images are not of the size the report gives (" +
@@ -1044,6 +1076,7 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
                                    (static_cast<double>(rc.nb_lig) * rc.nb_col));
         if (std::fabs(d - rc.pix_size) > 0.01 * std::max(1.0, d)) in.dpix_size = d;
     }
+    in.crs = crs_name(dcrs);
     in.items = rc.items;
     in.win_shape = rc.win_shape;
     in.range_win = rc.range_win;
@@ -1058,8 +1091,10 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
     } else if (rc.win_shape == 1) {
         in.treat_type = 1;
     }
+    if (options.treat_type >= 0) in.treat_type = options.treat_type;
     in.outputs = {div_name, homo_name, report_name};
-    const MeshLines mesh = find_mesh_lines(div.get(), dl, dc, std::max(0, rc.range_win));
+    MeshLines mesh = find_mesh_lines(div.get(), dl, dc, std::max(0, rc.range_win));
+    if (options.mesh_drawn >= 0) mesh = {options.mesh_drawn == 1, 2 * std::max(0, rc.range_win) + 1};
 
     std::vector<std::string> failed;
     std::string why;

@@ -8,6 +8,7 @@
 // files a run left: its report (BASE_info.txt) and its two result images.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,26 @@ struct ReportContents {
 // Reads a report written by a run; false when it is not one.
 bool parse_report(const std::string& text, ReportContents& out);
 
+// A reader for result images beyond the three native formats (a GeoTIFF through GDAL):
+// fills the grid and its sizes, and the coordinate system (WKT) when the file has one.
+// False, with the reason in `why`, when it cannot.
+using ResultImageReader =
+    std::function<bool(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
+                       std::string& crs_wkt, std::string& why)>;
+
+// What the caller knows beyond the files.
+struct SummaryOptions {
+    ResultImageReader reader;  // for ".tif" results; none: native formats only
+    int mesh_drawn = -1;       // 1 the mesh lines were drawn, 0 not; -1: found in the image
+    int treat_type = -1;       // 0 cell mesh, 1 moving window; -1: found in the images
+};
+
 // Rebuilds the pictures and the page from BASE_info.txt and the result images BASE_...
 // left by a run. Returns 0, or 1 with a line on `err` saying what was missing; the
-// names written are put on `out`.
-int summary_from_results(const std::string& base, std::string& out, std::string& err);
+// names written are put on `out`, one a line.
+int summary_from_results(const std::string& base, std::string& out, std::string& err,
+                         const SummaryOptions& options = {});
+
+// A short name of a coordinate system given as WKT: its name, with its EPSG code when
+// the WKT carries one ("CH1903+ / LV95 (EPSG:2056)"); empty for an empty WKT.
+std::string crs_name(const std::string& wkt);
