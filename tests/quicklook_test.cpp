@@ -412,3 +412,27 @@ TEST(SummaryInBrowser, ShowsTheMapsAndPrintsOnOnePage) {
     EXPECT_TRUE(std::regex_search(pdf_bytes, std::regex("/MediaBox \\[0 0 594\\.9[0-9]* 841\\.9[0-9]*\\]")))
         << "not A4";
 }
+
+// The program itself: `landmosaic summary BASE` writes the three files and names them;
+// a base without a report, or no base, fails with a line saying why.
+TEST(SummaryCommand, WritesTheFilesOrSaysWhatIsMissing) {
+    if (!png_available()) GTEST_SKIP() << "built without PNG pictures";
+    Session s(Case{"command", 0, 1, 0, 1, 0, 1, "maps"});
+    ASSERT_EQ(s.status, 0);
+    const fs::path out = s.dir.root / "out.txt", err = s.dir.root / "err.txt";
+    auto run = [&](const std::string& args) {
+        return shell(std::string(LANDMOSAIC_EXE) + " summary " + args + " >\"" + out.string() +
+                     "\" 2>\"" + err.string() + "\"");
+    };
+    ASSERT_EQ(run("\"" + s.base + "\""), 0) << fx::slurp(err);
+    EXPECT_EQ(fx::slurp(out), s.base + "_diversity.png\n" + s.base + "_homog.png\n" + s.base +
+                                  "_summary.html\n");
+    EXPECT_EQ(run("\"" + s.base + "_info.txt\""), 0) << "the report's own name is taken too";
+    EXPECT_EQ(run("\"" + s.base + "x\""), 1);
+    EXPECT_NE(fx::slurp(err).find("landmosaic summary: the report " + s.base + "x_info.txt"),
+              std::string::npos);
+    fs::remove(s.base + "_homog.raw");
+    EXPECT_EQ(run("\"" + s.base + "\""), 1);
+    EXPECT_NE(fx::slurp(err).find("_homog"), std::string::npos);
+    EXPECT_EQ(run(""), 2);
+}

@@ -974,7 +974,8 @@ bool parse_report(const std::string& text, ReportContents& out) {
             !line(txt::report_square_pixel_size) || !line(txt::report_square_surface))
             return false;
         out.win_shape = 0;
-        out.range_win = static_cast<int>(to_ll(c[0]));
+        const long long R = to_ll(c[0]);
+        out.range_win = R >= 0 && R <= 1000000 ? static_cast<int>(R) : -1;
         out.side = static_cast<int>(to_ll(c[1]));
         out.window_pixels = to_ll(c[3]);
         out.window_ha = to_d(c[6]);
@@ -987,7 +988,7 @@ bool parse_report(const std::string& text, ReportContents& out) {
         out.win_shape = 1;
         out.radius = to_d(c[0]);
         const double r = out.radius - 0.5;
-        out.range_win = r >= 0 && r == std::floor(r) && r < 1e6 ? static_cast<int>(r) : -1;
+        out.range_win = r >= 0 && r == std::floor(r) && r <= 1e6 ? static_cast<int>(r) : -1;
         out.window_pixels = to_ll(c[1]);
         out.window_ha = to_d(c[4]);
     }
