@@ -432,32 +432,88 @@ footer{display:none}
 // Rows of the inventory that a printed page shows before it sums up the rest.
 constexpr int kPrintedClasses = 22;
 
+// A legend with more values than this shows them on a strip and sums them in ranges.
+constexpr std::size_t kLegendValues = 16;
+
+std::string legend_row(const std::string& swatch, const std::string& label, double share,
+                       int idiom) {
+    return "<li>" + swatch + "</span><span class=\"v\">" + label + "</span><span class=\"s\">" +
+           pct(share, idiom) + "</span></li>";
+}
+
+std::string swatch_of(const Rgba& c) {
+    return "<span class=\"sw\" style=\"background:" + css_colour(c) + "\">";
+}
+
+// Many diversity values: every colour on one strip, its values below, then one row per
+// range of values with the colour of its middle.
+std::string value_strip(const std::vector<const LegendEntry*>& values, int idiom,
+                        std::string& rows) {
+    const double x0 = 8, x1 = 372, cell = (x1 - x0) / static_cast<double>(values.size());
+    std::string s = "<svg class=\"ramp\" viewBox=\"0 0 380 30\" role=\"img\">";
+    for (std::size_t k = 0; k < values.size(); ++k)
+        s += "<rect x=\"" + num(x0 + cell * k) + "\" y=\"2\" width=\"" + num(cell + 0.3) +
+             "\" height=\"12\" fill=\"" + css_colour(values[k]->colour) + "\"/>";
+    const std::size_t step = (values.size() + 5) / 6;
+    for (std::size_t k = 0; k < values.size(); k += step) {
+        const double x = x0 + cell * (k + 0.5);
+        s += "<text x=\"" + num(x) + "\" y=\"27\" font-size=\"10\" text-anchor=\"middle\" " +
+             "fill=\"#5a6474\">" + std::to_string(values[k]->lo) + "</text>";
+    }
+    s += "<text x=\"" + num(x1) + "\" y=\"27\" font-size=\"10\" text-anchor=\"end\" " +
+         "fill=\"#5a6474\">" + std::to_string(values.back()->lo) + "</text></svg>";
+
+    const int first = values.front()->lo, last = values.back()->lo;
+    const int width = (last - first + 8) / 8;
+    for (int a = first; a <= last; a += width) {
+        const int b = std::min(last, a + width - 1);
+        double share = 0;
+        const LegendEntry* middle = nullptr;
+        for (const LegendEntry* e : values) {
+            if (e->lo < a || e->lo > b) continue;
+            share += e->share;
+            if (!middle || std::abs(2 * e->lo - (a + b)) < std::abs(2 * middle->lo - (a + b)))
+                middle = e;
+        }
+        if (!middle) continue;
+        rows += legend_row(swatch_of(middle->colour),
+                           a == b ? std::to_string(a) : std::to_string(a) + "–" + std::to_string(b),
+                           share, idiom);
+    }
+    return s;
+}
+
 std::string legend_list(const Quicklook& q, int idiom) {
     const Words& w = words(idiom);
-    std::string s = "<div class=\"legend-head\">" + std::string(w.colour) + " · " + w.value +
-                    " · " + w.share_of_map + "</div><ul class=\"legend\">";
+    std::vector<const LegendEntry*> values;
+    for (const LegendEntry& e : q.legend)
+        if (e.kind == LegendEntry::Kind::Value && e.lo >= 1) values.push_back(&e);
+    const bool strip = values.size() > kLegendValues;
+    std::string rows, drawing;
     for (const LegendEntry& e : q.legend) {
-        std::string label;
-        std::string swatch = "<span class=\"sw\" style=\"background:" + css_colour(e.colour) + "\">";
         switch (e.kind) {
             case LegendEntry::Kind::Value:
-                label = std::to_string(e.lo);
+                if (strip && e.lo >= 1) {
+                    if (&e == values.front()) drawing = value_strip(values, idiom, rows);
+                } else {
+                    rows += legend_row(swatch_of(e.colour), std::to_string(e.lo), e.share, idiom);
+                }
                 break;
             case LegendEntry::Kind::Range:
-                label = std::to_string(e.lo) + "–" + std::to_string(e.hi) + " %";
+                rows += legend_row(swatch_of(e.colour),
+                                   std::to_string(e.lo) + "–" + std::to_string(e.hi) + " %",
+                                   e.share, idiom);
                 break;
             case LegendEntry::Kind::NoValue:
-                label = w.no_value;
-                swatch = "<span class=\"sw none\">";
+                rows += legend_row("<span class=\"sw none\">", w.no_value, e.share, idiom);
                 break;
             case LegendEntry::Kind::Mesh:
-                label = w.mesh_lines;
+                rows += legend_row(swatch_of(e.colour), w.mesh_lines, e.share, idiom);
                 break;
         }
-        s += "<li>" + swatch + "</span><span class=\"v\">" + label + "</span><span class=\"s\">" +
-             pct(e.share, idiom) + "</span></li>";
     }
-    return s + "</ul>";
+    return drawing + "<div class=\"legend-head\">" + std::string(w.colour) + " · " + w.value +
+           " · " + w.share_of_map + "</div><ul class=\"legend\">" + rows + "</ul>";
 }
 
 // The colour ramp of the homogeneity, 0 to 100 %, as a small drawing.
@@ -549,7 +605,7 @@ std::string histogram_svg(const Quicklook& div, int idiom) {
             s += "<text x=\"" + num(x + bw / 2) + "\" y=\"" + num(Y1 - h - 3) +
                  "\" font-size=\"10\" text-anchor=\"middle\" fill=\"#1c2430\">" +
                  real(share, share < 10 ? 1 : 0, idiom) + "</text>";
-        if ((v - lo) % label_every == 0 || v == hi)
+        if ((v - lo) % label_every == 0 || (v == hi && (v - lo) % label_every > label_every / 2))
             s += "<text x=\"" + num(x + bw / 2) + "\" y=\"" + num(Y1 + 14) +
                  "\" font-size=\"11\" text-anchor=\"middle\" fill=\"#5a6474\">" +
                  std::to_string(v) + "</text>";
@@ -717,11 +773,11 @@ std::string extension_of(const std::string& path) {
 // Reads a result image in one of the native formats; `cell` receives the cell size of
 // an ascii grid (0 otherwise).
 bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
-                       double& cell, std::string& crs, const ResultImageReader& reader,
+                       double& cell, std::string& crs, double* corner, const ResultImageReader& reader,
                        std::string& why) {
     cell = 0;
     const std::string ext = extension_of(path);
-    if ((ext == ".tif" || ext == ".tiff") && reader) return reader(path, grid, nb_lig, nb_col, crs, why);
+    if ((ext == ".tif" || ext == ".tiff") && reader) return reader(path, grid, nb_lig, nb_col, cell, crs, why);
     if (ext == ".raw") {
         const std::string base = path.substr(0, path.size() - 4);
         RawHeader h;
@@ -778,6 +834,9 @@ bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int
         nb_lig = g.nb_lig;
         nb_col = g.nb_col;
         cell = g.dpix_size;
+        corner[0] = g.X_min;
+        corner[1] = g.Y_min;
+        corner[2] = 1;
         grid = std::move(g.cells);
         return true;
     }
@@ -1053,8 +1112,9 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
     int dl = 0, dc = 0, hl = 0, hc = 0;
     double dcell = 0, hcell = 0;
     std::string dcrs, hcrs;
-    if (!read_result_image(div_name, div, dl, dc, dcell, dcrs, options.reader, err) ||
-        !read_result_image(homo_name, homo, hl, hc, hcell, hcrs, options.reader, err))
+    double corner[3] = {0, 0, 0}, unused[3] = {0, 0, 0};  // x, y, known
+    if (!read_result_image(div_name, div, dl, dc, dcell, dcrs, corner, options.reader, err) ||
+        !read_result_image(homo_name, homo, hl, hc, hcell, hcrs, unused, options.reader, err))
         return 1;
     if (dl != rc.nb_lig || dc != rc.nb_col || hl != rc.nb_lig || hc != rc.nb_col) {
         err = "the result images are not of the size the report gives (" +
@@ -1078,6 +1138,9 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
         if (std::fabs(d - rc.pix_size) > 0.01 * std::max(1.0, d)) in.dpix_size = d;
     }
     in.crs = crs_name(dcrs);
+    in.corner_known = corner[2] != 0;
+    in.X_min = corner[0];
+    in.Y_min = corner[1];
     in.items = rc.items;
     in.win_shape = rc.win_shape;
     in.range_win = rc.range_win;

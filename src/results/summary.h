@@ -91,11 +91,12 @@ struct ReportContents {
 bool parse_report(const std::string& text, ReportContents& out);
 
 // A reader for result images beyond the three native formats (a GeoTIFF through GDAL):
-// fills the grid and its sizes, and the coordinate system (WKT) when the file has one.
-// False, with the reason in `why`, when it cannot.
+// fills the grid and its sizes, the pixel size (0 when the file has none) and the
+// coordinate system (WKT, empty when the file has none). False, with the reason in
+// `why`, when it cannot.
 using ResultImageReader =
     std::function<bool(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
-                       std::string& crs_wkt, std::string& why)>;
+                       double& pixel_size, std::string& crs_wkt, std::string& why)>;
 
 // What the caller knows beyond the files.
 struct SummaryOptions {
