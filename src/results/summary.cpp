@@ -1133,9 +1133,14 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
     if (dcell > 0) {
         in.dpix_size = dcell;
     } else if (rc.nb_lig > 0 && rc.nb_col > 0 && rc.surface_km2 > 0) {
-        const double d = std::sqrt(rc.surface_km2 * 1e6 /
-                                   (static_cast<double>(rc.nb_lig) * rc.nb_col));
-        if (std::fabs(d - rc.pix_size) > 0.01 * std::max(1.0, d)) in.dpix_size = d;
+        // The surface is shown to 0.001 km2: the sizes it allows, against the whole
+        // metres the report shows (the size truncated).
+        const double n = static_cast<double>(rc.nb_lig) * rc.nb_col;
+        const double lo = std::sqrt(std::max(0.0, rc.surface_km2 - 0.0005) * 1e6 / n);
+        const double hi = std::sqrt((rc.surface_km2 + 0.0005) * 1e6 / n);
+        const double a = std::max(lo, static_cast<double>(rc.pix_size));
+        const double b = std::min(hi, rc.pix_size + 1.0);
+        if (!(rc.pix_size >= lo && rc.pix_size <= hi) && a < b) in.dpix_size = (a + b) / 2;
     }
     in.crs = crs_name(dcrs);
     in.corner_known = corner[2] != 0;
