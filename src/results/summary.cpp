@@ -1082,18 +1082,23 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
                          const SummaryOptions& options) {
     out.clear();
     err.clear();
-    // Absolute names, so that the page says where the files are wherever it is opened.
-    std::error_code ec;
-    std::string base = std::filesystem::absolute(base_arg, ec).string();
-    if (ec) base = base_arg;
+    // The names written are told as the base was given; the page gives absolute names,
+    // so that it says where the files are wherever it is opened.
+    std::string given = base_arg;
     const std::string info_suffix = "_info.txt";
-    if (base.size() > info_suffix.size() &&
-        base.compare(base.size() - info_suffix.size(), info_suffix.size(), info_suffix) == 0)
-        base.erase(base.size() - info_suffix.size());
+    if (given.size() > info_suffix.size() &&
+        given.compare(given.size() - info_suffix.size(), info_suffix.size(), info_suffix) == 0)
+        given.erase(given.size() - info_suffix.size());
+    auto absolute = [](const std::string& name) {
+        std::error_code ec;
+        const std::string a = std::filesystem::absolute(name, ec).string();
+        return ec ? name : a;
+    };
+    const std::string base = absolute(given);
     const std::string report_name = base + info_suffix;
     std::string text;
     if (!is_file(report_name) || !read_whole(report_name, text)) {
-        err = "the report " + report_name + " cannot be read";
+        err = "the report " + given + info_suffix + " cannot be read";
         return 1;
     }
     ReportContents rc;
@@ -1161,16 +1166,19 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
         in.treat_type = 1;
     }
     if (options.treat_type >= 0) in.treat_type = options.treat_type;
-    in.outputs = {div_name, homo_name, report_name};
+    in.outputs = {absolute(div_name), absolute(homo_name), report_name};
     MeshLines mesh = find_mesh_lines(div.get(), dl, dc, std::max(0, rc.range_win));
     if (options.mesh_drawn >= 0) mesh = {options.mesh_drawn == 1, 2 * std::max(0, rc.range_win) + 1};
 
     std::vector<std::string> failed;
     std::string why;
     const bool ok = write_quicklooks(base, in, div.get(), homo.get(), mesh, failed, why);
-    const QuicklookNames names(base);
-    for (const std::string& f : {names.diversity_png, names.homog_png, names.summary_html})
-        if (std::find(failed.begin(), failed.end(), f) == failed.end()) out += f + "\n";
+    const QuicklookNames names(base), told(given);
+    const std::string made[3][2] = {{names.diversity_png, told.diversity_png},
+                                    {names.homog_png, told.homog_png},
+                                    {names.summary_html, told.summary_html}};
+    for (const auto& f : made)
+        if (std::find(failed.begin(), failed.end(), f[0]) == failed.end()) out += f[1] + "\n";
     if (!ok) {
         err = !why.empty() ? why : failed.front() + " could not be written";
         return 1;
