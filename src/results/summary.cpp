@@ -380,7 +380,8 @@ h2{font-size:1.05em;margin:0 0 8px}
 .stack{display:grid;gap:12px;margin:0 0 12px}
 figure{margin:0}
 .pic{display:flex;justify-content:center;margin:0 0 8px}
-img.map{display:block;width:min(100%,calc(62vh*var(--ar)));height:auto;image-rendering:pixelated;border:1px solid var(--line);background-color:#fff;background-image:repeating-linear-gradient(45deg,#eceff3 0 3px,#fff 3px 7px);-webkit-print-color-adjust:exact;print-color-adjust:exact}
+img.map{display:block;width:min(100%,calc(62vh*var(--ar)));height:auto;border:1px solid var(--line);background-color:#fff;background-image:repeating-linear-gradient(45deg,#eceff3 0 3px,#fff 3px 7px);-webkit-print-color-adjust:exact;print-color-adjust:exact}
+img.px{image-rendering:pixelated}
 figcaption{font-size:.85em;color:var(--muted);margin:0 0 6px}
 .legend{display:grid;grid-template-columns:repeat(auto-fill,minmax(128px,1fr));gap:2px 12px;font-size:.82em;margin:0;padding:0;list-style:none}
 .legend li{display:flex;align-items:center;gap:6px;min-width:0}
@@ -540,7 +541,10 @@ std::string picture(const Quicklook& q, const std::string& png, const std::strin
     const double ar = q.image.height > 0 ? static_cast<double>(q.image.width) / q.image.height : 1;
     char style[64];
     std::snprintf(style, sizeof style, "--ar:%.4f", ar);
-    return "<div class=\"pic\"><img class=\"map\" style=\"" + std::string(style) +
+    // Small pictures are enlarged with sharp pixels; large ones are smoothed as they
+    // shrink to the page.
+    const char* cls = q.image.width < 700 && q.image.height < 700 ? "map px" : "map";
+    return "<div class=\"pic\"><img class=\"" + std::string(cls) + "\" style=\"" + std::string(style) +
            "\" width=\"" + std::to_string(q.image.width) + "\" height=\"" +
            std::to_string(q.image.height) + "\" alt=\"" + alt +
            "\" src=\"data:image/png;base64," + base64(png) + "\"></div>";
