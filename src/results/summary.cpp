@@ -373,6 +373,7 @@ h2{font-size:1.05em;margin:0 0 8px}
 .card{background:var(--card);border:1px solid var(--line);border-radius:8px;padding:12px 14px;margin:0 0 12px;min-width:0}
 .facts{display:grid;grid-template-columns:repeat(auto-fit,minmax(150px,1fr));gap:2px 18px;margin:0}
 .facts div{min-width:0}
+.facts div.wide{grid-column:span 2}
 .facts dt{color:var(--muted);font-size:.8em}
 .facts dd{margin:0 0 6px;font-weight:600;overflow-wrap:anywhere}
 .grid2{display:grid;grid-template-columns:repeat(auto-fit,minmax(300px,1fr));gap:12px}
@@ -580,14 +581,14 @@ std::string histogram_svg(const Quicklook& div, int idiom) {
     const double step = nice_step(top);
     const double ymax = std::ceil(top / step) * step;
 
-    const double X0 = 46, X1 = 590, Y0 = 26, Y1 = 196;  // plot area
+    const double X0 = 36, X1 = 414, Y0 = 26, Y1 = 196;  // plot area
     const int bars = hi - lo + 1;
     const double slot = (X1 - X0) / bars;
     const double bw = std::max(1.0, slot * 0.78);
     const int label_every = bars <= 20 ? 1 : bars <= 50 ? 5 : 10;
     std::string s =
-        "<svg class=\"hist\" viewBox=\"0 0 600 236\" role=\"img\" aria-label=\"" +
-        std::string(w.histogram) + "\"><g font-size=\"11\" fill=\"#5a6474\">";
+        "<svg class=\"hist\" viewBox=\"0 0 420 236\" role=\"img\" aria-label=\"" +
+        std::string(w.histogram) + "\"><g font-size=\"12\" fill=\"#5a6474\">";
     for (double y = 0; y <= ymax + step / 2; y += step) {
         const double py = Y1 - (Y1 - Y0) * y / ymax;
         s += "<line x1=\"" + num(X0) + "\" x2=\"" + num(X1) + "\" y1=\"" + num(py) + "\" y2=\"" +
@@ -607,17 +608,17 @@ std::string histogram_svg(const Quicklook& div, int idiom) {
              group(div.histogram[v], idiom) + " px)</title></rect>";
         if (bars <= 12 && share > 0)
             s += "<text x=\"" + num(x + bw / 2) + "\" y=\"" + num(Y1 - h - 3) +
-                 "\" font-size=\"10\" text-anchor=\"middle\" fill=\"#1c2430\">" +
-                 real(share, share < 10 ? 1 : 0, idiom) + "</text>";
+                 "\" font-size=\"11\" text-anchor=\"middle\" fill=\"#1c2430\">" +
+                 real(share, share < 0.1 ? 3 : share < 10 ? 1 : 0, idiom) + "</text>";
         if ((v - lo) % label_every == 0 || (v == hi && (v - lo) % label_every > label_every / 2))
             s += "<text x=\"" + num(x + bw / 2) + "\" y=\"" + num(Y1 + 14) +
-                 "\" font-size=\"11\" text-anchor=\"middle\" fill=\"#5a6474\">" +
+                 "\" font-size=\"12\" text-anchor=\"middle\" fill=\"#5a6474\">" +
                  std::to_string(v) + "</text>";
     }
     s += "<text x=\"" + num((X0 + X1) / 2) +
-         "\" y=\"230\" font-size=\"11\" text-anchor=\"middle\" fill=\"#5a6474\">" +
+         "\" y=\"230\" font-size=\"12\" text-anchor=\"middle\" fill=\"#5a6474\">" +
          std::string(w.histogram_x) + "</text>";
-    s += "<text x=\"" + num(X0 - 30) + "\" y=\"12\" font-size=\"11\" fill=\"#5a6474\">% · " +
+    s += "<text x=\"" + num(X0 - 30) + "\" y=\"12\" font-size=\"12\" fill=\"#5a6474\">% · " +
          std::string(w.histogram_y) + "</text>";
     return s + "</svg>";
 }
@@ -659,8 +660,9 @@ std::string inventory_table(const SummaryInput& in) {
     return s + "</tbody></table>";
 }
 
-std::string fact(const char* term, const std::string& value) {
-    return "<div><dt>" + std::string(term) + "</dt><dd>" + value + "</dd></div>";
+std::string fact(const char* term, const std::string& value, bool wide = false) {
+    return std::string(wide ? "<div class=\"wide\">" : "<div>") + "<dt>" + term + "</dt><dd>" +
+           value + "</dd></div>";
 }
 
 std::string reduction_note(const Quicklook& q, const char* fmt) {
@@ -880,7 +882,7 @@ std::string summary_html(const SummaryInput& in, const Quicklook& div, const Qui
                        static_cast<double>(in.nb_col) * 1e-6;
     s += "<header><h1>" + name + "</h1><p class=\"sub\">" + w.title + "</p></header>\n";
     s += "<section class=\"card\" id=\"facts\"><dl class=\"facts\">";
-    s += fact(w.map_file, "<code>" + esc(in.map_name) + "</code>");
+    s += fact(w.map_file, "<code>" + esc(in.map_name) + "</code>", true);
     s += fact(w.map, fill(w.size, {group(in.nb_col, idiom), group(in.nb_lig, idiom)}));
     s += fact(w.pixel_size, real(in.dpix_size, in.dpix_size == std::floor(in.dpix_size) ? 0 : 2,
                                  idiom) + " m");
