@@ -355,7 +355,7 @@ TEST(HostileInput, NonNumericNegativeAndOverflowingAnswersAreAskedAgain) {
             {"0", kMenuJunk, kFormats},
             {"9", {"nine", "0", "-9", "4294967305"}, "\n\t\tNumber of lines? "},
             {"11", {"11.5", "0", "-11"}, "\n\t\tNumber of columns? "},
-            {"30", {"thirty", "30.5"}, "\n\t\tPixel size? "},
+            {"30", {"thirty", "30.5", "0", "-30"}, "\n\t\tPixel size? "},
             {"0", kMenuJunk, kYesNo},  // rank help
             {"10", {"ten", "0", "-10"}, "Pixel edge (en meters) ? ? "},
             {"0.5", {"half", "-0.5", "1e999"}, "surface of the cell or moving window (in km2) ? "},
@@ -384,7 +384,8 @@ TEST(HostileInput, NonNumericNegativeAndOverflowingAnswersAreAskedAgain) {
             {"maps", {}, ""},
             {"map", {}, ""},
             {"1", {"-1", "bitmap"}, kFormats},
-            {"12.5", {"twelve", "1e999", "12,5"}, "pixel size (decimal value in meters) ? "},
+            {"12.5", {"twelve", "1e999", "12,5", "0", "-12.5", "0x10"},
+             "pixel size (decimal value in meters) ? "},
             {"1", {"-1"}, kYesNo},
             {"1", {"0x1", "-1"}, rank},
             {"1", {"-5"}, treat},

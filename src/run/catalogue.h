@@ -269,6 +269,24 @@ inline constexpr Text result_name_prompt{
     {"\n\n\tGeneric name of the result ? "},
     {"\n\n\tNom g%cn%crique du resultat ? ", {etono, etono}},
     {"\n\n\t%cNombre gen%crico del resultado? ", {inter, etono}}};
+// A result name that cannot be used: said, then the name is asked again.
+inline constexpr Text result_name_refused{
+    {"\n\tThe result name %s cannot be used: %s \n"},
+    {"\n\tLe nom de r%csultat %s ne peut pas %ctre utilis%c : %s \n", {etono, circonf, etono}},
+    {"\n\tEl nombre de resultado %s no se puede usar: %s \n"}};
+inline constexpr Text reason_name_empty{
+    {"it is empty"}, {"il est vide"}, {"est%c vac%co", {atono, itono}}};
+inline constexpr Text reason_name_separator{{"it holds a folder separator"},
+                                            {"il contient un s%cparateur de dossiers", {etono}},
+                                            {"contiene un separador de carpetas"}};
+inline constexpr Text reason_name_dots{{"it holds .."}, {"il contient .."}, {"contiene .."}};
+inline constexpr Text reason_name_control{{"it holds a control character"},
+                                          {"il contient un caract%cre de commande", {egrave}},
+                                          {"contiene un car%ccter de control", {atono}}};
+inline constexpr Text result_name_clash{
+    {"\n\tThe result file %s would replace the map file %s \n"},
+    {"\n\tLe fichier r%csultat %s remplacerait le fichier de la carte %s \n", {etono}},
+    {"\n\tEl archivo de resultado %s reemplazar%ca el archivo del mapa %s \n", {itono}}};
 inline constexpr Text result_format_heading{{"\n\timage format: "},
                                             {"\n\tformat des images : "},
                                             {"\n\tformato de las im%cgenes: ", {atono}}};
