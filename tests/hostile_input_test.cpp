@@ -264,6 +264,7 @@ TEST(HostileInput, SessionsCutAfterEveryAnswerEndWithStatusOne) {
             SCOPED_TRACE("answers given: " + std::to_string(cut));
             Folder f;
             place(f, shape.map);
+            spit(f.maps / "res_info.txt", "an earlier report");
             const Outcome o = run_opening(join(shape.answers, cut, f.prefix()));
             EXPECT_EQ(o.status, 1);
             const int idiom = cut == 0 ? 0 : std::stoi(shape.answers[0]);
@@ -274,8 +275,12 @@ TEST(HostileInput, SessionsCutAfterEveryAnswerEndWithStatusOne) {
             const std::string before = replace_all(o.out.substr(0, o.out.size() - ended.size()),
                                                    f.prefix(), whole.prefix());
             EXPECT_EQ(before, full.out.substr(0, before.size()));
-            const fs::path report = f.maps / "res_info.txt";
-            if (fs::exists(report)) report_names_only_real_files(f, slurp(report));
+            // The earlier report stays as it was, and no result file or temporary file is left.
+            EXPECT_EQ(slurp(f.maps / "res_info.txt"), "an earlier report");
+            for (const std::string& name : f.files()) {
+                EXPECT_FALSE(name.starts_with("res_d") || name.starts_with("res_h")) << name;
+                EXPECT_FALSE(name.starts_with(".landmosaic-")) << name;
+            }
         }
     }
 }
@@ -535,7 +540,8 @@ TEST(HostileInput, TypedSizesBeyondAnIntAreRefusedWithoutWritingAHeader) {
     EXPECT_EQ(f.files(), std::set<std::string>{"map.raw"});
 }
 
-// A report whose folder does not exist: its message, status 1, before the treatment.
+// A report that cannot be created (a folder stands in its place): its message, status 1,
+// before the treatment.
 // A result file that cannot be created: its message, the other outputs written, status 1,
 // and the report names only the files that were written.
 TEST(HostileInput, ReportOrResultThatCannotBeCreated) {
@@ -543,14 +549,15 @@ TEST(HostileInput, ReportOrResultThatCannotBeCreated) {
         Folder f;
         raw_map(f.maps / "map", true);
         const std::string lang = std::to_string(idiom);
+        fs::create_directory(f.maps / "res_info.txt");
         const Outcome o = run_opening(lang + "\n2\n" + f.prefix() +
-                                      "\nmaps\nmap\n0\n1\n1\n0\n0\nnowhere/res\n0\n1\nk");
+                                      "\nmaps\nmap\n0\n1\n1\n0\n0\nres\n0\n1\nk");
         EXPECT_EQ(o.status, 1);
-        const std::string info = (f.maps / "nowhere" / "res_info.txt").string();
+        const std::string info = (f.maps / "res_info.txt").string();
         EXPECT_TRUE(o.out.ends_with(say(idiom, txt::report_not_created, {info})))
             << o.out.substr(o.out.size() - 200);
         EXPECT_EQ(o.out.find(say(idiom, txt::treatment_heading)), std::string::npos);
-        EXPECT_EQ(f.files(), (std::set<std::string>{"map.raw", "map.txt"}));
+        EXPECT_EQ(f.files(), (std::set<std::string>{"map.raw", "map.txt", "res_info.txt"}));
     }
 
     struct Blocked {
