@@ -251,4 +251,14 @@ TEST(Loading, AsciiGridsShowProgressAndCarryTheirCorner) {
         EXPECT_EQ(l.map.dpix_size, 10.0);
         EXPECT_TRUE(rt::same_grid(l.map.tab_in, g, 250, 2));
     }
+    // Cells after the declared ones are ignored, with a warning before the sizes.
+    rt::spit(dir / "e.asc", "ncols 2 nrows 1 x 0 y 0 c 1 7 8 9");
+    Loading e(dir / "e", kAscii, 1);
+    EXPECT_EQ(e.before_inventory_fr(),
+              "\n\n\n\tAttention : le fichier " + (dir / "e.asc") +
+                  " contient plus de cellules que son en-t\x88te n'en d\x82"
+                  "clare ; elles sont ignor\x82"
+                  "es \n" +
+                  sizes(1, 1, 2));
+    EXPECT_TRUE(rt::same_grid(e.map.tab_in, rt::grid_of(1, 2, {7, 8}), 1, 2));
 }
