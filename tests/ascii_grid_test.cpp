@@ -105,6 +105,7 @@ TEST(AsciiGrid, DamagedGridsAreRefusedWithTheirReason) {
         {kHeader23 + "NODATA_value nan\n1 nan 3 4 5 6", GridError::NotInteger, "nan"},
         {kHeader23 + nd + "1 2 0x10 4 5 6", GridError::NotInteger, "0x10"},
         {kHeader23 + nd + "1 2 0x1p4 4 5 6", GridError::NotInteger, "0x1p4"},
+        {kHeader23 + "0x10 2 3 4 5 6 7", GridError::NotInteger, "0x10"},  // no no-data pair
         {kHeader23 + "nodata_value 0xFF\n1 2 3 4 5 6", GridError::HeaderUnreadable, ""},
         {"ncols 0x3\nnrows 2\nx 0\ny 0\nc 1\n1 2 3 4 5 6", GridError::HeaderUnreadable, ""},
         {"", GridError::HeaderUnreadable, ""},

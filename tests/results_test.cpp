@@ -109,10 +109,16 @@ TEST_F(ResultImages, ImageThatCannotBeWrittenInFullIsAFailure) {
         out.str("");
         run.res_form = form;
         const std::string ext = image_extension(form);
-        // A FIFO where the homogeneity image should go is not written to, and stays.
+        // A FIFO where the homogeneity image should go is not written to, and stays. A link
+        // where the diversity image goes is replaced by the image; its target stays.
         ASSERT_EQ(mkfifo((base("_homog") + ext).c_str(), 0600), 0);
+        fx::spit(dir.root / "target", "not to be overwritten");
+        fs::create_symlink(dir.root / "target", base("_diversity") + ext);
         ResultFiles files;
         std::string report = write_all(false, files);
+        EXPECT_EQ(fx::slurp(dir.root / "target"), "not to be overwritten");
+        EXPECT_FALSE(fs::is_symlink(base("_diversity") + ext));
+        EXPECT_GT(fs::file_size(base("_diversity") + ext), 0u);
         EXPECT_NE(out.str().find("\n\tThe result file " + base("_homog") + ext +
                                  " could not be written \n"),
                   std::string::npos);

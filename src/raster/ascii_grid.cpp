@@ -266,7 +266,10 @@ GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
     std::string first_cell;  // copied: the next read may replace the block it lies in
     if (in.next(tok)) {
         double unused = 0;
-        if (to_double(tok, unused)) {
+        // A token that begins like a number is a cell, even one refused later ("0x10").
+        const char c0 = tok[0];
+        if (to_double(tok, unused) || (c0 >= '0' && c0 <= '9') || c0 == '-' || c0 == '+' ||
+            c0 == '.') {
             pending = true;
             first_cell = tok;
         } else {
