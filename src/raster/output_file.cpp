@@ -1,6 +1,7 @@
 #include "raster/output_file.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -30,18 +31,15 @@ std::string folder_of(const std::string& path) {
     return at == std::string::npos ? std::string() : path.substr(0, at + 1);
 }
 
-// A name no other run is likely to pick; creation is exclusive in any case.
+// A name no other run is likely to pick; creation is exclusive in any case, and a name
+// already taken makes the caller draw another.
 std::string temp_name(const std::string& folder) {
-    static std::mt19937_64 rng = [] {
-        std::random_device rd;
-        const auto t = static_cast<std::uint64_t>(
-            std::chrono::steady_clock::now().time_since_epoch().count());
-        std::seed_seq seq{rd(), rd(), static_cast<unsigned>(t), static_cast<unsigned>(t >> 32)};
-        return std::mt19937_64(seq);
-    }();
+    std::random_device rd;
+    const auto t = static_cast<std::uint64_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    std::uint64_t r = (static_cast<std::uint64_t>(rd()) << 32) ^ rd() ^ (t * 0x9E3779B97F4A7C15ull);
     static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::string name = folder + ".landmosaic-";
-    std::uint64_t r = rng();
     for (int k = 0; k < 12; ++k) {
         name += digits[r % 36];
         r /= 36;
