@@ -1,49 +1,7 @@
 #include "formats/png.h"
 
-#include <atomic>
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
-
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
 #if LANDMOSAIC_HAVE_PNG
 #include <png.h>
-#endif
-
-bool write_file_whole(const std::string& path, const std::string& bytes) {
-    static std::atomic<unsigned> counter{0};
-#ifdef _WIN32
-    const long pid = _getpid();
-#else
-    const long pid = static_cast<long>(::getpid());
-#endif
-    const std::string temp =
-        path + ".tmp-" + std::to_string(pid) + "-" + std::to_string(counter.fetch_add(1));
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fflush(f) == 0 && ok;
-#ifndef _WIN32
-    // The bytes reach the disk before the name does.
-    ok = ::fsync(::fileno(f)) == 0 && ok;
-#endif
-    ok = std::fclose(f) == 0 && ok;
-    std::error_code ec;
-    if (ok) {
-        // A symlink or file at `path` is replaced, never followed.
-        std::filesystem::rename(temp, path, ec);
-        ok = !ec;
-    }
-    if (!ok) std::filesystem::remove(temp, ec);
-    return ok;
-}
-
-#if LANDMOSAIC_HAVE_PNG
 
 bool png_available() {
     return true;
@@ -118,8 +76,3 @@ bool decode_png_rgba(const std::string&, int&, int&, std::vector<std::uint8_t>&)
 }
 
 #endif
-
-bool write_png(const std::string& path, const PalettedImage& img) {
-    std::string bytes;
-    return encode_png(img, bytes) && write_file_whole(path, bytes);
-}

@@ -1,6 +1,7 @@
 // 8-bit paletted PNG pictures: each pixel is an index into a palette of up to 256
 // colours, each with its own opacity (the tRNS chunk), so that a picture can leave
-// some pixels fully transparent.
+// some pixels fully transparent. Encoding and decoding in memory only: the callers
+// write the bytes through an OutputFile.
 #pragma once
 
 #include <array>
@@ -27,17 +28,9 @@ bool png_available();
 // not those of the index array, or encoding fails.
 bool encode_png(const PalettedImage& img, std::string& bytes);
 
-// Writes `img` to `path` whole or not at all: the bytes go to a temporary file in the
-// same folder, which is flushed and then renamed to `path`; on any failure it is
-// removed and an earlier file at `path` stays as it was.
-bool write_png(const std::string& path, const PalettedImage& img);
-
 // Reads a paletted or other PNG back as RGBA pixels (width x height x 4 bytes, top row
 // first). For tests and for checking what was written; false when unavailable or
 // unreadable.
 bool decode_png_rgba(const std::string& bytes, int& width, int& height,
                      std::vector<std::uint8_t>& rgba);
 
-// Writes `bytes` to `path` through a temporary file in the same folder renamed when
-// complete; on failure the temporary file is removed. Used for every picture and page.
-bool write_file_whole(const std::string& path, const std::string& bytes);

@@ -12,6 +12,7 @@
 #include "formats/png.h"
 #include "raster/ascii_grid.h"
 #include "raster/image.h"
+#include "raster/output_file.h"
 #include "raster/raw_format.h"
 #include "run/catalogue.h"
 
@@ -751,6 +752,19 @@ double to_d(const std::string& s) {
     } catch (...) {
         return 0;
     }
+}
+
+// ------------------------------------------------------------------ files
+
+// Writes `bytes` to `path` whole or not at all.
+bool write_file_whole(const std::string& path, const std::string& bytes) {
+    OutputFile f;
+    if (!f.open(path)) return false;
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) {
+        f.abandon();
+        return false;
+    }
+    return f.commit();
 }
 
 // ------------------------------------------------------------------ result images
