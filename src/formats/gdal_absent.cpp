@@ -3,6 +3,10 @@
 
 #include "text/catalogue.h"
 
+std::string gdal_version() {
+    return {};
+}
+
 bool gdal_available() {
     return false;
 }

@@ -11,6 +11,8 @@
 
 // True when the program was built with GDAL.
 bool gdal_available();
+// The version of GDAL in use; empty without it.
+std::string gdal_version();
 
 // Reads band `band` (from 1) of the raster `path` into `map`: tab_in, sizes, the pixel
 // size from the geotransform, the lower left corner (X_min, Y_min, UTM_coord) and the
