@@ -168,6 +168,8 @@ Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
     std::copy(gt, gt + 6, map.georef.transform);
     const char* wkt = GDALGetProjectionRef(ds.h);
     map.georef.crs_wkt = wkt ? wkt : "";
+    const char* aop = GDALGetMetadataItem(ds.h, GDALMD_AREA_OR_POINT, nullptr);
+    map.georef.area_or_point = aop ? aop : "";
     if (has_gt) {
         // The lower left corner, whichever way the rows and columns run.
         const double x1 = gt[0] + nb_col * gt[1];
@@ -269,6 +271,8 @@ Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map
     }
     if (!map.georef.crs_wkt.empty())
         ok = ok && GDALSetProjection(ds, map.georef.crs_wkt.c_str()) == CE_None;
+    if (!map.georef.area_or_point.empty())
+        GDALSetMetadataItem(ds, GDALMD_AREA_OR_POINT, map.georef.area_or_point.c_str(), nullptr);
     for (const auto& [key, value] : metadata)
         ok = ok && GDALSetMetadataItem(ds, key.c_str(), value.c_str(), nullptr) == CE_None;
 
