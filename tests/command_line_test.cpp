@@ -107,6 +107,16 @@ TEST(CommandLine, HelpVersionAndRunFailuresHaveTheirOwnStatus) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Absence de Fichier " + map), std::string::npos) << r.err;
     EXPECT_TRUE(fx::list_folder(dir.root).empty());
+
+    // A result that would replace the map is refused before anything is written.
+    const std::string bytes = fx::asc_input_bytes(fx::make_map(6, 7, 3, 3), 0, 0, 10);
+    fx::spit(dir.root / "r_homog.asc", bytes);
+    const CliResult clash = cli({"-w", "square", "-r", "1", "-f", "asc", "-o",
+                                 (dir.root / "r").string(), (dir.root / "r_homog.asc").string()});
+    EXPECT_EQ(clash.status, 2);
+    EXPECT_NE(clash.err.find("would replace the map"), std::string::npos) << clash.err;
+    EXPECT_EQ(fx::slurp(dir.root / "r_homog.asc"), bytes);
+    EXPECT_EQ(fx::list_folder(dir.root), std::set<std::string>{"r_homog.asc"});
 }
 
 // ------------------------------------------------------------------ batch = dialogue

@@ -153,7 +153,10 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
 
     for (const Status& w : outcome.warnings)
         err << "landmosaic: " << status_line(w, req.idiom, kUtf8) << "\n";
-    if (outcome.exit_status == 2) return usage_error(err, outcome.failures.front().detail);
+    if (outcome.exit_status == 2) {
+        const Status& s = outcome.failures.front();
+        return usage_error(err, s.message ? status_line(s, req.idiom, kUtf8) : s.detail);
+    }
     for (const Status& f : outcome.failures)
         err << "landmosaic: " << status_line(f, req.idiom, kUtf8) << "\n";
     for (const std::string* p : {&outcome.report, &outcome.diversity, &outcome.homogeneity})
