@@ -41,7 +41,8 @@ int usage_error(std::ostream& err, const std::string& message) {
     return 2;
 }
 
-// The JSON summary, written beside under a temporary name and renamed into place.
+#ifdef LANDMOSAIC_HAVE_JSON
+// The JSON summary, written under a temporary name and renamed into place.
 bool write_text_file(const std::string& path, const std::string& text) {
     const std::string tmp = path + ".part";
     {
@@ -61,6 +62,7 @@ bool write_text_file(const std::string& path, const std::string& text) {
     }
     return true;
 }
+#endif
 
 }  // namespace
 
