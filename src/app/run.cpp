@@ -79,8 +79,8 @@ Status load(const RunRequest& req, RunOutcome& out, LoadedMap& map) {
 
 // The run's parameters, kept in the GeoTIFF results.
 std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& out,
-                                                               const RunRequest& req,
-                                                               ResultKind kind) {
+                                                              const RunRequest& req,
+                                                              ResultKind kind) {
     const Window& w = out.win;
     const bool circle = req.window == WindowKind::Circle;
     auto num = [](double v) {
@@ -90,9 +90,10 @@ std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& 
     };
     return {
         {"LANDMOSAIC_MAP", out.run.nom_lect},
-        {"LANDMOSAIC_VALUE", kind == ResultKind::Diversity
-                                 ? "diversity: number of classes in the window"
-                                 : "homogeneity: percent of the window covered by its largest class"},
+        {"LANDMOSAIC_VALUE",
+         kind == ResultKind::Diversity
+             ? "diversity: number of classes in the window"
+             : "homogeneity: percent of the window covered by its largest class"},
         {"LANDMOSAIC_WINDOW", window_name(req.window)},
         {"LANDMOSAIC_RANK", std::to_string(out.run.range_win)},
         {"LANDMOSAIC_WINDOW_PIXELS", std::to_string(circle ? w.num_pix_circ : w.surf_tot)},
@@ -154,7 +155,10 @@ std::string default_output_base(const std::string& map, WindowKind w, int rank) 
 int advised_rank(WindowKind w, double dpix_size, double surface_km2) {
     Window help;
     const long long edge = std::llround(dpix_size);
-    advise_ranks(help, edge < 1 ? 1 : edge > 2147483647LL ? 2147483647 : static_cast<int>(edge),
+    advise_ranks(help,
+                 edge < 1              ? 1
+                 : edge > 2147483647LL ? 2147483647
+                                       : static_cast<int>(edge),
                  surface_km2);
     return w == WindowKind::Circle ? help.R_circle : help.R_square;
 }
@@ -205,14 +209,14 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
         // The window: the rank given, or the one the rank help advises.
         run.treat_type = req.window == WindowKind::Mesh ? 0 : 1;
         run.win_shape = req.window == WindowKind::Circle ? 1 : 0;
-        run.range_win = req.rank >= 0 ? req.rank
-                                      : advised_rank(req.window, map.dpix_size, req.surface_km2);
+        run.range_win =
+            req.rank >= 0 ? req.rank : advised_rank(req.window, map.dpix_size, req.surface_km2);
         if (run.range_win < 0 || run.range_win > kMaxRank)
             return fail(usage("the rank advised for that surface, " +
                               std::to_string(run.range_win) + ", is outside 0 to " +
                               std::to_string(kMaxRank)));
-        if (Status s = window_sizes(out.win, run.treat_type, run.win_shape, run.range_win,
-                                    map.dpix_size);
+        if (Status s =
+                window_sizes(out.win, run.treat_type, run.win_shape, run.range_win, map.dpix_size);
             !s.ok())
             return fail(std::move(s));
 
@@ -223,8 +227,9 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
             map.UTM_coord = true;
         }
         if (run.res_form == kAscii && !map.UTM_coord)
-            return fail(usage("ascii results from a map without coordinates need --x-min and "
-                              "--y-min"));
+            return fail(
+                usage("ascii results from a map without coordinates need --x-min and "
+                      "--y-min"));
 
         // The report file, created before the treatment as in the dialogue.
         run.nomim3 = req.output_base.empty()
@@ -241,12 +246,12 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
         t = std::chrono::steady_clock::now();
         Results res;
         const int rows = map.nb_lig;
-        if (Status s = treat(run.treat_type, run.win_shape, run.range_win, map, out.inv, out.win,
-                             res,
-                             [&](int row) {
-                                 if (progress) progress(row, rows);
-                             },
-                             req.threads);
+        if (Status s = treat(
+                run.treat_type, run.win_shape, run.range_win, map, out.inv, out.win, res,
+                [&](int row) {
+                    if (progress) progress(row, rows);
+                },
+                req.threads);
             !s.ok())
             return fail(std::move(s));
         if (progress) progress(rows, rows);
@@ -266,11 +271,10 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
             const txt::ReportLine& line;
             std::string& written;
         };
-        Image images[2] = {
-            {res.tab_divers.get(), diversity_base(run), ResultKind::Diversity,
-             txt::report_diversity_image, out.diversity},
-            {res.tab_homo.get(), homogeneity_base(run), ResultKind::Homogeneity,
-             txt::report_homogeneity_image, out.homogeneity}};
+        Image images[2] = {{res.tab_divers.get(), diversity_base(run), ResultKind::Diversity,
+                            txt::report_diversity_image, out.diversity},
+                           {res.tab_homo.get(), homogeneity_base(run), ResultKind::Homogeneity,
+                            txt::report_homogeneity_image, out.homogeneity}};
         for (Image& im : images) {
             std::string nom, descr;
             Status s;

@@ -1,9 +1,9 @@
 #include "formats/gdal_raster.h"
 
-#include <gdal.h>
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_string.h>
+#include <gdal.h>
 
 #include <algorithm>
 #include <climits>
@@ -73,7 +73,8 @@ Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
     register_drivers();
     CPLErrorReset();
     Dataset ds;
-    ds.h = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    ds.h = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                      nullptr, nullptr, nullptr);
     if (!ds.h) {
         std::error_code ec;
         if (!fs::exists(path, ec))
@@ -102,7 +103,8 @@ Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
     const bool has_gt = GDALGetGeoTransform(ds.h, gt) == CE_None;
     if (has_gt) {
         if (gt[2] != 0 || gt[4] != 0)
-            return Status::refused(path, txt::reason_rotated, {show_number(gt[2]), show_number(gt[4])});
+            return Status::refused(path, txt::reason_rotated,
+                                   {show_number(gt[2]), show_number(gt[4])});
         if (!same_size(std::fabs(gt[1]), std::fabs(gt[5])))
             return Status::refused(path, txt::reason_not_square,
                                    {show_number(std::fabs(gt[1])), show_number(std::fabs(gt[5]))});
@@ -136,8 +138,8 @@ Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
             // Any other integer type, read exactly as reals (every 32-bit value is exact;
             // 64-bit values beyond 2^53 are out of range anyway).
             row.resize(static_cast<std::size_t>(nb_col));
-            if (GDALRasterIO(band, GF_Read, 0, i, nb_col, 1, row.data(), nb_col, 1, GDT_Float64,
-                             0, 0) != CE_None) {
+            if (GDALRasterIO(band, GF_Read, 0, i, nb_col, 1, row.data(), nb_col, 1, GDT_Float64, 0,
+                             0) != CE_None) {
                 Status s = Status::refused(path, txt::reason_cannot_open);
                 s.detail = last_gdal_error();
                 return s;
@@ -189,8 +191,8 @@ namespace {
 // golden angle so that any value up to 254 has a colour of its own.
 GDALColorEntry diversity_colour(int v) {
     static const short kFirst[][3] = {
-        {0, 0, 0},       {31, 119, 180}, {255, 127, 14}, {44, 160, 44},   {214, 39, 40},
-        {148, 103, 189}, {140, 86, 75},  {227, 119, 194}, {127, 127, 127}, {188, 189, 34},
+        {0, 0, 0},       {31, 119, 180},  {255, 127, 14},  {44, 160, 44},   {214, 39, 40},
+        {148, 103, 189}, {140, 86, 75},   {227, 119, 194}, {127, 127, 127}, {188, 189, 34},
         {23, 190, 207},  {174, 199, 232}, {255, 187, 120}, {152, 223, 138}, {255, 152, 150},
         {197, 176, 213}, {196, 156, 148}, {247, 182, 210}, {219, 219, 141}, {158, 218, 229}};
     const int n = static_cast<int>(sizeof kFirst / sizeof kFirst[0]);
@@ -202,12 +204,24 @@ GDALColorEntry diversity_colour(int v) {
     const double x = c * (1 - std::fabs(std::fmod(h, 2.0) - 1));
     double r = 0, g = 0, b = 0;
     switch (static_cast<int>(h)) {
-        case 0: r = c, g = x; break;
-        case 1: r = x, g = c; break;
-        case 2: g = c, b = x; break;
-        case 3: g = x, b = c; break;
-        case 4: r = x, b = c; break;
-        default: r = c, b = x; break;
+        case 0:
+            r = c, g = x;
+            break;
+        case 1:
+            r = x, g = c;
+            break;
+        case 2:
+            g = c, b = x;
+            break;
+        case 3:
+            g = x, b = c;
+            break;
+        case 4:
+            r = x, b = c;
+            break;
+        default:
+            r = c, b = x;
+            break;
     }
     const double m = l - c / 2;
     auto to8 = [&](double u) { return static_cast<short>(std::lround((u + m) * 255)); };
@@ -266,7 +280,7 @@ Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map
         ok = ok && GDALSetGeoTransform(ds, gt) == CE_None;
     } else if (map.UTM_coord && map.dpix_size > 0) {
         double gt[6] = {map.X_min, map.dpix_size, 0, map.Y_min + map.nb_lig * map.dpix_size,
-                        0, -map.dpix_size};
+                        0,         -map.dpix_size};
         ok = ok && GDALSetGeoTransform(ds, gt) == CE_None;
     }
     if (!map.georef.crs_wkt.empty())
@@ -284,8 +298,8 @@ Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map
     ok = ok && GDALSetRasterNoDataValue(band, 255) == CE_None;
     GDALColorTableH ct = GDALCreateColorTable(GPI_RGB);
     for (int v = 0; v < 255; ++v) {
-        const GDALColorEntry e = kind == ResultKind::Diversity ? diversity_colour(v)
-                                                               : homogeneity_colour(v);
+        const GDALColorEntry e =
+            kind == ResultKind::Diversity ? diversity_colour(v) : homogeneity_colour(v);
         GDALSetColorEntry(ct, v, &e);
     }
     const GDALColorEntry none{0, 0, 0, 0};
