@@ -226,6 +226,12 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
             map.Y_min = req.y_min;
             map.UTM_coord = true;
         }
+        // An ASCII grid runs north-up, west to east: a map whose rows or columns run the
+        // other way would come out mirrored.
+        if (run.res_form == kAscii && map.georef.has_transform &&
+            (map.georef.transform[1] < 0 || map.georef.transform[5] > 0))
+            return fail(usage("ascii results need a map whose rows run north to south and "
+                              "columns west to east: choose -f tif"));
         if (run.res_form == kAscii && !map.UTM_coord)
             return fail(
                 usage("ascii results from a map without coordinates need --x-min and "
