@@ -39,7 +39,8 @@
 #include "raster/inventory.h"
 #include "raster/map.h"
 #include "raster/nrutil.h"
-#include "run/console.h"
+#include "dialogue/console.h"
+#include "dialogue/stages.h"
 #include "window/geometry.h"
 #include "window/window.h"
 

@@ -8,9 +8,9 @@
 #include <sstream>
 #include <string>
 
+#include "dialogue/console.h"
+#include "dialogue/opening.h"
 #include "file_fixtures.h"
-#include "run/console.h"
-#include "run/opening.h"
 
 namespace {
 

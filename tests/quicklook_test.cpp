@@ -21,8 +21,8 @@
 #include "result_fixtures.h"
 #include "results/quicklook.h"
 #include "results/summary.h"
-#include "run/console.h"
-#include "run/opening.h"
+#include "dialogue/console.h"
+#include "dialogue/opening.h"
 
 namespace {
 
@@ -435,4 +435,28 @@ TEST(SummaryCommand, WritesTheFilesOrSaysWhatIsMissing) {
     EXPECT_EQ(run("\"" + s.base + "\""), 1);
     EXPECT_NE(fx::slurp(err).find("_homog"), std::string::npos);
     EXPECT_EQ(run(""), 2);
+}
+
+// `--quicklook` on the command line makes the same pictures and page as `summary` made
+// afterwards from the files of the same run.
+TEST(SummaryCommand, QuicklookOfACommandLineRunEqualsTheSummaryOfItsFiles) {
+    if (!png_available()) GTEST_SKIP() << "built without PNG pictures";
+    Session s(Case{"cli", 0, 1, 1, 2, 0, 1, "maps"});
+    const std::string base = (s.folder / "cli").string();
+    const fs::path log = s.dir.root / "log.txt";
+    ASSERT_EQ(shell(std::string(LANDMOSAIC_EXE) + " -w circle -r 2 -f raw -q --quicklook -o \"" +
+                    base + "\" \"" + (s.folder / "land.raw").string() + "\" >\"" + log.string() +
+                    "\" 2>&1"),
+              0)
+        << fx::slurp(log);
+    const std::string div = fx::slurp(base + "_diversity.png"),
+                      homo = fx::slurp(base + "_homog.png"),
+                      page = fx::slurp(base + "_summary.html");
+    ASSERT_FALSE(div.empty());
+    ASSERT_NE(page.find("<html lang=\"en\""), std::string::npos);
+    std::string out, err;
+    ASSERT_EQ(summary_from_results(base, out, err), 0) << err;
+    EXPECT_EQ(fx::slurp(base + "_diversity.png"), div);
+    EXPECT_EQ(fx::slurp(base + "_homog.png"), homo);
+    EXPECT_EQ(fx::slurp(base + "_summary.html"), page);
 }

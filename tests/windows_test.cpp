@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "file_fixtures.h"
-#include "run/console.h"
+#include "dialogue/console.h"
 
 namespace fs = std::filesystem;
 using tf::replace_all;

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "run/catalogue.h"
 
-void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
+void take_inventory(const LoadedMap& map, Inventory& inv) {
     // Every table afresh: nothing of an earlier map survives.
     inv.num_item = 0;
     std::fill(std::begin(inv.hist_explor), std::end(inv.hist_explor), 0);
@@ -26,9 +25,6 @@ void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
             break;
         }
     }
-    con.say(idiom, txt::highest_code, {inv.max_hist_explor});
-    for (int c = 0; c <= inv.max_hist_explor; ++c)
-        con.print(txt::hist_explor_line, {c, inv.hist_explor[c]});
 
     inv.tot_surf_item = 0;
     for (int c = 0; c < 255; ++c) inv.tot_surf_item += inv.hist_explor[c];
@@ -43,9 +39,4 @@ void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
             static_cast<double>(inv.hist_explor[c]) / static_cast<double>(inv.tot_surf_item);
         inv.percent_item[k] = surf_item * 100;
     }
-
-    con.say(idiom, txt::item_count, {inv.num_item});
-    for (int k = 1; k <= inv.num_item; ++k)
-        con.print(txt::item_line,
-                  {k, inv.number_item[k], inv.num_pixel_item[k], inv.percent_item[k]});
 }

@@ -2,8 +2,7 @@
 #pragma once
 
 #include "raster/map.h"
-#include "run/console.h"
 
-// Counts the pixels per code, numbers the items (codes 0..254 present) in ascending
-// order of code and prints the histogram and the item list.
-void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv);
+// Counts the pixels per code and numbers the items (codes 0..254 present) in ascending
+// order of code, with their share of the pixels below 255.
+void take_inventory(const LoadedMap& map, Inventory& inv);

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "raster/map.h"
+#include "core/answers.h"
 #include "raster/output_file.h"
-#include "run/answers.h"
-#include "run/console.h"
+#include "text/format_text.h"
 #include "window/window.h"
 
 // The open report stream. Every write is checked; `failed` records that something

@@ -29,7 +29,8 @@ std::string printable_name(const std::string& name) {
 std::vector<std::string> result_outputs(const std::string& base) {
     std::vector<std::string> out = {base + "_info.txt"};
     for (const char* image : {"_diversity", "_homog"})
-        for (const char* ext : {".raw", ".txt", ".bmp", ".asc"}) out.push_back(base + image + ext);
+        for (const char* ext : {".raw", ".txt", ".bmp", ".asc", ".tif"})
+            out.push_back(base + image + ext);
     return out;
 }
 

@@ -14,7 +14,7 @@
 #include "raster/image.h"
 #include "raster/output_file.h"
 #include "raster/raw_format.h"
-#include "run/catalogue.h"
+#include "text/catalogue.h"
 
 namespace {
 

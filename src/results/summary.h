@@ -14,7 +14,7 @@
 
 #include "raster/map.h"
 #include "results/quicklook.h"
-#include "run/answers.h"
+#include "core/answers.h"
 #include "window/window.h"
 
 struct SummaryItem {

@@ -1,18 +1,14 @@
-#include "run/opening.h"
+#include "dialogue/opening.h"
 
 #include <new>
 #include <string>
 #include <vector>
 
-#include "analysis/mesh.h"
 #include "analysis/results.h"
-#include "analysis/treatment.h"
-#include "raster/loading.h"
-#include "results/images.h"
+#include "dialogue/failures.h"
+#include "dialogue/stages.h"
 #include "results/result_names.h"
-#include "run/catalogue.h"
-#include "run/failures.h"
-#include "window/geometry.h"
+#include "text/catalogue.h"
 
 namespace {
 

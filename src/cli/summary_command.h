@@ -1,0 +1,19 @@
+// The pictures and the one-page summary of a run, from its files: `landmosaic summary
+// BASE`, and `--quicklook` after a command-line run.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+struct SummaryOptions;
+
+// Makes BASE_diversity.png, BASE_homog.png and BASE_summary.html from BASE_info.txt and
+// the result images (GeoTIFF results read through GDAL when it is built in). Prints the
+// names written on `out`, one a line, and the reason of a failure on `err`; returns 0,
+// or 1 when something could not be made.
+int make_summary(const std::string& base, SummaryOptions options, std::ostream& out,
+                 std::ostream& err);
+
+// `landmosaic summary BASE`: argv[0] is "summary", argv[1] the generic result name with
+// its folder (or the report file itself).
+int summary_main(int argc, char** argv);
