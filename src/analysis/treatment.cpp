@@ -1,5 +1,8 @@
 #include "analysis/treatment.h"
 
+#include <cstdint>
+#include <utility>
+
 #include "analysis/fast_scan.h"
 #include "analysis/scans.h"
 #include "run/catalogue.h"
@@ -26,28 +29,24 @@ void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Invent
     const int nb_col = map.nb_col;
     con.say(idiom, txt::treatment_heading);
 
+    // Fresh grids: the scan writes every pixel, 255 where no window reaches, and counts
+    // the diversity values as it writes them.
     res.tab_div = alloc_grid(con, idiom, nb_col, nb_lig);
     res.tab_homo = alloc_grid(con, idiom, nb_col, nb_lig);
-    fill_grid(res.tab_div, nb_lig, nb_col, kNoValue);
-    fill_grid(res.tab_homo, nb_lig, nb_col, kNoValue);
     res.rw = run.range_win;
+    std::int64_t counts[256] = {};
+    ScanOptions options;
+    options.fresh = true;
+    options.histogram = counts;
 
     fast_scan(run.treat_type, run.win_shape, map, inv, win, res.rw, res.tab_div, res.tab_homo,
-              [&](int row) { con.say(idiom, txt::treatment_progress, {row}); });
+              [&](int row) { con.say(idiom, txt::treatment_progress, {row}); }, options);
 
     // The histogram goes to the console only.
-    diversity_histogram(res.tab_div, nb_lig, nb_col, res);
+    histogram_from_counts(counts, res);
     con.print(txt::max_histo_line, {res.max_histo});
     for (int v = 1; v <= res.max_histo; ++v) con.print(txt::histo_div_line, {v, res.histo_div[v]});
 
-    // The diversity image: the values of tab_div, which is of no further use.
-    res.tab_divers = alloc_grid(con, idiom, nb_col, nb_lig);
-    fill_grid(res.tab_divers, nb_lig, nb_col, kNoValue);
-    for (int i = 0; i < nb_lig; ++i) {
-        for (int j = 0; j < nb_col; ++j) {
-            const unsigned char val = res.tab_div[i][j];
-            if (val < kNoValue) res.tab_divers[i][j] = val;
-        }
-    }
-    res.tab_div.reset();
+    // The diversity image holds the values of tab_div, 255 where none: the grid itself.
+    res.tab_divers = std::move(res.tab_div);
 }

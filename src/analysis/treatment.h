@@ -7,11 +7,11 @@
 #include "run/console.h"
 #include "window/window.h"
 
-// Prints the heading, allocates tab_div and tab_homo filled with 255, runs the cell
-// mesh or the square or circular moving window (one progress line per row), then
-// prints the diversity histogram and builds tab_divers. tab_div is released once
-// tab_divers holds its values. The run stops with a message when a grid cannot be
-// allocated.
+// Prints the heading, allocates tab_div and tab_homo, runs the cell mesh or the square
+// or circular moving window (one progress line per row), which writes every pixel (255
+// where no value) and counts the diversity values, then prints the diversity histogram.
+// tab_div becomes tab_divers, the diversity image. The run stops with a message when a
+// grid cannot be allocated.
 void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Inventory& inv,
                const Window& win, Results& res);
 
