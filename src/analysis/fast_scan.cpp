@@ -668,18 +668,20 @@ void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
         job.stride = (static_cast<std::size_t>(items.num_item) + 1 + job.lanes - 1) / job.lanes * job.lanes;
         const std::size_t per_column = job.stride * (job.wide ? 4 : 2);
         const long long fit = static_cast<long long>(kStripBytes / per_column) - (m - 1);
-        job.strip = static_cast<int>(std::clamp<long long>(fit, std::max(4LL * m, 1024LL), cols));
+        job.strip = static_cast<int>(std::min(cols, std::max({fit, 4LL * m, 1024LL})));
     } else if (job.method == WindowMethod::counts) {
         job.lanes = kernels::byte_lanes();
         for (int code = 0; code < 256; ++code)
             if (items.item_of[code] != 0) job.codes.push_back(static_cast<unsigned char>(code));
         job.blank.assign(static_cast<std::size_t>(map.nb_col) + job.lanes, kNoValue);
         const std::size_t per_column = std::max<std::size_t>(job.codes.size(), 1) * 2;
-        job.strip = static_cast<int>(std::clamp<long long>(
-            static_cast<long long>(kStripBytes / per_column), std::max<long long>(8LL * static_cast<long long>(job.lanes), 1024LL), cols));
+        const auto fit = static_cast<long long>(kStripBytes / per_column);
+        job.strip = static_cast<int>(std::min(cols, std::max(fit, 1024LL)));
     } else {
         job.strip = job.cols;
     }
+    if (options.strip > 0 && job.method == WindowMethod::counts)
+        job.strip = std::min(options.strip, job.cols);
 
     const int workers = std::clamp(workers_for(options.threads), 1, job.rows);
     // Bands: a few per worker so that the workers end together, but tall enough that

@@ -35,9 +35,12 @@ struct ScanOptions {
     // window or cell reaches.
     bool fresh = false;
     // With `fresh`: 256 counters, to which the scan adds the number of pixels of each
-    // diversity value it writes (255 included).
+    // diversity value its windows or cells give (not the pixels that no window reaches).
     std::int64_t* histogram = nullptr;
     WindowMethod method = WindowMethod::best;
+    // Centre columns a worker handles together with item counts; 0: as many as keep its
+    // counts within a few MiB.
+    int strip = 0;
 };
 
 // The number of workers a scan uses when it is given 0: one per hardware thread.
