@@ -381,12 +381,15 @@ void put_values(const Target& g, const Homogeneity& homo, int i, int first, int 
     unsigned char* drow = g.tab_div[i] + first;
     unsigned char* hrow = g.tab_homo[i] + first;
     if (g.fresh) {
+        // Four partial counts, so that equal neighbours do not wait on one counter.
+        std::uint32_t part[4][256] = {};
         for (int t = 0; t < n; ++t) {
             const auto d = static_cast<unsigned char>(div[t]);
             drow[t] = d;
-            ++histo[d];
+            ++part[t & 3][d];
             hrow[t] = homo(largest[t]);
         }
+        for (int v = 0; v < 256; ++v) histo[static_cast<std::size_t>(v)] += part[0][v] + part[1][v] + part[2][v] + part[3][v];
         return;
     }
     for (int t = 0; t < n; ++t) {

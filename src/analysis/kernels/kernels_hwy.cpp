@@ -1,6 +1,7 @@
-// The kernels with Google Highway: compiled once per instruction set, the one used
-// chosen when first called.
+// The kernels with Google Highway: compiled once per instruction set by Highway's
+// foreach_target, the one used chosen when first called.
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 
@@ -29,6 +30,19 @@ std::size_t ByteLanes() {
 #else
     return hn::Lanes(hn::ScalableTag<std::uint8_t>());
 #endif
+}
+
+// The largest lane: halves folded together down to 128 bits, where the processor has a
+// single instruction for the minimum of 16-bit lanes.
+template <class D, class V>
+HWY_INLINE hn::TFromD<D> LargestLane(D d, V v) {
+#if HWY_TARGET != HWY_SCALAR
+    if constexpr (hn::MaxLanes(d) * sizeof(hn::TFromD<D>) > 16) {
+        const hn::Half<D> dh;
+        return LargestLane(dh, hn::Max(hn::LowerHalf(dh, v), hn::UpperHalf(dh, v)));
+    }
+#endif
+    return hn::GetLane(hn::MaxOfLanes(d, v));
 }
 
 // The sums of every lane over the window are slid right one column at a time: the
@@ -64,7 +78,7 @@ HWY_INLINE void SquareRowT(const T* counts, std::size_t stride, std::size_t cent
                            sums + v);
         }
         div[t] = static_cast<std::uint16_t>(n);
-        largest[t] = static_cast<std::uint32_t>(hn::GetLane(hn::MaxOfLanes(d, top)));
+        largest[t] = static_cast<std::uint32_t>(LargestLane(d, top));
     }
 }
 
@@ -171,69 +185,116 @@ HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
 namespace kernels {
-
-HWY_EXPORT(CountLanes16);
-HWY_EXPORT(CountLanes32);
-HWY_EXPORT(ByteLanes);
-HWY_EXPORT(SquareRow16);
-HWY_EXPORT(SquareRow32);
-HWY_EXPORT(StepDownV);
-
 namespace {
 
-struct NamedTarget {
+// One compiled instruction set: its name, whether this processor runs it, its kernels.
+// The choice is made here rather than by Highway's run-time library, so the program
+// needs only Highway's headers (and runs under tools that cannot run that library).
+struct Path {
     const char* name;
-    std::int64_t target;
+    bool (*runs)();
+    decltype(&HWY_STATIC_DISPATCH(CountLanes16)) count_lanes16;
+    decltype(&HWY_STATIC_DISPATCH(CountLanes32)) count_lanes32;
+    decltype(&HWY_STATIC_DISPATCH(ByteLanes)) byte_lanes;
+    decltype(&HWY_STATIC_DISPATCH(SquareRow16)) square_row16;
+    decltype(&HWY_STATIC_DISPATCH(SquareRow32)) square_row32;
+    decltype(&HWY_STATIC_DISPATCH(StepDownV)) step_down;
 };
 
-// The names users give, for the instruction sets of this family.
-constexpr NamedTarget kNames[] = {
-#if HWY_ARCH_X86
-    {"avx3", HWY_AVX3}, {"avx2", HWY_AVX2}, {"sse4", HWY_SSE4}, {"ssse3", HWY_SSSE3},
+#define LANDMOSAIC_PATH(NS, NAME, RUNS)                                                       \
+    Path {                                                                                     \
+        NAME, RUNS, &NS::CountLanes16, &NS::CountLanes32, &NS::ByteLanes, &NS::SquareRow16, \
+            &NS::SquareRow32, &NS::StepDownV                                                   \
+    }
+
+#if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
+#define LANDMOSAIC_CPU(x) (__builtin_cpu_supports(x) != 0)
 #endif
-    {"sse2", HWY_EMU128}, {"scalar", HWY_SCALAR},
-};
 
-std::string name_of(std::int64_t target) {
-    for (const NamedTarget& n : kNames)
-        if (n.target == target) return n.name;
-    return hwy::TargetName(target);
-}
-
-// What the processor runs, among what was compiled, before any choice was forced.
-std::int64_t processor_targets() {
-    static const std::int64_t all = hwy::SupportedTargets() & HWY_TARGETS;
+// Best first; the last one runs everywhere.
+const std::vector<Path>& paths() {
+    static const std::vector<Path> all = [] {
+        std::vector<Path> p;
+#ifdef LANDMOSAIC_CPU
+#if HWY_TARGETS & HWY_AVX3
+        p.push_back(LANDMOSAIC_PATH(N_AVX3, "avx3", [] {
+            return LANDMOSAIC_CPU("avx512f") && LANDMOSAIC_CPU("avx512vl") && LANDMOSAIC_CPU("avx512dq") &&
+                   LANDMOSAIC_CPU("avx512bw") && LANDMOSAIC_CPU("avx2") && LANDMOSAIC_CPU("bmi2") &&
+                   LANDMOSAIC_CPU("fma") && LANDMOSAIC_CPU("f16c");
+        }));
+#endif
+#if HWY_TARGETS & HWY_AVX2
+        p.push_back(LANDMOSAIC_PATH(N_AVX2, "avx2", [] {
+            return LANDMOSAIC_CPU("avx2") && LANDMOSAIC_CPU("bmi") && LANDMOSAIC_CPU("bmi2") &&
+                   LANDMOSAIC_CPU("fma") && LANDMOSAIC_CPU("f16c") && LANDMOSAIC_CPU("sse4.2") &&
+                   LANDMOSAIC_CPU("pclmul") && LANDMOSAIC_CPU("aes");
+        }));
+#endif
+#if HWY_TARGETS & HWY_SSE4
+        p.push_back(LANDMOSAIC_PATH(N_SSE4, "sse4", [] {
+            return LANDMOSAIC_CPU("sse4.2") && LANDMOSAIC_CPU("pclmul") && LANDMOSAIC_CPU("aes");
+        }));
+#endif
+#if HWY_TARGETS & HWY_SSSE3
+        p.push_back(LANDMOSAIC_PATH(N_SSSE3, "ssse3", [] { return LANDMOSAIC_CPU("ssse3"); }));
+#endif
+#else
+        // Elsewhere: what the compiler was told the processor has.
+        p.push_back(LANDMOSAIC_PATH(HWY_NAMESPACE, "baseline", [] { return true; }));
+#endif
+#if HWY_TARGETS & HWY_EMU128
+        p.push_back(LANDMOSAIC_PATH(N_EMU128, "scalar", [] { return true; }));
+#elif HWY_TARGETS & HWY_SCALAR
+        p.push_back(LANDMOSAIC_PATH(N_SCALAR, "scalar", [] { return true; }));
+#endif
+#ifdef LANDMOSAIC_CPU
+        __builtin_cpu_init();
+#endif
+        std::vector<Path> running;
+        for (const Path& one : p)
+            if (one.runs()) running.push_back(one);
+        return running;
+    }();
     return all;
 }
 
-// The choice of LANDMOSAIC_SIMD, made once before the first kernel runs.
-void apply_environment() {
+std::atomic<const Path*>& chosen_path() {
+    static std::atomic<const Path*> chosen{nullptr};
+    return chosen;
+}
+
+// The path in use: the best, or the one LANDMOSAIC_SIMD names, chosen at the first call.
+const Path& path() {
+    const Path* p = chosen_path().load(std::memory_order_acquire);
+    if (p != nullptr) return *p;
     static std::once_flag once;
     std::call_once(once, [] {
-        processor_targets();
-        if (const char* name = std::getenv("LANDMOSAIC_SIMD"); name != nullptr && *name != '\0')
-            use_target(name);
+        const char* name = std::getenv("LANDMOSAIC_SIMD");
+        if (name == nullptr || !use_target(name)) use_target("");
     });
+    return *chosen_path().load(std::memory_order_acquire);
 }
 
 }  // namespace
 
 std::vector<std::string> available_targets() {
     std::vector<std::string> names;
-    for (std::int64_t t = processor_targets(); t != 0; t &= t - 1) names.push_back(name_of(t & -t));
+    for (const Path& p : paths()) names.push_back(p.name);
     return names;
 }
 
 bool use_target(const std::string& name) {
-    processor_targets();
+    const std::vector<Path>& all = paths();
+    if (all.empty()) return false;
     if (name.empty()) {
-        hwy::SetSupportedTargetsForTest(0);
+        chosen_path().store(&all.front(), std::memory_order_release);
         return true;
     }
-    for (std::int64_t t = processor_targets(); t != 0; t &= t - 1) {
-        const std::int64_t one = t & -t;
-        if (name_of(one) == name) {
-            hwy::SetSupportedTargetsForTest(one);
+    // On these processors the fallback path is built for the baseline, SSE2.
+    const std::string wanted = name == "sse2" ? "scalar" : name;
+    for (const Path& p : all) {
+        if (wanted == p.name) {
+            chosen_path().store(&p, std::memory_order_release);
             return true;
         }
     }
@@ -241,36 +302,29 @@ bool use_target(const std::string& name) {
 }
 
 std::string current_target() {
-    apply_environment();
-    const std::int64_t t = hwy::SupportedTargets() & HWY_TARGETS;
-    return t == 0 ? std::string("none") : name_of(t & -t);
+    return path().name;
 }
 
 std::size_t count_lanes(std::size_t bytes) {
-    apply_environment();
-    return bytes == 4 ? HWY_DYNAMIC_DISPATCH(CountLanes32)() : HWY_DYNAMIC_DISPATCH(CountLanes16)();
+    return bytes == 4 ? path().count_lanes32() : path().count_lanes16();
 }
 
 std::size_t byte_lanes() {
-    apply_environment();
-    return HWY_DYNAMIC_DISPATCH(ByteLanes)();
+    return path().byte_lanes();
 }
 
 void square_row(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
                 std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    apply_environment();
-    HWY_DYNAMIC_DISPATCH(SquareRow16)(counts, stride, centres, m, sums, div, largest);
+    path().square_row16(counts, stride, centres, m, sums, div, largest);
 }
 
 void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
                 std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    apply_environment();
-    HWY_DYNAMIC_DISPATCH(SquareRow32)(counts, stride, centres, m, sums, div, largest);
+    path().square_row32(counts, stride, centres, m, sums, div, largest);
 }
 
 void step_down(const StepDown& s) {
-    apply_environment();
-    HWY_DYNAMIC_DISPATCH(StepDownV)(s);
+    path().step_down(s);
 }
 
 }  // namespace kernels
