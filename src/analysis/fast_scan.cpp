@@ -612,17 +612,18 @@ WindowMethod choose_method(WindowMethod asked, bool circle, const WindowShape& s
     const bool steps_possible = !circle || (shape.pixels <= 65535 && !blank_is_item);
     if (asked == WindowMethod::runs || !steps_possible) return WindowMethod::runs;
     if (asked == WindowMethod::counts) return WindowMethod::counts;
+    // Costs per pixel in rough instruction counts, measured on maps of patches: the
+    // runs method's changes are scalar and branchy, a vector lane costs a fraction.
+    const double runs_cost = 8.0 * static_cast<double>(shape.runs.size());
     if (!circle) {
-        // Vector sums over the item lanes against two changes per mask row.
         const double lanes = static_cast<double>(kernels::count_lanes(2));
-        const double counts_cost = 8.0 + 3.0 * (items + 1) / lanes;
-        const double runs_cost = 4.0 * static_cast<double>(shape.runs.size());
+        const double counts_cost = 20.0 + 8.0 * (items + 1) / lanes;
         return counts_cost <= runs_cost ? WindowMethod::counts : WindowMethod::runs;
     }
-    const double lanes = static_cast<double>(kernels::byte_lanes());
+    // Wider vectors than 40 bytes gain less than their width here.
+    const double lanes = std::min(static_cast<double>(kernels::byte_lanes()), 40.0);
     if (lanes < 16) return WindowMethod::runs;
     const double counts_cost = (4.0 * items * static_cast<double>(vruns.size()) + 10.0 * items) / lanes;
-    const double runs_cost = 3.0 * static_cast<double>(shape.runs.size());
     return counts_cost <= runs_cost ? WindowMethod::counts : WindowMethod::runs;
 }
 

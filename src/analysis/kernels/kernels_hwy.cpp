@@ -147,6 +147,29 @@ HWY_INLINE void StepClasses(const StepDown& s, std::size_t c0, std::size_t t,
     }
 }
 
+// Classes counted together: as many as the vector registers hold with the two lines of
+// codes and their comparisons.
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+constexpr int kMaxBatch = 12;
+#else
+constexpr int kMaxBatch = 6;
+#endif
+
+// The next batch of classes from c0, B at most; how many.
+template <int B>
+HWY_INLINE std::size_t StepSome(const StepDown& s, std::size_t c0, std::size_t t,
+                                hn::Vec<hn::ScalableTag<std::uint16_t>>& div_lo,
+                                hn::Vec<hn::ScalableTag<std::uint16_t>>& div_hi,
+                                hn::Vec<hn::ScalableTag<std::uint16_t>>& top_lo,
+                                hn::Vec<hn::ScalableTag<std::uint16_t>>& top_hi) {
+    if constexpr (B > 1) {
+        if (s.classes - c0 < static_cast<std::size_t>(B))
+            return StepSome<B - 1>(s, c0, t, div_lo, div_hi, top_lo, top_hi);
+    }
+    StepClasses<B>(s, c0, t, div_lo, div_hi, top_lo, top_hi);
+    return static_cast<std::size_t>(B);
+}
+
 void StepDownV(const StepDown& s) {
     const hn::ScalableTag<std::uint8_t> d8;
     const hn::ScalableTag<std::uint16_t> du16;
@@ -155,20 +178,8 @@ void StepDownV(const StepDown& s) {
     for (std::size_t t = 0; t < s.lanes; t += N8) {
         auto div_lo = hn::Zero(du16), div_hi = hn::Zero(du16);
         auto top_lo = hn::Zero(du16), top_hi = hn::Zero(du16);
-        std::size_t c0 = 0;
-        while (c0 < s.classes) {
-            const std::size_t left = s.classes - c0;
-            switch (std::min<std::size_t>(left, 8)) {
-                case 8: StepClasses<8>(s, c0, t, div_lo, div_hi, top_lo, top_hi); c0 += 8; break;
-                case 7: StepClasses<7>(s, c0, t, div_lo, div_hi, top_lo, top_hi); c0 += 7; break;
-                case 6: StepClasses<6>(s, c0, t, div_lo, div_hi, top_lo, top_hi); c0 += 6; break;
-                case 5: StepClasses<5>(s, c0, t, div_lo, div_hi, top_lo, top_hi); c0 += 5; break;
-                case 4: StepClasses<4>(s, c0, t, div_lo, div_hi, top_lo, top_hi); c0 += 4; break;
-                case 3: StepClasses<3>(s, c0, t, div_lo, div_hi, top_lo, top_hi); c0 += 3; break;
-                case 2: StepClasses<2>(s, c0, t, div_lo, div_hi, top_lo, top_hi); c0 += 2; break;
-                default: StepClasses<1>(s, c0, t, div_lo, div_hi, top_lo, top_hi); c0 += 1; break;
-            }
-        }
+        for (std::size_t c0 = 0; c0 < s.classes;)
+            c0 += StepSome<kMaxBatch>(s, c0, t, div_lo, div_hi, top_lo, top_hi);
         if (s.div != nullptr) {
             hn::StoreU(div_lo, du16, s.div + t);
             hn::StoreU(div_hi, du16, s.div + t + N16);
