@@ -6,7 +6,9 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -289,9 +291,9 @@ void window_row(const ByteGrid& tab_in, const WindowShape& shape, const ItemTabl
 // 0 .. rows - 1, on `workers` threads, the calling thread being worker 0. A band calls
 // row_done(row) for each of its rows once that row's values are all written. report(row)
 // is called on the calling thread for every row, in the order of the rows, as soon as it
-// and all those before it are done. `work` must not throw but through row_done; when
-// `report` throws, the other workers stop taking bands and the exception goes on once
-// they have finished.
+// and all those before it are done. When `work` or `report` throws, the other workers
+// stop taking bands and the exception goes on from the calling thread once they have
+// finished.
 template <class Work, class Report>
 void share_bands(int rows, int band, int workers, const Work& work, const Report& report) {
     if (rows <= 0) return;
@@ -319,11 +321,23 @@ void share_bands(int rows, int band, int workers, const Work& work, const Report
         }
     };
 
+    // A helper that fails (memory run out) stops the others; its exception goes on from
+    // the calling thread.
+    std::mutex failed_lock;
+    std::exception_ptr failed;
     std::vector<std::thread> helpers;
     helpers.reserve(static_cast<std::size_t>(workers - 1));
     for (int w = 1; w < workers; ++w) {
         try {
-            helpers.emplace_back([&take_bands, w] { take_bands(w); });
+            helpers.emplace_back([&, w] {
+                try {
+                    take_bands(w);
+                } catch (...) {
+                    stop.store(true);
+                    const std::lock_guard<std::mutex> hold(failed_lock);
+                    if (!failed) failed = std::current_exception();
+                }
+            });
         } catch (const std::system_error&) {
             break;  // fewer threads than asked: the others share the bands
         }
@@ -331,6 +345,7 @@ void share_bands(int rows, int band, int workers, const Work& work, const Report
     try {
         take_bands(0);
         for (std::thread& h : helpers) h.join();
+        if (failed) std::rethrow_exception(failed);
         show_done();
     } catch (...) {
         stop.store(true);
