@@ -122,9 +122,19 @@ HWY_INLINE void StepClasses(const StepDown& s, std::size_t c0, std::size_t t,
         for (; r < end; ++r) {
             const V8 out = hn::LoadU(d8, s.leave[r] + t);
             const V8 in = hn::LoadU(d8, s.enter[r] + t);
-            for (int b = 0; b < B; ++b)
+            for (int b = 0; b < B; ++b) {
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+                // Comparisons give bit masks here: the counts change under the mask.
+                const __m512i one = _mm512_set1_epi8(1);
+                __m512i a = _mm512_mask_add_epi8(acc[b].raw, _mm512_cmpeq_epi8_mask(in.raw, code[b].raw),
+                                                 acc[b].raw, one);
+                a = _mm512_mask_sub_epi8(a, _mm512_cmpeq_epi8_mask(out.raw, code[b].raw), a, one);
+                acc[b] = V8{a};
+#else
                 acc[b] = hn::Add(hn::Sub(acc[b], hn::VecFromMask(d8, hn::Eq(in, code[b]))),
                                  hn::VecFromMask(d8, hn::Eq(out, code[b])));
+#endif
+            }
         }
         for (int b = 0; b < B; ++b) {
             auto* p = reinterpret_cast<std::int16_t*>(
