@@ -3,12 +3,15 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "raster/ascii_grid.h"
 #include "raster/file_handle.h"
 #include "raster/image.h"
 #include "raster/inventory.h"
+#include "raster/output_file.h"
 #include "raster/raw_format.h"
 #include "run/catalogue.h"
 #include "run/failures.h"
@@ -37,6 +40,14 @@ void load_raster(Console& con, RunAnswers& run, LoadedMap& map) {
     map.nomdescr1 = run.nom_lect + ".txt";
     run.nom_lect += ".raw";
 
+    // The pixel file first: without it no header question is asked and none is written.
+    bool not_regular = false;
+    File pixels{open_regular(run.nom_lect, "rb", not_regular)};
+    if (!pixels.f) {
+        if (not_regular) refuse(con, idiom, run.nom_lect, txt::reason_not_regular);
+        stop_run(con, idiom, txt::raw_pixels_missing, {run.nom_lect});
+    }
+
     RawHeader h;
     switch (read_raw_header(map.nomdescr1, h)) {
         case RawHeaderRead::Read:
@@ -44,12 +55,14 @@ void load_raster(Console& con, RunAnswers& run, LoadedMap& map) {
             break;
         case RawHeaderRead::Unreadable:
             refuse(con, idiom, map.nomdescr1, txt::reason_header_unreadable);
+        case RawHeaderRead::NotRegular:
+            refuse(con, idiom, map.nomdescr1, txt::reason_not_regular);
         case RawHeaderRead::Missing:
             // The user supplies what the header would hold; it is written for later runs.
             con.say(idiom, txt::raw_header_missing, {map.nomdescr1});
             h.nb_lig = con.ask_int([&] { con.say(idiom, txt::ask_lines); }, 1);
             h.nb_col = con.ask_int([&] { con.say(idiom, txt::ask_columns); }, 1);
-            h.pix_size = con.ask_int([&] { con.say(idiom, txt::ask_pixel_size); });
+            h.pix_size = con.ask_int([&] { con.say(idiom, txt::ask_pixel_size); }, 1);
             h.val = 1;
             h.min_al = 0;
             h.max_al = 255;
@@ -63,19 +76,25 @@ void load_raster(Console& con, RunAnswers& run, LoadedMap& map) {
     map.min_al = h.min_al;
     map.max_al = h.max_al;
     map.pix_size = h.pix_size;
-
-    File pixels{std::fopen(run.nom_lect.c_str(), "rb")};
-    if (!pixels.f) stop_run(con, idiom, txt::raw_pixels_missing, {run.nom_lect});
     map.dpix_size = map.pix_size;
 
-    // The pixels go straight into the map; a short file leaves the rest at 0.
+    // The size of the pixel file is checked before any memory is taken: a file shorter
+    // than the header says is refused, a longer one read with a warning.
+    const long long expected = static_cast<long long>(map.nb_lig) * map.nb_col;
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(std::filesystem::path(run.nom_lect), ec);
+    if (ec) refuse(con, idiom, run.nom_lect, txt::reason_cannot_open);
+    const auto size = static_cast<long long>(bytes);
+    if (size < expected) refuse(con, idiom, run.nom_lect, txt::reason_raw_short, {size, expected});
+
     ByteGrid tab(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);
     if (!tab) refuse(con, idiom, run.nom_lect, txt::reason_too_large, {map.nb_lig, map.nb_col});
     bool read_error = false;
     const long long got = read_raw_pixels(pixels.f, tab.get(), map.nb_lig, map.nb_col, read_error);
     if (read_error) refuse(con, idiom, run.nom_lect, txt::reason_cannot_open);
-    const long long expected = static_cast<long long>(map.nb_lig) * map.nb_col;
-    if (got < expected) con.say(idiom, txt::raw_short_warning, {run.nom_lect, got, expected});
+    // A file cut while it was read.
+    if (got < expected) refuse(con, idiom, run.nom_lect, txt::reason_raw_short, {got, expected});
+    if (size > expected) con.say(idiom, txt::raw_long_warning, {run.nom_lect, size, expected});
     map.tab_in = std::move(tab);
     map.UTM_coord = false;
 }
@@ -95,6 +114,8 @@ const Text& bitmap_reason(BmpError e) {
         case BmpError::TooLarge:
         case BmpError::OutOfMemory:
             return txt::reason_too_large;
+        case BmpError::NotRegular:
+            return txt::reason_not_regular;
         default:
             return txt::reason_cannot_open;
     }
@@ -131,7 +152,8 @@ void load_bitmap(Console& con, RunAnswers& run, LoadedMap& map) {
     map.nb_col = nb_col;
     map.nb_lig = nb_lig;
     map.tab_in = std::move(tab);
-    map.dpix_size = con.ask_double([&] { con.say(idiom, txt::bmp_pixel_size); });
+    map.dpix_size = con.ask_double([&] { con.say(idiom, txt::bmp_pixel_size); }, 0.0,
+                                   /*lowest_excluded=*/true);
     map.UTM_coord = false;
 }
 
@@ -149,6 +171,8 @@ void load_ascii(Console& con, RunAnswers& run, LoadedMap& map) {
             break;
         case GridError::CannotOpen:
             stop_run(con, idiom, txt::ascii_missing, {name});
+        case GridError::NotRegular:
+            refuse(con, idiom, name, txt::reason_not_regular);
         case GridError::ReadFailed:
             refuse(con, idiom, name, txt::reason_cannot_open);
         case GridError::HeaderUnreadable:
@@ -163,6 +187,7 @@ void load_ascii(Console& con, RunAnswers& run, LoadedMap& map) {
             refuse(con, idiom, name, txt::reason_not_integer, {g.bad_cell});
     }
     con.print("\n");
+    if (g.extra_cells) con.say(idiom, txt::ascii_extra_warning, {name});
     map.nb_col = g.nb_col;
     map.nb_lig = g.nb_lig;
     map.X_min = g.X_min;

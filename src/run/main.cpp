@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -17,7 +18,14 @@ int main() {
     const bool terminal = _isatty(_fileno(stdin)) != 0;
 #else
     const bool terminal = isatty(STDIN_FILENO) != 0;
+    // A closed standard output makes writes fail with an error the run can see, instead
+    // of killing the program in the middle of writing its files.
+    std::signal(SIGPIPE, SIG_IGN);
 #endif
     Console con(std::cin, std::cout, Console::system_utf8(), terminal);
-    return opening(con);
+    int status = opening(con);
+    // What stays in the buffers is written now, so that a failure still shows in the status.
+    std::cout.flush();
+    if (!std::cout.good() || std::fflush(stdout) != 0 || std::ferror(stdout)) status = 1;
+    return status;
 }
