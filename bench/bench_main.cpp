@@ -1,21 +1,27 @@
-// Benchmark of the treatment stage and of a whole session.
+// Benchmark of the treatment stage and of whole sessions.
 //
-//   landmosaic_bench [--full] [path/to/landmosaic]
+//   landmosaic_bench [--size N] [--no-instructions] [path/to/landmosaic]
 //
-// 1. Scans on a 1000 x 1000 map of about 20 classes in patches: for each window, the
-//    time of the reference scan (every window tallied afresh) and of the fast scan (on
-//    all hardware threads, and on one), their ratio, the megapixels per second of the
-//    fast scan and the peak memory of the process that ran them. Each configuration runs
-//    in a child process of its own, so that its peak memory is its own. The reference
-//    scan of the largest windows takes minutes; by default it is timed on a band of
-//    centre rows and scaled to the whole map (marked "~"); --full times it in full.
-// 2. A whole session on a 4000 x 4000 map, circular window of rank 16, raw map and raw
-//    results: the program is run as a child process with its answers on standard
-//    input, three times; wall time, megapixels per second and the child's peak memory.
+// On a map of N x N pixels (default 8000) of 20 classes in patches, for the square and
+// circular windows of ranks 4, 16 and 64:
+// 1. Scan times on all hardware threads: the window slid right by the runs of its rows
+//    (the method of earlier versions, kept for comparison), the method the program
+//    chooses, and the reference tally (every window afresh) timed on a band of centre
+//    rows and scaled to the map; the ratio of the reference to the chosen method.
+// 2. Instructions per pixel of both methods, counted by callgrind on one thread on a
+//    1000 x 1000 map of the same kind (when valgrind is installed).
+// 3. Whole sessions: the program run with its answers on standard input, raw map and raw
+//    results; best wall time of two and the peak memory in bytes per map pixel.
 //
-// The timings are wall-clock times on a machine that others may be using: the load
-// average is shown at the start and at the end.
+// Timings are wall-clock times on a machine that others may be using: the load average
+// is shown at the start and at the end.
 #include <fcntl.h>
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_START_INSTRUMENTATION
+#define CALLGRIND_STOP_INSTRUMENTATION
+#endif
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -35,6 +41,7 @@
 #include <vector>
 
 #include "analysis/fast_scan.h"
+#include "analysis/kernels/kernels.h"
 #include "analysis/scans.h"
 #include "raster/inventory.h"
 #include "raster/map.h"
@@ -184,15 +191,6 @@ ChildResult in_child(const std::function<void(std::vector<double>&)>& f) {
     return r;
 }
 
-struct ScanConfig {
-    const char* name;
-    int treat_type;
-    int win_shape;
-    int R;
-    bool random_codes;   // codes drawn pixel by pixel instead of in patches
-    int reference_rows;  // centre rows timed for the reference, 0 for all
-};
-
 Window window_for(int treat_type, int win_shape, int R) {
     Window win;
     if (treat_type == kWindow && win_shape == kCircle)
@@ -202,87 +200,139 @@ Window window_for(int treat_type, int win_shape, int R) {
     return win;
 }
 
-// In the child: the reference time (scaled to the whole map when timed on a band), the
-// best of three fast times on all threads and on one thread.
-void run_scan_config(const ScanConfig& c, int size, std::vector<double>& out) {
-    BenchMap b;
-    make_map(b, size, size,
-             c.random_codes ? patch_codes(size, size, 20, 40, 1.0, 0.0, 7)
-                            : patch_codes(size, size, 20, 40, 0.01, 0.002, 7));
-    const Window win = window_for(c.treat_type, c.win_shape, c.R);
+struct Config {
+    const char* name;
+    int win_shape;
+    int R;
+};
 
-    // The reference, on the whole map or on a band of centre rows (a map cut to the
-    // band's height, whose windows are those of the first centre rows of the map).
-    double ref = 0;
-    {
-        const int band = c.reference_rows;
-        const int lines = band > 0 ? std::min(size, band + 2 * c.R) : size;
-        // The band keeps the items of the whole map.
-        LoadedMap cut;
-        cut.nb_lig = lines;
-        cut.nb_col = size;
-        cut.tab_in = ByteGrid(ucmatrice(size, lines), lines);
-        for (int i = 0; i < lines; ++i)
-            std::copy(b.map.tab_in[i], b.map.tab_in[i] + size, cut.tab_in[i]);
-        ByteGrid div = no_value_grid(cut), homo = no_value_grid(cut);
-        const auto start = Clock::now();
-        reference_scan(c.treat_type, c.win_shape, cut, b.inv, win, c.R, div, homo);
-        ref = seconds_since(start);
-        if (band > 0) ref *= static_cast<double>(size - 2 * c.R) / (lines - 2 * c.R);
-    }
-    out.push_back(ref);
+const Config kConfigs[] = {
+    {"square R=4", kSquare, 4},  {"square R=16", kSquare, 16}, {"square R=64", kSquare, 64},
+    {"circle R=4", kCircle, 4},  {"circle R=16", kCircle, 16}, {"circle R=64", kCircle, 64},
+};
 
-    for (int threads : {0, 1}) {
-        double best = 1e300;
-        for (int rep = 0; rep < 3; ++rep) {
-            ByteGrid div = no_value_grid(b.map), homo = no_value_grid(b.map);
-            const auto start = Clock::now();
-            fast_scan(c.treat_type, c.win_shape, b.map, b.inv, win, c.R, div, homo, {}, threads);
-            best = std::min(best, seconds_since(start));
-        }
-        out.push_back(best);
-    }
+// Processor seconds of this process so far, all threads.
+double cpu_seconds() {
+    struct rusage ru {};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-void scan_benchmarks(bool full) {
-    const int size = 1000;
-    const ScanConfig configs[] = {
-        {"circle R=16", kWindow, kCircle, 16, false, 0},
-        {"square R=8", kWindow, kSquare, 8, false, 0},
-        {"square R=16", kWindow, kSquare, 16, false, full ? 0 : 200},
-        {"square R=32", kWindow, kSquare, 32, false, full ? 0 : 100},
-        {"circle R=32", kWindow, kCircle, 32, false, full ? 0 : 100},
-        {"mesh R=16", kMesh, kSquare, 16, false, 0},
-        {"circle R=16 noise", kWindow, kCircle, 16, true, full ? 0 : 200},
-    };
+// One scan into fresh grids as a run makes them; seconds, and the processor seconds in
+// `cpu`.
+double time_scan(const BenchMap& b, const Config& c, WindowMethod method, int threads,
+                 double* cpu = nullptr) {
+    const Window win = window_for(kWindow, c.win_shape, c.R);
+    ByteGrid div(ucmatrice(b.map.nb_col, b.map.nb_lig), b.map.nb_lig);
+    ByteGrid homo(ucmatrice(b.map.nb_col, b.map.nb_lig), b.map.nb_lig);
+    std::int64_t histo[256] = {};
+    ScanOptions o;
+    o.threads = threads;
+    o.fresh = true;
+    o.histogram = histo;
+    o.method = method;
+    const double cpu_start = cpu_seconds();
+    const auto start = Clock::now();
+    fast_scan(kWindow, c.win_shape, b.map, b.inv, win, c.R, div, homo, {}, o);
+    if (cpu != nullptr) *cpu = cpu_seconds() - cpu_start;
+    return seconds_since(start);
+}
+
+// The reference tally on the first centre rows, scaled to the whole map.
+double time_reference(const BenchMap& b, const Config& c) {
+    const int size = b.map.nb_col;
+    const Window win = window_for(kWindow, c.win_shape, c.R);
+    const double per_row = static_cast<double>(size - 2 * c.R) * (2 * c.R + 1) * (2 * c.R + 1);
+    const int band = std::clamp(static_cast<int>(1.5e8 / per_row), 1, size - 2 * c.R);
+    const int lines = band + 2 * c.R;
+    LoadedMap cut;
+    cut.nb_lig = lines;
+    cut.nb_col = size;
+    cut.tab_in = ByteGrid(ucmatrice(size, lines), lines);
+    for (int i = 0; i < lines; ++i) std::copy(b.map.tab_in[i], b.map.tab_in[i] + size, cut.tab_in[i]);
+    ByteGrid div = no_value_grid(cut), homo = no_value_grid(cut);
+    Inventory inv;
+    inv.num_item = b.inv.num_item;
+    std::copy(std::begin(b.inv.number_item), std::end(b.inv.number_item), inv.number_item);
+    inv.hist_item = IntVector(ivecteur(inv.num_item + 1));
+    const auto start = Clock::now();
+    reference_scan(kWindow, c.win_shape, cut, inv, win, c.R, div, homo);
+    return seconds_since(start) * static_cast<double>(size - 2 * c.R) / band;
+}
+
+void scan_table(const BenchMap& b) {
+    const int size = b.map.nb_col;
     std::printf(
-        "Scans on a %d x %d map, 20 classes in patches of about 40 pixels (1%% of\n"
-        "pixels of another class, 0.2%% without class); \"noise\": every pixel drawn\n"
-        "at random. Fast times: best of 3. \"~\": reference timed on a band of centre\n"
-        "rows and scaled to the map.\n\n",
+        "Scans on a %d x %d map, 20 classes in patches of about 40 pixels (1%% of pixels of\n"
+        "another class, 0.2%% without class), all hardware threads, fresh grids as a run\n"
+        "makes them; best of 2. runs: the window slid right by the runs of its rows (earlier\n"
+        "versions); chosen: what the program uses, with its processor time (all threads);\n"
+        "reference: every window tallied afresh, timed on a band of centre rows and scaled\n"
+        "to the map.\n\n",
         size, size);
-    std::printf("%-18s %11s %11s %11s %9s %9s %9s %10s\n", "configuration", "reference s", "fast s",
-                "1 thread s", "ratio", "Mpx/s", "Mpx/s 1t", "peak MB");
-    double square8 = 0, square32 = 0, square8_1 = 0, square32_1 = 0;
-    for (const ScanConfig& c : configs) {
-        const ChildResult r =
-            in_child([&](std::vector<double>& out) { run_scan_config(c, size, out); });
-        if (!r.ok || r.values.size() != 3) {
-            std::printf("%-18s failed\n", c.name);
+    std::printf("%-12s %9s %9s %9s %9s %13s %14s\n", "window", "runs s", "chosen s", "cpu s",
+                "speed-up", "reference s", "ref / chosen");
+    double chosen_at[2][3] = {};
+    for (const Config& c : kConfigs) {
+        const ChildResult r = in_child([&](std::vector<double>& out) {
+            double runs = 1e300, chosen = 1e300, chosen_cpu = 0;
+            for (int rep = 0; rep < 2; ++rep) {
+                runs = std::min(runs, time_scan(b, c, WindowMethod::runs, 0));
+                double cpu = 0;
+                const double wall = time_scan(b, c, WindowMethod::best, 0, &cpu);
+                if (wall < chosen) chosen = wall, chosen_cpu = cpu;
+            }
+            out = {runs, chosen, time_reference(b, c), chosen_cpu};
+        });
+        if (!r.ok || r.values.size() != 4) {
+            std::printf("%-12s failed\n", c.name);
             continue;
         }
-        const double ref = r.values[0], fast = r.values[1], one = r.values[2];
-        const double mpx = static_cast<double>(size) * size / 1e6;
-        std::printf("%-18s %10.3f%s %11.4f %11.4f %9.1f %9.1f %9.1f %10.1f\n", c.name, ref,
-                    c.reference_rows > 0 ? "~" : " ", fast, one, ref / fast, mpx / fast, mpx / one,
-                    r.max_rss_kb / 1024.0);
-        if (c.R == 8 && c.win_shape == kSquare) square8 = fast, square8_1 = one;
-        if (c.R == 32 && c.win_shape == kSquare && c.treat_type == kWindow)
-            square32 = fast, square32_1 = one;
+        const double runs = r.values[0], chosen = r.values[1], ref = r.values[2];
+        std::printf("%-12s %9.3f %9.3f %9.3f %9.2f %13.1f %14.0f\n", c.name, runs, chosen,
+                    r.values[3], runs / chosen, ref, ref / chosen);
+        chosen_at[c.win_shape][c.R == 4 ? 0 : c.R == 16 ? 1 : 2] = chosen;
     }
-    if (square8 > 0 && square32 > 0)
-        std::printf("\nSquare window, time(R=32) / time(R=8): %.2f on all threads, %.2f on one\n",
-                    square32 / square8, square32_1 / square8_1);
+    if (chosen_at[kSquare][0] > 0)
+        std::printf("\nChosen square scan, time(R=64) / time(R=4): %.2f\n",
+                    chosen_at[kSquare][2] / chosen_at[kSquare][0]);
+}
+
+// Instructions per map pixel of one scan on one thread, counted by callgrind in a child
+// run of this program (--count-instructions), or a negative number.
+double instructions_per_pixel(const std::string& self, const Config& c, WindowMethod method) {
+    const std::string out = "/tmp/landmosaic_bench_callgrind.txt";
+    const std::string cmd = "valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file=/dev/null " +
+                            self + " --count-instructions " + std::to_string(c.win_shape) + " " +
+                            std::to_string(c.R) + " " + std::to_string(static_cast<int>(method)) +
+                            " > /dev/null 2> " + out;
+    if (std::system(cmd.c_str()) != 0) return -1;
+    std::ifstream f(out);
+    std::string line;
+    double collected = -1;
+    while (std::getline(f, line)) {
+        const auto at = line.find("Collected : ");
+        if (at != std::string::npos) collected = std::atof(line.c_str() + at + 12);
+    }
+    std::remove(out.c_str());
+    return collected < 0 ? -1 : collected / 1e6;
+}
+
+void instruction_table(const std::string& self) {
+    if (std::system("valgrind --version > /dev/null 2>&1") != 0) {
+        std::printf("\nInstructions per pixel: valgrind is not installed, not counted.\n");
+        return;
+    }
+    std::printf(
+        "\nInstructions per map pixel, one thread, 1000 x 1000 map of the same kind, counted\n"
+        "by callgrind (which runs the AVX2 path at most).\n\n");
+    std::printf("%-12s %12s %12s\n", "window", "runs", "chosen");
+    for (const Config& c : kConfigs) {
+        const double runs = instructions_per_pixel(self, c, WindowMethod::runs);
+        const double chosen = instructions_per_pixel(self, c, WindowMethod::best);
+        std::printf("%-12s %12.0f %12.0f\n", c.name, runs, chosen);
+    }
 }
 
 bool write_file(const fs::path& p, const void* data, std::size_t n) {
@@ -295,7 +345,7 @@ bool write_file(const fs::path& p, const void* data, std::size_t n) {
 // One whole session, the answers typed from a file; wall time and the child's peak
 // memory. False when the program could not be run or did not end with status 0.
 bool run_session(const std::string& exe, const fs::path& answers, const fs::path& console,
-                 double& seconds, long& max_rss_kb) {
+                 double& seconds, long& max_rss_kb, double& cpu_seconds) {
     std::fflush(stdout);
     const auto start = Clock::now();
     const pid_t pid = fork();
@@ -312,12 +362,13 @@ bool run_session(const std::string& exe, const fs::path& answers, const fs::path
     if (wait4(pid, &status, 0, &ru) != pid) return false;
     seconds = seconds_since(start);
     max_rss_kb = ru.ru_maxrss;
+    cpu_seconds = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                  static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-void session_benchmark(const std::string& exe) {
-    const int n = 4000;
-    const int R = 16;
+void session_table(const std::string& exe, const BenchMap& b) {
+    const int n = b.map.nb_col;
     char tmpl[] = "/tmp/landmosaic_bench_XXXXXX";
     if (!mkdtemp(tmpl)) {
         std::printf("session: no temporary folder\n");
@@ -327,9 +378,10 @@ void session_benchmark(const std::string& exe) {
     const fs::path folder = root / "maps";
     fs::create_directory(folder);
     {
-        const std::vector<unsigned char> codes = patch_codes(n, n, 20, 40, 0.01, 0.002, 11);
-        const std::string header =
-            std::to_string(n) + "\n" + std::to_string(n) + "\n1\n0\n255\n30\n";
+        std::vector<unsigned char> codes(static_cast<std::size_t>(n) * n);
+        for (int i = 0; i < n; ++i)
+            std::copy_n(b.map.tab_in[i], n, codes.data() + static_cast<std::size_t>(i) * n);
+        const std::string header = std::to_string(n) + "\n" + std::to_string(n) + "\n1\n0\n255\n30\n";
         if (!write_file(folder / "big.raw", codes.data(), codes.size()) ||
             !write_file(folder / "big.txt", header.data(), header.size())) {
             std::printf("session: cannot write the map in %s\n", root.c_str());
@@ -337,61 +389,87 @@ void session_benchmark(const std::string& exe) {
             return;
         }
     }
-    // English; a typed prefix; folder and name; raw map; no rank help; rank 16; moving
-    // window; circle; sizes accepted; result name; raw results; no mesh; the key.
-    const std::string answers = "0\n2\n" + root.string() + "/\nmaps\nbig\n0\n1\n" +
-                                std::to_string(R) + "\n1\n1\n0\nres\n0\n1\n\n";
-    write_file(root / "answers.txt", answers.data(), answers.size());
-
     const double mpx = static_cast<double>(n) * n / 1e6;
     std::printf(
-        "\nWhole session: %d x %d map (20 classes in patches), circular window R=%d,\n"
-        "raw map and raw results, program run with its answers on standard input.\n\n",
-        n, n, R);
-    std::printf("%-8s %10s %10s %12s %14s\n", "run", "wall s", "Mpx/s", "peak MB", "bytes/pixel");
-    double best = 1e300;
-    long worst_rss = 0;
-    for (int run = 1; run <= 3; ++run) {
-        double seconds = 0;
-        long rss = 0;
-        const bool ok = run_session(exe, root / "answers.txt", root / "console.txt", seconds, rss);
-        const auto div = folder / "res_diversity.raw", homo = folder / "res_homog.raw";
-        std::error_code e1, e2;
-        const bool files = fs::file_size(div, e1) == static_cast<std::uintmax_t>(n) * n &&
-                           fs::file_size(homo, e2) == static_cast<std::uintmax_t>(n) * n;
-        if (!ok || !files) {
-            std::printf("%-8d failed (%s); console in %s\n", run, ok ? "result files" : "status",
-                        (root / "console.txt").c_str());
+        "\nWhole sessions on the %d x %d map, raw map and raw results, the program run with\n"
+        "its answers on standard input; best wall time of 2, the processor time (user and\n"
+        "system, all threads) of that run, peak memory of the process.\n\n",
+        n, n);
+    std::printf("%-12s %9s %9s %9s %13s\n", "window", "wall s", "cpu s", "Mpx/s", "bytes/pixel");
+    for (const Config& c : kConfigs) {
+        // English; a typed prefix; folder and name; raw map; no rank help; the rank;
+        // moving window; the shape; sizes accepted; result name; raw results; no mesh; key.
+        const std::string answers = "0\n2\n" + root.string() + "/\nmaps\nbig\n0\n1\n" +
+                                    std::to_string(c.R) + "\n1\n" + std::to_string(c.win_shape) +
+                                    "\n0\nres\n0\n1\n\n";
+        write_file(root / "answers.txt", answers.data(), answers.size());
+        double best = 1e300, best_cpu = 0;
+        long worst_rss = 0;
+        bool failed = false;
+        for (int run = 0; run < 2 && !failed; ++run) {
+            double seconds = 0, cpu = 0;
+            long rss = 0;
+            const bool ok =
+                run_session(exe, root / "answers.txt", root / "console.txt", seconds, rss, cpu);
+            const auto div = folder / "res_diversity.raw", homo = folder / "res_homog.raw";
+            std::error_code e1, e2;
+            const bool files = fs::file_size(div, e1) == static_cast<std::uintmax_t>(n) * n &&
+                               fs::file_size(homo, e2) == static_cast<std::uintmax_t>(n) * n;
+            failed = !ok || !files;
+            if (seconds < best) best = seconds, best_cpu = cpu;
+            worst_rss = std::max(worst_rss, rss);
+            fs::remove(div);
+            fs::remove(homo);
+        }
+        if (failed) {
+            std::printf("%-12s failed; console in %s\n", c.name, (root / "console.txt").c_str());
             return;
         }
-        std::printf("%-8d %10.3f %10.2f %12.1f %14.2f\n", run, seconds, mpx / seconds, rss / 1024.0,
-                    rss * 1024.0 / (mpx * 1e6));
-        best = std::min(best, seconds);
-        worst_rss = std::max(worst_rss, rss);
-        fs::remove(div);
-        fs::remove(homo);
+        std::printf("%-12s %9.3f %9.3f %9.1f %13.2f\n", c.name, best, best_cpu, mpx / best,
+                    worst_rss * 1024.0 / (mpx * 1e6));
     }
-    std::printf("best: %.3f s, %.2f Mpx/s; peak memory %.2f bytes per map pixel\n", best,
-                mpx / best, worst_rss * 1024.0 / (mpx * 1e6));
     fs::remove_all(root);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool full = false;
     std::string exe = LANDMOSAIC_EXE;
+    int size = 8000;
+    bool instructions = true;
     for (int a = 1; a < argc; ++a) {
         const std::string arg = argv[a];
-        if (arg == "--full")
-            full = true;
+        if (arg == "--count-instructions" && a + 3 < argc) {
+            // A child under callgrind: one scan on one thread, counted alone.
+            const Config c{"", std::atoi(argv[a + 1]), std::atoi(argv[a + 2])};
+            const auto method = static_cast<WindowMethod>(std::atoi(argv[a + 3]));
+            BenchMap b;
+            make_map(b, 1000, 1000, patch_codes(1000, 1000, 20, 40, 0.01, 0.002, 7));
+            const Window win = window_for(kWindow, c.win_shape, c.R);
+            ByteGrid div(ucmatrice(1000, 1000), 1000), homo(ucmatrice(1000, 1000), 1000);
+            ScanOptions o;
+            o.threads = 1;
+            o.fresh = true;
+            o.method = method;
+            CALLGRIND_START_INSTRUMENTATION;
+            fast_scan(kWindow, c.win_shape, b.map, b.inv, win, c.R, div, homo, {}, o);
+            CALLGRIND_STOP_INSTRUMENTATION;
+            return 0;
+        }
+        if (arg == "--size" && a + 1 < argc)
+            size = std::max(std::atoi(argv[++a]), 200);
+        else if (arg == "--no-instructions")
+            instructions = false;
         else
             exe = arg;
     }
-    std::printf("landmosaic benchmark: %d hardware threads, load average %s\n\n",
-                fast_scan_threads(), load_average().c_str());
-    scan_benchmarks(full);
-    session_benchmark(exe);
+    std::printf("landmosaic benchmark: %d hardware threads, vector kernels %s, load average %s\n\n",
+                fast_scan_threads(), kernels::current_target().c_str(), load_average().c_str());
+    BenchMap b;
+    make_map(b, size, size, patch_codes(size, size, 20, 40, 0.01, 0.002, 7));
+    scan_table(b);
+    if (instructions) instruction_table(fs::canonical("/proc/self/exe").string());
+    session_table(exe, b);
     std::printf("\nload average at the end: %s\n", load_average().c_str());
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/kernels/kernels.h"
 #include "analysis/scans.h"
 #include "scan_fixture.h"
 #include "window/geometry.h"
@@ -70,32 +71,86 @@ struct ScanResult {
     std::vector<int> div, homo, rows;
 };
 
-// Runs the reference scan, then the fast scan with each worker count, and requires the
-// same matrices and the same rows reported. With `pre_fill`, the grids start with some
-// cells already holding a value (the same cells for every run).
+// The ways of running a fast scan that every case goes through.
+struct FastRun {
+    int threads;
+    WindowMethod method;
+    std::string target;  // instruction set, "" for the best
+    bool fresh;          // grids of garbage, every pixel written, histogram counted
+    int strip;           // centre columns per band of columns, 0 for automatic
+};
+
+std::string describe(const FastRun& f) {
+    const char* method = f.method == WindowMethod::runs ? "runs" : f.method == WindowMethod::counts ? "counts" : "best";
+    return std::to_string(f.threads) + " threads, " + method + ", target " +
+           (f.target.empty() ? kernels::current_target() : f.target) + (f.fresh ? ", fresh" : "") +
+           (f.strip ? ", strip " + std::to_string(f.strip) : "");
+}
+
+// Sliding by runs on one and several threads; item counts on every thread count, in
+// bands of columns, and on every instruction set the processor runs when `targets`; and
+// fresh grids, whose histogram must count the diversity values of the reference.
+std::vector<FastRun> fast_runs(bool targets, bool pre_fill) {
+    std::vector<FastRun> runs;
+    for (int threads : {1, 3}) runs.push_back({threads, WindowMethod::runs, "", false, 0});
+    for (int threads : kThreadCounts) runs.push_back({threads, WindowMethod::counts, "", false, 0});
+    runs.push_back({2, WindowMethod::counts, "", false, 7});
+    if (!pre_fill) runs.push_back({2, WindowMethod::best, "", true, 0});
+    if (targets) {
+        const std::vector<std::string> all = kernels::available_targets();
+        for (std::size_t k = 1; k < all.size(); ++k) {
+            runs.push_back({3, WindowMethod::counts, all[k], false, 0});
+            runs.push_back({1, WindowMethod::counts, all[k], false, 5});
+        }
+    }
+    return runs;
+}
+
+// Runs the reference scan, then the fast scan in every way above, and requires the same
+// matrices and the same rows reported. With `pre_fill`, the grids start with some cells
+// already holding a value (the same cells for every run).
 void expect_same(TestMap& t, int treat_type, int win_shape, int R, const Window& win,
-                 bool pre_fill = false) {
-    const auto run = [&](int threads) {
+                 bool pre_fill = false, bool targets = false) {
+    const auto run = [&](const FastRun* f) {
         std::mt19937 fill_rng(99);
         ByteGrid div = pre_fill ? pre_filled_grid(t.map, fill_rng) : no_value_grid(t.map);
         ByteGrid homo = pre_fill ? pre_filled_grid(t.map, fill_rng) : no_value_grid(t.map);
         ScanResult r;
         const RowProgress record = [&](int row) { r.rows.push_back(row); };
-        if (threads == 0)
+        std::int64_t histo[256] = {};
+        if (f == nullptr) {
             reference_scan(treat_type, win_shape, t.map, t.inv, win, R, div, homo, record);
-        else
-            fast_scan(treat_type, win_shape, t.map, t.inv, win, R, div, homo, record, threads);
+        } else {
+            EXPECT_TRUE(kernels::use_target(f->target));
+            if (f->fresh) {
+                fill_grid(div, t.map.nb_lig, t.map.nb_col, 0x5A);
+                fill_grid(homo, t.map.nb_lig, t.map.nb_col, 0xA5);
+            }
+            ScanOptions o;
+            o.threads = f->threads;
+            o.method = f->method;
+            o.fresh = f->fresh;
+            o.histogram = f->fresh ? histo : nullptr;
+            o.strip = f->strip;
+            fast_scan(treat_type, win_shape, t.map, t.inv, win, R, div, homo, record, o);
+            kernels::use_target("");
+        }
         r.div = flat(div, t.map.nb_lig, t.map.nb_col);
         r.homo = flat(homo, t.map.nb_lig, t.map.nb_col);
+        if (f != nullptr && f->fresh) {
+            std::int64_t expected[256] = {};
+            for (int v : r.div) ++expected[v];
+            // Below 255: the pixels of no value are not counted.
+            EXPECT_TRUE(std::equal(histo, histo + 255, expected)) << "histogram";
+        }
         return r;
     };
-    const ScanResult ref = run(0);
-    for (int threads : kThreadCounts) {
+    const ScanResult ref = run(nullptr);
+    for (const FastRun& f : fast_runs(targets, pre_fill)) {
         SCOPED_TRACE("map " + std::to_string(t.map.nb_lig) + " x " + std::to_string(t.map.nb_col) +
                      ", treatment " + std::to_string(treat_type) + ", shape " +
-                     std::to_string(win_shape) + ", R " + std::to_string(R) + ", " +
-                     std::to_string(threads) + " threads");
-        const ScanResult fast = run(threads);
+                     std::to_string(win_shape) + ", R " + std::to_string(R) + ", " + describe(f));
+        const ScanResult fast = run(&f);
         EXPECT_EQ(fast.div, ref.div);
         EXPECT_EQ(fast.homo, ref.homo);
         EXPECT_EQ(fast.rows, ref.rows);
@@ -103,10 +158,10 @@ void expect_same(TestMap& t, int treat_type, int win_shape, int R, const Window&
 }
 
 // The three scans of rank R.
-void expect_same_all(TestMap& t, int R) {
-    expect_same(t, kMesh, kSquare, R, window_for(kMesh, kSquare, R));
-    expect_same(t, kWindow, kSquare, R, window_for(kWindow, kSquare, R));
-    expect_same(t, kWindow, kCircle, R, window_for(kWindow, kCircle, R));
+void expect_same_all(TestMap& t, int R, bool targets = false) {
+    expect_same(t, kMesh, kSquare, R, window_for(kMesh, kSquare, R), false, targets);
+    expect_same(t, kWindow, kSquare, R, window_for(kWindow, kSquare, R), false, targets);
+    expect_same(t, kWindow, kCircle, R, window_for(kWindow, kCircle, R), false, targets);
 }
 
 TEST(FastScan, RandomMapsAllRanksUpToTen) {
@@ -265,6 +320,39 @@ TEST(FastScan, AProgressThatThrowsStopsTheScanCleanly) {
     std::vector<int> first(10);
     std::iota(first.begin(), first.end(), 3);
     EXPECT_EQ(rows, first);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FastScan, EveryInstructionSetGivesTheSameBytes) {
+    std::mt19937 rng(10);
+    ASSERT_FALSE(kernels::available_targets().empty());
+    for (int palette : {2, 19, 70}) {
+        TestMap t = random_map(rng, 37, 83, palette, palette == 19);
+        for (int R : {0, 1, 4, 9}) expect_same_all(t, R, true);
+    }
+    TestMap c = clustered_map(rng, 70, 101, 20, 25, 0.02, 0.01);
+    for (int R : {2, 7, 16, 30}) expect_same_all(c, R, true);
+}
+
+TEST(FastScan, TwoHundredFiftyFourClassesAndRanksUpToTwoHundred) {
+    // Wide counts (windows of more than 65535 pixels) and the circles that exceed what the
+    // vertical slide counts, on maps a few windows wide: the reference tallies each window
+    // of up to 160801 pixels afresh.
+    std::mt19937 rng(11);
+    TestMap many = clustered_map(rng, 60, 75, 254, 400, 0.3, 0.01);
+    ASSERT_GE(many.inv.num_item, 250);
+    for (int R : {3, 20}) expect_same_all(many, R, true);
+    TestMap wide = clustered_map(rng, 263, 300, 30, 60, 0.05, 0.01);
+    for (int R : {128, 130}) {
+        expect_same(wide, kWindow, kSquare, R, window_for(kWindow, kSquare, R), false, true);
+        expect_same(wide, kWindow, kCircle, R, window_for(kWindow, kCircle, R));
+    }
+    TestMap huge = clustered_map(rng, 403, 405, 254, 300, 0.5, 0.01);
+    expect_same(huge, kWindow, kSquare, 200, window_for(kWindow, kSquare, 200), false, true);
+    expect_same(huge, kWindow, kCircle, 200, window_for(kWindow, kCircle, 200));
 }
 
 }  // namespace

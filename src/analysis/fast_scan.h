@@ -1,19 +1,47 @@
 // The fast scans of the treatment stage: the same values as the reference scans of
 // scans.h, byte for byte, computed incrementally and on every core.
 //
-// The moving window is slid one column at a time along each centre row: the pixels
-// that leave it are taken out of its item counts and those that enter are put in, so a
-// window costs a few pixels per row of the window instead of its whole surface. The
-// diversity and the largest count are kept up to date as the counts change. Centre rows
-// (rows of cells for the mesh) are shared out among worker threads; `progress` is still
-// called on the calling thread, once per row, in the order of the rows.
+// The square window keeps, for every map column, the count of each item over the rows
+// of the window, slid down one row at a time; the window sums of all items are slid
+// right one column at a time in vector lanes, so a window costs the same whatever its
+// rank. The circular window slides down: each step takes out the top pixel of every
+// vertical run of the mask and puts in the pixel below its bottom, counted per item for
+// many centres in each vector. Where that would be slower (very many items, huge
+// circles, masks of scattered pixels, processors without vectors) the window slides
+// right instead, by the runs of the mask rows. The cell mesh counts every cell once.
+// Centre rows (rows of cells for the mesh) are shared out in bands among worker threads;
+// `progress` is still called on the calling thread, once per row, in the order of the
+// rows.
 //
-// The grids are the same as for the reference scans: the size of the map, 255 where no
-// value yet. The inventory is only read (its hist_item is not used): every worker keeps
-// its own counts.
+// The grids are the size of the map. The inventory is only read (its hist_item is not
+// used): every worker keeps its own counts.
 #pragma once
 
+#include <cstdint>
+
 #include "analysis/scans.h"
+
+// How a moving window is slid.
+enum class WindowMethod {
+    best,    // the faster of the two for the window, the items and the processor
+    runs,    // right along each centre row, by the runs of the mask rows
+    counts,  // item counts per column (square) or down each column of centres (circle)
+};
+
+struct ScanOptions {
+    int threads = 0;  // workers; 0 for one per hardware thread
+    // False: the grids hold 255 wherever no value yet, and only those pixels take one.
+    // True: the grids' contents do not matter; every pixel is written, 255 where no
+    // window or cell reaches.
+    bool fresh = false;
+    // With `fresh`: 256 counters, to which the scan adds the number of pixels of each
+    // diversity value its windows or cells give (not the pixels that no window reaches).
+    std::int64_t* histogram = nullptr;
+    WindowMethod method = WindowMethod::best;
+    // Centre columns a worker handles together with item counts; 0: as many as keep its
+    // counts within a few MiB.
+    int strip = 0;
+};
 
 // The number of workers a scan uses when it is given 0: one per hardware thread.
 int fast_scan_threads();
@@ -39,3 +67,10 @@ void fast_circle_scan(const LoadedMap& map, const Inventory& inv, const Window& 
 void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Inventory& inv,
                const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
                const RowProgress& progress = {}, int threads = 0);
+void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Inventory& inv,
+               const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
+               const RowProgress& progress, const ScanOptions& options);
+
+// The diversity histogram from the counters of ScanOptions::histogram: histo_div and
+// max_histo as diversity_histogram would find them in the grid.
+void histogram_from_counts(const std::int64_t* counts, Results& res);

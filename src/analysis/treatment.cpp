@@ -1,5 +1,8 @@
 #include "analysis/treatment.h"
 
+#include <cstdint>
+#include <utility>
+
 #include "analysis/fast_scan.h"
 #include "analysis/scans.h"
 #include "text/catalogue.h"
@@ -20,12 +23,11 @@ void diversity_histogram(const ByteGrid& tab_div, int nb_lig, int nb_col, Result
 
 namespace {
 
-// A zero-filled grid of the map's size filled with the no-value mark.
-Status no_value_grid(ByteGrid& g, int nb_lig, int nb_col) {
+// A grid of the map's size; the scan writes every one of its pixels.
+Status zeroed_grid(ByteGrid& g, int nb_lig, int nb_col) {
     g = ByteGrid(ucmatrice(nb_col, nb_lig), nb_lig);
     if (!g)
         return Status::make(Status::Code::OutOfMemory, {}, txt::out_of_memory, {nb_col, nb_lig});
-    fill_grid(g, nb_lig, nb_col, kNoValue);
     return Status::success();
 }
 
@@ -37,23 +39,22 @@ Status treat(int treat_type, int win_shape, int range_win, const LoadedMap& map,
     const int nb_lig = map.nb_lig;
     const int nb_col = map.nb_col;
 
-    if (Status s = no_value_grid(res.tab_div, nb_lig, nb_col); !s.ok()) return s;
-    if (Status s = no_value_grid(res.tab_homo, nb_lig, nb_col); !s.ok()) return s;
+    // Fresh grids: the scan writes every pixel, 255 where no window reaches, and counts
+    // the diversity values as it writes them.
+    if (Status s = zeroed_grid(res.tab_div, nb_lig, nb_col); !s.ok()) return s;
+    if (Status s = zeroed_grid(res.tab_homo, nb_lig, nb_col); !s.ok()) return s;
     res.rw = range_win;
+    std::int64_t counts[256] = {};
+    ScanOptions options;
+    options.threads = threads;
+    options.fresh = true;
+    options.histogram = counts;
 
     fast_scan(treat_type, win_shape, map, inv, win, res.rw, res.tab_div, res.tab_homo, progress,
-              threads);
+              options);
 
-    diversity_histogram(res.tab_div, nb_lig, nb_col, res);
-
-    // The diversity image: the values of tab_div, which is of no further use.
-    if (Status s = no_value_grid(res.tab_divers, nb_lig, nb_col); !s.ok()) return s;
-    for (int i = 0; i < nb_lig; ++i) {
-        for (int j = 0; j < nb_col; ++j) {
-            const unsigned char val = res.tab_div[i][j];
-            if (val < kNoValue) res.tab_divers[i][j] = val;
-        }
-    }
-    res.tab_div.reset();
+    histogram_from_counts(counts, res);
+    // The diversity image holds the values of tab_div, 255 where none: the grid itself.
+    res.tab_divers = std::move(res.tab_div);
     return Status::success();
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "raster/file_handle.h"
+#include "raster/nrutil.h"
 #include "raster/output_file.h"
 
 namespace {
@@ -43,7 +44,7 @@ long long padded_row(long long pixel_bytes) {
     return (pixel_bytes + 3) / 4 * 4;
 }
 
-// Lines allocated one by one with malloc; released on every early return.
+// The lines of a matrix made by ucmatrice; released on every early return.
 struct Lines {
     unsigned char** m = nullptr;
     int n = 0;
@@ -51,18 +52,13 @@ struct Lines {
     Lines(const Lines&) = delete;
     Lines& operator=(const Lines&) = delete;
     ~Lines() {
-        if (!m) return;
-        for (int i = 0; i < n; ++i) std::free(m[i]);
-        std::free(m);
+        if (m) frucmatrice(m, n);
     }
     bool allocate(int lines, std::size_t bytes) {
-        m = static_cast<unsigned char**>(std::calloc(static_cast<std::size_t>(lines), sizeof *m));
-        if (!m) return false;
-        for (n = 0; n < lines; ++n) {
-            m[n] = static_cast<unsigned char*>(std::malloc(bytes == 0 ? 1 : bytes));
-            if (!m[n]) return false;
-        }
-        return true;
+        if (bytes > static_cast<std::size_t>(INT_MAX)) return false;
+        m = ucmatrice(static_cast<int>(bytes), lines);
+        n = m ? lines : 0;
+        return m != nullptr;
     }
     unsigned char** release() {
         unsigned char** r = m;

@@ -44,7 +44,7 @@ enum class BmpError {
 // ramp as palette, 1 for 8 bits with any other palette, 2 for 24 bits.
 // ColorMAP: when non-null on entry it is replaced by a new array of 256 entries holding
 // the file's palette, which the caller releases with free(). When null, no palette is
-// handed back. The returned lines and line array are allocated with malloc, so that
-// frucmatrice (or a ByteGrid) releases them.
+// handed back. The returned matrix is made by ucmatrice (3 bytes a pixel for 24 bits), so
+// that frucmatrice (or a ByteGrid) releases it.
 unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, Color32*& ColorMAP,
                           BmpError* why = nullptr);

@@ -118,17 +118,13 @@ const Text& bitmap_reason(BmpError e) {
 }
 
 // A 24-bit line of grey pixels (blue = green = red) becomes the line of those bytes, in
-// place; false at the first coloured pixel.
-bool grey_line(unsigned char*& line, int nb_col) {
+// place at its start; false at the first coloured pixel.
+bool grey_line(unsigned char* line, int nb_col) {
     for (int j = 0; j < nb_col; ++j) {
         const unsigned char* p = line + 3 * j;
         if (p[0] != p[1] || p[1] != p[2]) return false;
         line[j] = p[0];
     }
-    // Give back the two thirds no longer used.
-    if (auto* shorter =
-            static_cast<unsigned char*>(std::realloc(line, static_cast<std::size_t>(nb_col))))
-        line = shorter;
     return true;
 }
 
@@ -143,12 +139,10 @@ Status load_bitmap(const std::string& base, LoadedMap& map, std::string& nom_lec
     if (!m) return Status::refused(nom_lect, bitmap_reason(why), {nb_lig, nb_col});
     ByteGrid tab(m, nb_lig);
     if (Type == 2) {
-        for (int i = 0; i < nb_lig; ++i) {
-            unsigned char* line = tab[i];
-            const bool grey = grey_line(line, nb_col);
-            tab.get()[i] = line;
-            if (!grey) return Status::refused(nom_lect, txt::reason_colour);
-        }
+        for (int i = 0; i < nb_lig; ++i)
+            if (!grey_line(tab[i], nb_col)) return Status::refused(nom_lect, txt::reason_colour);
+        // Give back the two thirds no longer used.
+        if (nb_col > 0) narrow_ucmatrice(tab.get(), 3 * nb_col, nb_col, nb_lig);
     }
     map.nb_col = nb_col;
     map.nb_lig = nb_lig;

@@ -1,7 +1,8 @@
 // Grid storage: zero-filled row-pointer matrices and vectors.
 //
-// A matrix is an array of line pointers, one separately allocated block per line,
-// indexed [line][column] from the top left corner. Allocators take the number of
+// A matrix is an array of line pointers into one contiguous block, line after line,
+// indexed [line][column] from the top left corner: a line costs its cells and one
+// pointer, whatever the shape of the grid. Allocators take the number of
 // columns first and the number of lines second; they return null when memory runs
 // out and print nothing. No matrix or vector records its own size: the caller keeps
 // the dimensions and hands the number of lines back to the release routine.
@@ -35,6 +36,11 @@ double** dmatrice(int NbCol, int NbLig);
 void frdmatrice(double** Mat, int NbLig);
 LongDouble10** ldmatrice(int NbCol, int NbLig);
 void frldmatrice(LongDouble10** Mat, int NbLig);
+
+// Keeps the first NewCol cells of each line of a matrix made by ucmatrice(OldCol, NbLig),
+// NewCol <= OldCol: the lines are packed together in the same block, which gives back
+// what it no longer needs. The line pointers of `Mat` are updated.
+void narrow_ucmatrice(unsigned char** Mat, int OldCol, int NewCol, int NbLig);
 
 unsigned char* ucvecteur(int NbCol);
 void frucvecteur(unsigned char* Mat);

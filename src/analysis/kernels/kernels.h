@@ -1,0 +1,67 @@
+// The vector kernels of the fast scans, chosen at run time for the processor.
+//
+// Built with Google Highway where it is available: every instruction set it knows for
+// the processor family is compiled in and the best one the processor runs is used. A
+// build without it (the Windows and fuzz builds) has one portable path of the same
+// algorithms. Every path gives the same numbers.
+//
+// The environment variable LANDMOSAIC_SIMD (scalar, sse2, ssse3, sse4, avx2, avx3)
+// restricts the choice to that instruction set when the processor has it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kernels {
+
+// The instruction sets this build can use on this processor, best first, by name; the
+// portable path only, "portable", in a build without Highway.
+std::vector<std::string> available_targets();
+
+// Uses only the named instruction set from now on (a name from available_targets()), or
+// the best one again for an empty name. False, and nothing changed, for a name not
+// available.
+bool use_target(const std::string& name);
+
+// The instruction set in use.
+std::string current_target();
+
+// Lanes of one vector of counts `bytes` wide (2 or 4) in the instruction set in use.
+std::size_t count_lanes(std::size_t bytes);
+
+// Lanes of one vector of bytes in the instruction set in use.
+std::size_t byte_lanes();
+
+// One row of square windows from column counts. `counts` holds `stride` counts per map
+// column (a multiple of count_lanes(sizeof count), lane 0 ignored), for the columns of
+// `centres` + m - 1 windows side by side, m columns wide. For window t (0-based):
+// div[t] the number of lanes 1.. whose sum over the window's m columns is not 0, and
+// largest[t] the largest of those sums. `sums`: room for `stride` counts.
+void square_row(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
+                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest);
+void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
+                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest);
+
+// One step down of a row of windows that count the pixels of `classes` codes. The window
+// at lane t loses the pixels leave[r][t] and gains the pixels enter[r][t], for every r
+// below `changes`. sums[c * stride + t] is the count of codes[c] in the window at lane t.
+// `lanes` windows, a multiple of byte_lanes(), as is `stride`; every row pointer must be
+// readable over `lanes` bytes. With `div` and `largest` given: for every window, the
+// number of classes counted at least once and the largest count.
+struct StepDown {
+    const unsigned char* const* leave = nullptr;
+    const unsigned char* const* enter = nullptr;
+    std::size_t changes = 0;
+    const unsigned char* codes = nullptr;
+    std::size_t classes = 0;
+    std::uint16_t* sums = nullptr;
+    std::size_t stride = 0;
+    std::size_t lanes = 0;
+    std::uint16_t* div = nullptr;
+    std::uint16_t* largest = nullptr;
+};
+void step_down(const StepDown& s);
+
+}  // namespace kernels

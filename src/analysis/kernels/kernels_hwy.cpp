@@ -1,0 +1,352 @@
+// The kernels with Google Highway: compiled once per instruction set by Highway's
+// foreach_target, the one used chosen when first called.
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "analysis/kernels/kernels_hwy.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include "analysis/kernels/kernels.h"
+#include "analysis/kernels/portable.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace kernels {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+std::size_t CountLanes16() {
+    return hn::Lanes(hn::ScalableTag<std::uint16_t>());
+}
+std::size_t CountLanes32() {
+    return hn::Lanes(hn::ScalableTag<std::uint32_t>());
+}
+std::size_t ByteLanes() {
+#if HWY_TARGET == HWY_SCALAR
+    return 1;
+#else
+    return hn::Lanes(hn::ScalableTag<std::uint8_t>());
+#endif
+}
+
+// The largest lane: halves folded together down to 128 bits, where the processor has a
+// single instruction for the minimum of 16-bit lanes.
+template <class D, class V>
+HWY_INLINE hn::TFromD<D> LargestLane(D d, V v) {
+#if HWY_TARGET != HWY_SCALAR
+    if constexpr (hn::MaxLanes(d) * sizeof(hn::TFromD<D>) > 16) {
+        const hn::Half<D> dh;
+        return LargestLane(dh, hn::Max(hn::LowerHalf(dh, v), hn::UpperHalf(dh, v)));
+    }
+#endif
+    return hn::GetLane(hn::MaxOfLanes(d, v));
+}
+
+// The sums of every lane over the window are slid right one column at a time: the
+// column that enters is added, the one that leaves taken away. The diversity is the count
+// of lanes not 0, the largest count a vector maximum folded once per window.
+template <class T>
+HWY_INLINE void SquareRowT(const T* counts, std::size_t stride, std::size_t centres,
+                           std::size_t m, T* sums, std::uint16_t* div, std::uint32_t* largest) {
+    const hn::ScalableTag<T> d;
+    const std::size_t N = hn::Lanes(d);
+    const auto zero = hn::Zero(d);
+    // Lane 0 counts the pixels of no class.
+    const auto classes_only = hn::Ne(hn::Iota(d, 0), zero);
+    for (std::size_t v = 0; v < stride; v += N) {
+        auto acc = zero;
+        for (std::size_t x = 0; x < m; ++x) acc = hn::Add(acc, hn::LoadU(d, counts + x * stride + v));
+        hn::StoreU(acc, d, sums + v);
+    }
+    for (std::size_t t = 0; t < centres; ++t) {
+        const bool slide = t + 1 < centres;
+        const T* in = counts + (t + m) * stride;
+        const T* out = counts + t * stride;
+        auto s = hn::LoadU(d, sums);
+        auto top = hn::IfThenElseZero(classes_only, s);
+        std::size_t n = hn::CountTrue(d, hn::Ne(top, zero));
+        if (slide) hn::StoreU(hn::Sub(hn::Add(s, hn::LoadU(d, in)), hn::LoadU(d, out)), d, sums);
+        for (std::size_t v = N; v < stride; v += N) {
+            s = hn::LoadU(d, sums + v);
+            n += hn::CountTrue(d, hn::Ne(s, zero));
+            top = hn::Max(top, s);
+            if (slide)
+                hn::StoreU(hn::Sub(hn::Add(s, hn::LoadU(d, in + v)), hn::LoadU(d, out + v)), d,
+                           sums + v);
+        }
+        div[t] = static_cast<std::uint16_t>(n);
+        largest[t] = static_cast<std::uint32_t>(LargestLane(d, top));
+    }
+}
+
+void SquareRow16(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
+                 std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest) {
+    SquareRowT(counts, stride, centres, m, sums, div, largest);
+}
+void SquareRow32(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
+                 std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest) {
+    SquareRowT(counts, stride, centres, m, sums, div, largest);
+}
+
+#if HWY_TARGET == HWY_SCALAR
+void StepDownV(const StepDown& s) {
+    portable::step_down(s);
+}
+#else
+// Classes c0 .. c0 + B - 1 for the windows at lanes t ..: the changes of each class are
+// gathered in byte lanes (+1 a pixel entering, -1 a pixel leaving) over at most 127
+// changes, then widened and added to the 16-bit sums.
+template <int B>
+HWY_INLINE void StepClasses(const StepDown& s, std::size_t c0, std::size_t t,
+                            hn::Vec<hn::ScalableTag<std::uint16_t>>& div_lo,
+                            hn::Vec<hn::ScalableTag<std::uint16_t>>& div_hi,
+                            hn::Vec<hn::ScalableTag<std::uint16_t>>& top_lo,
+                            hn::Vec<hn::ScalableTag<std::uint16_t>>& top_hi) {
+    const hn::ScalableTag<std::uint8_t> d8;
+    const hn::ScalableTag<std::int8_t> di8;
+    const hn::Half<decltype(di8)> dh8;
+    const hn::ScalableTag<std::int16_t> d16;
+    const hn::ScalableTag<std::uint16_t> du16;
+    const std::size_t N16 = hn::Lanes(d16);
+    using V8 = hn::Vec<decltype(d8)>;
+    V8 code[B];
+    for (int b = 0; b < B; ++b) code[b] = hn::Set(d8, s.codes[c0 + static_cast<std::size_t>(b)]);
+    std::size_t r = 0;
+    while (r < s.changes) {
+        const std::size_t end = std::min(s.changes, r + 127);
+        V8 acc[B];
+        for (int b = 0; b < B; ++b) acc[b] = hn::Zero(d8);
+        for (; r < end; ++r) {
+            const V8 out = hn::LoadU(d8, s.leave[r] + t);
+            const V8 in = hn::LoadU(d8, s.enter[r] + t);
+            for (int b = 0; b < B; ++b) {
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+                // Comparisons give bit masks here: the counts change under the mask.
+                const __m512i one = _mm512_set1_epi8(1);
+                __m512i a = _mm512_mask_add_epi8(acc[b].raw, _mm512_cmpeq_epi8_mask(in.raw, code[b].raw),
+                                                 acc[b].raw, one);
+                a = _mm512_mask_sub_epi8(a, _mm512_cmpeq_epi8_mask(out.raw, code[b].raw), a, one);
+                acc[b] = V8{a};
+#else
+                acc[b] = hn::Add(hn::Sub(acc[b], hn::VecFromMask(d8, hn::Eq(in, code[b]))),
+                                 hn::VecFromMask(d8, hn::Eq(out, code[b])));
+#endif
+            }
+        }
+        for (int b = 0; b < B; ++b) {
+            auto* p = reinterpret_cast<std::int16_t*>(
+                s.sums + (c0 + static_cast<std::size_t>(b)) * s.stride + t);
+            const auto a = hn::BitCast(di8, acc[b]);
+            hn::StoreU(hn::Add(hn::LoadU(d16, p), hn::PromoteTo(d16, hn::LowerHalf(dh8, a))), d16, p);
+            hn::StoreU(hn::Add(hn::LoadU(d16, p + N16), hn::PromoteTo(d16, hn::UpperHalf(dh8, a))),
+                       d16, p + N16);
+        }
+    }
+    if (s.div == nullptr) return;
+    for (int b = 0; b < B; ++b) {
+        const std::uint16_t* p = s.sums + (c0 + static_cast<std::size_t>(b)) * s.stride + t;
+        const auto lo = hn::LoadU(du16, p);
+        const auto hi = hn::LoadU(du16, p + N16);
+        div_lo = hn::Sub(div_lo, hn::VecFromMask(du16, hn::Ne(lo, hn::Zero(du16))));
+        div_hi = hn::Sub(div_hi, hn::VecFromMask(du16, hn::Ne(hi, hn::Zero(du16))));
+        top_lo = hn::Max(top_lo, lo);
+        top_hi = hn::Max(top_hi, hi);
+    }
+}
+
+// Classes counted together: as many as the vector registers hold with the two lines of
+// codes and their comparisons.
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+constexpr int kMaxBatch = 12;
+#else
+constexpr int kMaxBatch = 6;
+#endif
+
+// The next batch of classes from c0, B at most; how many.
+template <int B>
+HWY_INLINE std::size_t StepSome(const StepDown& s, std::size_t c0, std::size_t t,
+                                hn::Vec<hn::ScalableTag<std::uint16_t>>& div_lo,
+                                hn::Vec<hn::ScalableTag<std::uint16_t>>& div_hi,
+                                hn::Vec<hn::ScalableTag<std::uint16_t>>& top_lo,
+                                hn::Vec<hn::ScalableTag<std::uint16_t>>& top_hi) {
+    if constexpr (B > 1) {
+        if (s.classes - c0 < static_cast<std::size_t>(B))
+            return StepSome<B - 1>(s, c0, t, div_lo, div_hi, top_lo, top_hi);
+    }
+    StepClasses<B>(s, c0, t, div_lo, div_hi, top_lo, top_hi);
+    return static_cast<std::size_t>(B);
+}
+
+void StepDownV(const StepDown& s) {
+    const hn::ScalableTag<std::uint8_t> d8;
+    const hn::ScalableTag<std::uint16_t> du16;
+    const std::size_t N8 = hn::Lanes(d8);
+    const std::size_t N16 = hn::Lanes(du16);
+    for (std::size_t t = 0; t < s.lanes; t += N8) {
+        auto div_lo = hn::Zero(du16), div_hi = hn::Zero(du16);
+        auto top_lo = hn::Zero(du16), top_hi = hn::Zero(du16);
+        for (std::size_t c0 = 0; c0 < s.classes;)
+            c0 += StepSome<kMaxBatch>(s, c0, t, div_lo, div_hi, top_lo, top_hi);
+        if (s.div != nullptr) {
+            hn::StoreU(div_lo, du16, s.div + t);
+            hn::StoreU(div_hi, du16, s.div + t + N16);
+            hn::StoreU(top_lo, du16, s.largest + t);
+            hn::StoreU(top_hi, du16, s.largest + t + N16);
+        }
+    }
+}
+#endif
+
+}  // namespace HWY_NAMESPACE
+}  // namespace kernels
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace kernels {
+namespace {
+
+// One compiled instruction set: its name, whether this processor runs it, its kernels.
+// The choice is made here rather than by Highway's run-time library, so the program
+// needs only Highway's headers (and runs under tools that cannot run that library).
+struct Path {
+    const char* name;
+    bool (*runs)();
+    decltype(&HWY_STATIC_DISPATCH(CountLanes16)) count_lanes16;
+    decltype(&HWY_STATIC_DISPATCH(CountLanes32)) count_lanes32;
+    decltype(&HWY_STATIC_DISPATCH(ByteLanes)) byte_lanes;
+    decltype(&HWY_STATIC_DISPATCH(SquareRow16)) square_row16;
+    decltype(&HWY_STATIC_DISPATCH(SquareRow32)) square_row32;
+    decltype(&HWY_STATIC_DISPATCH(StepDownV)) step_down;
+};
+
+#define LANDMOSAIC_PATH(NS, NAME, RUNS)                                                       \
+    Path {                                                                                     \
+        NAME, RUNS, &NS::CountLanes16, &NS::CountLanes32, &NS::ByteLanes, &NS::SquareRow16, \
+            &NS::SquareRow32, &NS::StepDownV                                                   \
+    }
+
+#if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
+#define LANDMOSAIC_CPU(x) (__builtin_cpu_supports(x) != 0)
+#endif
+
+// Best first; the last one runs everywhere.
+const std::vector<Path>& paths() {
+    static const std::vector<Path> all = [] {
+        std::vector<Path> p;
+#ifdef LANDMOSAIC_CPU
+#if HWY_TARGETS & HWY_AVX3
+        p.push_back(LANDMOSAIC_PATH(N_AVX3, "avx3", [] {
+            return LANDMOSAIC_CPU("avx512f") && LANDMOSAIC_CPU("avx512vl") && LANDMOSAIC_CPU("avx512dq") &&
+                   LANDMOSAIC_CPU("avx512bw") && LANDMOSAIC_CPU("avx2") && LANDMOSAIC_CPU("bmi2") &&
+                   LANDMOSAIC_CPU("fma") && LANDMOSAIC_CPU("f16c");
+        }));
+#endif
+#if HWY_TARGETS & HWY_AVX2
+        p.push_back(LANDMOSAIC_PATH(N_AVX2, "avx2", [] {
+            return LANDMOSAIC_CPU("avx2") && LANDMOSAIC_CPU("bmi") && LANDMOSAIC_CPU("bmi2") &&
+                   LANDMOSAIC_CPU("fma") && LANDMOSAIC_CPU("f16c") && LANDMOSAIC_CPU("sse4.2") &&
+                   LANDMOSAIC_CPU("pclmul") && LANDMOSAIC_CPU("aes");
+        }));
+#endif
+#if HWY_TARGETS & HWY_SSE4
+        p.push_back(LANDMOSAIC_PATH(N_SSE4, "sse4", [] {
+            return LANDMOSAIC_CPU("sse4.2") && LANDMOSAIC_CPU("pclmul") && LANDMOSAIC_CPU("aes");
+        }));
+#endif
+#if HWY_TARGETS & HWY_SSSE3
+        p.push_back(LANDMOSAIC_PATH(N_SSSE3, "ssse3", [] { return LANDMOSAIC_CPU("ssse3"); }));
+#endif
+#else
+        // Elsewhere: what the compiler was told the processor has.
+        p.push_back(LANDMOSAIC_PATH(HWY_NAMESPACE, "baseline", [] { return true; }));
+#endif
+#if HWY_TARGETS & HWY_EMU128
+        p.push_back(LANDMOSAIC_PATH(N_EMU128, "scalar", [] { return true; }));
+#elif HWY_TARGETS & HWY_SCALAR
+        p.push_back(LANDMOSAIC_PATH(N_SCALAR, "scalar", [] { return true; }));
+#endif
+#ifdef LANDMOSAIC_CPU
+        __builtin_cpu_init();
+#endif
+        std::vector<Path> running;
+        for (const Path& one : p)
+            if (one.runs()) running.push_back(one);
+        return running;
+    }();
+    return all;
+}
+
+std::atomic<const Path*>& chosen_path() {
+    static std::atomic<const Path*> chosen{nullptr};
+    return chosen;
+}
+
+// The path in use: the best, or the one LANDMOSAIC_SIMD names, chosen at the first call.
+const Path& path() {
+    const Path* p = chosen_path().load(std::memory_order_acquire);
+    if (p != nullptr) return *p;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const char* name = std::getenv("LANDMOSAIC_SIMD");
+        if (name == nullptr || !use_target(name)) use_target("");
+    });
+    return *chosen_path().load(std::memory_order_acquire);
+}
+
+}  // namespace
+
+std::vector<std::string> available_targets() {
+    std::vector<std::string> names;
+    for (const Path& p : paths()) names.push_back(p.name);
+    return names;
+}
+
+bool use_target(const std::string& name) {
+    const std::vector<Path>& all = paths();
+    if (all.empty()) return false;
+    if (name.empty()) {
+        chosen_path().store(&all.front(), std::memory_order_release);
+        return true;
+    }
+    // On these processors the fallback path is built for the baseline, SSE2.
+    const std::string wanted = name == "sse2" ? "scalar" : name;
+    for (const Path& p : all) {
+        if (wanted == p.name) {
+            chosen_path().store(&p, std::memory_order_release);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string current_target() {
+    return path().name;
+}
+
+std::size_t count_lanes(std::size_t bytes) {
+    return bytes == 4 ? path().count_lanes32() : path().count_lanes16();
+}
+
+std::size_t byte_lanes() {
+    return path().byte_lanes();
+}
+
+void square_row(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
+                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest) {
+    path().square_row16(counts, stride, centres, m, sums, div, largest);
+}
+
+void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
+                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest) {
+    path().square_row32(counts, stride, centres, m, sums, div, largest);
+}
+
+void step_down(const StepDown& s) {
+    path().step_down(s);
+}
+
+}  // namespace kernels
+#endif  // HWY_ONCE

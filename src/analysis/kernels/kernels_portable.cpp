@@ -1,0 +1,43 @@
+// The kernels without Highway: one portable path.
+#include <cstdlib>
+
+#include "analysis/kernels/kernels.h"
+#include "analysis/kernels/portable.h"
+
+namespace kernels {
+
+std::vector<std::string> available_targets() {
+    return {"portable"};
+}
+
+bool use_target(const std::string& name) {
+    return name.empty() || name == "portable";
+}
+
+std::string current_target() {
+    return "portable";
+}
+
+std::size_t count_lanes(std::size_t) {
+    return 1;
+}
+
+std::size_t byte_lanes() {
+    return 1;
+}
+
+void square_row(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
+                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest) {
+    portable::square_row(counts, stride, centres, m, sums, div, largest);
+}
+
+void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
+                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest) {
+    portable::square_row(counts, stride, centres, m, sums, div, largest);
+}
+
+void step_down(const StepDown& s) {
+    portable::step_down(s);
+}
+
+}  // namespace kernels
