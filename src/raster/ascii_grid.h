@@ -1,7 +1,9 @@
 // The ASCII grid format (".asc"): six header lines, then the cells.
 #pragma once
 
+#include <climits>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "raster/grid.h"
@@ -44,3 +46,25 @@ struct AsciiGrid {
 // cells have been allocated).
 GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
                           const std::function<void(int)>& at_line = {});
+
+// Reads a grid one line at a time in a single forward pass, holding one block of the
+// file and no line of its own: for maps that are not held whole. The header, the sizes
+// and the cells read as read_ascii_grid reads them.
+class AsciiGridReader {
+  public:
+    AsciiGridReader();
+    ~AsciiGridReader();
+    AsciiGridReader(const AsciiGridReader&) = delete;
+    AsciiGridReader& operator=(const AsciiGridReader&) = delete;
+
+    // Opens `name` and reads its header into `g` (its cells stay empty). A grid of more
+    // than `max_cells` cells is TooLarge.
+    GridError open(const std::string& name, AsciiGrid& g, long long max_cells = LLONG_MAX);
+    // The next line of the grid, g.nb_col cells. With NotInteger, `bad_cell` holds the
+    // cell as written in the file.
+    GridError read_line(unsigned char* row, std::string& bad_cell);
+
+  private:
+    struct State;
+    std::unique_ptr<State> s_;
+};
