@@ -17,6 +17,23 @@ void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
         const unsigned char* row = map.tab_in[i];
         for (int j = 0; j < map.nb_col; ++j) ++inv.hist_explor[row[j]];
     }
+    number_items(inv);
+
+    con.say(idiom, txt::highest_code, {inv.max_hist_explor});
+    for (int c = 0; c <= inv.max_hist_explor; ++c)
+        con.print(txt::hist_explor_line, {c, inv.hist_explor[c]});
+
+    con.say(idiom, txt::item_count, {inv.num_item});
+    for (int k = 1; k <= inv.num_item; ++k)
+        con.print(txt::item_line,
+                  {k, inv.number_item[k], inv.num_pixel_item[k], inv.percent_item[k]});
+}
+
+void number_items(Inventory& inv) {
+    inv.num_item = 0;
+    std::fill(std::begin(inv.number_item), std::end(inv.number_item), 0);
+    std::fill(std::begin(inv.num_pixel_item), std::end(inv.num_pixel_item), 0);
+    std::fill(std::begin(inv.percent_item), std::end(inv.percent_item), 0.0);
 
     // The highest code present; 255 is never an item and is not looked at.
     inv.max_hist_explor = 0;
@@ -26,9 +43,6 @@ void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
             break;
         }
     }
-    con.say(idiom, txt::highest_code, {inv.max_hist_explor});
-    for (int c = 0; c <= inv.max_hist_explor; ++c)
-        con.print(txt::hist_explor_line, {c, inv.hist_explor[c]});
 
     inv.tot_surf_item = 0;
     for (int c = 0; c < 255; ++c) inv.tot_surf_item += inv.hist_explor[c];
@@ -43,9 +57,4 @@ void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
             static_cast<double>(inv.hist_explor[c]) / static_cast<double>(inv.tot_surf_item);
         inv.percent_item[k] = surf_item * 100;
     }
-
-    con.say(idiom, txt::item_count, {inv.num_item});
-    for (int k = 1; k <= inv.num_item; ++k)
-        con.print(txt::item_line,
-                  {k, inv.number_item[k], inv.num_pixel_item[k], inv.percent_item[k]});
 }
