@@ -102,6 +102,12 @@ Status BandTreatment::allocate() {
 }
 
 Status BandTreatment::treat(int b, RowSource& src, const std::function<void(int row)>& progress) {
+    Status st = load(b, src);
+    if (st.ok()) scan(progress);
+    return st;
+}
+
+Status BandTreatment::load(int b, RowSource& src) {
     y0_ = plan_.first_row(b);
     n_ = plan_.rows(b);
     const int a = std::max(0, y0_ - plan_.halo);
@@ -126,8 +132,12 @@ Status BandTreatment::treat(int b, RowSource& src, const std::function<void(int 
     }
     held_first_ = a;
     held_end_ = e;
+    return {};
+}
 
-    view_.nb_lig = e - a;
+void BandTreatment::scan(const std::function<void(int row)>& progress) {
+    const int a = held_first_;
+    view_.nb_lig = held_end_ - a;
     fill_grid(div_, view_.nb_lig, info_.nb_col, kNoValue);
     fill_grid(homo_, view_.nb_lig, info_.nb_col, kNoValue);
     fast_scan(job_.treat_type, job_.win_shape, view_, inv_, win_, job_.range_win, div_, homo_,
@@ -152,7 +162,6 @@ Status BandTreatment::treat(int b, RowSource& src, const std::function<void(int 
     }
     totals_.add(band);
     if (job_.draw_mesh) draw_mesh_rows(div_.get() + o, y0_, n_, info_.nb_col, job_.range_win);
-    return {};
 }
 
 Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,

@@ -81,6 +81,9 @@ class BandTreatment {
     // lines on its diversity rows. `progress` gets each centre row (top row of each row of
     // cells), as the whole-map scan reports them.
     Status treat(int b, RowSource& src, const std::function<void(int row)>& progress = {});
+    // The two halves of treat(): the rows of band b into the ring, then the scan.
+    Status load(int b, RowSource& src);
+    void scan(const std::function<void(int row)>& progress = {});
     // The result rows of the band last treated: rows [y0, y0 + n) of the map.
     int y0() const { return y0_; }
     int n() const { return n_; }

@@ -237,8 +237,9 @@ class AsciiSource final : public RowSource {
     int next_ = 0;
 };
 
-// A temporary name beside `final_name`, unlikely to be taken.
-std::string temporary_name(const std::string& final_name) {
+}  // namespace
+
+std::string staging_name(const std::string& final_name) {
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     const fs::path p(final_name);
     char tag[17];
@@ -250,6 +251,8 @@ std::string temporary_name(const std::string& final_name) {
     leaf += ".tmp";
     return (p.parent_path() / leaf).string();
 }
+
+namespace {
 
 // The raw pixel file and its header; bands go to their offsets.
 class RawSink final : public RowSink {
@@ -379,7 +382,7 @@ std::unique_ptr<RowSource> open_ascii_source(const std::string& name, Status& st
 bool StagedFile::open(const std::string& final_name) {
     discard();
     final_ = final_name;
-    temp_ = temporary_name(final_name);
+    temp_ = staging_name(final_name);
     f_ = std::fopen(temp_.c_str(), "wb");
     ok_ = f_ != nullptr;
     if (!f_) temp_.clear();

@@ -83,6 +83,9 @@ std::unique_ptr<RowSource> open_bitmap_source(const std::string& name, Status& s
 // An ASCII grid, read forward only, its cells as read_ascii_grid reads them.
 std::unique_ptr<RowSource> open_ascii_source(const std::string& name, Status& st);
 
+// A temporary name in the folder of `final_name`, unlikely to be taken by anything else.
+std::string staging_name(const std::string& final_name);
+
 // A file written under a temporary name in the folder of its final name, and renamed to
 // it once complete: an earlier file of that name stays as it was until then, and a
 // failed or abandoned write leaves nothing behind.
