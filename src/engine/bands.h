@@ -83,6 +83,8 @@ class BandTreatment {
     Status treat(int b, RowSource& src, const std::function<void(int row)>& progress = {});
     // The two halves of treat(): the rows of band b into the ring, then the scan.
     Status load(int b, RowSource& src);
+    // The next load reads all its rows from its source, keeping none from the band before.
+    void forget_rows() { held_first_ = held_end_ = 0; }
     void scan(const std::function<void(int row)>& progress = {});
     // The result rows of the band last treated: rows [y0, y0 + n) of the map.
     int y0() const { return y0_; }
