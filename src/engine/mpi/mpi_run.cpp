@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include <mpi.h>
 
 #include "engine/mpi/mpi_bands.h"
 #include "raster/raw_format.h"
@@ -118,6 +121,18 @@ bool parse(int argc, char** argv, Options& o, std::string& why) {
     if (o.map.empty()) return why = "no map given", false;
     if (o.rank < 0) return why = "--rank R (0 or more) is needed", false;
     return true;
+}
+
+// The peak resident memory of this process in kB (0 where the system does not say).
+long long peak_kb() {
+    long long kb = 0;
+    if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "VmHWM: %lld", &kb) == 1) break;
+        std::fclose(f);
+    }
+    return kb;
 }
 
 // A quarter of the machine's memory.
@@ -247,8 +262,16 @@ int run_mpi_program(int argc, char** argv) {
         say(st.file + ": " + fault_text(st.fault));
         return 1;
     }
-    if (w.rank == 0)
-        std::printf("%d bands on %d ranks; histogram max %d\n", plan.bands, w.size, totals.max_histo);
+    // What each rank took at most, for the measures of a run.
+    const long long mine = peak_kb();
+    std::vector<long long> peaks(static_cast<std::size_t>(w.size));
+    MPI_Gather(&mine, 1, MPI_LONG_LONG, peaks.data(), 1, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
+    if (w.rank == 0) {
+        std::printf("%d bands of %d rows on %d ranks; peak memory per rank (MB):", plan.bands,
+                    plan.h, w.size);
+        for (long long kb : peaks) std::printf(" %.1f", kb / 1024.0);
+        std::printf("\n");
+    }
     return 0;
 }
 
