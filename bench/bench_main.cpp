@@ -39,7 +39,8 @@
 #include "raster/inventory.h"
 #include "raster/map.h"
 #include "raster/nrutil.h"
-#include "run/console.h"
+#include "dialogue/console.h"
+#include "dialogue/stages.h"
 #include "window/geometry.h"
 #include "window/window.h"
 
@@ -119,10 +120,7 @@ void make_map(BenchMap& b, int nb_lig, int nb_col, const std::vector<unsigned ch
     b.map.tab_in = ByteGrid(ucmatrice(nb_col, nb_lig), nb_lig);
     for (int i = 0; i < nb_lig; ++i)
         std::copy_n(codes.data() + static_cast<std::size_t>(i) * nb_col, nb_col, b.map.tab_in[i]);
-    std::istringstream in;
-    std::ostringstream out;
-    Console con(in, out, true);
-    explor(con, 0, b.map, b.inv);
+    take_inventory(b.map, b.inv);
     b.inv.hist_item = IntVector(ivecteur(b.inv.num_item + 1));
 }
 

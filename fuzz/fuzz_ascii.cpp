@@ -10,7 +10,7 @@
 #include "fuzz_support.h"
 #include "raster/ascii_grid.h"
 #include "raster/map.h"
-#include "run/answers.h"
+#include "core/answers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string base = scratch_dir() + "/map";

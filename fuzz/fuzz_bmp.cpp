@@ -13,7 +13,7 @@
 #include "fuzz_support.h"
 #include "raster/image.h"
 #include "raster/map.h"
-#include "run/answers.h"
+#include "core/answers.h"
 
 namespace {
 

@@ -7,11 +7,12 @@
 #include <filesystem>
 #include <sstream>
 
+#include "dialogue/stages.h"
 #include "raster/loading.h"
 #include "raster/map.h"
-#include "run/answers.h"
-#include "run/console.h"
-#include "run/failures.h"
+#include "core/answers.h"
+#include "dialogue/console.h"
+#include "dialogue/failures.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The console layer: message formatting, the code page 850 translation and the
 // reading of answers.
-#include "run/console.h"
+#include "dialogue/console.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 #include <thread>
 #endif
 
-#include "run/catalogue.h"
+#include "text/catalogue.h"
 
 TEST(Formatting, AccentsAndValuesFillTheirPlaceholdersInOrder) {
     // %c placeholders take the accent bytes, the others the values, each in turn.

@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "run/console.h"
-#include "run/opening.h"
+#include "dialogue/console.h"
+#include "dialogue/opening.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "analysis/mesh.h"
 #include "analysis/scans.h"
 #include "analysis/treatment.h"
+#include "core/answers.h"
 #include "engine/bands.h"
 #include "raster/ascii_grid.h"
 #include "raster/image.h"

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "result_fixtures.h"
-#include "run/console.h"
-#include "run/opening.h"
+#include "dialogue/console.h"
+#include "dialogue/opening.h"
 
 namespace {
 

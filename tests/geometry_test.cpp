@@ -1,4 +1,5 @@
 // The window geometry: the circular mask, the rank help and the size displays.
+#include "dialogue/stages.h"
 #include "window/geometry.h"
 
 #include <gtest/gtest.h>

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "file_fixtures.h"
-#include "run/catalogue.h"
-#include "run/console.h"
-#include "run/opening.h"
+#include "text/catalogue.h"
+#include "dialogue/console.h"
+#include "dialogue/opening.h"
 
 namespace fs = std::filesystem;
 using tf::replace_all;

@@ -1,3 +1,4 @@
+#include "dialogue/stages.h"
 #include "raster/inventory.h"
 
 #include <gtest/gtest.h>

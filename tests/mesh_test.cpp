@@ -1,4 +1,5 @@
 // The mesh question and the drawing of the cell mesh on the diversity image.
+#include "dialogue/stages.h"
 #include "analysis/mesh.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 
 #include "file_fixtures.h"
 #include "raster/grid.h"
-#include "run/console.h"
+#include "dialogue/console.h"
 
 namespace rt {
 

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "dialogue/stages.h"
 #include "raster/nrutil.h"
 #include "result_fixtures.h"
 #include "results/images.h"

@@ -14,7 +14,7 @@
 #include "analysis/results.h"
 #include "raster/map.h"
 #include "raster/nrutil.h"
-#include "run/console.h"
+#include "dialogue/console.h"
 #include "window/geometry.h"
 #include "window/window.h"
 

@@ -1,17 +1,5 @@
 #include "analysis/mesh.h"
 
-#include "run/catalogue.h"
-
-void mesh_question(Console& con, int idiom, int range_win, const std::string& diversity_base,
-                   const LoadedMap& map, Results& res) {
-    con.say(idiom, txt::mesh_question, {diversity_base});
-    // Only the choices are shown again; a negative answer means no drawing.
-    const int cmd = con.menu([&] { con.say(idiom, txt::yes_no_menu); }, 1, /*negative_ok=*/true);
-    if (cmd != 0) return;
-    con.say(idiom, txt::mesh_drawing);
-    if (res.tab_divers) draw_mesh(res.tab_divers.get(), map.nb_lig, map.nb_col, range_win);
-}
-
 void draw_mesh(ByteMatrix tab_divers, int nb_lig, int nb_col, int range_win) {
     // Lines lie on the rows and columns whose index is a multiple of the cell edge m:
     // the first row and column of each cell, including those of the incomplete strips.

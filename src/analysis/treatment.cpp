@@ -2,8 +2,7 @@
 
 #include "analysis/fast_scan.h"
 #include "analysis/scans.h"
-#include "run/catalogue.h"
-#include "run/failures.h"
+#include "text/catalogue.h"
 
 void diversity_histogram(const ByteGrid& tab_div, int nb_lig, int nb_col, Results& res) {
     res.max_histo = 0;
@@ -19,30 +18,35 @@ void diversity_histogram(const ByteGrid& tab_div, int nb_lig, int nb_col, Result
     }
 }
 
-void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Inventory& inv,
-               const Window& win, Results& res) {
-    const int idiom = run.idiom;
+namespace {
+
+// A zero-filled grid of the map's size filled with the no-value mark.
+Status no_value_grid(ByteGrid& g, int nb_lig, int nb_col) {
+    g = ByteGrid(ucmatrice(nb_col, nb_lig), nb_lig);
+    if (!g) return Status::make(Status::Code::OutOfMemory, {}, txt::out_of_memory, {nb_col, nb_lig});
+    fill_grid(g, nb_lig, nb_col, kNoValue);
+    return Status::success();
+}
+
+}  // namespace
+
+Status treat(int treat_type, int win_shape, int range_win, const LoadedMap& map,
+             const Inventory& inv, const Window& win, Results& res, const RowProgress& progress,
+             int threads) {
     const int nb_lig = map.nb_lig;
     const int nb_col = map.nb_col;
-    con.say(idiom, txt::treatment_heading);
 
-    res.tab_div = alloc_grid(con, idiom, nb_col, nb_lig);
-    res.tab_homo = alloc_grid(con, idiom, nb_col, nb_lig);
-    fill_grid(res.tab_div, nb_lig, nb_col, kNoValue);
-    fill_grid(res.tab_homo, nb_lig, nb_col, kNoValue);
-    res.rw = run.range_win;
+    if (Status s = no_value_grid(res.tab_div, nb_lig, nb_col); !s.ok()) return s;
+    if (Status s = no_value_grid(res.tab_homo, nb_lig, nb_col); !s.ok()) return s;
+    res.rw = range_win;
 
-    fast_scan(run.treat_type, run.win_shape, map, inv, win, res.rw, res.tab_div, res.tab_homo,
-              [&](int row) { con.say(idiom, txt::treatment_progress, {row}); });
+    fast_scan(treat_type, win_shape, map, inv, win, res.rw, res.tab_div, res.tab_homo, progress,
+              threads);
 
-    // The histogram goes to the console only.
     diversity_histogram(res.tab_div, nb_lig, nb_col, res);
-    con.print(txt::max_histo_line, {res.max_histo});
-    for (int v = 1; v <= res.max_histo; ++v) con.print(txt::histo_div_line, {v, res.histo_div[v]});
 
     // The diversity image: the values of tab_div, which is of no further use.
-    res.tab_divers = alloc_grid(con, idiom, nb_col, nb_lig);
-    fill_grid(res.tab_divers, nb_lig, nb_col, kNoValue);
+    if (Status s = no_value_grid(res.tab_divers, nb_lig, nb_col); !s.ok()) return s;
     for (int i = 0; i < nb_lig; ++i) {
         for (int j = 0; j < nb_col; ++j) {
             const unsigned char val = res.tab_div[i][j];
@@ -50,4 +54,5 @@ void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Invent
         }
     }
     res.tab_div.reset();
+    return Status::success();
 }

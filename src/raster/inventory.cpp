@@ -2,15 +2,9 @@
 
 #include <algorithm>
 
-#include "run/catalogue.h"
-
-void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
+void take_inventory(const LoadedMap& map, Inventory& inv) {
     // Every table afresh: nothing of an earlier map survives.
-    inv.num_item = 0;
     std::fill(std::begin(inv.hist_explor), std::end(inv.hist_explor), 0);
-    std::fill(std::begin(inv.number_item), std::end(inv.number_item), 0);
-    std::fill(std::begin(inv.num_pixel_item), std::end(inv.num_pixel_item), 0);
-    std::fill(std::begin(inv.percent_item), std::end(inv.percent_item), 0.0);
 
     // Pixels per code, 255 included.
     for (int i = 0; i < map.nb_lig; ++i) {
@@ -18,15 +12,6 @@ void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
         for (int j = 0; j < map.nb_col; ++j) ++inv.hist_explor[row[j]];
     }
     number_items(inv);
-
-    con.say(idiom, txt::highest_code, {inv.max_hist_explor});
-    for (int c = 0; c <= inv.max_hist_explor; ++c)
-        con.print(txt::hist_explor_line, {c, inv.hist_explor[c]});
-
-    con.say(idiom, txt::item_count, {inv.num_item});
-    for (int k = 1; k <= inv.num_item; ++k)
-        con.print(txt::item_line,
-                  {k, inv.number_item[k], inv.num_pixel_item[k], inv.percent_item[k]});
 }
 
 void number_items(Inventory& inv) {

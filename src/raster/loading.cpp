@@ -5,57 +5,51 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/answers.h"
 #include "raster/ascii_grid.h"
 #include "raster/file_handle.h"
 #include "raster/image.h"
-#include "raster/inventory.h"
-#include "raster/raw_format.h"
-#include "run/catalogue.h"
-#include "run/failures.h"
+#include "text/catalogue.h"
 
 namespace {
 
-// Refuses the map file `name`: the message names it and the reason, a key is awaited and
-// the run stops with status 1.
-[[noreturn]] void refuse(Console& con, int idiom, const std::string& name, const Text& reason,
-                         std::initializer_list<Arg> args = {}) {
-    const std::string why = con.text(idiom, reason, args);
-    stop_run(con, idiom, txt::file_refused, {name, why});
-}
-
 // Lines and columns must be positive and their product must fit in an int, the type
 // of every pixel count of the run.
-void check_sizes(Console& con, int idiom, const std::string& name, int nb_lig, int nb_col) {
+Status check_sizes(const std::string& name, int nb_lig, int nb_col) {
     if (nb_lig <= 0 || nb_col <= 0)
-        refuse(con, idiom, name, txt::reason_bad_sizes, {nb_lig, nb_col});
+        return Status::refused(name, txt::reason_bad_sizes, {nb_lig, nb_col});
     if (static_cast<long long>(nb_lig) * nb_col > INT_MAX)
-        refuse(con, idiom, name, txt::reason_too_large, {nb_lig, nb_col});
+        return Status::refused(name, txt::reason_too_large, {nb_lig, nb_col});
+    return Status::success();
 }
 
-void load_raster(Console& con, RunAnswers& run, LoadedMap& map) {
-    const int idiom = run.idiom;
-    map.nomdescr1 = run.nom_lect + ".txt";
-    run.nom_lect += ".raw";
+Status load_raster(const std::string& base, LoadedMap& map, std::string& nom_lect,
+                   const LoadOptions& opt) {
+    map.nomdescr1 = base + ".txt";
+    nom_lect = base + ".raw";
 
     RawHeader h;
     switch (read_raw_header(map.nomdescr1, h)) {
         case RawHeaderRead::Read:
-            check_sizes(con, idiom, map.nomdescr1, h.nb_lig, h.nb_col);
+            if (Status s = check_sizes(map.nomdescr1, h.nb_lig, h.nb_col); !s.ok()) return s;
             break;
         case RawHeaderRead::Unreadable:
-            refuse(con, idiom, map.nomdescr1, txt::reason_header_unreadable);
+            return Status::refused(map.nomdescr1, txt::reason_header_unreadable);
         case RawHeaderRead::Missing:
-            // The user supplies what the header would hold; it is written for later runs.
-            con.say(idiom, txt::raw_header_missing, {map.nomdescr1});
-            h.nb_lig = con.ask_int([&] { con.say(idiom, txt::ask_lines); }, 1);
-            h.nb_col = con.ask_int([&] { con.say(idiom, txt::ask_columns); }, 1);
-            h.pix_size = con.ask_int([&] { con.say(idiom, txt::ask_pixel_size); });
+            if (!opt.typed_header) {
+                Status s = Status::make(Status::Code::NeedsHeader, map.nomdescr1,
+                                        txt::raw_header_missing, {map.nomdescr1});
+                return s;
+            }
+            // The user supplied what the header would hold; it is written for later runs.
+            h = *opt.typed_header;
             h.val = 1;
             h.min_al = 0;
             h.max_al = 255;
-            check_sizes(con, idiom, run.nom_lect, h.nb_lig, h.nb_col);
-            if (!write_raw_header(map.nomdescr1, h))
-                con.say(idiom, txt::header_not_written, {map.nomdescr1});
+            if (Status s = check_sizes(nom_lect, h.nb_lig, h.nb_col); !s.ok()) return s;
+            if (!write_raw_header(map.nomdescr1, h) && opt.warn)
+                opt.warn(Status::make(Status::Code::NotWritten, map.nomdescr1,
+                                      txt::header_not_written, {map.nomdescr1}));
             break;
     }
     map.nb_lig = h.nb_lig;
@@ -64,20 +58,24 @@ void load_raster(Console& con, RunAnswers& run, LoadedMap& map) {
     map.max_al = h.max_al;
     map.pix_size = h.pix_size;
 
-    File pixels{std::fopen(run.nom_lect.c_str(), "rb")};
-    if (!pixels.f) stop_run(con, idiom, txt::raw_pixels_missing, {run.nom_lect});
+    File pixels{std::fopen(nom_lect.c_str(), "rb")};
+    if (!pixels.f)
+        return Status::make(Status::Code::Missing, nom_lect, txt::raw_pixels_missing, {nom_lect});
     map.dpix_size = map.pix_size;
 
     // The pixels go straight into the map; a short file leaves the rest at 0.
     ByteGrid tab(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);
-    if (!tab) refuse(con, idiom, run.nom_lect, txt::reason_too_large, {map.nb_lig, map.nb_col});
+    if (!tab) return Status::refused(nom_lect, txt::reason_too_large, {map.nb_lig, map.nb_col});
     bool read_error = false;
     const long long got = read_raw_pixels(pixels.f, tab.get(), map.nb_lig, map.nb_col, read_error);
-    if (read_error) refuse(con, idiom, run.nom_lect, txt::reason_cannot_open);
+    if (read_error) return Status::refused(nom_lect, txt::reason_cannot_open);
     const long long expected = static_cast<long long>(map.nb_lig) * map.nb_col;
-    if (got < expected) con.say(idiom, txt::raw_short_warning, {run.nom_lect, got, expected});
+    if (got < expected && opt.warn)
+        opt.warn(Status::make(Status::Code::Ok, nom_lect, txt::raw_short_warning,
+                              {nom_lect, got, expected}));
     map.tab_in = std::move(tab);
     map.UTM_coord = false;
+    return Status::success();
 }
 
 const Text& bitmap_reason(BmpError e) {
@@ -115,60 +113,57 @@ bool grey_line(unsigned char*& line, int nb_col) {
     return true;
 }
 
-void load_bitmap(Console& con, RunAnswers& run, LoadedMap& map) {
-    const int idiom = run.idiom;
-    run.nom_lect += ".bmp";
+Status load_bitmap(const std::string& base, LoadedMap& map, std::string& nom_lect) {
+    nom_lect = base + ".bmp";
     int Type = 0;
     Color32* ColorMAP = nullptr;
     BmpError why = BmpError::None;
     int nb_col = 0;
     int nb_lig = 0;
-    ByteMatrix m = ChargeBMP(run.nom_lect.c_str(), nb_col, nb_lig, Type, ColorMAP, &why);
-    if (!m) refuse(con, idiom, run.nom_lect, bitmap_reason(why), {nb_lig, nb_col});
+    ByteMatrix m = ChargeBMP(nom_lect.c_str(), nb_col, nb_lig, Type, ColorMAP, &why);
+    if (!m) return Status::refused(nom_lect, bitmap_reason(why), {nb_lig, nb_col});
     ByteGrid tab(m, nb_lig);
     if (Type == 2) {
         for (int i = 0; i < nb_lig; ++i) {
             unsigned char* line = tab[i];
             const bool grey = grey_line(line, nb_col);
             tab.get()[i] = line;
-            if (!grey) refuse(con, idiom, run.nom_lect, txt::reason_colour);
+            if (!grey) return Status::refused(nom_lect, txt::reason_colour);
         }
     }
     map.nb_col = nb_col;
     map.nb_lig = nb_lig;
     map.tab_in = std::move(tab);
-    map.dpix_size = con.ask_double([&] { con.say(idiom, txt::bmp_pixel_size); });
     map.UTM_coord = false;
+    return Status::success();
 }
 
-void load_ascii(Console& con, RunAnswers& run, LoadedMap& map) {
-    const int idiom = run.idiom;
-    run.nom_lect += ".asc";
+Status load_ascii(const std::string& base, LoadedMap& map, std::string& nom_lect,
+                  const LoadOptions& opt) {
+    nom_lect = base + ".asc";
     AsciiGrid g;
-    const GridError e = read_ascii_grid(run.nom_lect, g, [&](int i) {
-        if (i == 0) con.print("\n");
-        if (i > 0 && i % 100 == 0) con.say(idiom, txt::ascii_progress, {i});
+    const GridError e = read_ascii_grid(nom_lect, g, [&](int i) {
+        if (opt.ascii_line) opt.ascii_line(i);
     });
-    const std::string& name = run.nom_lect;
+    const std::string& name = nom_lect;
     switch (e) {
         case GridError::None:
             break;
         case GridError::CannotOpen:
-            stop_run(con, idiom, txt::ascii_missing, {name});
+            return Status::make(Status::Code::Missing, name, txt::ascii_missing, {name});
         case GridError::ReadFailed:
-            refuse(con, idiom, name, txt::reason_cannot_open);
+            return Status::refused(name, txt::reason_cannot_open);
         case GridError::HeaderUnreadable:
-            refuse(con, idiom, name, txt::reason_header_unreadable);
+            return Status::refused(name, txt::reason_header_unreadable);
         case GridError::BadSizes:
-            refuse(con, idiom, name, txt::reason_bad_sizes, {g.nb_lig, g.nb_col});
+            return Status::refused(name, txt::reason_bad_sizes, {g.nb_lig, g.nb_col});
         case GridError::TooLarge:
-            refuse(con, idiom, name, txt::reason_too_large, {g.nb_lig, g.nb_col});
+            return Status::refused(name, txt::reason_too_large, {g.nb_lig, g.nb_col});
         case GridError::FewCells:
-            refuse(con, idiom, name, txt::reason_few_cells);
+            return Status::refused(name, txt::reason_few_cells);
         case GridError::NotInteger:
-            refuse(con, idiom, name, txt::reason_not_integer, {g.bad_cell});
+            return Status::refused(name, txt::reason_not_integer, {g.bad_cell});
     }
-    con.print("\n");
     map.nb_col = g.nb_col;
     map.nb_lig = g.nb_lig;
     map.X_min = g.X_min;
@@ -177,24 +172,19 @@ void load_ascii(Console& con, RunAnswers& run, LoadedMap& map) {
     if (g.has_nodata) map.nodata = g.nodata;
     map.tab_in = std::move(g.cells);
     map.UTM_coord = true;
+    return Status::success();
 }
 
 }  // namespace
 
-void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv) {
-    switch (run.format) {
+Status load_map(const std::string& base, int format, LoadedMap& map, std::string& nom_lect,
+                const LoadOptions& opt) {
+    switch (format) {
         case kBitmap:
-            load_bitmap(con, run, map);
-            break;
+            return load_bitmap(base, map, nom_lect);
         case kAscii:
-            load_ascii(con, run, map);
-            break;
+            return load_ascii(base, map, nom_lect, opt);
         default:
-            load_raster(con, run, map);
-            break;
+            return load_raster(base, map, nom_lect, opt);
     }
-    con.say(run.idiom, txt::size_first);
-    con.say(run.idiom, txt::size_lines, {map.nb_lig});
-    con.say(run.idiom, txt::size_columns, {map.nb_col});
-    explor(con, run.idiom, map, inv);
 }

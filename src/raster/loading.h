@@ -1,12 +1,29 @@
-// Map loading: reads the map named in the dialogue, in the chosen input format.
+// Map loading: reads a map in one of the program's own formats, without a word to the
+// user. What goes wrong comes back as a Status for the front end to tell.
 #pragma once
 
-#include "raster/map.h"
-#include "run/answers.h"
-#include "run/console.h"
+#include <functional>
+#include <string>
 
-// Appends the extension of `run.format` to `run.nom_lect`, reads the map into
-// `map.tab_in` with its size and pixel size (asking what the files do not carry),
-// prints the size lines and takes the inventory (explor). A file that is missing or
-// refused is reported, a key is awaited, and RunStop{1} is thrown.
-void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv);
+#include "core/status.h"
+#include "raster/map.h"
+#include "raster/raw_format.h"
+
+struct LoadOptions {
+    // A raw map whose header file is missing: the values the user gave for it. The
+    // header is then written beside the map for later runs.
+    const RawHeader* typed_header = nullptr;
+    // Called before line i of an ASCII grid is read (i = 0 once the cells exist).
+    std::function<void(int)> ascii_line;
+    // A warning about a map that is still read (a header that could not be written).
+    std::function<void(const Status&)> warn;
+};
+
+// Reads the map `base` + the extension of `format` (0 raw with its ".txt" header, 1
+// bitmap, 2 ASCII grid) into `map`: tab_in, nb_lig, nb_col, the pixel size the files
+// carry and, for an ASCII grid, the corner. `nom_lect` receives the name of the file
+// read. A raw map without header comes back as NeedsHeader (file: the header's name)
+// unless `opt.typed_header` is given. A bitmap carries no pixel size: the caller sets
+// map.dpix_size.
+Status load_map(const std::string& base, int format, LoadedMap& map, std::string& nom_lect,
+                const LoadOptions& opt = {});

@@ -6,6 +6,14 @@
 
 #include "raster/grid.h"
 
+// Where the map lies on the ground, as a GDAL map carries it: the affine transform from
+// pixel to map coordinates (top left corner first) and the coordinate system.
+struct GeoRef {
+    bool has_transform = false;
+    double transform[6] = {0, 1, 0, 0, 0, -1};
+    std::string crs_wkt;  // empty when the map has none
+};
+
 struct LoadedMap {
     int nb_lig = 0;    // lines
     int nb_col = 0;    // columns
@@ -21,6 +29,7 @@ struct LoadedMap {
     double Y_min = 0.0;
     std::string nomdescr1;  // raster header file name
     ByteGrid tab_in;        // the map, nb_lig lines of nb_col class codes
+    GeoRef georef;          // a map read through GDAL: its transform and coordinate system
 };
 
 struct Inventory {
@@ -34,3 +43,4 @@ struct Inventory {
     std::int64_t tot_surf_item = 0;         // pixels whose code is below 255
     IntVector hist_item;                    // per-item counters, num_item + 1 entries
 };
+

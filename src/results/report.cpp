@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "run/catalogue.h"
+#include "text/catalogue.h"
 
 bool Report::open(const std::string& nom_info) {
     if (f3) close();

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "raster/map.h"
-#include "run/answers.h"
-#include "run/console.h"
+#include "core/answers.h"
+#include "text/format_text.h"
 #include "window/window.h"
 
 // The open report stream. Every write is checked; `failed` records that something

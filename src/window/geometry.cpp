@@ -4,8 +4,7 @@
 #include <cmath>
 
 #include "raster/nrutil.h"
-#include "run/catalogue.h"
-#include "run/failures.h"
+#include "text/catalogue.h"
 
 int trunc_int(double x) {
     if (std::isnan(x)) return 0;
@@ -30,15 +29,6 @@ void advise_ranks(Window& win, int pixel_edge, double surface_km2) {
     win.R_square = trunc_int(win.val_prov + 0.5);
 }
 
-void rank_help(Console& con, int idiom, Window& win) {
-    for (const Text& line : txt::help_explanation) con.say(idiom, line);
-    const int edge = con.ask_int([&] { con.say(idiom, txt::help_pixel_edge); }, 1);
-    const double surface = con.ask_double([&] { con.say(idiom, txt::help_surface); }, 0.0);
-    advise_ranks(win, edge, surface);
-    con.say(idiom, txt::help_r_square, {win.R_square});
-    con.say(idiom, txt::help_r_circle, {win.R_circle});
-}
-
 void square_sizes(Window& win, int range_win, double dpix_size) {
     win.ps = dpix_size;
     win.ps2 = win.ps * win.ps;
@@ -61,30 +51,16 @@ bool circle_sizes(Window& win, int range_win, double dpix_size) {
     return true;
 }
 
-void show_sizes(Console& con, const RunAnswers& run, const LoadedMap& map, Window& win) {
-    const int idiom = run.idiom;
-    if (run.treat_type == 0 || run.win_shape == 0) {
+Status window_sizes(Window& win, int treat_type, int win_shape, int range_win, double dpix_size) {
+    if (treat_type == 0 || win_shape == 0) {
         // A mask left by an earlier pass of the size loop is of no further use.
         win.tab_rad.reset();
-        square_sizes(win, run.range_win, map.dpix_size);
-        const bool cell = run.treat_type == 0;
-        con.say(idiom, cell ? txt::cell_heading : txt::square_heading);
-        con.say(idiom, txt::m_line, {run.range_win});
-        con.say(idiom, txt::size_line, {win.side, win.side});
-        con.say(idiom, txt::pixels_line, {win.surf_tot});
-        con.say(idiom, txt::pixel_size_line, {trunc_int(win.ps), trunc_int(win.ps)});
-        con.say(idiom, cell ? txt::cell_surface : txt::square_surface,
-                {win.surf_win, win.surf_win * 0.01});
-        return;
+        square_sizes(win, range_win, dpix_size);
+        return Status::success();
     }
-    if (!circle_sizes(win, run.range_win, map.dpix_size)) {
-        stop_run(con, idiom, txt::out_of_memory, {win.nb, win.nb});
-    }
-    con.say(idiom, txt::circle_heading);
-    con.say(idiom, txt::radius_line, {win.radius});
-    con.say(idiom, txt::circle_pixels, {win.num_pix_circ});
-    con.say(idiom, txt::circle_pixel_size, {trunc_int(win.ps), trunc_int(win.ps)});
-    con.say(idiom, txt::circle_surface, {win.surf_win, win.surf_win * 0.01});
+    if (!circle_sizes(win, range_win, dpix_size))
+        return Status::make(Status::Code::OutOfMemory, {}, txt::out_of_memory, {win.nb, win.nb});
+    return Status::success();
 }
 
 bool circle(Window& win) {

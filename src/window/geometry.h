@@ -1,9 +1,7 @@
 // Window geometry: the rank help, the sizes of the cell and windows, the circular mask.
 #pragma once
 
-#include "raster/map.h"
-#include "run/answers.h"
-#include "run/console.h"
+#include "core/status.h"
 #include "window/window.h"
 
 // The integer part of a real, truncated toward zero. Values beyond the range of an
@@ -11,13 +9,7 @@
 // undefined.
 int trunc_int(double x);
 
-// The rank help: asks a pixel edge (again while it is not above 0) and a surface in
-// km2 (again while it is below 0), then shows the ranks advised for a square and for
-// a circle. Leaves the pixel edge in win.side, the surface in win.surf_window and the
-// values of the computation in win.S, radius, rad_pix, val_prov, R_square, R_circle.
-void rank_help(Console& con, int idiom, Window& win);
-
-// The advised ranks for a pixel edge (metres) and a surface (km2), as rank_help
+// The advised ranks for a pixel edge (metres) and a surface (km2), as the rank help
 // computes them; fills the same fields of `win`.
 void advise_ranks(Window& win, int pixel_edge, double surface_km2);
 
@@ -30,10 +22,10 @@ void square_sizes(Window& win, int range_win, double dpix_size);
 // surf_tot, surf_window, surf_win. False when the mask cannot be allocated.
 bool circle_sizes(Window& win, int range_win, double dpix_size);
 
-// Computes and shows the sizes of the cell mesh, the square window or the circular
-// window (building its mask), as chosen by run.treat_type and run.win_shape. The run
-// stops with a message when the mask cannot be allocated.
-void show_sizes(Console& con, const RunAnswers& run, const LoadedMap& map, Window& win);
+// The sizes of the cell mesh (treat_type 0), the square window (win_shape 0) or the
+// circular window (building its mask) of rank R for a pixel edge of `dpix_size` metres.
+// OutOfMemory (naming the mask's size) when the mask cannot be allocated.
+Status window_sizes(Window& win, int treat_type, int win_shape, int range_win, double dpix_size);
 
 // Builds the circular mask tab_rad for win.radius by drawing concentric rings; sets
 // nb and num_pix_circ. Returns false (and leaves no mask) when it cannot be allocated.

@@ -13,7 +13,7 @@
 #include "engine/mpi/mpi_bands.h"
 #include "raster/raw_format.h"
 #include "results/report.h"
-#include "run/catalogue.h"
+#include "text/catalogue.h"
 #include "window/geometry.h"
 
 namespace engine::mpi {

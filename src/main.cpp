@@ -1,8 +1,11 @@
+// One program, two front ends: without arguments the dialogue at the console, with
+// arguments one batch run from the command line.
 #include <cstdio>
 #include <iostream>
 
-#include "run/console.h"
-#include "run/opening.h"
+#include "cli/command_line.h"
+#include "dialogue/console.h"
+#include "dialogue/opening.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -11,7 +14,8 @@
 #include <unistd.h>
 #endif
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) return command_line_main(argc, argv);
 #ifdef _WIN32
     SetConsoleOutputCP(850);
     const bool terminal = _isatty(_fileno(stdin)) != 0;

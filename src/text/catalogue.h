@@ -7,7 +7,7 @@
 // 0xE9 of the French closing paragraph).
 #pragma once
 
-#include "run/console.h"
+#include "text/format_text.h"
 
 // Accented letters, as code page 850 bytes.
 inline constexpr char fatono = '\x85';    // à
@@ -518,5 +518,47 @@ inline constexpr ReportLine report_diversity_image{{"\n\t\tdiversity image: %s "
 inline constexpr ReportLine report_homogeneity_image{{"\n\t\thomogeneity image: %s ",
                                                       "\n\t\timage de l'homogeneite : %s ",
                                                       "\n\t\timagen de la homogeneidad: %s "}};
+
+// ---------------------------------------------------------------- maps read through GDAL
+inline constexpr Text reason_no_gdal{
+    {"this format is read through GDAL, which this build does not have"},
+    {"ce format se lit avec GDAL, absent de cette version du programme"},
+    {"este formato se lee con GDAL, ausente en esta versi%cn del programa", {otono}}};
+inline constexpr Text reason_gdal_open{{"GDAL cannot read it"},
+                                       {"GDAL ne peut pas le lire"},
+                                       {"GDAL no puede leerlo"}};
+inline constexpr Text reason_no_band{{"it has no band %d (bands: %d)"},
+                                     {"il n'a pas de bande %d (bandes : %d)"},
+                                     {"no tiene banda %d (bandas: %d)"}};
+inline constexpr Text reason_real_band{
+    {"band %d holds real numbers, not class codes"},
+    {"la bande %d contient des nombres r%cels, pas des codes de classe", {etono}},
+    {"la banda %d contiene n%cmeros reales, no c%cdigos de clase", {utono, otono}}};
+inline constexpr Text reason_bad_value{
+    {"value %s at line %lld, column %lld is neither a class code 0 to 254 nor the no-data "
+     "value"},
+    {"la valeur %s ligne %lld, colonne %lld n'est ni un code de classe de 0 %c 254 ni la "
+     "valeur sans donn%ce",
+     {fatono, etono}},
+    {"el valor %s en la l%cnea %lld, columna %lld no es un c%cdigo de clase de 0 a 254 ni el "
+     "valor sin dato",
+     {itono, otono}}};
+inline constexpr Text reason_not_square{
+    {"its pixels are not square (%s by %s)"},
+    {"ses pixels ne sont pas carr%cs (%s sur %s)", {etono}},
+    {"sus p%cxeles no son cuadrados (%s por %s)", {itono}}};
+inline constexpr Text reason_rotated{
+    {"its pixels are rotated (geotransform terms %s and %s)"},
+    {"ses pixels sont tourn%cs (termes %s et %s de la g%cotransformation)", {etono, etono}},
+    {"sus p%cxeles est%cn girados (t%crminos %s y %s de la geotransformaci%cn)",
+     {itono, atono, etono, otono}}};
+inline constexpr Text reason_no_pixel_size{
+    {"it carries no pixel size (give one with --pixel-size)"},
+    {"il ne porte pas de taille de pixel (la donner avec --pixel-size)"},
+    {"no lleva tama%co de p%cxel (darlo con --pixel-size)", {tilde, itono}}};
+inline constexpr Text reason_no_header{
+    {"its header %s is missing (write it, or run the dialogue once)"},
+    {"son en-t%cte %s manque (l'%ccrire, ou lancer le dialogue une fois)", {circonf, etono}},
+    {"falta su encabezado %s (escribirlo, o usar el di%clogo una vez)", {atono}}};
 
 }  // namespace txt

@@ -1,16 +1,12 @@
-#include "run/opening.h"
+#include "dialogue/opening.h"
 
 #include <new>
 #include <string>
 
-#include "analysis/mesh.h"
 #include "analysis/results.h"
-#include "analysis/treatment.h"
-#include "raster/loading.h"
-#include "results/images.h"
-#include "run/catalogue.h"
-#include "run/failures.h"
-#include "window/geometry.h"
+#include "text/catalogue.h"
+#include "dialogue/failures.h"
+#include "dialogue/stages.h"
 
 namespace {
 

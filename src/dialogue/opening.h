@@ -3,12 +3,9 @@
 
 #include "raster/map.h"
 #include "results/report.h"
-#include "run/answers.h"
-#include "run/console.h"
+#include "core/answers.h"
+#include "dialogue/console.h"
 #include "window/window.h"
-
-// The highest rank R accepted: (2R + 1)^2 pixels must stay countable in 32 bits.
-inline constexpr int kMaxRank = 23169;
 
 // The whole run, from the banner to the final key press. Returns the exit status:
 // 0 when the run went through, 1 when it failed.

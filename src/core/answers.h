@@ -11,6 +11,11 @@ inline constexpr int kSpanish = 2;
 inline constexpr int kRaster = 0;
 inline constexpr int kBitmap = 1;
 inline constexpr int kAscii = 2;
+// Results only, from the command line: a georeferenced GeoTIFF.
+inline constexpr int kGeoTiff = 3;
+
+// The highest rank R accepted: (2R + 1)^2 pixels must stay countable in 32 bits.
+inline constexpr int kMaxRank = 23169;
 
 struct RunAnswers {
     int idiom = 0;       // language: 0 English, 1 French, 2 Spanish
@@ -21,7 +26,7 @@ struct RunAnswers {
     int treat_type = 0;  // 0 cell mesh, 1 moving window
     int win_shape = 0;   // 0 square, 1 circle (moving window only)
     int size_OK = 0;     // sizes accepted: 0 yes, 1 no
-    int res_form = 0;    // result format: 0 raster, 1 bitmap, 2 ascii
+    int res_form = 0;    // result format: 0 raster, 1 bitmap, 2 ascii, 3 GeoTIFF
 
     std::string nomim1;    // the input path being built
     std::string nomdir;    // the folder typed by the user

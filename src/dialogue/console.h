@@ -19,43 +19,8 @@
 #include <string>
 #include <string_view>
 
-// One message in one language: its format string and, in order, the bytes that fill
-// its %c placeholders.
-struct Msg {
-    const char* text;
-    std::array<char, 13> acc{};
-};
-
-// One message in the three languages of a run: 0 English, 1 French, 2 Spanish.
-struct Text {
-    Msg en, fr, es;
-    const Msg& in(int idiom) const { return idiom == 1 ? fr : idiom == 2 ? es : en; }
-};
-
-// A value for a placeholder other than %c.
-struct Arg {
-    enum class Kind { Int, Real, Str };
-    Kind kind;
-    long long i = 0;
-    double d = 0.0;
-    const char* s = "";
-    Arg(int v) : kind(Kind::Int), i(v) {}
-    Arg(long v) : kind(Kind::Int), i(v) {}
-    Arg(long long v) : kind(Kind::Int), i(v) {}
-    Arg(double v) : kind(Kind::Real), d(v) {}
-    Arg(const char* v) : kind(Kind::Str), s(v) {}
-    Arg(const std::string& v) : kind(Kind::Str), s(v.c_str()) {}
-};
-
-// Formats `fmt`. Placeholders: %d, %ld, %lld, %s, %c, %lf and %.Nlf (also %f), %%.
-// Each %c takes the next byte of `chars` (translated to UTF-8 when `utf8` is set);
-// every other placeholder takes the next of `args`. A missing value prints nothing.
-std::string format_text(std::string_view fmt, std::string_view chars,
-                        std::initializer_list<Arg> args, bool utf8 = false);
-
-// The UTF-8 form of one of the 19 code page 850 bytes the program prints (accents and
-// box lines); any other byte is returned unchanged.
-std::string cp850_to_utf8(unsigned char c);
+#include "core/status.h"
+#include "text/format_text.h"
 
 // The answers ran out before the dialogue was over.
 struct InputEnded {};
@@ -84,6 +49,8 @@ class Console {
     void say(int idiom, const Text& t, std::initializer_list<Arg> args = {}) {
         print(t.in(idiom), args);
     }
+    // The message of a stage's Status, in the run's language (printed as it stands).
+    void show(const Status& s, int idiom);
     // The text a message would print, in this console's encoding, without printing it.
     std::string text(int idiom, const Text& t, std::initializer_list<Arg> args = {}) const;
     void flush();

@@ -1,0 +1,72 @@
+// One whole run without a dialogue: the command line's request, the stages in the order
+// the dialogue runs them, and what came of it. Never prints.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "analysis/results.h"
+#include "core/answers.h"
+#include "core/status.h"
+#include "raster/map.h"
+#include "window/window.h"
+
+// The window as the command line names it.
+enum class WindowKind { Square, Circle, Mesh };
+
+struct RunRequest {
+    std::string map;               // the map file; its extension chooses the reader
+    WindowKind window = WindowKind::Square;
+    int rank = -1;                 // the rank R; below 0 when the surface chooses it
+    double surface_km2 = -1;       // the surface the rank help turns into a rank
+    std::string output_base;       // results base; empty: beside the map, <name>_<window><R>
+    int res_form = kGeoTiff;       // result format: kRaster, kBitmap, kAscii or kGeoTiff
+    int idiom = kEnglish;          // language of the report and messages
+    bool mesh_lines = false;       // draw the cell mesh on the diversity image (mesh only)
+    double pixel_size = 0;         // for maps that carry none; 0 when not given
+    bool has_corner = false;       // lower left corner given for maps that carry none
+    double x_min = 0;
+    double y_min = 0;
+    int band = 1;                  // band of a multi-band map read through GDAL
+    int threads = 0;               // 0: every core
+
+    // A usage fault of the request itself (no map read yet): Usage with its detail.
+    Status validate() const;
+};
+
+struct RunTimings {
+    double load = 0, inventory = 0, treatment = 0, write = 0, total = 0;  // seconds
+};
+
+struct RunOutcome {
+    int exit_status = 0;            // 0 went through, 1 failed, 2 usage
+    std::vector<Status> failures;   // what went wrong, in order
+    std::vector<Status> warnings;   // what was said along the way
+    RunAnswers run;                 // the choices, as the dialogue would hold them
+    int nb_lig = 0, nb_col = 0;
+    double dpix_size = 0;
+    bool georeferenced = false;     // the map carried a coordinate system
+    Inventory inv;
+    std::int64_t histo_div[260] = {};
+    int max_histo = 0;
+    Window win;
+    std::string report;             // files written in full
+    std::string diversity;
+    std::string homogeneity;
+    RunTimings timings;
+};
+
+// The window's name on the command line and in default result names.
+const char* window_name(WindowKind w);
+
+// The default results base: beside the map, <map name>_<window><R>.
+std::string default_output_base(const std::string& map, WindowKind w, int rank);
+
+// The rank the rank help advises for `surface_km2` on pixels of `dpix_size` metres (the
+// pixel edge taken to the nearest metre, at least 1): the square's for the square window
+// and the mesh, the circle's for the circle.
+int advised_rank(WindowKind w, double dpix_size, double surface_km2);
+
+// Runs the request: loads the map, takes the inventory, fixes the window, writes the
+// report and both images. `progress(row, rows)` follows the scan.
+RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress = {});

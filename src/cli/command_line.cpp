@@ -1,0 +1,174 @@
+#include "cli/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "app/run.h"
+#include "cli/progress_bar.h"
+#include "formats/gdal_raster.h"
+#include "text/status_text.h"
+
+#ifdef LANDMOSAIC_HAVE_JSON
+#include "cli/json_summary.h"
+#endif
+
+namespace {
+
+constexpr const char* kVersion = "landmosaic 1.1";
+
+#ifdef _WIN32
+constexpr bool kUtf8 = false;  // the console shows code page 850
+#else
+constexpr bool kUtf8 = true;
+#endif
+
+std::string formats_note() {
+    if (gdal_available())
+        return "Maps: .raw (with its .txt header), .bmp and .asc are read by the program itself; "
+               "any other raster (GeoTIFF, BigTIFF, ...) through GDAL " +
+               gdal_version() +
+               ". Results: GeoTIFF by default (georeferenced, coloured), or raw, bmp, asc.";
+    return "This build has no GDAL: only the native formats are available. Maps: .raw (with its "
+           ".txt header), .bmp and .asc; results in raw, bmp or asc (choose one with -f).";
+}
+
+int usage_error(std::ostream& err, const std::string& message) {
+    err << "landmosaic: " << message << "\nRun with --help for more information.\n";
+    return 2;
+}
+
+// The JSON summary, written beside under a temporary name and renamed into place.
+bool write_text_file(const std::string& path, const std::string& text) {
+    const std::string tmp = path + ".part";
+    {
+        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+        if (!f) return false;
+        f << text;
+        f.flush();
+        if (!f) {
+            f.close();
+            std::remove(tmp.c_str());
+            return false;
+        }
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        std::remove(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                     bool terminal) {
+    RunRequest req;
+    std::string window;
+    std::string format;
+    std::string lang = "en";
+    std::string json_path;
+    bool quiet = false;
+
+    CLI::App app{"LANDMOSAIC: the diversity (number of classes) and homogeneity (share of the "
+                 "largest class) of a classified map, in a moving window or a cell mesh.\n"
+                 "Without arguments the program runs its dialogue.",
+                 "landmosaic"};
+    app.footer(formats_note());
+    app.add_option("-w,--window", window, "square or circle moving window, or cell mesh")
+        ->required()
+        ->check(CLI::IsMember({"square", "circle", "mesh"}));
+    auto* rank = app.add_option("-r,--rank", req.rank, "the rank R: window edge 2R+1, radius R+0.5")
+                     ->check(CLI::Range(0, kMaxRank));
+    auto* surface =
+        app.add_option("--surface", req.surface_km2,
+                       "KM2: the rank the rank help advises for that surface")
+            ->check(CLI::NonNegativeNumber);
+    rank->excludes(surface);
+    app.add_option("-o,--output", req.output_base,
+                   "BASE: results BASE_diversity.EXT, BASE_homog.EXT, BASE_info.txt "
+                   "(default: beside the map, <map name>_<window><R>)");
+    app.add_option("-f,--format", format, "result format: tif (default), raw, bmp or asc")
+        ->check(CLI::IsMember({"tif", "raw", "bmp", "asc"}));
+    app.add_option("--lang", lang, "language of the report and messages: en, fr or es")
+        ->check(CLI::IsMember({"en", "fr", "es"}));
+    app.add_flag("--mesh-lines", req.mesh_lines, "draw the cell mesh on the diversity image");
+    app.add_option("--pixel-size", req.pixel_size, "M: pixel edge for maps that carry none")
+        ->check(CLI::PositiveNumber);
+    auto* x_min = app.add_option("--x-min", req.x_min, "X: lower left corner, for maps without one");
+    auto* y_min = app.add_option("--y-min", req.y_min, "Y: lower left corner, for maps without one");
+    x_min->needs(y_min);
+    y_min->needs(x_min);
+    app.add_option("--band", req.band, "N: band of a multi-band map (default 1)")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--threads", req.threads, "N: threads of the scan (default: all cores)")
+        ->check(CLI::PositiveNumber);
+    app.add_flag("-q,--quiet", quiet, "no progress bar");
+    app.add_option("--json", json_path, "FILE: machine-readable summary of the run");
+    app.set_version_flag("--version", std::string(kVersion) +
+                                          (gdal_available() ? " (GDAL " + gdal_version() + ")"
+                                                            : " (without GDAL)"));
+    app.add_option("MAP", req.map, "the classified map")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return 0;
+    } catch (const CLI::CallForAllHelp&) {
+        out << app.help();
+        return 0;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << "\n";
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        return usage_error(err, e.what());
+    }
+
+    req.window = window == "circle" ? WindowKind::Circle
+                 : window == "mesh" ? WindowKind::Mesh
+                                    : WindowKind::Square;
+    if (format.empty()) {
+        if (!gdal_available())
+            return usage_error(err, "this build has no GDAL, so no GeoTIFF results: choose a "
+                                    "format with -f raw|bmp|asc");
+        format = "tif";
+    }
+    req.res_form = format == "raw" ? kRaster : format == "bmp" ? kBitmap : format == "asc" ? kAscii
+                                                                                            : kGeoTiff;
+    req.idiom = lang == "fr" ? kFrench : lang == "es" ? kSpanish : kEnglish;
+    req.has_corner = x_min->count() > 0;
+#ifndef LANDMOSAIC_HAVE_JSON
+    if (!json_path.empty()) return usage_error(err, "this build cannot write --json summaries");
+#endif
+    if (Status s = req.validate(); !s.ok()) return usage_error(err, s.detail);
+
+    ProgressBar bar(terminal && !quiet);
+    const RunOutcome outcome =
+        run_landmosaic(req, [&](int row, int rows) { bar.update(row, rows); });
+    bar.finish();
+
+    for (const Status& w : outcome.warnings)
+        err << "landmosaic: " << status_line(w, req.idiom, kUtf8) << "\n";
+    if (outcome.exit_status == 2) return usage_error(err, outcome.failures.front().detail);
+    for (const Status& f : outcome.failures)
+        err << "landmosaic: " << status_line(f, req.idiom, kUtf8) << "\n";
+    for (const std::string* p : {&outcome.report, &outcome.diversity, &outcome.homogeneity})
+        if (!p->empty()) out << *p << "\n";
+
+    int status = outcome.exit_status;
+#ifdef LANDMOSAIC_HAVE_JSON
+    if (!json_path.empty() && !write_text_file(json_path, json_summary(req, outcome))) {
+        err << "landmosaic: " << json_path << ": the summary could not be written\n";
+        status = 1;
+    }
+#endif
+    return status;
+}
+
+int command_line_main(int argc, char** argv) {
+    return run_command_line(argc, argv, std::cout, std::cerr, ProgressBar::stderr_is_terminal());
+}

@@ -1,0 +1,60 @@
+#include "cli/json_summary.h"
+
+#include <nlohmann/json.hpp>
+
+#include "text/status_text.h"
+
+std::string json_summary(const RunRequest& req, const RunOutcome& out) {
+    using nlohmann::json;
+    static const char* const kFormats[] = {"raw", "bmp", "asc", "tif"};
+    static const char* const kLanguages[] = {"en", "fr", "es"};
+    const RunAnswers& run = out.run;
+
+    json items = json::array();
+    for (int k = 1; k <= out.inv.num_item && k < 260; ++k)
+        items.push_back({{"code", out.inv.number_item[k]},
+                         {"pixels", out.inv.num_pixel_item[k]},
+                         {"percent", out.inv.percent_item[k]}});
+    json histogram = json::array();
+    for (int v = 0; v <= out.max_histo && v < 260; ++v)
+        histogram.push_back({{"diversity", v}, {"pixels", out.histo_div[v]}});
+    json failures = json::array();
+    for (const Status& s : out.failures) failures.push_back(status_line(s, run.idiom, true));
+
+    auto path_or_null = [](const std::string& p) { return p.empty() ? json(nullptr) : json(p); };
+    json j = {
+        {"map", req.map},
+        {"parameters",
+         {{"window", window_name(req.window)},
+          {"rank", run.range_win},
+          {"rank_from_surface_km2", req.rank < 0 ? json(req.surface_km2) : json(nullptr)},
+          {"format", kFormats[run.res_form >= 0 && run.res_form <= 3 ? run.res_form : 3]},
+          {"language", kLanguages[run.idiom >= 0 && run.idiom <= 2 ? run.idiom : 0]},
+          {"mesh_lines", req.mesh_lines},
+          {"band", req.band},
+          {"window_pixels", req.window == WindowKind::Circle ? out.win.num_pix_circ
+                                                             : out.win.surf_tot},
+          {"window_ha", out.win.surf_win}}},
+        {"map_size", {{"lines", out.nb_lig}, {"columns", out.nb_col}}},
+        {"pixel_size", out.dpix_size},
+        {"georeferenced", out.georeferenced},
+        {"inventory",
+         {{"items", out.inv.num_item},
+          {"pixels_with_class", out.inv.tot_surf_item},
+          {"classes", items}}},
+        {"diversity_histogram", histogram},
+        {"outputs",
+         {{"report", path_or_null(out.report)},
+          {"diversity", path_or_null(out.diversity)},
+          {"homogeneity", path_or_null(out.homogeneity)}}},
+        {"timings_s",
+         {{"load", out.timings.load},
+          {"inventory", out.timings.inventory},
+          {"treatment", out.timings.treatment},
+          {"write", out.timings.write},
+          {"total", out.timings.total}}},
+        {"exit_status", out.exit_status},
+        {"failures", failures},
+    };
+    return j.dump(2) + "\n";
+}

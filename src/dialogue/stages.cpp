@@ -1,0 +1,136 @@
+#include "dialogue/stages.h"
+
+#include "analysis/mesh.h"
+#include "analysis/treatment.h"
+#include "dialogue/failures.h"
+#include "raster/inventory.h"
+#include "raster/loading.h"
+#include "text/catalogue.h"
+#include "window/geometry.h"
+
+void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv) {
+    const int idiom = run.idiom;
+    const std::string base = run.nom_lect;
+    LoadOptions opt;
+    opt.ascii_line = [&](int i) {
+        if (i == 0) con.print("\n");
+        if (i > 0 && i % 100 == 0) con.say(idiom, txt::ascii_progress, {i});
+    };
+    opt.warn = [&](const Status& w) { con.show(w, idiom); };
+    Status s = load_map(base, run.format, map, run.nom_lect, opt);
+    RawHeader typed;
+    if (s.code == Status::Code::NeedsHeader) {
+        // The user supplies what the header would hold; it is written for later runs.
+        con.show(s, idiom);
+        typed.nb_lig = con.ask_int([&] { con.say(idiom, txt::ask_lines); }, 1);
+        typed.nb_col = con.ask_int([&] { con.say(idiom, txt::ask_columns); }, 1);
+        typed.pix_size = con.ask_int([&] { con.say(idiom, txt::ask_pixel_size); });
+        opt.typed_header = &typed;
+        s = load_map(base, run.format, map, run.nom_lect, opt);
+    }
+    if (!s.ok()) stop_on(con, idiom, s);
+    if (run.format == kBitmap)
+        map.dpix_size = con.ask_double([&] { con.say(idiom, txt::bmp_pixel_size); });
+    if (run.format == kAscii) con.print("\n");
+    con.say(idiom, txt::size_first);
+    con.say(idiom, txt::size_lines, {map.nb_lig});
+    con.say(idiom, txt::size_columns, {map.nb_col});
+    explor(con, idiom, map, inv);
+}
+
+void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
+    take_inventory(map, inv);
+    con.say(idiom, txt::highest_code, {inv.max_hist_explor});
+    for (int c = 0; c <= inv.max_hist_explor; ++c)
+        con.print(txt::hist_explor_line, {c, inv.hist_explor[c]});
+    con.say(idiom, txt::item_count, {inv.num_item});
+    for (int k = 1; k <= inv.num_item; ++k)
+        con.print(txt::item_line,
+                  {k, inv.number_item[k], inv.num_pixel_item[k], inv.percent_item[k]});
+}
+
+void rank_help(Console& con, int idiom, Window& win) {
+    for (const Text& line : txt::help_explanation) con.say(idiom, line);
+    const int edge = con.ask_int([&] { con.say(idiom, txt::help_pixel_edge); }, 1);
+    const double surface = con.ask_double([&] { con.say(idiom, txt::help_surface); }, 0.0);
+    advise_ranks(win, edge, surface);
+    con.say(idiom, txt::help_r_square, {win.R_square});
+    con.say(idiom, txt::help_r_circle, {win.R_circle});
+}
+
+void show_sizes(Console& con, const RunAnswers& run, const LoadedMap& map, Window& win) {
+    const int idiom = run.idiom;
+    const Status s =
+        window_sizes(win, run.treat_type, run.win_shape, run.range_win, map.dpix_size);
+    if (!s.ok()) stop_on(con, idiom, s);
+    if (run.treat_type == 0 || run.win_shape == 0) {
+        const bool cell = run.treat_type == 0;
+        con.say(idiom, cell ? txt::cell_heading : txt::square_heading);
+        con.say(idiom, txt::m_line, {run.range_win});
+        con.say(idiom, txt::size_line, {win.side, win.side});
+        con.say(idiom, txt::pixels_line, {win.surf_tot});
+        con.say(idiom, txt::pixel_size_line, {trunc_int(win.ps), trunc_int(win.ps)});
+        con.say(idiom, cell ? txt::cell_surface : txt::square_surface,
+                {win.surf_win, win.surf_win * 0.01});
+        return;
+    }
+    con.say(idiom, txt::circle_heading);
+    con.say(idiom, txt::radius_line, {win.radius});
+    con.say(idiom, txt::circle_pixels, {win.num_pix_circ});
+    con.say(idiom, txt::circle_pixel_size, {trunc_int(win.ps), trunc_int(win.ps)});
+    con.say(idiom, txt::circle_surface, {win.surf_win, win.surf_win * 0.01});
+}
+
+void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Inventory& inv,
+               const Window& win, Results& res) {
+    const int idiom = run.idiom;
+    con.say(idiom, txt::treatment_heading);
+    const Status s =
+        treat(run.treat_type, run.win_shape, run.range_win, map, inv, win, res,
+              [&](int row) { con.say(idiom, txt::treatment_progress, {row}); });
+    if (!s.ok()) stop_on(con, idiom, s);
+    // The histogram goes to the console only.
+    con.print(txt::max_histo_line, {res.max_histo});
+    for (int v = 1; v <= res.max_histo; ++v) con.print(txt::histo_div_line, {v, res.histo_div[v]});
+}
+
+void mesh_question(Console& con, int idiom, int range_win, const std::string& diversity_base,
+                   const LoadedMap& map, Results& res) {
+    con.say(idiom, txt::mesh_question, {diversity_base});
+    // Only the choices are shown again; a negative answer means no drawing.
+    const int cmd = con.menu([&] { con.say(idiom, txt::yes_no_menu); }, 1, /*negative_ok=*/true);
+    if (cmd != 0) return;
+    con.say(idiom, txt::mesh_drawing);
+    if (res.tab_divers) draw_mesh(res.tab_divers.get(), map.nb_lig, map.nb_col, range_win);
+}
+
+bool write_result_images(Console& con, const RunAnswers& run, const LoadedMap& map, Results& res,
+                         Report& rep, ResultFiles& files) {
+    const int idiom = run.idiom;
+    struct Image {
+        ByteMatrix grid;
+        std::string base;
+        std::string& nom;
+        std::string& descr;
+        const txt::ReportLine& line;
+    };
+    // Diversity image first, with the mesh lines if they were drawn; then the
+    // homogeneity image, as the scan left it.
+    Image images[2] = {{res.tab_divers.get(), diversity_base(run), files.nom_diversidad,
+                        files.descr_diversidad, txt::report_diversity_image},
+                       {res.tab_homo.get(), homogeneity_base(run), files.nom_homo,
+                        files.descr_homo, txt::report_homogeneity_image}};
+    bool all_written = true;
+    for (Image& im : images) {
+        if (run.res_form == kAscii) con.print(txt::ascii_grid_gap);
+        const Status s = write_result_image(run.res_form, map, im.grid, im.base, im.nom, im.descr);
+        if (s.ok()) {
+            rep.write(im.line.in(idiom), {im.nom});
+        } else {
+            // The report names only files that exist in full.
+            con.show(s, idiom);
+            all_written = false;
+        }
+    }
+    return all_written;
+}

@@ -1,0 +1,23 @@
+// A build without GDAL: only the program's own formats.
+#include "formats/gdal_raster.h"
+
+#include "text/catalogue.h"
+
+std::string gdal_version() {
+    return {};
+}
+
+bool gdal_available() {
+    return false;
+}
+
+Status gdal_load_map(const std::string& path, int, LoadedMap&, const RowProgressFn&) {
+    return Status::refused(path, txt::reason_no_gdal);
+}
+
+Status write_geotiff(const std::string& path, ByteMatrix, const LoadedMap&, ResultKind,
+                     const std::vector<std::pair<std::string, std::string>>&) {
+    Status s = Status::make(Status::Code::NotWritten, path, txt::result_not_written, {path});
+    s.detail = "this build has no GDAL";
+    return s;
+}

@@ -1,0 +1,308 @@
+#include "formats/gdal_raster.h"
+
+#include <gdal.h>
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <cpl_string.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <system_error>
+#include <vector>
+
+#include "raster/nrutil.h"
+#include "text/catalogue.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void register_drivers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        GDALAllRegister();
+        // GDAL's own messages come back through the Status, not on the console.
+        CPLSetErrorHandler(CPLQuietErrorHandler);
+    });
+}
+
+struct Dataset {
+    GDALDatasetH h = nullptr;
+    ~Dataset() {
+        if (h) GDALClose(h);
+    }
+};
+
+std::string last_gdal_error() {
+    const char* msg = CPLGetLastErrorMsg();
+    return msg ? msg : "";
+}
+
+// A real number as it is best shown: whole numbers without decimals.
+std::string show_number(double v) {
+    char buf[64];
+    if (std::isfinite(v) && std::floor(v) == v && std::fabs(v) < 9e15)
+        std::snprintf(buf, sizeof buf, "%.0f", v);
+    else
+        std::snprintf(buf, sizeof buf, "%.17g", v);
+    return buf;
+}
+
+// Equal up to the rounding of a pixel size written in decimal.
+bool same_size(double a, double b) {
+    return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
+}
+
+}  // namespace
+
+std::string gdal_version() {
+    return GDALVersionInfo("RELEASE_NAME");
+}
+
+bool gdal_available() {
+    return true;
+}
+
+Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
+                     const RowProgressFn& progress) {
+    register_drivers();
+    CPLErrorReset();
+    Dataset ds;
+    ds.h = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr);
+    if (!ds.h) {
+        std::error_code ec;
+        if (!fs::exists(path, ec))
+            return Status::make(Status::Code::Missing, path, txt::raw_pixels_missing, {path});
+        Status s = Status::refused(path, txt::reason_gdal_open);
+        s.detail = last_gdal_error();
+        return s;
+    }
+    const int bands = GDALGetRasterCount(ds.h);
+    if (band_no < 1 || band_no > bands)
+        return Status::refused(path, txt::reason_no_band, {band_no, bands});
+    GDALRasterBandH band = GDALGetRasterBand(ds.h, band_no);
+    const GDALDataType type = GDALGetRasterDataType(band);
+    if (!GDALDataTypeIsInteger(type) || GDALDataTypeIsComplex(type))
+        return Status::refused(path, txt::reason_real_band, {band_no});
+
+    const int nb_col = GDALGetRasterXSize(ds.h);
+    const int nb_lig = GDALGetRasterYSize(ds.h);
+    if (nb_lig <= 0 || nb_col <= 0)
+        return Status::refused(path, txt::reason_bad_sizes, {nb_lig, nb_col});
+    if (static_cast<long long>(nb_lig) * nb_col > INT_MAX)
+        return Status::refused(path, txt::reason_too_large, {nb_lig, nb_col});
+
+    // Pixel size and corner from the geotransform: north-up or south-up, square pixels.
+    double gt[6] = {0, 1, 0, 0, 0, 1};
+    const bool has_gt = GDALGetGeoTransform(ds.h, gt) == CE_None;
+    if (has_gt) {
+        if (gt[2] != 0 || gt[4] != 0)
+            return Status::refused(path, txt::reason_rotated, {show_number(gt[2]), show_number(gt[4])});
+        if (!same_size(std::fabs(gt[1]), std::fabs(gt[5])))
+            return Status::refused(path, txt::reason_not_square,
+                                   {show_number(std::fabs(gt[1])), show_number(std::fabs(gt[5]))});
+    }
+
+    int has_nodata = 0;
+    const double nodata = GDALGetRasterNoDataValue(band, &has_nodata);
+    // GDAL before 3.7 marks signed bytes as bytes with a pixel type.
+    const char* pixeltype = GDALGetMetadataItem(band, "PIXELTYPE", "IMAGE_STRUCTURE");
+    const bool signed_byte = type == GDT_Byte && pixeltype && EQUAL(pixeltype, "SIGNEDBYTE");
+
+    ByteGrid tab(ucmatrice(nb_col, nb_lig), nb_lig);
+    if (!tab) return Status::refused(path, txt::reason_too_large, {nb_lig, nb_col});
+    std::vector<double> row;
+    for (int i = 0; i < nb_lig; ++i) {
+        unsigned char* out = tab[i];
+        if (type == GDT_Byte && !signed_byte) {
+            if (GDALRasterIO(band, GF_Read, 0, i, nb_col, 1, out, nb_col, 1, GDT_Byte, 0, 0) !=
+                CE_None) {
+                Status s = Status::refused(path, txt::reason_cannot_open);
+                s.detail = last_gdal_error();
+                return s;
+            }
+            // The no-data code becomes the program's own no-value mark.
+            if (has_nodata && nodata >= 0 && nodata <= 254 && std::floor(nodata) == nodata) {
+                const auto nd = static_cast<unsigned char>(nodata);
+                for (int j = 0; j < nb_col; ++j)
+                    if (out[j] == nd) out[j] = 255;
+            }
+        } else {
+            // Any other integer type, read exactly as reals (every 32-bit value is exact;
+            // 64-bit values beyond 2^53 are out of range anyway).
+            row.resize(static_cast<std::size_t>(nb_col));
+            if (GDALRasterIO(band, GF_Read, 0, i, nb_col, 1, row.data(), nb_col, 1, GDT_Float64,
+                             0, 0) != CE_None) {
+                Status s = Status::refused(path, txt::reason_cannot_open);
+                s.detail = last_gdal_error();
+                return s;
+            }
+            for (int j = 0; j < nb_col; ++j) {
+                double v = row[static_cast<std::size_t>(j)];
+                if (signed_byte && v > 127) v -= 256;
+                if (has_nodata && v == nodata) {
+                    out[j] = 255;
+                } else if (v >= 0 && v <= 254) {
+                    out[j] = static_cast<unsigned char>(v);
+                } else {
+                    return Status::refused(path, txt::reason_bad_value,
+                                           {show_number(v), static_cast<long long>(i) + 1,
+                                            static_cast<long long>(j) + 1});
+                }
+            }
+        }
+        if (progress) progress(i + 1, nb_lig);
+    }
+
+    map.nb_lig = nb_lig;
+    map.nb_col = nb_col;
+    map.tab_in = std::move(tab);
+    map.dpix_size = has_gt ? std::fabs(gt[1]) : 0.0;
+    if (has_nodata) map.nodata = nodata;
+    map.georef.has_transform = has_gt;
+    std::copy(gt, gt + 6, map.georef.transform);
+    const char* wkt = GDALGetProjectionRef(ds.h);
+    map.georef.crs_wkt = wkt ? wkt : "";
+    if (has_gt) {
+        // The lower left corner, whichever way the rows and columns run.
+        const double x1 = gt[0] + nb_col * gt[1];
+        const double y1 = gt[3] + nb_lig * gt[5];
+        map.X_min = std::min(gt[0], x1);
+        map.Y_min = std::min(gt[3], y1);
+        map.UTM_coord = true;
+    } else {
+        map.UTM_coord = false;
+    }
+    return Status::success();
+}
+
+namespace {
+
+// Colours for the diversity values: distinct neighbours first, then hues spread by the
+// golden angle so that any value up to 254 has a colour of its own.
+GDALColorEntry diversity_colour(int v) {
+    static const short kFirst[][3] = {
+        {0, 0, 0},       {31, 119, 180}, {255, 127, 14}, {44, 160, 44},   {214, 39, 40},
+        {148, 103, 189}, {140, 86, 75},  {227, 119, 194}, {127, 127, 127}, {188, 189, 34},
+        {23, 190, 207},  {174, 199, 232}, {255, 187, 120}, {152, 223, 138}, {255, 152, 150},
+        {197, 176, 213}, {196, 156, 148}, {247, 182, 210}, {219, 219, 141}, {158, 218, 229}};
+    const int n = static_cast<int>(sizeof kFirst / sizeof kFirst[0]);
+    if (v < n) return {kFirst[v][0], kFirst[v][1], kFirst[v][2], 255};
+    const double h = std::fmod(v * 137.508, 360.0) / 60.0;
+    const double s = v % 2 ? 0.65 : 0.9;
+    const double l = 0.35 + 0.3 * ((v / 2) % 3) / 2.0;
+    const double c = (1 - std::fabs(2 * l - 1)) * s;
+    const double x = c * (1 - std::fabs(std::fmod(h, 2.0) - 1));
+    double r = 0, g = 0, b = 0;
+    switch (static_cast<int>(h)) {
+        case 0: r = c, g = x; break;
+        case 1: r = x, g = c; break;
+        case 2: g = c, b = x; break;
+        case 3: g = x, b = c; break;
+        case 4: r = x, b = c; break;
+        default: r = c, b = x; break;
+    }
+    const double m = l - c / 2;
+    auto to8 = [&](double u) { return static_cast<short>(std::lround((u + m) * 255)); };
+    return {to8(r), to8(g), to8(b), 255};
+}
+
+// Homogeneity: a ramp from pale yellow (0 %) to dark green (100 %).
+GDALColorEntry homogeneity_colour(int v) {
+    if (v > 100) return {0, 0, 0, 255};
+    const double t = v / 100.0;
+    auto mix = [&](double a, double b) { return static_cast<short>(std::lround(a + (b - a) * t)); };
+    return {mix(255, 0), mix(255, 90), mix(204, 50), 255};
+}
+
+// A name in the same folder for the file being written.
+std::string temporary_name(const std::string& path) {
+    const fs::path p(path);
+    static std::random_device seed;
+    std::string name = ".";
+    name += p.filename().string();
+    name += ".part";
+    name += std::to_string(seed());
+    return (p.parent_path() / name).string();
+}
+
+}  // namespace
+
+Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
+                     const std::vector<std::pair<std::string, std::string>>& metadata) {
+    register_drivers();
+    auto not_written = [&](std::string detail) {
+        Status s = Status::make(Status::Code::NotWritten, path, txt::result_not_written, {path});
+        s.detail = std::move(detail);
+        return s;
+    };
+    if (!m) return not_written({});
+    GDALDriverH drv = GDALGetDriverByName("GTiff");
+    if (!drv) return not_written("GDAL has no GTiff driver");
+
+    const std::string tmp = temporary_name(path);
+    char** options = nullptr;
+    options = CSLSetNameValue(options, "TILED", "YES");
+    options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
+    options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
+    CPLErrorReset();
+    GDALDatasetH ds = GDALCreate(drv, tmp.c_str(), map.nb_col, map.nb_lig, 1, GDT_Byte, options);
+    CSLDestroy(options);
+    if (!ds) return not_written(last_gdal_error());
+
+    bool ok = true;
+    // Where the map lies: its own transform and system, or the corner and pixel size an
+    // ASCII grid (or the command line) gave.
+    if (map.georef.has_transform) {
+        double gt[6];
+        std::copy(map.georef.transform, map.georef.transform + 6, gt);
+        ok = ok && GDALSetGeoTransform(ds, gt) == CE_None;
+    } else if (map.UTM_coord && map.dpix_size > 0) {
+        double gt[6] = {map.X_min, map.dpix_size, 0, map.Y_min + map.nb_lig * map.dpix_size,
+                        0, -map.dpix_size};
+        ok = ok && GDALSetGeoTransform(ds, gt) == CE_None;
+    }
+    if (!map.georef.crs_wkt.empty())
+        ok = ok && GDALSetProjection(ds, map.georef.crs_wkt.c_str()) == CE_None;
+    for (const auto& [key, value] : metadata)
+        ok = ok && GDALSetMetadataItem(ds, key.c_str(), value.c_str(), nullptr) == CE_None;
+
+    GDALRasterBandH band = GDALGetRasterBand(ds, 1);
+    GDALSetDescription(band, kind == ResultKind::Diversity
+                                 ? "diversity (number of classes in the window)"
+                                 : "homogeneity (percent of the window covered by its largest "
+                                   "class)");
+    ok = ok && GDALSetRasterNoDataValue(band, 255) == CE_None;
+    GDALColorTableH ct = GDALCreateColorTable(GPI_RGB);
+    for (int v = 0; v < 255; ++v) {
+        const GDALColorEntry e = kind == ResultKind::Diversity ? diversity_colour(v)
+                                                               : homogeneity_colour(v);
+        GDALSetColorEntry(ct, v, &e);
+    }
+    const GDALColorEntry none{0, 0, 0, 0};
+    GDALSetColorEntry(ct, 255, &none);
+    ok = ok && GDALSetRasterColorTable(band, ct) == CE_None;
+    GDALDestroyColorTable(ct);
+
+    for (int i = 0; ok && i < map.nb_lig; ++i)
+        ok = GDALRasterIO(band, GF_Write, 0, i, map.nb_col, 1, m[i], map.nb_col, 1, GDT_Byte, 0,
+                          0) == CE_None;
+    GDALFlushCache(ds);
+    GDALClose(ds);
+    if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) ok = false;
+
+    std::error_code ec;
+    if (ok) {
+        fs::rename(tmp, path, ec);
+        if (!ec) return Status::success();
+    }
+    const std::string why = ec ? ec.message() : last_gdal_error();
+    fs::remove(tmp, ec);
+    fs::remove(tmp + ".aux.xml", ec);
+    return not_written(why);
+}

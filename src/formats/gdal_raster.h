@@ -1,0 +1,35 @@
+// Rasters through GDAL: every classified map GDAL reads, and GeoTIFF results. The only
+// unit that includes GDAL; in a build without it the functions say so.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/status.h"
+#include "raster/map.h"
+
+// True when the program was built with GDAL.
+bool gdal_available();
+// The version of GDAL in use; empty without it.
+std::string gdal_version();
+
+// Reads band `band` (from 1) of the raster `path` into `map`: tab_in, sizes, the pixel
+// size from the geotransform, the lower left corner (X_min, Y_min, UTM_coord) and the
+// georeference. A byte band is taken as it is, its no-data value becoming 255. Another
+// integer band is accepted when every value is 0..254 or the no-data value; real bands,
+// non-square or rotated pixels and missing bands are refused, saying why.
+// `progress(row, rows)` follows the reading.
+Status gdal_load_map(const std::string& path, int band, LoadedMap& map,
+                     const RowProgressFn& progress = {});
+
+// What a result image is, for its colour table and band description.
+enum class ResultKind { Diversity, Homogeneity };
+
+// Writes `m` as a GeoTIFF (one byte band, tiled, DEFLATE, BigTIFF when needed, no-data
+// 255) with the map's coordinate system and geotransform (or, for a map without one,
+// the corner and pixel size it has), a band description, `metadata` as the dataset's
+// metadata and a colour table for `kind` (255 transparent). The file is written under
+// a temporary name in the same folder and renamed into place once complete.
+Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
+                     const std::vector<std::pair<std::string, std::string>>& metadata);

@@ -1,0 +1,50 @@
+#include "text/status_text.h"
+
+#include <string_view>
+#include <vector>
+
+#include "text/catalogue.h"
+
+namespace {
+
+std::string format_status(const Msg& m, const std::vector<StatusValue>& values, bool utf8) {
+    std::vector<Arg> args;
+    args.reserve(values.size());
+    for (const StatusValue& v : values) {
+        if (const auto* i = std::get_if<long long>(&v)) {
+            args.emplace_back(*i);
+        } else if (const auto* d = std::get_if<double>(&v)) {
+            args.emplace_back(*d);
+        } else {
+            args.emplace_back(std::get<std::string>(v));
+        }
+    }
+    return format_text(m.text, std::string_view(m.acc.data(), m.acc.size()), args.data(),
+                       args.size(), utf8);
+}
+
+std::string trim(std::string s) {
+    const auto first = s.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    const auto last = s.find_last_not_of(" \t\r\n");
+    return s.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::string status_text(const Status& s, int idiom, bool utf8) {
+    if (s.reason) {
+        const std::string why = format_status(s.reason->in(idiom), s.args, utf8);
+        const Msg& m = txt::file_refused.in(idiom);
+        return format_text(m.text, std::string_view(m.acc.data(), m.acc.size()),
+                           {Arg(s.file), Arg(why)}, utf8);
+    }
+    if (s.message) return format_status(s.message->in(idiom), s.args, utf8);
+    return s.detail;
+}
+
+std::string status_line(const Status& s, int idiom, bool utf8) {
+    std::string line = trim(status_text(s, idiom, utf8));
+    if (!s.detail.empty() && (s.reason || s.message)) line += ": " + s.detail;
+    return line;
+}
