@@ -8,6 +8,12 @@
 #include "analysis/scans.h"
 #include "raster/inventory.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#elif defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
 namespace engine {
 
 namespace {
@@ -24,6 +30,19 @@ long long scan_bytes(const BandJob& job) {
 }
 
 }  // namespace
+
+long long physical_memory() {
+#if defined(_WIN32)
+    MEMORYSTATUSEX m;
+    m.dwLength = sizeof m;
+    return GlobalMemoryStatusEx(&m) ? static_cast<long long>(m.ullTotalPhys) : 0;
+#elif defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+    const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? static_cast<long long>(pages) * size : 0;
+#else
+    return 0;
+#endif
+}
 
 long long fixed_bytes(int nb_col) {
     // File buffers and the ASCII grid reader's block, a row of text or of bitmap padding.

@@ -50,6 +50,9 @@ struct BandPlan {
 inline constexpr long long kBytesPerBandCell = 3;
 long long fixed_bytes(int nb_col);
 
+// The physical memory of the machine in bytes; 0 when the system does not say.
+long long physical_memory();
+
 // The bands of a map under a memory budget in bytes: the most rows whose band with its
 // halo fits, at least one row (one row of cells for the mesh), all the map when it fits.
 BandPlan plan_bands(int nb_lig, int nb_col, const BandJob& job, long long budget_bytes);
