@@ -15,6 +15,8 @@
 #include "analysis/mesh.h"
 #include "analysis/scans.h"
 #include "analysis/treatment.h"
+#include "app/run.h"
+#include "formats/gdal_raster.h"
 #include "core/answers.h"
 #include "engine/bands.h"
 #include "raster/ascii_grid.h"
@@ -581,6 +583,50 @@ TEST(BandEngine, AMapTenTimesLargerThanTheMemoryLimitRuns) {
               static_cast<std::uintmax_t>(nb_lig) * nb_col);
 }
 #endif
+
+// Batch runs: a run in bands of a few rows writes the report and images a run in one band
+// writes, byte for byte, for every map format and result format (GeoTIFF included).
+TEST(BandEngine, BatchRunsInBandsWriteWhatARunInOneBandWrites) {
+    rt::TempDir dir;
+    std::mt19937 rng(15);
+    TestMap t = clustered_map(rng, 29, 31, 7, 10, 0.05, 0.05);
+    const WindowKind windows[] = {WindowKind::Circle, WindowKind::Mesh, WindowKind::Square};
+    int n = 0;
+    for (int in : {kRaster, kBitmap, kAscii}) {
+        const std::string name = write_map(t.map, in, dir / "map");
+        for (int out : {kRaster, kBitmap, kAscii, kGeoTiff}) {
+            if (out == kGeoTiff && !gdal_available()) continue;
+            RunRequest req;
+            req.map = name;
+            req.window = windows[n++ % 3];
+            req.rank = 2;
+            req.mesh_lines = req.window == WindowKind::Mesh;
+            req.res_form = out;
+            req.pixel_size = 30;
+            req.has_corner = true;
+            req.x_min = 5e5;
+            req.y_min = 4e6;
+            req.threads = 2;
+            req.output_base = dir / "res";
+            SCOPED_TRACE("map " + name + ", results " + std::to_string(out));
+            std::vector<std::string> files[2];
+            RunOutcome outcome[2];
+            for (int k = 0; k < 2; ++k) {
+                req.band_rows = k == 0 ? 0 : 3;
+                outcome[k] = run_landmosaic(req);
+                ASSERT_EQ(outcome[k].exit_status, 0);
+                for (const std::string* f :
+                     {&outcome[k].report, &outcome[k].diversity, &outcome[k].homogeneity})
+                    files[k].push_back(rt::slurp(*f));
+            }
+            EXPECT_EQ(outcome[0].bands, 1);
+            EXPECT_EQ(outcome[1].bands, req.window == WindowKind::Mesh ? 6 : 10);
+            EXPECT_EQ(files[0], files[1]);
+            EXPECT_EQ(std::vector<std::int64_t>(outcome[0].histo_div, outcome[0].histo_div + 260),
+                      std::vector<std::int64_t>(outcome[1].histo_div, outcome[1].histo_div + 260));
+        }
+    }
+}
 
 #ifdef LANDMOSAIC_MPI_EXE
 // The MPI program on 1 to 4 ranks gives the whole-map path's files, and the same report

@@ -54,7 +54,8 @@ BandPlan plan_bands_of(int nb_lig, const BandJob& job, int h) {
     p.nb_lig = std::max(nb_lig, 0);
     p.halo = job.treat_type == 0 ? 0 : std::max(job.range_win, 0);
     h = std::max(h, 1);
-    if (job.treat_type == 0) {
+    // A band that holds the whole map is the whole map, whatever the mesh.
+    if (job.treat_type == 0 && h < p.nb_lig) {
         const long long m = 2LL * std::max(job.range_win, 0) + 1;
         const long long cells = std::max<long long>(h / m, 1);
         h = static_cast<int>(std::min<long long>(cells * m, std::max(p.nb_lig, 1)));
