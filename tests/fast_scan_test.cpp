@@ -629,59 +629,63 @@ TEST(BandEngine, BatchRunsInBandsWriteWhatARunInOneBandWrites) {
 }
 
 #ifdef LANDMOSAIC_MPI_EXE
-// The MPI program on 1 to 4 ranks gives the whole-map path's files, and the same report
-// whatever the number of ranks; an ASCII grid is read by rank 0 and sent out.
-TEST(BandEngine, MpiRanksWriteTheFilesOfTheWholeMapPath) {
+// The MPI program on 1 to 4 ranks writes the files of the single-process run, report
+// included; an ASCII grid is read by rank 0 and sent out. A map that cannot be read fails
+// the job with status 1 and leaves no result.
+TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
     if (std::system("command -v mpirun > /dev/null 2>&1") != 0) GTEST_SKIP() << "no mpirun";
     rt::TempDir dir;
     std::mt19937 rng(14);
     TestMap t = clustered_map(rng, 41, 23, 8, 12, 0.05, 0.05);
     struct Case {
-        int form, treat, shape, R, band_rows;
-        bool lines;
-        const char* window;
+        int form;
+        WindowKind window;
+        int R, band_rows;
     };
-    const Case cases[] = {{kRaster, kWindow, kCircle, 2, 1, true, "circle"},
-                          {kBitmap, kMesh, kSquare, 1, 4, true, "mesh"},
-                          {kAscii, kWindow, kSquare, 3, 5, false, "square"}};
+    const Case cases[] = {{kRaster, WindowKind::Circle, 2, 1},
+                          {kBitmap, WindowKind::Mesh, 1, 4},
+                          {kAscii, WindowKind::Square, 3, 5}};
     const std::string launcher = std::string("ASAN_OPTIONS=detect_leaks=0 mpirun --oversubscribe") +
                                  (geteuid() == 0 ? " --allow-run-as-root" : "");
     for (const Case& c : cases) {
-        engine::BandJob job;
-        job.treat_type = c.treat;
-        job.win_shape = c.shape;
-        job.range_win = c.R;
-        job.draw_mesh = c.lines;
-        const Window win = window_for(c.treat, c.shape, c.R);
-        const WholeRun ref = whole_map_run(t, win, job, c.form, dir / "whole");
-        const std::string name = write_map(t.map, c.form, dir / "map");
-        std::string first_report;
+        RunRequest req;
+        req.map = write_map(t.map, c.form, dir / "map");
+        req.window = c.window;
+        req.rank = c.R;
+        req.res_form = c.form;
+        req.mesh_lines = c.window == WindowKind::Mesh;
+        req.pixel_size = 30;
+        req.has_corner = true;
+        req.x_min = 5e5;
+        req.y_min = 4e6;
+        req.output_base = dir / "res";
+        const RunOutcome single = run_landmosaic(req);
+        ASSERT_EQ(single.exit_status, 0);
+        std::vector<std::string> want;
+        for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
+            want.push_back(rt::slurp(*f));
+        for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
+            std::filesystem::remove(*f);
         for (int np = 1; np <= 4; ++np) {
-            SCOPED_TRACE(std::string(c.window) + " on " + std::to_string(np) + " ranks");
+            SCOPED_TRACE(std::string(window_name(c.window)) + " on " + std::to_string(np) + " ranks");
             const std::string cmd = launcher + " -np " + std::to_string(np) + " " +
-                                    LANDMOSAIC_MPI_EXE + " " + name + " --window " + c.window +
-                                    " --rank " + std::to_string(c.R) + " --format " +
-                                    (kExt[c.form] + 1) + " --pixel-size 30 --corner 5e5 4e6" +
-                                    " --threads 1 --band-rows " + std::to_string(c.band_rows) +
-                                    (c.lines ? " --mesh-lines" : "") + " --output " +
-                                    (dir / "mpi") + " > /dev/null 2>&1";
+                                    LANDMOSAIC_MPI_EXE + " " + req.map + " -w " +
+                                    window_name(c.window) + " -r " + std::to_string(c.R) +
+                                    " -f " + (kExt[c.form] + 1) +
+                                    " --pixel-size 30 --x-min 5e5 --y-min 4e6 --threads 1" +
+                                    " --band-rows " + std::to_string(c.band_rows) +
+                                    (req.mesh_lines ? " --mesh-lines" : "") + " -o " + (dir / "res") +
+                                    " > /dev/null 2>&1";
             ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-            for (const char* which : {"_diversity", "_homog"}) {
-                const auto got = result_files(dir / "mpi" + which, c.form);
-                const auto want = result_files(dir / "whole" + which, c.form);
-                for (std::size_t k = 0; k < got.size(); ++k)
-                    EXPECT_EQ(rt::slurp(got[k]), rt::slurp(want[k])) << got[k];
-            }
-            const std::string report = rt::slurp(dir / "mpi_info.txt");
-            if (np == 1) first_report = report;
-            EXPECT_EQ(report, first_report);
-            EXPECT_NE(report.find(dir / "mpi_homog"), std::string::npos);
+            std::vector<std::string> got;
+            for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
+                got.push_back(rt::slurp(*f));
+            EXPECT_EQ(got, want);
         }
     }
-    // A map that cannot be read fails the job with status 1 and leaves no result.
     rt::spit(dir / "bad.asc", "ncols 3\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3 4 x 6 7 8 9\n");
     const std::string cmd = launcher + " -np 3 " + LANDMOSAIC_MPI_EXE + " " + (dir / "bad.asc") +
-                            " --rank 0 --output " + (dir / "bad") + " > /dev/null 2>&1";
+                            " -r 0 -o " + (dir / "bad") + " > /dev/null 2>&1";
     const int status = std::system(cmd.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_FALSE(std::filesystem::exists(dir / "bad_diversity.raw"));

@@ -14,6 +14,7 @@
 #include "raster/raw_format.h"
 #include "results/report.h"
 #include "text/catalogue.h"
+#include "core/answers.h"
 #include "window/geometry.h"
 
 namespace engine::mpi {
@@ -61,7 +62,7 @@ const char* fault_text(Fault f) {
 struct Options {
     std::string map;
     int treat_type = 1, win_shape = 0, rank = -1;
-    int res_form = 0;
+    int res_form = 0;  // raw unless asked
     std::string output;
     long long memory_mb = 0;
     int band_rows = 0;  // rows per band forced, for tests and measures
@@ -73,6 +74,7 @@ struct Options {
     int idiom = 0;
 };
 
+// The options of the command line that a run over MPI takes, under the same names.
 bool parse(int argc, char** argv, Options& o, std::string& why) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -82,44 +84,51 @@ bool parse(int argc, char** argv, Options& o, std::string& why) {
             return true;
         };
         std::string v;
-        if (a == "--window" && value(v)) {
+        if ((a == "-w" || a == "--window") && value(v)) {
             if (v == "square") o.treat_type = 1, o.win_shape = 0;
             else if (v == "circle") o.treat_type = 1, o.win_shape = 1;
             else if (v == "mesh") o.treat_type = 0, o.win_shape = 0;
             else return why = "--window: square, circle or mesh", false;
-        } else if (a == "--rank" && value(v)) {
+        } else if ((a == "-r" || a == "--rank") && value(v)) {
             o.rank = std::atoi(v.c_str());
-        } else if (a == "--format" && value(v)) {
+        } else if ((a == "-f" || a == "--format") && value(v)) {
             if (v == "raw") o.res_form = 0;
             else if (v == "bmp") o.res_form = 1;
             else if (v == "asc") o.res_form = 2;
-            else return why = "--format: raw, bmp or asc", false;
-        } else if (a == "--output" && value(v)) {
+            else return why = "--format: raw, bmp or asc (GeoTIFF results: run landmosaic)", false;
+        } else if ((a == "-o" || a == "--output") && value(v)) {
             o.output = v;
         } else if (a == "--memory" && value(v)) {
             o.memory_mb = std::atoll(v.c_str());
-        } else if (a == "--pixel-size" && value(v)) {
-            o.pixel_size = std::atof(v.c_str());
-        } else if (a == "--corner" && i + 2 < argc) {
-            o.has_corner = true;
-            o.x_min = std::atof(argv[++i]);
-            o.y_min = std::atof(argv[++i]);
         } else if (a == "--band-rows" && value(v)) {
             o.band_rows = std::atoi(v.c_str());
+        } else if (a == "--pixel-size" && value(v)) {
+            o.pixel_size = std::atof(v.c_str());
+        } else if (a == "--x-min" && value(v)) {
+            o.has_corner = true;
+            o.x_min = std::atof(v.c_str());
+        } else if (a == "--y-min" && value(v)) {
+            o.has_corner = true;
+            o.y_min = std::atof(v.c_str());
         } else if (a == "--threads" && value(v)) {
             o.threads = std::atoi(v.c_str());
-        } else if (a == "--language" && value(v)) {
+        } else if (a == "--lang" && value(v)) {
+            if (v != "en" && v != "fr" && v != "es") return why = "--lang: en, fr or es", false;
             o.idiom = v == "fr" ? 1 : v == "es" ? 2 : 0;
         } else if (a == "--mesh-lines") {
             o.mesh_lines = true;
+        } else if (a == "-q" || a == "--quiet") {
         } else if (!a.empty() && a[0] != '-' && o.map.empty()) {
             o.map = a;
         } else {
             return why = "unknown or incomplete option " + a, false;
         }
     }
-    if (o.map.empty()) return why = "no map given", false;
-    if (o.rank < 0) return why = "--rank R (0 or more) is needed", false;
+    if (o.map.empty()) return why = "a map is required", false;
+    if (o.rank < 0 || o.rank > kMaxRank)
+        return why = "--rank must be 0 to " + std::to_string(kMaxRank), false;
+    if (o.mesh_lines && o.treat_type != 0)
+        return why = "--mesh-lines draws the cell mesh: it goes with --window mesh only", false;
     return true;
 }
 
@@ -186,11 +195,13 @@ int run_mpi_program(int argc, char** argv) {
         say(st.file + ": " + fault_text(st.fault));
         return 1;
     }
+    // The pixel size and corner given on the command line serve maps that carry none.
     MapInfo info = map.info();
-    if (o.pixel_size > 0) info.dpix_size = o.pixel_size;
-    if (o.has_corner) {
+    if (spec.format == 1) info.dpix_size = o.pixel_size;
+    if (!info.UTM_coord && o.has_corner) {
         info.X_min = o.x_min;
         info.Y_min = o.y_min;
+        info.UTM_coord = true;
     }
 
     BandJob job;
@@ -210,14 +221,18 @@ int run_mpi_program(int argc, char** argv) {
         return 1;
     }
 
+    if (info.dpix_size <= 0) {
+        say(o.map + ": the map carries no pixel size: give --pixel-size");
+        return 1;
+    }
+    if (o.res_form == 2 && !info.UTM_coord && !o.has_corner) {
+        say("ascii results from a map without coordinates need --x-min and --y-min");
+        return 2;
+    }
     Window win;
-    if (o.treat_type == 1 && o.win_shape == 1) {
-        if (!circle_sizes(win, o.rank, info.dpix_size)) {
-            say("memory exhausted");
-            return 1;
-        }
-    } else {
-        square_sizes(win, o.rank, info.dpix_size);
+    if (!window_sizes(win, o.treat_type, o.win_shape, o.rank, info.dpix_size).ok()) {
+        say("memory exhausted");
+        return 1;
     }
 
     static const char* const names[] = {"mesh", "square", "circle"};
