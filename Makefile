@@ -1,5 +1,6 @@
 # Two entry points on a fresh clone:
-#   make demo   build in Release and run a whole scripted session on the bundled sample map
+#   make demo   build the program in Release, run a scripted session and one batch run on
+#               the bundled sample map
 #   make test   build and run every test, normally and under AddressSanitizer + UBSan
 # and, for maintenance:
 #   make windows   cross-build landmosaic.exe for 64-bit and 32-bit Windows (MinGW-w64)
@@ -10,11 +11,14 @@ ASAN_DIR := build/asan
 
 FUZZ_SECONDS ?= 30
 
-.PHONY: all setup release asan test test-release test-asan demo bench bench-bands windows fuzz clean
+.PHONY: all setup setup-demo release asan test test-release test-asan demo bench bench-bands windows fuzz clean
 
 # What a fresh Debian lacks is installed once, by the script CI uses too.
 setup:
 	bash tools/setup.sh
+
+setup-demo:
+	bash tools/setup.sh --demo
 
 all: release
 
@@ -34,7 +38,10 @@ test-asan: asan
 
 test: test-release test-asan
 
-demo: release
+# The program alone (no tests, no benchmark), then the scripted dialogue and one batch run.
+demo: setup-demo
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target landmosaic
 	sh tools/demo.sh $(RELEASE_DIR)/landmosaic
 
 bench: release

@@ -2,7 +2,9 @@
 # Installs what a fresh Debian machine lacks to build, test and demonstrate the program.
 # Shared by `make demo`, `make test` and continuous integration; does nothing when all is
 # present. Pass --ci to add what only the full CI run needs (Windows cross-builds, Wine,
-# fuzzing).
+# fuzzing), or --demo for what the program alone needs (no test or benchmark tools).
+# When something is missing and this is neither root nor able to use sudo, it prints the
+# exact apt-get line to run and stops.
 set -euo pipefail
 
 need=()
@@ -13,14 +15,17 @@ have_cmd cmake || need+=(cmake)
 have_cmd g++ || need+=(g++)
 have_cmd make || need+=(make)
 have_cmd pkg-config || need+=(pkg-config)
-have_file /usr/include/gtest/gtest.h || need+=(libgtest-dev)
-# GDAL: every raster format beyond the three native ones, and its tools for the tests.
+# GDAL: every raster format beyond the three native ones, and its tools for the demo
+# and the tests.
 have_file /usr/include/gdal/gdal.h || need+=(libgdal-dev)
 have_cmd gdalinfo || need+=(gdal-bin)
-# The command line, SIMD kernels, JSON summaries, pictures, runs across machines.
+# The command line and its JSON summaries.
 have_file /usr/include/CLI/CLI.hpp || need+=(libcli11-dev)
-have_file /usr/include/hwy/highway.h || need+=(libhwy-dev)
 have_file /usr/include/nlohmann/json.hpp || need+=(nlohmann-json3-dev)
+if [ "${1:-}" != "--demo" ]; then
+have_file /usr/include/gtest/gtest.h || need+=(libgtest-dev)
+# SIMD kernels, pictures, runs across machines.
+have_file /usr/include/hwy/highway.h || need+=(libhwy-dev)
 have_file /usr/include/png.h || need+=(libpng-dev)
 have_file /usr/include/x86_64-linux-gnu/openmpi/mpi.h || have_file /usr/lib/x86_64-linux-gnu/openmpi/include/mpi.h ||
     need+=(libopenmpi-dev)
@@ -29,6 +34,7 @@ have_cmd flock || need+=(util-linux)
 have_cmd timeout || need+=(coreutils)
 # A real browser renders the HTML summary in one test (skipped without it).
 have_cmd chromium || need+=(chromium)
+fi
 
 if [ "${1:-}" = "--ci" ]; then
     # The Windows program: cross compilers and Wine to run it.
@@ -43,7 +49,14 @@ fi
 
 if [ ${#need[@]} -gt 0 ]; then
     sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! have_cmd sudo; then
+            echo "Missing packages. As root, run:" >&2
+            echo "    apt-get update && apt-get install -y --no-install-recommends ${need[*]}" >&2
+            exit 1
+        fi
+        sudo="sudo"
+    fi
     export DEBIAN_FRONTEND=noninteractive
     $sudo apt-get update -qq
     $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"

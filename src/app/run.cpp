@@ -201,6 +201,36 @@ std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& 
     };
 }
 
+// True when `a` and `b` name the same file, however spelt.
+bool same_file(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec)) return true;
+    const fs::path ca = fs::weakly_canonical(a, ec);
+    if (ec) return false;
+    const fs::path cb = fs::weakly_canonical(b, ec);
+    return !ec && ca == cb;
+}
+
+// A result that would be the map itself or its header: Usage, naming both.
+Status clash_with_map(const RunAnswers& run, const LoadedMap& map, const std::string& map_path) {
+    const std::string ext = image_extension(run.res_form);
+    std::vector<std::string> outputs = {run.nom_info, diversity_base(run) + ext,
+                                        homogeneity_base(run) + ext};
+    if (run.res_form == kRaster) {
+        outputs.push_back(diversity_base(run) + ".txt");
+        outputs.push_back(homogeneity_base(run) + ".txt");
+    }
+    std::vector<std::string> inputs = {map_path};
+    if (!map.nomdescr1.empty()) inputs.push_back(map.nomdescr1);
+    for (const std::string& o : outputs)
+        for (const std::string& i : inputs)
+            if (same_file(o, i)) {
+                Status s = Status::make(Status::Code::Usage, o, txt::output_is_map, {o, i});
+                return s;
+            }
+    return Status::success();
+}
+
 }  // namespace
 
 const char* window_name(WindowKind w) {
@@ -311,6 +341,7 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
                          ? default_output_base(req.map, req.window, run.range_win)
                          : req.output_base;
         run.nom_info = run.nomim3 + "_info.txt";
+        if (Status s = clash_with_map(run, map, run.nom_lect); !s.ok()) return fail(std::move(s));
         Report rep;
         if (!rep.open(run.nom_info))
             return fail(Status::make(Status::Code::NotWritten, run.nom_info,

@@ -41,8 +41,9 @@ int usage_error(std::ostream& err, const std::string& message) {
     return 2;
 }
 
-// The JSON summary, written beside under a temporary name and renamed into place.
-[[maybe_unused]] bool write_text_file(const std::string& path, const std::string& text) {
+#ifdef LANDMOSAIC_HAVE_JSON
+// The JSON summary, written under a temporary name and renamed into place.
+bool write_text_file(const std::string& path, const std::string& text) {
     const std::string tmp = path + ".part";
     {
         std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
@@ -61,6 +62,7 @@ int usage_error(std::ostream& err, const std::string& message) {
     }
     return true;
 }
+#endif
 
 }  // namespace
 
@@ -159,7 +161,10 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
 
     for (const Status& w : outcome.warnings)
         err << "landmosaic: " << status_line(w, req.idiom, kUtf8) << "\n";
-    if (outcome.exit_status == 2) return usage_error(err, outcome.failures.front().detail);
+    if (outcome.exit_status == 2) {
+        const Status& s = outcome.failures.front();
+        return usage_error(err, s.message ? status_line(s, req.idiom, kUtf8) : s.detail);
+    }
     for (const Status& f : outcome.failures)
         err << "landmosaic: " << status_line(f, req.idiom, kUtf8) << "\n";
     for (const std::string* p : {&outcome.report, &outcome.diversity, &outcome.homogeneity})

@@ -5,7 +5,7 @@
 #include "text/status_text.h"
 
 std::string json_summary(const RunRequest& req, const RunOutcome& out) {
-    using nlohmann::json;
+    using json = nlohmann::ordered_json;
     static const char* const kFormats[] = {"raw", "bmp", "asc", "tif"};
     static const char* const kLanguages[] = {"en", "fr", "es"};
     const RunAnswers& run = out.run;

@@ -130,6 +130,8 @@ class GdalRows final : public GdalRowSource {
         std::copy(gt, gt + 6, map.georef.transform);
         const char* wkt = GDALGetProjectionRef(ds_);
         map.georef.crs_wkt = wkt ? wkt : "";
+        const char* aop = GDALGetMetadataItem(ds_, GDALMD_AREA_OR_POINT, nullptr);
+        map.georef.area_or_point = aop ? aop : "";
         if (has_gt) {
             // The lower left corner, whichever way the rows and columns run.
             const double x1 = gt[0] + nb_col * gt[1];
@@ -334,6 +336,9 @@ class GeoTiffSink final : public engine::RowSink {
         }
         if (!map.georef.crs_wkt.empty())
             ok = ok && GDALSetProjection(ds_, map.georef.crs_wkt.c_str()) == CE_None;
+        if (!map.georef.area_or_point.empty())
+            GDALSetMetadataItem(ds_, GDALMD_AREA_OR_POINT, map.georef.area_or_point.c_str(),
+                                nullptr);
         for (const auto& [key, value] : metadata)
             ok = ok && GDALSetMetadataItem(ds_, key.c_str(), value.c_str(), nullptr) == CE_None;
 

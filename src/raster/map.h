@@ -12,6 +12,7 @@ struct GeoRef {
     bool has_transform = false;
     double transform[6] = {0, 1, 0, 0, 0, -1};
     std::string crs_wkt;  // empty when the map has none
+    std::string area_or_point;  // whether a value stands for its pixel's area or its centre
 };
 
 struct LoadedMap {

@@ -561,4 +561,10 @@ inline constexpr Text reason_no_header{
     {"son en-t%cte %s manque (l'%ccrire, ou lancer le dialogue une fois)", {circonf, etono}},
     {"falta su encabezado %s (escribirlo, o usar el di%clogo una vez)", {atono}}};
 
+// A result of the command line that would replace the map or its header.
+inline constexpr Text output_is_map{
+    {"the result %s would replace the map %s: choose another result base with -o"},
+    {"le r%csultat %s remplacerait la carte %s : choisir une autre base avec -o", {etono}},
+    {"el resultado %s reemplazar%ca el mapa %s: elegir otra base con -o", {itono}}};
+
 }  // namespace txt

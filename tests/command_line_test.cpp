@@ -1,0 +1,368 @@
+// The command line: usage errors end with status 2 and a clear message; a batch run
+// writes the same files, byte for byte, as the dialogue with the same choices; maps and
+// results through GDAL keep the map's coordinate system, transform and no-data value.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+#include "cli/command_line.h"
+#include "dialogue/console.h"
+#include "dialogue/opening.h"
+#include "formats/gdal_raster.h"
+#include "result_fixtures.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+    int status;
+    std::string out, err;
+};
+
+CliResult cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "landmosaic");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    const int status =
+        run_command_line(static_cast<int>(argv.size()), argv.data(), out, err, false);
+    return {status, out.str(), err.str()};
+}
+
+int shell(const std::string& cmd) {
+    const int rc = std::system(cmd.c_str());
+    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> args;
+    const char* says;  // a piece of the message
+};
+
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CommandLineUsage : public ::testing::TestWithParam<UsageCase> {};
+
+}  // namespace
+
+TEST_P(CommandLineUsage, EndsWithStatusTwoAndSaysWhy) {
+    const UsageCase& c = GetParam();
+    const CliResult r = cli(c.args);
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CommandLineUsage,
+    ::testing::Values(
+        UsageCase{"no_window", {"-r", "2", "m.raw"}, "--window"},
+        UsageCase{"bad_window", {"-w", "hexagon", "-r", "2", "m.raw"}, "hexagon"},
+        UsageCase{"no_rank", {"-w", "square", "m.raw"}, "--rank or --surface"},
+        UsageCase{"rank_and_surface", {"-w", "square", "-r", "2", "--surface", "1", "m.raw"},
+                  "excludes"},
+        UsageCase{"negative_rank", {"-w", "square", "-r", "-1", "m.raw"}, "--rank"},
+        UsageCase{"rank_too_large", {"-w", "square", "-r", "23170", "m.raw"}, "23169"},
+        UsageCase{"rank_not_a_number", {"-w", "square", "-r", "two", "m.raw"}, "two"},
+        UsageCase{"negative_surface", {"-w", "circle", "--surface", "-1", "m.raw"}, "--surface"},
+        UsageCase{"bad_format", {"-w", "mesh", "-r", "1", "-f", "png", "m.raw"}, "png"},
+        UsageCase{"bad_language", {"-w", "mesh", "-r", "1", "--lang", "de", "m.raw"}, "de"},
+        UsageCase{"mesh_lines_on_window", {"-w", "circle", "-r", "1", "--mesh-lines", "m.raw"},
+                  "--window mesh"},
+        UsageCase{"x_without_y", {"-w", "mesh", "-r", "1", "--x-min", "5", "m.raw"}, "--y-min"},
+        UsageCase{"zero_pixel_size", {"-w", "mesh", "-r", "1", "--pixel-size", "0", "m.bmp"},
+                  "--pixel-size"},
+        UsageCase{"band_zero", {"-w", "mesh", "-r", "1", "--band", "0", "m.tif"}, "--band"},
+        UsageCase{"no_map", {"-w", "mesh", "-r", "1"}, "MAP"},
+        UsageCase{"two_maps", {"-w", "mesh", "-r", "1", "a.raw", "b.raw"}, "b.raw"},
+        UsageCase{"unknown_option", {"-w", "mesh", "-r", "1", "--colour", "m.raw"}, "--colour"}),
+    [](const ::testing::TestParamInfo<UsageCase>& i) { return std::string(i.param.name); });
+
+TEST(CommandLine, HelpVersionAndRunFailuresHaveTheirOwnStatus) {
+    // Help and version on standard output, status 0, also from the program itself.
+    EXPECT_EQ(shell(std::string(LANDMOSAIC_EXE) + " --help >/dev/null 2>&1"), 0);
+    EXPECT_EQ(shell(std::string(LANDMOSAIC_EXE) + " -w square >/dev/null 2>&1"), 2);
+    const CliResult help = cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--surface"), std::string::npos);
+    EXPECT_NE(help.out.find(gdal_available() ? "through GDAL" : "only the native formats"),
+              std::string::npos);
+    EXPECT_EQ(cli({"--version"}).status, 0);
+
+    // A map that is not there is a failed run (1), named in the chosen language.
+    fx::ScratchDir dir("cli_missing");
+    const std::string map = (dir.root / "none.asc").string();
+    const CliResult r = cli({"-w", "square", "-r", "1", "-f", "raw", "--lang", "fr", map});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Absence de Fichier " + map), std::string::npos) << r.err;
+    EXPECT_TRUE(fx::list_folder(dir.root).empty());
+
+    // A result that would replace the map is refused before anything is written.
+    const std::string bytes = fx::asc_input_bytes(fx::make_map(6, 7, 3, 3), 0, 0, 10);
+    fx::spit(dir.root / "r_homog.asc", bytes);
+    const CliResult clash = cli({"-w", "square", "-r", "1", "-f", "asc", "-o",
+                                 (dir.root / "r").string(), (dir.root / "r_homog.asc").string()});
+    EXPECT_EQ(clash.status, 2);
+    EXPECT_NE(clash.err.find("would replace the map"), std::string::npos) << clash.err;
+    EXPECT_EQ(fx::slurp(dir.root / "r_homog.asc"), bytes);
+    EXPECT_EQ(fx::list_folder(dir.root), std::set<std::string>{"r_homog.asc"});
+}
+
+// ------------------------------------------------------------------ batch = dialogue
+
+namespace {
+
+struct SameRun {
+    const char* name;
+    int format;     // input: 0 raw, 1 bitmap, 2 ascii grid
+    int res_form;   // results: 0 raw, 1 bitmap, 2 ascii grid
+    WindowKind window;
+    int R;          // the rank; with help_km2 > 0, the rank the rank help advises
+    int idiom;
+    bool mesh_lines = false;
+    double help_km2 = 0;
+};
+
+void PrintTo(const SameRun& s, std::ostream* os) {
+    *os << s.name;
+}
+
+constexpr int kPix = 30;
+const char* const kExt[3] = {".raw", ".bmp", ".asc"};
+
+class BatchEqualsDialogue : public ::testing::TestWithParam<SameRun> {};
+
+}  // namespace
+
+TEST_P(BatchEqualsDialogue, SameFilesByteForByte) {
+    const SameRun& s = GetParam();
+    fx::ScratchDir dir(std::string("cli_same_") + s.name);
+    const fs::path folder = dir.root / "maps";
+    fs::create_directories(folder);
+    const fx::ClassMap map = fx::make_map(23, 31, 4242 + s.format, 7);
+    switch (s.format) {
+        case 0:
+            fx::spit(folder / "land.txt", fx::raw_header(23, 31, kPix));
+            fx::spit(folder / "land.raw", fx::raw_pixels(map));
+            break;
+        case 1:
+            fx::spit(folder / "land.bmp", fx::bmp_bytes(map));
+            break;
+        default:
+            fx::spit(folder / "land.asc", fx::asc_input_bytes(map, 500000, 4000000, kPix));
+    }
+
+    // The dialogue, its results moved aside.
+    const int treat = s.window == WindowKind::Mesh ? 0 : 1;
+    std::ostringstream a;
+    a << s.idiom << "\n2\n" << dir.root.string() << "/\nmaps\nland\n" << s.format << "\n";
+    if (s.format == 1) a << kPix << "\n";
+    if (s.help_km2 > 0)
+        a << "0\n" << kPix << "\n" << s.help_km2 << "\n";
+    else
+        a << "1\n";
+    a << s.R << "\n" << treat << "\n";
+    if (treat == 1) a << (s.window == WindowKind::Circle ? 1 : 0) << "\n";
+    a << "0\nres\n" << s.res_form << "\n";
+    if (s.res_form == 2 && s.format != 2) a << "612345.5\n4412345.25\n";
+    a << (s.mesh_lines ? 0 : 1) << "\n";
+    std::istringstream in(a.str());
+    std::ostringstream console;
+    Console con(in, console, false);
+    ASSERT_EQ(opening(con), 0) << console.str();
+    const fs::path aside = dir.root / "dialogue";
+    fs::create_directories(aside);
+    std::set<std::string> results;
+    for (const std::string& name : fx::list_folder(folder)) {
+        if (name.rfind("res", 0) != 0) continue;
+        results.insert(name);
+        fs::rename(folder / name, aside / name);
+    }
+    ASSERT_EQ(results.size(), s.res_form == 0 ? 5u : 3u);
+
+    // The same run from the command line's request.
+    RunRequest req;
+    req.map = (folder / "land").string() + kExt[s.format];
+    req.window = s.window;
+    if (s.help_km2 > 0)
+        req.surface_km2 = s.help_km2;
+    else
+        req.rank = s.R;
+    req.output_base = (folder / "res").string();
+    req.res_form = s.res_form;
+    req.idiom = s.idiom;
+    req.mesh_lines = s.mesh_lines;
+    if (s.format == 1) req.pixel_size = kPix;
+    if (s.res_form == 2 && s.format != 2) {
+        req.has_corner = true;
+        req.x_min = 612345.5;
+        req.y_min = 4412345.25;
+    }
+    const RunOutcome out = run_landmosaic(req);
+    ASSERT_EQ(out.exit_status, 0);
+    EXPECT_EQ(out.run.range_win, s.R);
+    for (const std::string& name : results)
+        EXPECT_EQ(fx::slurp(folder / name), fx::slurp(aside / name)) << name;
+    std::set<std::string> expected = results;
+    expected.insert({"land" + std::string(kExt[s.format])});
+    if (s.format == 0) expected.insert("land.txt");
+    EXPECT_EQ(fx::list_folder(folder), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NativeFormats, BatchEqualsDialogue,
+    ::testing::Values(
+        SameRun{"raw_square_to_bmp", 0, 1, WindowKind::Square, 2, 0},
+        SameRun{"raw_circle_to_asc_fr", 0, 2, WindowKind::Circle, 3, 1},
+        SameRun{"raw_mesh_to_raw_es", 0, 0, WindowKind::Mesh, 1, 2, true},
+        SameRun{"bmp_circle_to_raw", 1, 0, WindowKind::Circle, 2, 0},
+        SameRun{"bmp_mesh_to_asc", 1, 2, WindowKind::Mesh, 2, 1},
+        SameRun{"asc_square_to_asc", 2, 2, WindowKind::Square, 1, 2},
+        SameRun{"asc_mesh_to_bmp", 2, 1, WindowKind::Mesh, 3, 0, true},
+        // 30 m pixels and 0.05 km2: the rank help advises 3 for a square, 4 for a circle.
+        SameRun{"surface_square", 0, 0, WindowKind::Square, 3, 0, false, 0.05},
+        SameRun{"surface_circle", 2, 1, WindowKind::Circle, 4, 1, false, 0.05}),
+    [](const ::testing::TestParamInfo<SameRun>& i) { return std::string(i.param.name); });
+
+// ------------------------------------------------------------------ GDAL round trip
+
+namespace {
+
+bool have_gdal_tools() {
+    return shell("command -v gdal_translate >/dev/null 2>&1 && "
+                 "command -v gdalinfo >/dev/null 2>&1") == 0;
+}
+
+std::string info(const fs::path& p) {
+    const fs::path out = p.string() + ".info";
+    EXPECT_EQ(shell("gdalinfo \"" + p.string() + "\" > \"" + out.string() + "\" 2>/dev/null"), 0);
+    return fx::slurp(out);
+}
+
+// The pixels of a GDAL raster as raw bytes (band 1, top line first).
+std::string pixels(const fs::path& p) {
+    const fs::path out = p.string() + ".bin";
+    EXPECT_EQ(shell("gdal_translate -q -of ENVI \"" + p.string() + "\" \"" + out.string() +
+                    "\" >/dev/null 2>&1"),
+              0);
+    return fx::slurp(out);
+}
+
+// An ASCII grid of `m` made into another type of raster by GDAL.
+void translate(const fs::path& asc, const fs::path& to, const std::string& options) {
+    ASSERT_EQ(shell("gdal_translate -q " + options + " \"" + asc.string() + "\" \"" + to.string() +
+                    "\" >/dev/null 2>&1"),
+              0);
+}
+
+}  // namespace
+
+TEST(GdalRoundTrip, GeoTiffInGeoTiffOutKeepsWhereTheMapLies) {
+    if (!gdal_available()) GTEST_SKIP() << "built without GDAL";
+    if (!have_gdal_tools()) GTEST_SKIP() << "GDAL command-line tools not installed";
+    fx::ScratchDir dir("cli_gdal");
+    const fs::path d = dir.root;
+    fx::ClassMap map = fx::make_map(37, 29, 99, 9);
+    // A no-data value of 7 in the GeoTIFF: those pixels are no value (255) for the run.
+    fx::ClassMap native = map;
+    for (unsigned char& c : native.px)
+        if (c == 7) c = 255;
+    fx::spit(d / "land.asc", fx::asc_input_bytes(map, 2500000, 1100000, 25));
+    fx::spit(d / "native.asc", fx::asc_input_bytes(native, 2500000, 1100000, 25));
+    translate(d / "land.asc", d / "land.tif",
+              "-ot Byte -a_srs EPSG:2056 -a_nodata 7 -co TILED=YES -co COMPRESS=DEFLATE "
+              "-co BIGTIFF=YES");
+
+    const CliResult r = cli({"-w", "circle", "-r", "2", "-q", "-o", (d / "geo").string(),
+                             (d / "land.tif").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const RunOutcome ref = [&] {
+        RunRequest req;
+        req.map = (d / "native.asc").string();
+        req.window = WindowKind::Circle;
+        req.rank = 2;
+        req.res_form = kRaster;
+        req.output_base = (d / "ref").string();
+        return run_landmosaic(req);
+    }();
+    ASSERT_EQ(ref.exit_status, 0);
+
+    const std::string map_info = info(d / "land.tif");
+    auto line_of = [](const std::string& text, const std::string& start) {
+        const auto at = text.find(start);
+        return at == std::string::npos ? std::string("(none)")
+                                       : text.substr(at, text.find('\n', at) - at);
+    };
+    for (const char* kind : {"diversity", "homog"}) {
+        SCOPED_TRACE(kind);
+        const fs::path tif = d / (std::string("geo_") + kind + ".tif");
+        const std::string got = info(tif);
+        EXPECT_NE(got.find("ID[\"EPSG\",2056]"), std::string::npos) << got;
+        EXPECT_EQ(line_of(got, "Origin = "), line_of(map_info, "Origin = "));
+        EXPECT_EQ(line_of(got, "Pixel Size = "), line_of(map_info, "Pixel Size = "));
+        EXPECT_NE(got.find("NoData Value=255"), std::string::npos);
+        EXPECT_NE(got.find("COMPRESSION=DEFLATE"), std::string::npos);
+        EXPECT_NE(got.find("Color Table"), std::string::npos);
+        EXPECT_NE(got.find("LANDMOSAIC_RANK=2"), std::string::npos);
+        EXPECT_EQ(pixels(tif), fx::slurp(d / (std::string("ref_") + kind + ".raw")));
+    }
+    // The report is that of the native run but for the names of the files.
+    EXPECT_EQ(tf::replace_all(fx::slurp(d / "geo_info.txt"), "geo_", "ref_"),
+              tf::replace_all(tf::replace_all(fx::slurp(d / "ref_info.txt"), "native.asc",
+                                              "land.tif"),
+                              ".raw", ".tif"));
+
+    // Integer bands of other types: accepted when every value is a class code or the
+    // no-data value; refused, naming the value and where it is, otherwise.
+    translate(d / "land.asc", d / "land16.tif", "-ot UInt16 -a_nodata 255");
+    for (const char* name : {"land16.tif", "land.asc"})
+        EXPECT_EQ(cli({"-w", "circle", "-r", "2", "-f", "raw", "-o",
+                       (d / (std::string(name) + "_r")).string(), (d / name).string()})
+                      .status,
+                  0);
+    EXPECT_EQ(fx::slurp(d / "land16.tif_r_homog.raw"), fx::slurp(d / "land.asc_r_homog.raw"));
+    EXPECT_EQ(fx::slurp(d / "land16.tif_r_diversity.raw"),
+              fx::slurp(d / "land.asc_r_diversity.raw"));
+    // Line 6, column 4 holds 300.
+    const std::string asc = fx::asc_input_bytes(map, 0, 0, 25);
+    {
+        std::istringstream rows(asc);
+        std::string out, line;
+        for (int k = 0; std::getline(rows, line); ++k) {
+            if (k == 6 + 5) {
+                std::istringstream cells(line);
+                std::string cell, rebuilt;
+                for (int j = 0; cells >> cell; ++j) {
+                    if (j) rebuilt += ' ';
+                    rebuilt += j == 3 ? std::string("300") : cell;
+                }
+                line = rebuilt;
+            }
+            out += line + "\n";
+        }
+        fx::spit(d / "bad.asc", out);
+    }
+    translate(d / "bad.asc", d / "bad.tif", "-ot UInt16 -a_nodata 255");
+    const CliResult refused = cli({"-w", "square", "-r", "1", (d / "bad.tif").string()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find((d / "bad.tif").string()), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("value 300 at line 6, column 4"), std::string::npos)
+        << refused.err;
+    translate(d / "land.asc", d / "real.tif", "-ot Float32");
+    const CliResult real = cli({"-w", "square", "-r", "1", (d / "real.tif").string()});
+    EXPECT_EQ(real.status, 1);
+    EXPECT_NE(real.err.find("real numbers"), std::string::npos) << real.err;
+    EXPECT_FALSE(fs::exists(d / "bad_square1_info.txt"));
+    EXPECT_FALSE(fs::exists(d / "real_square1_info.txt"));
+}
