@@ -58,13 +58,15 @@ bool write_map(const fs::path& folder, int nb_lig, int nb_col) {
     for (int i = 0; i < nb_lig && ok; ++i) {
         const int shift = static_cast<int>(rng() % 9);
         for (int j = 0; j < nb_col; ++j) {
-            const std::size_t bi = static_cast<std::size_t>(i / 64), bj = static_cast<std::size_t>((j + shift) / 64);
+            const std::size_t bi = static_cast<std::size_t>(i / 64),
+                              bj = static_cast<std::size_t>((j + shift) / 64);
             row[static_cast<std::size_t>(j)] = block_code[bi * per_row + bj];
             if (rng() % 512 == 0) row[static_cast<std::size_t>(j)] = 255;
         }
         ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
     }
-    const std::string header = std::to_string(nb_lig) + "\n" + std::to_string(nb_col) + "\n1\n0\n255\n30\n";
+    const std::string header =
+        std::to_string(nb_lig) + "\n" + std::to_string(nb_col) + "\n1\n0\n255\n30\n";
     std::FILE* h = std::fopen((folder / "big.txt").c_str(), "wb");
     ok = ok && h && std::fwrite(header.data(), 1, header.size(), h) == header.size();
     if (h) std::fclose(h);
@@ -104,7 +106,8 @@ int banded_run(const fs::path& folder, int nb_lig, int nb_col, long long budget,
     auto div = engine::make_sink(0, (folder / "res_diversity").string(), src->info(), st);
     auto homo = engine::make_sink(0, (folder / "res_homog").string(), src->info(), st);
     engine::DiversityTotals totals;
-    if (!div || !homo || !engine::treat_in_bands(*src, inv, win, job, plan, *div, *homo, totals).ok())
+    if (!div || !homo ||
+        !engine::treat_in_bands(*src, inv, win, job, plan, *div, *homo, totals).ok())
         return 5;
     if (!div->commit().ok() || !homo->commit().ok()) return 6;
     std::printf("    %d bands of %d rows\n", plan.bands, plan.h);
@@ -120,10 +123,14 @@ int main(int argc, char** argv) {
     std::string mpi_exe = LANDMOSAIC_MPI_EXE;
     for (int a = 1; a < argc; ++a) {
         const std::string arg = argv[a];
-        if (arg == "--rows" && a + 1 < argc) nb_lig = std::atoi(argv[++a]);
-        else if (arg == "--cols" && a + 1 < argc) nb_col = std::atoi(argv[++a]);
-        else if (arg == "--budget" && a + 1 < argc) budget_mb = std::atoll(argv[++a]);
-        else mpi_exe = arg;
+        if (arg == "--rows" && a + 1 < argc)
+            nb_lig = std::atoi(argv[++a]);
+        else if (arg == "--cols" && a + 1 < argc)
+            nb_col = std::atoi(argv[++a]);
+        else if (arg == "--budget" && a + 1 < argc)
+            budget_mb = std::atoll(argv[++a]);
+        else
+            mpi_exe = arg;
     }
     std::printf("landmosaic band benchmark: %d hardware threads, load average %s\n\n",
                 fast_scan_threads(), load_average().c_str());
@@ -141,10 +148,14 @@ int main(int argc, char** argv) {
     for (int threads : {1, 0}) {
         double s = 0;
         long rss = 0;
-        const bool ok = in_child([&] { return banded_run(folder, nb_lig, nb_col, budget_mb << 20, threads); }, s, rss);
-        const std::string name = std::string("bands, ") + (threads == 1 ? "1 thread" : "all threads");
-        if (ok) std::printf("%-28s %10.2f %10.2f %12.1f\n", name.c_str(), s, mpx / s, rss / 1024.0);
-        else std::printf("%-28s failed\n", name.c_str());
+        const bool ok = in_child(
+            [&] { return banded_run(folder, nb_lig, nb_col, budget_mb << 20, threads); }, s, rss);
+        const std::string name =
+            std::string("bands, ") + (threads == 1 ? "1 thread" : "all threads");
+        if (ok)
+            std::printf("%-28s %10.2f %10.2f %12.1f\n", name.c_str(), s, mpx / s, rss / 1024.0);
+        else
+            std::printf("%-28s failed\n", name.c_str());
     }
 
     std::printf("\nMPI program, one thread per rank (mpirun --oversubscribe)\n");
@@ -152,8 +163,8 @@ int main(int argc, char** argv) {
     const std::string root = geteuid() == 0 ? " --allow-run-as-root" : "";
     for (int np : {1, 2, 4}) {
         const std::string out = (folder / "mpi_out.txt").string();
-        const std::string cmd = "mpirun --oversubscribe" + root + " -np " + std::to_string(np) + " " +
-                                mpi_exe + " " + (folder / "big.raw").string() +
+        const std::string cmd = "mpirun --oversubscribe" + root + " -np " + std::to_string(np) +
+                                " " + mpi_exe + " " + (folder / "big.raw").string() +
                                 " --window circle --rank 8 --format raw --threads 1 --memory " +
                                 std::to_string(budget_mb) + " --output " +
                                 (folder / "mpi").string() + " > " + out + " 2>&1";
@@ -164,8 +175,10 @@ int main(int argc, char** argv) {
         std::ifstream f(out);
         std::string line, last;
         while (std::getline(f, line)) last = line;
-        if (status == 0) std::printf("%-28d %10.2f %10.2f   %s\n", np, s, mpx / s, last.c_str());
-        else std::printf("%-28d failed: %s\n", np, last.c_str());
+        if (status == 0)
+            std::printf("%-28d %10.2f %10.2f   %s\n", np, s, mpx / s, last.c_str());
+        else
+            std::printf("%-28d failed: %s\n", np, last.c_str());
     }
     std::printf("\nload average at the end: %s\n", load_average().c_str());
     fs::remove_all(folder);

@@ -1,6 +1,8 @@
 // The command line: usage errors end with status 2 and a clear message; a batch run
 // writes the same files, byte for byte, as the dialogue with the same choices; maps and
 // results through GDAL keep the map's coordinate system, transform and no-data value.
+#include "cli/command_line.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "app/run.h"
-#include "cli/command_line.h"
 #include "dialogue/console.h"
 #include "dialogue/opening.h"
 #include "formats/gdal_raster.h"
@@ -70,18 +71,20 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"no_window", {"-r", "2", "m.raw"}, "--window"},
         UsageCase{"bad_window", {"-w", "hexagon", "-r", "2", "m.raw"}, "hexagon"},
         UsageCase{"no_rank", {"-w", "square", "m.raw"}, "--rank or --surface"},
-        UsageCase{"rank_and_surface", {"-w", "square", "-r", "2", "--surface", "1", "m.raw"},
-                  "excludes"},
+        UsageCase{
+            "rank_and_surface", {"-w", "square", "-r", "2", "--surface", "1", "m.raw"}, "excludes"},
         UsageCase{"negative_rank", {"-w", "square", "-r", "-1", "m.raw"}, "--rank"},
         UsageCase{"rank_too_large", {"-w", "square", "-r", "23170", "m.raw"}, "23169"},
         UsageCase{"rank_not_a_number", {"-w", "square", "-r", "two", "m.raw"}, "two"},
         UsageCase{"negative_surface", {"-w", "circle", "--surface", "-1", "m.raw"}, "--surface"},
         UsageCase{"bad_format", {"-w", "mesh", "-r", "1", "-f", "png", "m.raw"}, "png"},
         UsageCase{"bad_language", {"-w", "mesh", "-r", "1", "--lang", "de", "m.raw"}, "de"},
-        UsageCase{"mesh_lines_on_window", {"-w", "circle", "-r", "1", "--mesh-lines", "m.raw"},
+        UsageCase{"mesh_lines_on_window",
+                  {"-w", "circle", "-r", "1", "--mesh-lines", "m.raw"},
                   "--window mesh"},
         UsageCase{"x_without_y", {"-w", "mesh", "-r", "1", "--x-min", "5", "m.raw"}, "--y-min"},
-        UsageCase{"zero_pixel_size", {"-w", "mesh", "-r", "1", "--pixel-size", "0", "m.bmp"},
+        UsageCase{"zero_pixel_size",
+                  {"-w", "mesh", "-r", "1", "--pixel-size", "0", "m.bmp"},
                   "--pixel-size"},
         UsageCase{"band_zero", {"-w", "mesh", "-r", "1", "--band", "0", "m.tif"}, "--band"},
         UsageCase{"no_map", {"-w", "mesh", "-r", "1"}, "MAP"},
@@ -125,10 +128,10 @@ namespace {
 
 struct SameRun {
     const char* name;
-    int format;     // input: 0 raw, 1 bitmap, 2 ascii grid
-    int res_form;   // results: 0 raw, 1 bitmap, 2 ascii grid
+    int format;    // input: 0 raw, 1 bitmap, 2 ascii grid
+    int res_form;  // results: 0 raw, 1 bitmap, 2 ascii grid
     WindowKind window;
-    int R;          // the rank; with help_km2 > 0, the rank the rank help advises
+    int R;  // the rank; with help_km2 > 0, the rank the rank help advises
     int idiom;
     bool mesh_lines = false;
     double help_km2 = 0;
@@ -240,8 +243,9 @@ INSTANTIATE_TEST_SUITE_P(
 namespace {
 
 bool have_gdal_tools() {
-    return shell("command -v gdal_translate >/dev/null 2>&1 && "
-                 "command -v gdalinfo >/dev/null 2>&1") == 0;
+    return shell(
+               "command -v gdal_translate >/dev/null 2>&1 && "
+               "command -v gdalinfo >/dev/null 2>&1") == 0;
 }
 
 std::string info(const fs::path& p) {
@@ -284,8 +288,8 @@ TEST(GdalRoundTrip, GeoTiffInGeoTiffOutKeepsWhereTheMapLies) {
               "-ot Byte -a_srs EPSG:2056 -a_nodata 7 -co TILED=YES -co COMPRESS=DEFLATE "
               "-co BIGTIFF=YES");
 
-    const CliResult r = cli({"-w", "circle", "-r", "2", "-q", "-o", (d / "geo").string(),
-                             (d / "land.tif").string()});
+    const CliResult r = cli(
+        {"-w", "circle", "-r", "2", "-q", "-o", (d / "geo").string(), (d / "land.tif").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     const RunOutcome ref = [&] {
         RunRequest req;
@@ -318,10 +322,10 @@ TEST(GdalRoundTrip, GeoTiffInGeoTiffOutKeepsWhereTheMapLies) {
         EXPECT_EQ(pixels(tif), fx::slurp(d / (std::string("ref_") + kind + ".raw")));
     }
     // The report is that of the native run but for the names of the files.
-    EXPECT_EQ(tf::replace_all(fx::slurp(d / "geo_info.txt"), "geo_", "ref_"),
-              tf::replace_all(tf::replace_all(fx::slurp(d / "ref_info.txt"), "native.asc",
-                                              "land.tif"),
-                              ".raw", ".tif"));
+    EXPECT_EQ(
+        tf::replace_all(fx::slurp(d / "geo_info.txt"), "geo_", "ref_"),
+        tf::replace_all(tf::replace_all(fx::slurp(d / "ref_info.txt"), "native.asc", "land.tif"),
+                        ".raw", ".tif"));
 
     // Integer bands of other types: accepted when every value is a class code or the
     // no-data value; refused, naming the value and where it is, otherwise.
@@ -357,8 +361,7 @@ TEST(GdalRoundTrip, GeoTiffInGeoTiffOutKeepsWhereTheMapLies) {
     const CliResult refused = cli({"-w", "square", "-r", "1", (d / "bad.tif").string()});
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find((d / "bad.tif").string()), std::string::npos) << refused.err;
-    EXPECT_NE(refused.err.find("value 300 at line 6, column 4"), std::string::npos)
-        << refused.err;
+    EXPECT_NE(refused.err.find("value 300 at line 6, column 4"), std::string::npos) << refused.err;
     translate(d / "land.asc", d / "real.tif", "-ot Float32");
     const CliResult real = cli({"-w", "square", "-r", "1", (d / "real.tif").string()});
     EXPECT_EQ(real.status, 1);

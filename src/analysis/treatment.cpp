@@ -23,7 +23,8 @@ namespace {
 // A zero-filled grid of the map's size filled with the no-value mark.
 Status no_value_grid(ByteGrid& g, int nb_lig, int nb_col) {
     g = ByteGrid(ucmatrice(nb_col, nb_lig), nb_lig);
-    if (!g) return Status::make(Status::Code::OutOfMemory, {}, txt::out_of_memory, {nb_col, nb_lig});
+    if (!g)
+        return Status::make(Status::Code::OutOfMemory, {}, txt::out_of_memory, {nb_col, nb_lig});
     fill_grid(g, nb_lig, nb_col, kNoValue);
     return Status::success();
 }

@@ -52,7 +52,8 @@ int native_format(const std::string& path, std::string& base) {
 Status from_engine(const engine::Status& e, int format, const engine::MapInfo& info,
                    const GdalRowSource* gdal) {
     using engine::Fault;
-    if (gdal && !gdal->failure().ok() && (e.fault == Fault::ReadFailed || e.fault == Fault::NotInteger))
+    if (gdal && !gdal->failure().ok() &&
+        (e.fault == Fault::ReadFailed || e.fault == Fault::NotInteger))
         return gdal->failure();
     const std::string& f = e.file;
     switch (e.fault) {
@@ -61,7 +62,8 @@ Status from_engine(const engine::Status& e, int format, const engine::MapInfo& i
         case Fault::CannotOpen:
             if (format == kRaster)
                 return Status::make(Status::Code::Missing, f, txt::raw_pixels_missing, {f});
-            if (format == kAscii) return Status::make(Status::Code::Missing, f, txt::ascii_missing, {f});
+            if (format == kAscii)
+                return Status::make(Status::Code::Missing, f, txt::ascii_missing, {f});
             return Status::refused(f, txt::reason_cannot_open);
         case Fault::ReadFailed:
             return Status::refused(f, txt::reason_cannot_open);
@@ -177,8 +179,8 @@ class NoSink final : public engine::RowSink {
 
 // The run's parameters, kept in the GeoTIFF results.
 std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& out,
-                                                               const RunRequest& req,
-                                                               ResultKind kind) {
+                                                              const RunRequest& req,
+                                                              ResultKind kind) {
     const Window& w = out.win;
     const bool circle = req.window == WindowKind::Circle;
     auto num = [](double v) {
@@ -188,9 +190,10 @@ std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& 
     };
     return {
         {"LANDMOSAIC_MAP", out.run.nom_lect},
-        {"LANDMOSAIC_VALUE", kind == ResultKind::Diversity
-                                 ? "diversity: number of classes in the window"
-                                 : "homogeneity: percent of the window covered by its largest class"},
+        {"LANDMOSAIC_VALUE",
+         kind == ResultKind::Diversity
+             ? "diversity: number of classes in the window"
+             : "homogeneity: percent of the window covered by its largest class"},
         {"LANDMOSAIC_WINDOW", window_name(req.window)},
         {"LANDMOSAIC_RANK", std::to_string(out.run.range_win)},
         {"LANDMOSAIC_WINDOW_PIXELS", std::to_string(circle ? w.num_pix_circ : w.surf_tot)},
@@ -252,7 +255,10 @@ std::string default_output_base(const std::string& map, WindowKind w, int rank) 
 int advised_rank(WindowKind w, double dpix_size, double surface_km2) {
     Window help;
     const long long edge = std::llround(dpix_size);
-    advise_ranks(help, edge < 1 ? 1 : edge > 2147483647LL ? 2147483647 : static_cast<int>(edge),
+    advise_ranks(help,
+                 edge < 1              ? 1
+                 : edge > 2147483647LL ? 2147483647
+                                       : static_cast<int>(edge),
                  surface_km2);
     return w == WindowKind::Circle ? help.R_circle : help.R_square;
 }
@@ -315,14 +321,14 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
         // The window: the rank given, or the one the rank help advises.
         run.treat_type = req.window == WindowKind::Mesh ? 0 : 1;
         run.win_shape = req.window == WindowKind::Circle ? 1 : 0;
-        run.range_win = req.rank >= 0 ? req.rank
-                                      : advised_rank(req.window, map.dpix_size, req.surface_km2);
+        run.range_win =
+            req.rank >= 0 ? req.rank : advised_rank(req.window, map.dpix_size, req.surface_km2);
         if (run.range_win < 0 || run.range_win > kMaxRank)
             return fail(usage("the rank advised for that surface, " +
                               std::to_string(run.range_win) + ", is outside 0 to " +
                               std::to_string(kMaxRank)));
-        if (Status s = window_sizes(out.win, run.treat_type, run.win_shape, run.range_win,
-                                    map.dpix_size);
+        if (Status s =
+                window_sizes(out.win, run.treat_type, run.win_shape, run.range_win, map.dpix_size);
             !s.ok())
             return fail(std::move(s));
 
@@ -333,8 +339,9 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
             map.UTM_coord = true;
         }
         if (run.res_form == kAscii && !map.UTM_coord)
-            return fail(usage("ascii results from a map without coordinates need --x-min and "
-                              "--y-min"));
+            return fail(
+                usage("ascii results from a map without coordinates need --x-min and "
+                      "--y-min"));
 
         // The report file, created before the treatment as in the dialogue.
         run.nomim3 = req.output_base.empty()
@@ -371,11 +378,18 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
             std::unique_ptr<engine::RowSink> sink;
             Status failure;
         };
-        Image images[2] = {
-            {diversity_base(run), ResultKind::Diversity, txt::report_diversity_image,
-             out.diversity, nullptr, {}},
-            {homogeneity_base(run), ResultKind::Homogeneity, txt::report_homogeneity_image,
-             out.homogeneity, nullptr, {}}};
+        Image images[2] = {{diversity_base(run),
+                            ResultKind::Diversity,
+                            txt::report_diversity_image,
+                            out.diversity,
+                            nullptr,
+                            {}},
+                           {homogeneity_base(run),
+                            ResultKind::Homogeneity,
+                            txt::report_homogeneity_image,
+                            out.homogeneity,
+                            nullptr,
+                            {}}};
         for (Image& im : images) {
             if (run.res_form == kGeoTiff) {
                 im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), map, im.kind,
@@ -389,15 +403,16 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
         }
         engine::DiversityTotals totals;
         const int rows = map.nb_lig;
-        if (engine::Status e = engine::treat_in_bands(
-                *src, out.inv, out.win, job, plan, *images[0].sink, *images[1].sink, totals,
-                [&](int row) {
-                    if (progress) progress(row, rows);
-                });
+        if (engine::Status e = engine::treat_in_bands(*src, out.inv, out.win, job, plan,
+                                                      *images[0].sink, *images[1].sink, totals,
+                                                      [&](int row) {
+                                                          if (progress) progress(row, rows);
+                                                      });
             !e.ok())
             return engine_failure(e);
         if (progress) progress(rows, rows);
-        std::copy(std::begin(totals.histo_div), std::end(totals.histo_div), std::begin(out.histo_div));
+        std::copy(std::begin(totals.histo_div), std::end(totals.histo_div),
+                  std::begin(out.histo_div));
         out.max_histo = totals.max_histo;
         out.timings.treatment = seconds_since(t);
 

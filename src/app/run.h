@@ -15,24 +15,24 @@
 enum class WindowKind { Square, Circle, Mesh };
 
 struct RunRequest {
-    std::string map;               // the map file; its extension chooses the reader
+    std::string map;  // the map file; its extension chooses the reader
     WindowKind window = WindowKind::Square;
-    int rank = -1;                 // the rank R; below 0 when the surface chooses it
-    double surface_km2 = -1;       // the surface the rank help turns into a rank
-    std::string output_base;       // results base; empty: beside the map, <name>_<window><R>
-    int res_form = kGeoTiff;       // result format: kRaster, kBitmap, kAscii or kGeoTiff
-    int idiom = kEnglish;          // language of the report and messages
-    bool mesh_lines = false;       // draw the cell mesh on the diversity image (mesh only)
-    double pixel_size = 0;         // for maps that carry none; 0 when not given
-    bool has_corner = false;       // lower left corner given for maps that carry none
+    int rank = -1;            // the rank R; below 0 when the surface chooses it
+    double surface_km2 = -1;  // the surface the rank help turns into a rank
+    std::string output_base;  // results base; empty: beside the map, <name>_<window><R>
+    int res_form = kGeoTiff;  // result format: kRaster, kBitmap, kAscii or kGeoTiff
+    int idiom = kEnglish;     // language of the report and messages
+    bool mesh_lines = false;  // draw the cell mesh on the diversity image (mesh only)
+    double pixel_size = 0;    // for maps that carry none; 0 when not given
+    bool has_corner = false;  // lower left corner given for maps that carry none
     double x_min = 0;
     double y_min = 0;
-    int band = 1;                  // band of a multi-band map read through GDAL
-    int threads = 0;               // 0: every core
+    int band = 1;     // band of a multi-band map read through GDAL
+    int threads = 0;  // 0: every core
     // Memory the run may take, in MB: the map is read and treated in bands of rows that
     // fit in it. 0: a quarter of the machine's memory.
     long long memory_mb = 0;
-    int band_rows = 0;             // rows per band forced (tests and measures); 0: from memory
+    int band_rows = 0;  // rows per band forced (tests and measures); 0: from memory
 
     // A usage fault of the request itself (no map read yet): Usage with its detail.
     Status validate() const;
@@ -43,23 +43,23 @@ struct RunTimings {
 };
 
 struct RunOutcome {
-    int exit_status = 0;            // 0 went through, 1 failed, 2 usage
-    std::vector<Status> failures;   // what went wrong, in order
-    std::vector<Status> warnings;   // what was said along the way
-    RunAnswers run;                 // the choices, as the dialogue would hold them
+    int exit_status = 0;           // 0 went through, 1 failed, 2 usage
+    std::vector<Status> failures;  // what went wrong, in order
+    std::vector<Status> warnings;  // what was said along the way
+    RunAnswers run;                // the choices, as the dialogue would hold them
     int nb_lig = 0, nb_col = 0;
     double dpix_size = 0;
-    bool georeferenced = false;     // the map carried a coordinate system
+    bool georeferenced = false;  // the map carried a coordinate system
     Inventory inv;
     std::int64_t histo_div[260] = {};
     int max_histo = 0;
     Window win;
-    std::string report;             // files written in full
+    std::string report;  // files written in full
     std::string diversity;
     std::string homogeneity;
     RunTimings timings;
-    int bands = 0;                  // bands of rows the map was treated in
-    int band_rows = 0;              // rows per band
+    int bands = 0;      // bands of rows the map was treated in
+    int band_rows = 0;  // rows per band
 };
 
 // The window's name on the command line and in default result names.

@@ -1,7 +1,6 @@
 #include "cli/command_line.h"
 
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -75,20 +74,20 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
     std::string json_path;
     bool quiet = false;
 
-    CLI::App app{"LANDMOSAIC: the diversity (number of classes) and homogeneity (share of the "
-                 "largest class) of a classified map, in a moving window or a cell mesh.\n"
-                 "Without arguments the program runs its dialogue.",
-                 "landmosaic"};
+    CLI::App app{
+        "LANDMOSAIC: the diversity (number of classes) and homogeneity (share of the "
+        "largest class) of a classified map, in a moving window or a cell mesh.\n"
+        "Without arguments the program runs its dialogue.",
+        "landmosaic"};
     app.footer(formats_note());
     app.add_option("-w,--window", window, "square or circle moving window, or cell mesh")
         ->required()
         ->check(CLI::IsMember({"square", "circle", "mesh"}));
     auto* rank = app.add_option("-r,--rank", req.rank, "the rank R: window edge 2R+1, radius R+0.5")
                      ->check(CLI::Range(0, kMaxRank));
-    auto* surface =
-        app.add_option("--surface", req.surface_km2,
-                       "KM2: the rank the rank help advises for that surface")
-            ->check(CLI::NonNegativeNumber);
+    auto* surface = app.add_option("--surface", req.surface_km2,
+                                   "KM2: the rank the rank help advises for that surface")
+                        ->check(CLI::NonNegativeNumber);
     rank->excludes(surface);
     app.add_option("-o,--output", req.output_base,
                    "BASE: results BASE_diversity.EXT, BASE_homog.EXT, BASE_info.txt "
@@ -100,8 +99,10 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
     app.add_flag("--mesh-lines", req.mesh_lines, "draw the cell mesh on the diversity image");
     app.add_option("--pixel-size", req.pixel_size, "M: pixel edge for maps that carry none")
         ->check(CLI::PositiveNumber);
-    auto* x_min = app.add_option("--x-min", req.x_min, "X: lower left corner, for maps without one");
-    auto* y_min = app.add_option("--y-min", req.y_min, "Y: lower left corner, for maps without one");
+    auto* x_min =
+        app.add_option("--x-min", req.x_min, "X: lower left corner, for maps without one");
+    auto* y_min =
+        app.add_option("--y-min", req.y_min, "Y: lower left corner, for maps without one");
     x_min->needs(y_min);
     y_min->needs(x_min);
     app.add_option("--band", req.band, "N: band of a multi-band map (default 1)")
@@ -116,9 +117,9 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
     app.add_option("--band-rows", req.band_rows)->check(CLI::PositiveNumber)->group("");
     app.add_flag("-q,--quiet", quiet, "no progress bar");
     app.add_option("--json", json_path, "FILE: machine-readable summary of the run");
-    app.set_version_flag("--version", std::string(kVersion) +
-                                          (gdal_available() ? " (GDAL " + gdal_version() + ")"
-                                                            : " (without GDAL)"));
+    app.set_version_flag(
+        "--version", std::string(kVersion) +
+                         (gdal_available() ? " (GDAL " + gdal_version() + ")" : " (without GDAL)"));
     app.add_option("MAP", req.map, "the classified map")->required();
 
     try {
@@ -141,12 +142,15 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
                                     : WindowKind::Square;
     if (format.empty()) {
         if (!gdal_available())
-            return usage_error(err, "this build has no GDAL, so no GeoTIFF results: choose a "
-                                    "format with -f raw|bmp|asc");
+            return usage_error(err,
+                               "this build has no GDAL, so no GeoTIFF results: choose a "
+                               "format with -f raw|bmp|asc");
         format = "tif";
     }
-    req.res_form = format == "raw" ? kRaster : format == "bmp" ? kBitmap : format == "asc" ? kAscii
-                                                                                            : kGeoTiff;
+    req.res_form = format == "raw"   ? kRaster
+                   : format == "bmp" ? kBitmap
+                   : format == "asc" ? kAscii
+                                     : kGeoTiff;
     req.idiom = lang == "fr" ? kFrench : lang == "es" ? kSpanish : kEnglish;
     req.has_corner = x_min->count() > 0;
 #ifndef LANDMOSAIC_HAVE_JSON

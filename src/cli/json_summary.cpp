@@ -32,8 +32,8 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
           {"language", kLanguages[run.idiom >= 0 && run.idiom <= 2 ? run.idiom : 0]},
           {"mesh_lines", req.mesh_lines},
           {"band", req.band},
-          {"window_pixels", req.window == WindowKind::Circle ? out.win.num_pix_circ
-                                                             : out.win.surf_tot},
+          {"window_pixels",
+           req.window == WindowKind::Circle ? out.win.num_pix_circ : out.win.surf_tot},
           {"window_ha", out.win.surf_win}}},
         {"map_size", {{"lines", out.nb_lig}, {"columns", out.nb_col}}},
         {"pixel_size", out.dpix_size},

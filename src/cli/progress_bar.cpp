@@ -21,7 +21,8 @@ void ProgressBar::update(int row, int rows) {
     const auto now = std::chrono::steady_clock::now();
     const int percent = static_cast<int>(100LL * row / rows);
     // Redrawn when the percent moves, at most ten times a second.
-    if (percent == last_percent_ || (percent < 100 && now - last_draw_ < std::chrono::milliseconds(100)))
+    if (percent == last_percent_ ||
+        (percent < 100 && now - last_draw_ < std::chrono::milliseconds(100)))
         return;
     last_percent_ = percent;
     last_draw_ = now;
@@ -33,7 +34,8 @@ void ProgressBar::update(int row, int rows) {
     char left[64] = "";
     if (row > 0 && percent < 100) {
         const long long s = static_cast<long long>(elapsed * (rows - row) / row + 0.5);
-        std::snprintf(left, sizeof left, "  %lld:%02lld:%02lld left", s / 3600, s / 60 % 60, s % 60);
+        std::snprintf(left, sizeof left, "  %lld:%02lld:%02lld left", s / 3600, s / 60 % 60,
+                      s % 60);
     }
     std::fprintf(out_, "\r[%s] %3d%%%-20s", bar.c_str(), percent, left);
     std::fflush(out_);

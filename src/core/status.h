@@ -25,16 +25,17 @@ struct [[nodiscard]] Status {
         Usage,        // the request itself is wrong (command line)
     };
     Code code = Code::Ok;
-    std::string file;                // the file concerned
-    const Text* message = nullptr;   // the whole message, with `args`
-    const Text* reason = nullptr;    // for Refused: why, with `args`
+    std::string file;               // the file concerned
+    const Text* message = nullptr;  // the whole message, with `args`
+    const Text* reason = nullptr;   // for Refused: why, with `args`
     std::vector<StatusValue> args;
-    std::string detail;              // a text of its own (messages of an outside library)
+    std::string detail;  // a text of its own (messages of an outside library)
 
     bool ok() const { return code == Code::Ok; }
 
     static Status success() { return {}; }
-    static Status refused(std::string file, const Text& reason, std::vector<StatusValue> args = {}) {
+    static Status refused(std::string file, const Text& reason,
+                          std::vector<StatusValue> args = {}) {
         Status s;
         s.code = Code::Refused;
         s.file = std::move(file);

@@ -60,8 +60,7 @@ void rank_help(Console& con, int idiom, Window& win) {
 
 void show_sizes(Console& con, const RunAnswers& run, const LoadedMap& map, Window& win) {
     const int idiom = run.idiom;
-    const Status s =
-        window_sizes(win, run.treat_type, run.win_shape, run.range_win, map.dpix_size);
+    const Status s = window_sizes(win, run.treat_type, run.win_shape, run.range_win, map.dpix_size);
     if (!s.ok()) stop_on(con, idiom, s);
     if (run.treat_type == 0 || run.win_shape == 0) {
         const bool cell = run.treat_type == 0;
@@ -85,9 +84,8 @@ void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Invent
                const Window& win, Results& res) {
     const int idiom = run.idiom;
     con.say(idiom, txt::treatment_heading);
-    const Status s =
-        treat(run.treat_type, run.win_shape, run.range_win, map, inv, win, res,
-              [&](int row) { con.say(idiom, txt::treatment_progress, {row}); });
+    const Status s = treat(run.treat_type, run.win_shape, run.range_win, map, inv, win, res,
+                           [&](int row) { con.say(idiom, txt::treatment_progress, {row}); });
     if (!s.ok()) stop_on(con, idiom, s);
     // The histogram goes to the console only.
     con.print(txt::max_histo_line, {res.max_histo});
@@ -118,8 +116,8 @@ bool write_result_images(Console& con, const RunAnswers& run, const LoadedMap& m
     // homogeneity image, as the scan left it.
     Image images[2] = {{res.tab_divers.get(), diversity_base(run), files.nom_diversidad,
                         files.descr_diversidad, txt::report_diversity_image},
-                       {res.tab_homo.get(), homogeneity_base(run), files.nom_homo,
-                        files.descr_homo, txt::report_homogeneity_image}};
+                       {res.tab_homo.get(), homogeneity_base(run), files.nom_homo, files.descr_homo,
+                        txt::report_homogeneity_image}};
     bool all_written = true;
     for (Image& im : images) {
         if (run.res_form == kAscii) con.print(txt::ascii_grid_gap);

@@ -160,11 +160,12 @@ void BandTreatment::scan(const std::function<void(int row)>& progress) {
     view_.nb_lig = held_end_ - a;
     fill_grid(div_, view_.nb_lig, info_.nb_col, kNoValue);
     fill_grid(homo_, view_.nb_lig, info_.nb_col, kNoValue);
-    fast_scan(job_.treat_type, job_.win_shape, view_, inv_, win_, job_.range_win, div_, homo_,
-              [&](int row) {
-                  if (progress) progress(a + row);
-              },
-              job_.threads);
+    fast_scan(
+        job_.treat_type, job_.win_shape, view_, inv_, win_, job_.range_win, div_, homo_,
+        [&](int row) {
+            if (progress) progress(a + row);
+        },
+        job_.threads);
 
     const int o = y0_ - a;
     div_rows_ = div_.get() + o;

@@ -26,9 +26,9 @@ using Progress = std::function<bool(int row, int rows)>;
 
 // What a band treatment needs besides the map.
 struct BandJob {
-    int treat_type = 1;  // 0 cell mesh, 1 moving window
-    int win_shape = 0;   // 0 square, 1 circle
-    int range_win = 0;   // the rank R
+    int treat_type = 1;      // 0 cell mesh, 1 moving window
+    int win_shape = 0;       // 0 square, 1 circle
+    int range_win = 0;       // the rank R
     bool draw_mesh = false;  // the mesh lines drawn on the diversity image
     int threads = 0;         // workers of the scan, 0 for one per hardware thread
 };

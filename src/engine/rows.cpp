@@ -467,8 +467,8 @@ std::string bitmap_head(const MapInfo& info) {
 std::string ascii_head(const MapInfo& info) {
     const char* fmt =
         "ncols %d\nnrows %d\nxllcorner %lf\nyllcorner %lf\ncellsize %lf\nnodata_value -9999.9999\n";
-    const int n =
-        std::snprintf(nullptr, 0, fmt, info.nb_col, info.nb_lig, info.X_min, info.Y_min, info.dpix_size);
+    const int n = std::snprintf(nullptr, 0, fmt, info.nb_col, info.nb_lig, info.X_min, info.Y_min,
+                                info.dpix_size);
     std::string text(static_cast<std::size_t>(n > 0 ? n : 0) + 1, '\0');
     std::snprintf(text.data(), text.size(), fmt, info.nb_col, info.nb_lig, info.X_min, info.Y_min,
                   info.dpix_size);

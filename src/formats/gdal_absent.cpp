@@ -1,6 +1,5 @@
 // A build without GDAL: only the program's own formats.
 #include "formats/gdal_raster.h"
-
 #include "text/catalogue.h"
 
 std::string gdal_version() {

@@ -1,9 +1,9 @@
 #include "formats/gdal_raster.h"
 
-#include <gdal.h>
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_string.h>
+#include <gdal.h>
 
 #include <algorithm>
 #include <climits>
@@ -81,8 +81,8 @@ class GdalRows final : public GdalRowSource {
         register_drivers();
         CPLErrorReset();
         path_ = path;
-        ds_ = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr,
-                         nullptr);
+        ds_ = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                         nullptr, nullptr, nullptr);
         if (!ds_) {
             std::error_code ec;
             if (!fs::exists(path, ec))
@@ -112,8 +112,9 @@ class GdalRows final : public GdalRowSource {
                 return Status::refused(path, txt::reason_rotated,
                                        {show_number(gt[2]), show_number(gt[4])});
             if (!same_size(std::fabs(gt[1]), std::fabs(gt[5])))
-                return Status::refused(path, txt::reason_not_square,
-                                       {show_number(std::fabs(gt[1])), show_number(std::fabs(gt[5]))});
+                return Status::refused(
+                    path, txt::reason_not_square,
+                    {show_number(std::fabs(gt[1])), show_number(std::fabs(gt[5]))});
         }
 
         has_nodata_ = 0;
@@ -171,7 +172,8 @@ class GdalRows final : public GdalRowSource {
                     return fail(std::move(s));
                 }
                 // The no-data code becomes the program's own no-value mark.
-                if (has_nodata_ && nodata_ >= 0 && nodata_ <= 254 && std::floor(nodata_) == nodata_) {
+                if (has_nodata_ && nodata_ >= 0 && nodata_ <= 254 &&
+                    std::floor(nodata_) == nodata_) {
                     const auto nd = static_cast<unsigned char>(nodata_);
                     for (int j = 0; j < nb_col; ++j)
                         if (out[j] == nd) out[j] = 255;
@@ -218,8 +220,8 @@ class GdalRows final : public GdalRowSource {
 
 }  // namespace
 
-std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band,
-                                               LoadedMap& header, Status& st) {
+std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
+                                               Status& st) {
     auto src = std::make_unique<GdalRows>();
     st = src->open(path, band, header);
     if (!st.ok()) return nullptr;
@@ -252,8 +254,8 @@ namespace {
 // golden angle so that any value up to 254 has a colour of its own.
 GDALColorEntry diversity_colour(int v) {
     static const short kFirst[][3] = {
-        {0, 0, 0},       {31, 119, 180}, {255, 127, 14}, {44, 160, 44},   {214, 39, 40},
-        {148, 103, 189}, {140, 86, 75},  {227, 119, 194}, {127, 127, 127}, {188, 189, 34},
+        {0, 0, 0},       {31, 119, 180},  {255, 127, 14},  {44, 160, 44},   {214, 39, 40},
+        {148, 103, 189}, {140, 86, 75},   {227, 119, 194}, {127, 127, 127}, {188, 189, 34},
         {23, 190, 207},  {174, 199, 232}, {255, 187, 120}, {152, 223, 138}, {255, 152, 150},
         {197, 176, 213}, {196, 156, 148}, {247, 182, 210}, {219, 219, 141}, {158, 218, 229}};
     const int n = static_cast<int>(sizeof kFirst / sizeof kFirst[0]);
@@ -265,12 +267,24 @@ GDALColorEntry diversity_colour(int v) {
     const double x = c * (1 - std::fabs(std::fmod(h, 2.0) - 1));
     double r = 0, g = 0, b = 0;
     switch (static_cast<int>(h)) {
-        case 0: r = c, g = x; break;
-        case 1: r = x, g = c; break;
-        case 2: g = c, b = x; break;
-        case 3: g = x, b = c; break;
-        case 4: r = x, b = c; break;
-        default: r = c, b = x; break;
+        case 0:
+            r = c, g = x;
+            break;
+        case 1:
+            r = x, g = c;
+            break;
+        case 2:
+            g = c, b = x;
+            break;
+        case 3:
+            g = x, b = c;
+            break;
+        case 4:
+            r = x, b = c;
+            break;
+        default:
+            r = c, b = x;
+            break;
     }
     const double m = l - c / 2;
     auto to8 = [&](double u) { return static_cast<short>(std::lround((u + m) * 255)); };
@@ -331,7 +345,7 @@ class GeoTiffSink final : public engine::RowSink {
             ok = ok && GDALSetGeoTransform(ds_, gt) == CE_None;
         } else if (map.UTM_coord && map.dpix_size > 0) {
             double gt[6] = {map.X_min, map.dpix_size, 0, map.Y_min + map.nb_lig * map.dpix_size,
-                            0, -map.dpix_size};
+                            0,         -map.dpix_size};
             ok = ok && GDALSetGeoTransform(ds_, gt) == CE_None;
         }
         if (!map.georef.crs_wkt.empty())
@@ -350,8 +364,8 @@ class GeoTiffSink final : public engine::RowSink {
         ok = ok && GDALSetRasterNoDataValue(band_, 255) == CE_None;
         GDALColorTableH ct = GDALCreateColorTable(GPI_RGB);
         for (int v = 0; v < 255; ++v) {
-            const GDALColorEntry e = kind == ResultKind::Diversity ? diversity_colour(v)
-                                                                   : homogeneity_colour(v);
+            const GDALColorEntry e =
+                kind == ResultKind::Diversity ? diversity_colour(v) : homogeneity_colour(v);
             GDALSetColorEntry(ct, v, &e);
         }
         const GDALColorEntry none{0, 0, 0, 0};
@@ -365,8 +379,9 @@ class GeoTiffSink final : public engine::RowSink {
     // The rows go through GDAL's block cache, which writes each tile once it is whole.
     engine::Status write(int y, int n, const unsigned char* const* rows) override {
         for (int k = 0; k < n; ++k) {
-            if (GDALRasterIO(band_, GF_Write, 0, y + k, nb_col_, 1, const_cast<unsigned char*>(rows[k]),
-                             nb_col_, 1, GDT_Byte, 0, 0) != CE_None)
+            if (GDALRasterIO(band_, GF_Write, 0, y + k, nb_col_, 1,
+                             const_cast<unsigned char*>(rows[k]), nb_col_, 1, GDT_Byte, 0,
+                             0) != CE_None)
                 return {engine::Fault::CannotWrite, name_, last_gdal_error()};
         }
         return {};

@@ -45,8 +45,8 @@ class GdalRowSource : public engine::RowSource {
     // What made the last open or read fail, in the words gdal_load_map would use.
     virtual const Status& failure() const = 0;
 };
-std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band,
-                                               LoadedMap& header, Status& st);
+std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
+                                               Status& st);
 
 // A GeoTIFF result written a band of rows at a time: the file write_geotiff writes for a
 // map of `header`'s size and georeference, under a temporary name until commit().

@@ -325,8 +325,8 @@ GridError AsciiGridReader::read_line(unsigned char* row, std::string& bad_cell) 
         }
         if (s.cell.read(tok, row[j]) == Cell::NotInteger) {
             constexpr std::size_t kShown = 40;
-            bad_cell = tok.size() > kShown ? std::string(tok.substr(0, kShown)) + "..."
-                                           : std::string(tok);
+            bad_cell =
+                tok.size() > kShown ? std::string(tok.substr(0, kShown)) + "..." : std::string(tok);
             return GridError::NotInteger;
         }
     }

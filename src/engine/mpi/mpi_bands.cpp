@@ -38,7 +38,8 @@ Status fault(Fault f, const std::string& file = {}) {
 struct TextLengths {
     unsigned char len[256];
     TextLengths() {
-        for (int v = 0; v < 256; ++v) len[v] = static_cast<unsigned char>(v >= 100 ? 4 : v >= 10 ? 3 : 2);
+        for (int v = 0; v < 256; ++v)
+            len[v] = static_cast<unsigned char>(v >= 100 ? 4 : v >= 10 ? 3 : 2);
     }
 };
 const TextLengths kTextLength;
@@ -93,7 +94,8 @@ class CacheSource final : public RowSource {
         unsigned char* const* got = nullptr;
         Status st = cache_.rows(y, n, got);
         if (!st.ok()) return st;
-        for (int k = 0; k < n; ++k) std::memcpy(rows[k], got[k], static_cast<std::size_t>(info_.nb_col));
+        for (int k = 0; k < n; ++k)
+            std::memcpy(rows[k], got[k], static_cast<std::size_t>(info_.nb_col));
         return {};
     }
 
@@ -200,7 +202,8 @@ class MpiSink {
         if (w_.rank == 0) {
             if (keep && st.ok()) {
                 std::error_code ec;
-                if (form_ == 0 && !header_.commit()) st = fault(Fault::CannotWrite, header_.final_name());
+                if (form_ == 0 && !header_.commit())
+                    st = fault(Fault::CannotWrite, header_.final_name());
                 if (st.ok()) std::filesystem::rename(temp_, name_, ec);
                 if (st.ok() && ec) st = fault(Fault::CannotWrite, name_);
             }
@@ -280,9 +283,12 @@ Status DistributedMap::open(const MapSpec& spec) {
     m.spec = spec;
     Status st;
     if (!m.forward_only() || m.w.rank == 0) {
-        if (spec.format == 1) m.src = open_bitmap_source(spec.name, st);
-        else if (spec.format == 2) m.src = open_ascii_source(spec.name, st);
-        else m.src = open_raw_source(spec.name, spec.nb_lig, spec.nb_col, spec.dpix_size, st);
+        if (spec.format == 1)
+            m.src = open_bitmap_source(spec.name, st);
+        else if (spec.format == 2)
+            m.src = open_ascii_source(spec.name, st);
+        else
+            m.src = open_raw_source(spec.name, spec.nb_lig, spec.nb_col, spec.dpix_size, st);
     }
     st = agree(st);
     if (!st.ok()) return st;
@@ -348,8 +354,7 @@ Status DistributedMap::take_inventory(const BandPlan& plan, Inventory& inv) {
 Status DistributedMap::treat(const Inventory& inv, const Window& win, const BandJob& job,
                              const BandPlan& plan, int res_form, const MapInfo& info,
                              const std::string& div_base, const std::string& homo_base,
-                             DiversityTotals& totals, std::string& div_name,
-                             std::string& homo_name,
+                             DiversityTotals& totals, std::string& div_name, std::string& homo_name,
                              const std::function<void(int row)>& progress) {
     Impl& m = *impl_;
     const World w = m.w;

@@ -60,11 +60,10 @@ class DistributedMap {
     // rank, and the images that were written in full have their final names; their names
     // are in `div_name` and `homo_name` (empty for one that failed). `progress` runs on
     // rank 0 after each round of bands, with the last row done.
-    Status treat(const Inventory& inv, const Window& win, const BandJob& job,
-                 const BandPlan& plan, int res_form, const MapInfo& info,
-                 const std::string& div_base, const std::string& homo_base,
-                 DiversityTotals& totals, std::string& div_name, std::string& homo_name,
-                 const std::function<void(int row)>& progress = {});
+    Status treat(const Inventory& inv, const Window& win, const BandJob& job, const BandPlan& plan,
+                 int res_form, const MapInfo& info, const std::string& div_base,
+                 const std::string& homo_base, DiversityTotals& totals, std::string& div_name,
+                 std::string& homo_name, const std::function<void(int row)>& progress = {});
 
   private:
     struct Impl;

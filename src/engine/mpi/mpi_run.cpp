@@ -2,19 +2,19 @@
 // the window, the bands treated by all ranks, the report written by rank 0.
 #include "engine/mpi/mpi_run.h"
 
+#include <mpi.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <mpi.h>
-
+#include "core/answers.h"
 #include "engine/mpi/mpi_bands.h"
 #include "raster/raw_format.h"
 #include "results/report.h"
 #include "text/catalogue.h"
-#include "core/answers.h"
 #include "window/geometry.h"
 
 namespace engine::mpi {
@@ -85,17 +85,25 @@ bool parse(int argc, char** argv, Options& o, std::string& why) {
         };
         std::string v;
         if ((a == "-w" || a == "--window") && value(v)) {
-            if (v == "square") o.treat_type = 1, o.win_shape = 0;
-            else if (v == "circle") o.treat_type = 1, o.win_shape = 1;
-            else if (v == "mesh") o.treat_type = 0, o.win_shape = 0;
-            else return why = "--window: square, circle or mesh", false;
+            if (v == "square")
+                o.treat_type = 1, o.win_shape = 0;
+            else if (v == "circle")
+                o.treat_type = 1, o.win_shape = 1;
+            else if (v == "mesh")
+                o.treat_type = 0, o.win_shape = 0;
+            else
+                return why = "--window: square, circle or mesh", false;
         } else if ((a == "-r" || a == "--rank") && value(v)) {
             o.rank = std::atoi(v.c_str());
         } else if ((a == "-f" || a == "--format") && value(v)) {
-            if (v == "raw") o.res_form = 0;
-            else if (v == "bmp") o.res_form = 1;
-            else if (v == "asc") o.res_form = 2;
-            else return why = "--format: raw, bmp or asc (GeoTIFF results: run landmosaic)", false;
+            if (v == "raw")
+                o.res_form = 0;
+            else if (v == "bmp")
+                o.res_form = 1;
+            else if (v == "asc")
+                o.res_form = 2;
+            else
+                return why = "--format: raw, bmp or asc (GeoTIFF results: run landmosaic)", false;
         } else if ((a == "-o" || a == "--output") && value(v)) {
             o.output = v;
         } else if (a == "--memory" && value(v)) {
@@ -217,7 +225,8 @@ int run_mpi_program(int argc, char** argv) {
     Inventory inv;
     st = map.take_inventory(plan, inv);
     if (!st.ok()) {
-        say(st.file + ": " + fault_text(st.fault) + (st.detail.empty() ? "" : " (" + st.detail + ")"));
+        say(st.file + ": " + fault_text(st.fault) +
+            (st.detail.empty() ? "" : " (" + st.detail + ")"));
         return 1;
     }
 
@@ -237,9 +246,9 @@ int run_mpi_program(int argc, char** argv) {
 
     static const char* const names[] = {"mesh", "square", "circle"};
     const std::string base =
-        !o.output.empty() ? o.output
-                          : stem + "_" + names[o.treat_type == 0 ? 0 : 1 + o.win_shape] +
-                                std::to_string(o.rank);
+        !o.output.empty()
+            ? o.output
+            : stem + "_" + names[o.treat_type == 0 ? 0 : 1 + o.win_shape] + std::to_string(o.rank);
 
     // The report is created before the treatment, so that a folder where it cannot be
     // written stops the run before the work.
@@ -251,7 +260,8 @@ int run_mpi_program(int argc, char** argv) {
     run.win_shape = o.win_shape;
     Report rep;
     Status opened;
-    if (w.rank == 0 && !rep.open(base + "_info.txt")) opened = Status{Fault::CannotWrite, base + "_info.txt", {}};
+    if (w.rank == 0 && !rep.open(base + "_info.txt"))
+        opened = Status{Fault::CannotWrite, base + "_info.txt", {}};
     opened = agree(opened);
     if (!opened.ok()) {
         say(opened.file + ": " + fault_text(opened.fault));
