@@ -9,6 +9,9 @@
 #include "raster/inventory.h"
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max, not the macros
+#endif
 #include <windows.h>
 #elif defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
