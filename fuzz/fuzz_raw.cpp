@@ -2,9 +2,9 @@
 // loading. Input: one byte n, then n bytes of header text, then the pixel bytes.
 //
 // Checked: a header that is unreadable or declares no pixels or more than an int can
-// count is refused (status 1, nothing loaded); any other map is loaded with the file's
-// bytes line by line and zeros where the file is short, and its inventory counts every
-// pixel once.
+// count, or a pixel file shorter than the header says, is refused (status 1, nothing
+// loaded); any other map is loaded with the file's first bytes line by line, and its
+// inventory counts every pixel once.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -17,9 +17,8 @@
 
 namespace {
 
-// Legitimate headers may declare maps of up to 2^31 - 1 pixels, which are then loaded
-// with zeros where the file is short; larger ones than this are left out to keep every
-// input quick.
+// Legitimate headers may declare maps of up to 2^31 - 1 pixels, refused when the file
+// is short; larger ones than this are left out to keep every input quick.
 constexpr long long kMaxPixels = 1 << 16;
 
 }  // namespace
@@ -37,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const RawHeaderRead read = read_raw_header(base + ".txt", h);
     check(read != RawHeaderRead::Missing);
     const long long declared = static_cast<long long>(h.nb_lig) * h.nb_col;
-    const bool refused =
-        read == RawHeaderRead::Unreadable || h.nb_lig <= 0 || h.nb_col <= 0 || declared > INT_MAX;
+    const bool refused = read == RawHeaderRead::Unreadable || h.nb_lig <= 0 || h.nb_col <= 0 ||
+                         declared > INT_MAX || static_cast<long long>(pixel_bytes) < declared;
     if (!refused && declared > kMaxPixels) return 0;
 
     RunAnswers run;
@@ -58,8 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     long long counted = 0;
     for (int i = 0; i < map.nb_lig; ++i) {
         for (int j = 0; j < map.nb_col; ++j, ++k) {
-            const unsigned char expected = k < static_cast<long long>(pixel_bytes) ? pixels[k] : 0;
-            check(map.tab_in[i][j] == expected);
+            check(map.tab_in[i][j] == pixels[k]);
         }
     }
     for (int c = 0; c < 256; ++c) counted += inv.hist_explor[c];
@@ -67,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     long long in_items = 0;
     for (int item = 1; item <= inv.num_item; ++item) in_items += inv.num_pixel_item[item];
     check(in_items == declared - inv.hist_explor[255]);
-    // A short pixel file is named in a warning.
-    check((static_cast<long long>(pixel_bytes) < declared) ==
+    // A longer pixel file is named in a warning.
+    check((static_cast<long long>(pixel_bytes) > declared) ==
           (console.find(base + ".raw") != std::string::npos));
     return 0;
 }

@@ -1,5 +1,6 @@
 // One program, two front ends: without arguments the dialogue at the console, with
 // arguments one batch run from the command line.
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -15,6 +16,11 @@
 #endif
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+    // A closed standard output makes writes fail with an error the run can see, instead
+    // of killing the program in the middle of writing its files.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     if (argc > 1) return command_line_main(argc, argv);
 #ifdef _WIN32
     SetConsoleOutputCP(850);
@@ -23,5 +29,9 @@ int main(int argc, char** argv) {
     const bool terminal = isatty(STDIN_FILENO) != 0;
 #endif
     Console con(std::cin, std::cout, Console::system_utf8(), terminal);
-    return opening(con);
+    int status = opening(con);
+    // What stays in the buffers is written now, so that a failure still shows in the status.
+    std::cout.flush();
+    if (!std::cout.good() || std::fflush(stdout) != 0 || std::ferror(stdout)) status = 1;
+    return status;
 }

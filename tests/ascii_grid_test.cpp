@@ -103,6 +103,11 @@ TEST(AsciiGrid, DamagedGridsAreRefusedWithTheirReason) {
         {kHeader23 + nd + "1 2 3 4 five 6", GridError::NotInteger, "five"},
         {kHeader23 + nd + "1 2 inf 4 5 6", GridError::NotInteger, "inf"},
         {kHeader23 + "NODATA_value nan\n1 nan 3 4 5 6", GridError::NotInteger, "nan"},
+        {kHeader23 + nd + "1 2 0x10 4 5 6", GridError::NotInteger, "0x10"},
+        {kHeader23 + nd + "1 2 0x1p4 4 5 6", GridError::NotInteger, "0x1p4"},
+        {kHeader23 + "0x10 2 3 4 5 6 7", GridError::NotInteger, "0x10"},  // no no-data pair
+        {kHeader23 + "nodata_value 0xFF\n1 2 3 4 5 6", GridError::HeaderUnreadable, ""},
+        {"ncols 0x3\nnrows 2\nx 0\ny 0\nc 1\n1 2 3 4 5 6", GridError::HeaderUnreadable, ""},
         {"", GridError::HeaderUnreadable, ""},
         {"ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize", GridError::HeaderUnreadable, ""},
         {"ncols x\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3 4 5 6",
@@ -121,6 +126,12 @@ TEST(AsciiGrid, DamagedGridsAreRefusedWithTheirReason) {
     }
     AsciiGrid g;
     EXPECT_EQ(read_ascii_grid(dir / "none.asc", g), GridError::CannotOpen);
+    // Cells after the declared ones are ignored, and said to be there.
+    ASSERT_EQ(read_text(dir, kHeader23 + nd + "1 2 3 4 5 6", g), GridError::None);
+    EXPECT_FALSE(g.extra_cells);
+    ASSERT_EQ(read_text(dir, kHeader23 + nd + "1 2 3 4 5 6 7", g), GridError::None);
+    EXPECT_TRUE(g.extra_cells);
+    EXPECT_EQ(g.cells[1][2], 6);
 }
 
 TEST(AsciiGrid, LargeGridsReadAcrossBlocksLineByLine) {

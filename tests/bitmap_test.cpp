@@ -150,6 +150,11 @@ TEST(Bitmap, DamagedFilesAreRefusedWithTheirReason) {
         {"4 bits", with(28, 4, 2), BmpError::Form},
         {"16 colours", with(10, 54 + 64, 4), BmpError::Form},
         {"compression 1", with(30, 1, 4), BmpError::Compressed},
+        {"compression 2", with(30, 2, 4), BmpError::Compressed},
+        {"bit fields", with(30, 3, 4), BmpError::Compressed},
+        {"embedded PNG", with(30, 5, 4), BmpError::Compressed},
+        {"two planes", with(26, 2, 2), BmpError::Form},
+        {"core header", with(14, 12, 4), BmpError::Form},
         {"width 0", with(18, 0, 4), BmpError::BadSizes},
         {"negative width", with(18, static_cast<unsigned>(-3), 4), BmpError::BadSizes},
         {"height 0", with(22, 0, 4), BmpError::BadSizes},
@@ -164,8 +169,8 @@ TEST(Bitmap, DamagedFilesAreRefusedWithTheirReason) {
         EXPECT_EQ(r.why, c.why) << c.what;
     }
     EXPECT_EQ(load(dir / "none.bmp").why, BmpError::CannotOpen);
-    // Compression codes other than 1 are not looked at.
-    rt::spit(name, with(30, 0, 4));
+    // A longer information header is accepted.
+    rt::spit(name, with(14, 108, 4));
     EXPECT_TRUE(load(name).m);
 }
 
@@ -175,9 +180,15 @@ TEST(Bitmap, FilesThatCannotBeWrittenReturnMinusOne) {
     EXPECT_EQ(SauveBMP((dir / "no/such/folder.bmp").c_str(), g.get(), 3, 2, 0, nullptr), -1);
     EXPECT_EQ(SauveBMP((dir / "x.bmp").c_str(), g.get(), 3, 2, 5, nullptr), -1);
 #ifndef _WIN32
-    // A full disk: caught on the rows of a large image and on the close of a small one.
-    ByteGrid big = rt::random_grid(100, 4000, 4);
-    EXPECT_EQ(SauveBMP("/dev/full", big.get(), 4000, 100, 0, nullptr), -1);
+    // A device is never written to. A full disk is caught on the rows of a large image and
+    // on the close of a small one (1086 bytes); neither leaves a file behind.
     EXPECT_EQ(SauveBMP("/dev/full", g.get(), 3, 2, 0, nullptr), -1);
+    ByteGrid big = rt::random_grid(100, 4000, 4);
+    {
+        tf::FileSizeLimit full(1080);
+        EXPECT_EQ(SauveBMP((dir / "big.bmp").c_str(), big.get(), 4000, 100, 0, nullptr), -1);
+        EXPECT_EQ(SauveBMP((dir / "small.bmp").c_str(), g.get(), 3, 2, 0, nullptr), -1);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir / ""));
 #endif
 }

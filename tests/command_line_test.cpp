@@ -369,3 +369,28 @@ TEST(GdalRoundTrip, GeoTiffInGeoTiffOutKeepsWhereTheMapLies) {
     EXPECT_FALSE(fs::exists(d / "bad_square1_info.txt"));
     EXPECT_FALSE(fs::exists(d / "real_square1_info.txt"));
 }
+
+// Stages never talk: the console and the front ends stay above them, and each outside
+// library stays in its own unit.
+TEST(Layout, IncludesPointDown) {
+    const fs::path src = fs::path(LANDMOSAIC_SOURCE_DIR) / "src";
+    for (const auto& e : fs::recursive_directory_iterator(src)) {
+        if (!e.is_regular_file()) continue;
+        const std::string rel = fs::relative(e.path(), src).generic_string();
+        const std::string text = fx::slurp(e.path());
+        const bool front_end = rel.starts_with("dialogue/") || rel.starts_with("cli/") ||
+                               rel == "main.cpp";
+        if (!front_end) {
+            EXPECT_EQ(text.find("#include \"dialogue/"), std::string::npos) << rel;
+            EXPECT_EQ(text.find("#include \"cli/"), std::string::npos) << rel;
+        }
+        if (rel != "formats/gdal_raster.cpp") {
+            EXPECT_EQ(text.find("#include <gdal"), std::string::npos) << rel;
+            EXPECT_EQ(text.find("#include <cpl_"), std::string::npos) << rel;
+        }
+        if (!rel.starts_with("cli/")) {
+            EXPECT_EQ(text.find("#include <CLI/"), std::string::npos) << rel;
+            EXPECT_EQ(text.find("#include <nlohmann/"), std::string::npos) << rel;
+        }
+    }
+}

@@ -10,6 +10,7 @@
 
 #include "dialogue/console.h"
 #include "dialogue/opening.h"
+#include "file_fixtures.h"
 
 namespace {
 
@@ -415,8 +416,11 @@ TEST(Outputs, ReportNameFormatAndCoordinates) {
         EXPECT_EQ(map.X_min, 612345.5);
         EXPECT_EQ(map.Y_min, 4412345.25);
         ASSERT_NE(rep.f3, nullptr);
+        // The older report is replaced only when the new one is closed whole.
+        EXPECT_EQ(tf::slurp(report), "an older report");
+        EXPECT_TRUE(rep.close());
     }
-    EXPECT_EQ(std::filesystem::file_size(report), 0u);  // the older report is replaced
+    EXPECT_EQ(std::filesystem::file_size(report), 0u);
     {
         // A map read from an ascii grid knows its corner: nothing more is asked.
         Session s("autre 2");
@@ -430,6 +434,8 @@ TEST(Outputs, ReportNameFormatAndCoordinates) {
         EXPECT_EQ(s.out.str(),
                   "\n\n\tNom g\x82n\x82rique du resultat ? \n\tformat des images : " + kFormatMenu);
         EXPECT_EQ(map.X_min, 1.0);
+        EXPECT_FALSE(std::filesystem::exists(folder.root / "autre_info.txt"));
+        EXPECT_TRUE(rep.close());
         EXPECT_TRUE(std::filesystem::exists(folder.root / "autre_info.txt"));
     }
     {

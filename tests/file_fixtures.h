@@ -6,6 +6,12 @@
 #include <iterator>
 #include <string>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
 namespace tf {
 
 // The bytes of a file; empty when it cannot be read.
@@ -29,5 +35,30 @@ inline std::string replace_all(std::string s, const std::string& from, const std
     }
     return s;
 }
+
+#ifndef _WIN32
+// While it lives, no file of this process may grow beyond `bytes`: a write past it fails
+// as on a full disk (the signal the system sends for it is ignored meanwhile).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit r = old_;
+        r.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &r);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, old_handler_);
+    }
+
+  private:
+    rlimit old_{};
+    void (*old_handler_)(int) = nullptr;
+};
+#endif
 
 }  // namespace tf

@@ -3,13 +3,19 @@
 // or overflowing in each format, result names whose folder is missing or whose files
 // cannot be created, and names far beyond 127 characters. Every such run ends by itself
 // with its message and the right exit status, and writes nothing it should not.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -258,6 +264,7 @@ TEST(HostileInput, SessionsCutAfterEveryAnswerEndWithStatusOne) {
             SCOPED_TRACE("answers given: " + std::to_string(cut));
             Folder f;
             place(f, shape.map);
+            spit(f.maps / "res_info.txt", "an earlier report");
             const Outcome o = run_opening(join(shape.answers, cut, f.prefix()));
             EXPECT_EQ(o.status, 1);
             const int idiom = cut == 0 ? 0 : std::stoi(shape.answers[0]);
@@ -268,8 +275,12 @@ TEST(HostileInput, SessionsCutAfterEveryAnswerEndWithStatusOne) {
             const std::string before = replace_all(o.out.substr(0, o.out.size() - ended.size()),
                                                    f.prefix(), whole.prefix());
             EXPECT_EQ(before, full.out.substr(0, before.size()));
-            const fs::path report = f.maps / "res_info.txt";
-            if (fs::exists(report)) report_names_only_real_files(f, slurp(report));
+            // The earlier report stays as it was, and no result file or temporary file is left.
+            EXPECT_EQ(slurp(f.maps / "res_info.txt"), "an earlier report");
+            for (const std::string& name : f.files()) {
+                EXPECT_FALSE(name.starts_with("res_d") || name.starts_with("res_h")) << name;
+                EXPECT_FALSE(name.starts_with(".landmosaic-")) << name;
+            }
         }
     }
 }
@@ -355,7 +366,7 @@ TEST(HostileInput, NonNumericNegativeAndOverflowingAnswersAreAskedAgain) {
             {"0", kMenuJunk, kFormats},
             {"9", {"nine", "0", "-9", "4294967305"}, "\n\t\tNumber of lines? "},
             {"11", {"11.5", "0", "-11"}, "\n\t\tNumber of columns? "},
-            {"30", {"thirty", "30.5"}, "\n\t\tPixel size? "},
+            {"30", {"thirty", "30.5", "0", "-30"}, "\n\t\tPixel size? "},
             {"0", kMenuJunk, kYesNo},  // rank help
             {"10", {"ten", "0", "-10"}, "Pixel edge (en meters) ? ? "},
             {"0.5", {"half", "-0.5", "1e999"}, "surface of the cell or moving window (in km2) ? "},
@@ -384,7 +395,8 @@ TEST(HostileInput, NonNumericNegativeAndOverflowingAnswersAreAskedAgain) {
             {"maps", {}, ""},
             {"map", {}, ""},
             {"1", {"-1", "bitmap"}, kFormats},
-            {"12.5", {"twelve", "1e999", "12,5"}, "pixel size (decimal value in meters) ? "},
+            {"12.5", {"twelve", "1e999", "12,5", "0", "-12.5", "0x10"},
+             "pixel size (decimal value in meters) ? "},
             {"1", {"-1"}, kYesNo},
             {"1", {"0x1", "-1"}, rank},
             {"1", {"-5"}, treat},
@@ -528,7 +540,8 @@ TEST(HostileInput, TypedSizesBeyondAnIntAreRefusedWithoutWritingAHeader) {
     EXPECT_EQ(f.files(), std::set<std::string>{"map.raw"});
 }
 
-// A report whose folder does not exist: its message, status 1, before the treatment.
+// A report that cannot be created (a folder stands in its place): its message, status 1,
+// before the treatment.
 // A result file that cannot be created: its message, the other outputs written, status 1,
 // and the report names only the files that were written.
 TEST(HostileInput, ReportOrResultThatCannotBeCreated) {
@@ -536,14 +549,15 @@ TEST(HostileInput, ReportOrResultThatCannotBeCreated) {
         Folder f;
         raw_map(f.maps / "map", true);
         const std::string lang = std::to_string(idiom);
+        fs::create_directory(f.maps / "res_info.txt");
         const Outcome o = run_opening(lang + "\n2\n" + f.prefix() +
-                                      "\nmaps\nmap\n0\n1\n1\n0\n0\nnowhere/res\n0\n1\nk");
+                                      "\nmaps\nmap\n0\n1\n1\n0\n0\nres\n0\n1\nk");
         EXPECT_EQ(o.status, 1);
-        const std::string info = (f.maps / "nowhere" / "res_info.txt").string();
+        const std::string info = (f.maps / "res_info.txt").string();
         EXPECT_TRUE(o.out.ends_with(say(idiom, txt::report_not_created, {info})))
             << o.out.substr(o.out.size() - 200);
         EXPECT_EQ(o.out.find(say(idiom, txt::treatment_heading)), std::string::npos);
-        EXPECT_EQ(f.files(), (std::set<std::string>{"map.raw", "map.txt"}));
+        EXPECT_EQ(f.files(), (std::set<std::string>{"map.raw", "map.txt", "res_info.txt"}));
     }
 
     struct Blocked {
@@ -612,11 +626,19 @@ TEST(HostileInput, NamesLongerThan127CharactersWorkEndToEnd) {
 
 namespace {
 
-int run_program(const std::string& stdin_file, const std::string& stdout_file) {
-    const std::string cmd = std::string("'") + LANDMOSAIC_EXE + "' < '" + stdin_file + "' > '" +
-                            stdout_file + "' 2>/dev/null";
+// The exit status of a shell command; -1 when it did not end by itself.
+int shell(const std::string& cmd) {
     const int r = std::system(cmd.c_str());
     return r != -1 && WIFEXITED(r) ? WEXITSTATUS(r) : -1;
+}
+
+// The program, given up after 20 s (status 124) so that a hang fails instead of blocking.
+std::string program() {
+    return std::string("timeout 20 '") + LANDMOSAIC_EXE + "'";
+}
+
+int run_program(const std::string& stdin_file, const std::string& stdout_file) {
+    return shell(program() + " < '" + stdin_file + "' > '" + stdout_file + "' 2>/dev/null");
 }
 
 }  // namespace
@@ -646,6 +668,9 @@ TEST(HostileInput, ProgramExitStatus) {
          "\n\tFile " + (f.maps / "absent.asc").string() + " unknown\n"},
         {"0\n2\n" + p + "\nmaps\nmap\n0\n1\n1\n0\n0\nres\n1\n1\n", 0,
          "\n\n\tto exit the program, hit any key on the keyboard \n\t"},
+        // Answers saved with a UTF-8 byte order mark: the same run.
+        {"\xEF\xBB\xBF" "0\n2\n" + p + "\nmaps\nmap\n0\n1\n1\n0\n0\nbom\n1\n1\n", 0,
+         "\n\n\tto exit the program, hit any key on the keyboard \n\t"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answers);
@@ -655,6 +680,39 @@ TEST(HostileInput, ProgramExitStatus) {
         EXPECT_TRUE(slurp(f.root / "out.txt").ends_with(c.tail));
     }
     EXPECT_EQ(run_program("/dev/null", (f.root / "out.txt").string()), 1);
+    EXPECT_EQ(slurp(f.maps / "bom_diversity.bmp"), slurp(f.maps / "res_diversity.bmp"));
+
+    // A console that cannot be written (closed, full, a pipe closed by its reader): the
+    // run goes on to write its files whole, and ends with status 1.
+    const std::string session = "0\n2\n" + p + "\nmaps\nmap\n0\n1\n1\n0\n0\nout\n1\n1\n";
+    spit(f.root / "in.txt", session);
+    const std::string in = " < '" + (f.root / "in.txt").string() + "'";
+    for (const std::string& cmd : {program() + in + " >&-", program() + in + " > /dev/full"}) {
+        SCOPED_TRACE(cmd);
+        fs::remove(f.maps / "out_diversity.bmp");
+        EXPECT_EQ(shell(cmd), 1);
+        EXPECT_EQ(slurp(f.maps / "out_diversity.bmp"), slurp(f.maps / "res_diversity.bmp"));
+    }
+    // A pipe whose reader is gone before the first byte: never a death by signal.
+    fs::remove(f.maps / "out_diversity.bmp");
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGPIPE, SIG_DFL);
+        const int answers = open((f.root / "in.txt").c_str(), O_RDONLY);
+        dup2(answers, 0);
+        dup2(ends[1], 1);
+        execl(LANDMOSAIC_EXE, LANDMOSAIC_EXE, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ends[1]);
+    int st = 0;
+    ASSERT_EQ(waitpid(child, &st, 0), child);
+    ASSERT_TRUE(WIFEXITED(st)) << "ended by signal " << WTERMSIG(st);
+    EXPECT_EQ(WEXITSTATUS(st), 1);
+    EXPECT_EQ(slurp(f.maps / "out_diversity.bmp"), slurp(f.maps / "res_diversity.bmp"));
 }
 
 // Memory that runs out: with the address space of the program held low, a map whose grid
@@ -665,6 +723,7 @@ TEST(HostileInput, MemoryThatRunsOutEndsTheRunWithItsMessage) {
     Folder f;
     spit(f.maps / "map.txt", "8000\n8000\n1\n0\n255\n30\n");  // 64 MB a grid
     spit(f.maps / "map.raw", "");
+    fs::resize_file(f.maps / "map.raw", 8000 * 8000);  // zeros, taking no room on the disk
     spit(f.root / "in.txt", "0\n2\n" + f.prefix() + "\nmaps\nmap\n0\n1\n0\n0\n0\nres\n0\n1\n");
     struct Case {
         int limit_kb;
@@ -700,4 +759,232 @@ TEST(HostileInput, MemoryThatRunsOutEndsTheRunWithItsMessage) {
         // No result image, whatever happened.
         for (const std::string& name : f.files()) EXPECT_FALSE(name.starts_with("res_d")) << name;
     }
+    // A pixel file of 3 bytes whose header claims 46340 x 46340 pixels is refused before
+    // any memory is taken for it.
+    spit(f.maps / "map.txt", "46340\n46340\n1\n0\n255\n30\n");
+    spit(f.maps / "map.raw", "abc");
+    const std::string cmd = "cd '" + f.root.string() + "' && ulimit -v " +
+                            std::to_string(base_kb + 40 * 1024) + " && " + program() +
+                            " < in.txt > out.txt 2> err.txt";
+    EXPECT_EQ(shell(cmd), 1);
+    EXPECT_TRUE(slurp(f.root / "out.txt")
+                    .ends_with("\n\tFile " + (f.maps / "map.raw").string() + " refused: " +
+                               reason(txt::reason_raw_short, {3LL, 46340LL * 46340}) + " \n"))
+        << slurp(f.root / "out.txt");
 }
+
+namespace {
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> contents(const fs::path& dir) {
+    std::map<std::string, std::string> m;
+    for (const auto& e : fs::directory_iterator(dir))
+        m[e.path().filename().string()] = e.is_regular_file() ? slurp(e.path()) : "(not a file)";
+    return m;
+}
+
+// No temporary file of a writer is left in the folder.
+void no_temporary_files(const fs::path& dir) {
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_FALSE(e.path().filename().string().starts_with(".landmosaic-")) << e.path();
+}
+
+}  // namespace
+
+// Result names that would leave the map's folder, cut the paths short (a NUL or another
+// control byte), or make an output replace the map or its header, in each format and by
+// any spelling: a line says why, the name is asked again, and the map stays as it was.
+TEST(HostileInput, ResultNamesThatLeaveTheFolderOrReplaceTheMapAreAskedAgain) {
+    struct Case {
+        const char* what;
+        int format;         // 0 raw, 1 bitmap, 2 ascii
+        std::string image;  // the map's name, without extension
+        int idiom;
+        std::vector<std::string> names;  // typed before the good name
+        bool hard_link = false;          // "h_homog.raw" is another name of the map file
+    };
+    const Case cases[] = {
+        {"names that leave the folder or cut the paths", 0, "map", 0,
+         {"a/b", "../up", "..", "x..y", std::string("r\0x", 3), "a\x01" "b", "\x1b[2J"}},
+        {"raw map named like a result image", 0, "r_diversity", 1, {"r"}},
+        {"raw map whose header is named like a report", 0, "x_info", 2, {"x"}},
+        {"bitmap map named like a result", 1, "b_homog", 0, {"b"}},
+        {"ascii map named like a result", 2, "a_diversity", 2, {"a"}},
+        {"a result name that is a hard link to the map", 0, "map", 0, {"h"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Folder f;
+        const fs::path base = f.maps / c.image;
+        if (c.format == 0) raw_map(base, true);
+        if (c.format == 1) bmp_map(base.string() + ".bmp");
+        if (c.format == 2) ascii_map(base.string() + ".asc");
+        const std::string ext = c.format == 0 ? ".raw" : c.format == 1 ? ".bmp" : ".asc";
+        const std::string map_file = base.string() + ext;
+        if (c.hard_link) fs::create_hard_link(map_file, f.maps / "h_homog.raw");
+        const auto before = contents(f.maps);
+
+        std::string answers = std::to_string(c.idiom) + "\n2\n" + f.prefix() + "\nmaps\n" +
+                              c.image + "\n" + std::to_string(c.format) + "\n" +
+                              (c.format == 1 ? "10\n" : "") + "1\n1\n0\n0\n";
+        for (const std::string& n : c.names) answers += n + "\n";
+        answers += "res\n0\n1\nk";
+        const Outcome o = run_opening(answers);
+        EXPECT_EQ(o.status, 0) << o.out;
+
+        // The lines, in order, each followed by the question again.
+        const std::string prompt = say(c.idiom, txt::result_name_prompt);
+        std::vector<std::string> lines;
+        for (const std::string& n : c.names) {
+            if (c.names.size() == 1) {
+                const std::string in =
+                    c.image == "x_info" ? base.string() + ".txt" : map_file;
+                const std::string out = c.hard_link ? (f.maps / "h_homog.raw").string() : in;
+                lines.push_back(say(c.idiom, txt::result_name_clash, {out, in}));
+                continue;
+            }
+            const Text& why = n.find('\0') != std::string::npos || n[1] == '\x01' || n[0] == '\x1b'
+                                  ? txt::reason_name_control
+                              : n.find('/') != std::string::npos ? txt::reason_name_separator
+                                                                 : txt::reason_name_dots;
+            std::string shown = n;
+            for (char& ch : shown)
+                if (static_cast<unsigned char>(ch) < 32) ch = '?';
+            lines.push_back(say(c.idiom, txt::result_name_refused, {shown, say(c.idiom, why)}));
+        }
+        std::size_t at = o.out.find(prompt);
+        for (const std::string& line : lines) {
+            ASSERT_NE(at, std::string::npos);
+            EXPECT_EQ(o.out.substr(at + prompt.size(), line.size() + prompt.size()), line + prompt);
+            at = o.out.find(prompt, at + prompt.size());
+        }
+        EXPECT_EQ(count(o.out, prompt), lines.size() + 1);
+
+        // The map and everything else that was there is untouched; the results are there,
+        // and nothing was written outside the map's folder.
+        auto after = contents(f.maps);
+        for (const auto& [name, bytes] : before) EXPECT_EQ(after[name], bytes) << name;
+        EXPECT_TRUE(after.count("res_diversity.raw"));
+        EXPECT_EQ(after.size(), before.size() + 5);
+        std::set<std::string> top;
+        for (const auto& e : fs::directory_iterator(f.root)) top.insert(e.path().filename());
+        EXPECT_EQ(top, std::set<std::string>{"maps"});
+    }
+}
+
+#ifdef __linux__
+// FIFOs as the map, its header or an output: refused or reported at once, never waited on.
+TEST(HostileInput, FifosAreNeverWaitedOn) {
+    struct Case {
+        const char* fifo;
+        const char* format;
+        std::string tail;  // "@" is the folder of the map
+        int status;
+    };
+    const Case cases[] = {
+        {"map.raw", "0", "\n\tFile @map.raw refused: it is not a regular file \n", 1},
+        {"map.txt", "0", "\n\tFile @map.txt refused: it is not a regular file \n", 1},
+        {"map.bmp", "1", "\n\tFile @map.bmp refused: it is not a regular file \n", 1},
+        {"map.asc", "2", "\n\tFile @map.asc refused: it is not a regular file \n", 1},
+        {"res_info.txt", "0", "\n\tThe report file @res_info.txt cannot be created \n", 1},
+        {"res_homog.raw", "0", "\n\tThe result file @res_homog.raw could not be written \n", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fifo);
+        Folder f;
+        if (std::string(c.fifo).starts_with("res") || c.format[0] == '0') {
+            raw_map(f.maps / "map", true);
+            fs::remove(f.maps / c.fifo);
+        }
+        ASSERT_EQ(mkfifo((f.maps / c.fifo).c_str(), 0600), 0);
+        spit(f.root / "in.txt", "0\n2\n" + f.prefix() + "\nmaps\nmap\n" + c.format +
+                                    "\n1\n1\n0\n0\nres\n0\n1\nk");
+        EXPECT_EQ(run_program((f.root / "in.txt").string(), (f.root / "out.txt").string()),
+                  c.status);
+        const std::string out = slurp(f.root / "out.txt");
+        const std::string tail = replace_all(c.tail, "@", f.maps.string() + "/");
+        EXPECT_NE(out.find(tail), std::string::npos) << out.substr(out.size() - 200);
+        EXPECT_TRUE(fs::is_fifo(f.maps / c.fifo));
+        no_temporary_files(f.maps);
+    }
+}
+
+// A full disk (a small file system of its own, mounted when the tests run as the
+// superuser): no output is left cut under its name, an earlier file of that name stays
+// as it was, no temporary file remains, and the report names only what was written.
+TEST(HostileInput, FullDiskLeavesNoCutFileBehind) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs the superuser";
+    Folder f;
+    const std::string mount = "mount -t tmpfs -o size=64k landmosaic-full '" + f.maps.string() +
+                              "' 2>/dev/null";
+    if (shell(mount) != 0) GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        fs::path p;
+        ~Unmount() { shell("umount '" + p.string() + "'"); }
+    } unmount{f.maps};
+    // A 200 x 200 map (10 pages of the 16) and an earlier homogeneity image: each new
+    // bitmap of 41 078 bytes cannot fit, the report can.
+    std::string px;
+    for (int i = 0; i < 200; ++i)
+        for (int j = 0; j < 200; ++j) px += static_cast<char>((i / 20 + j / 30) % 5);
+    spit(f.maps / "map.raw", px);
+    spit(f.maps / "map.txt", "200\n200\n1\n0\n255\n30\n");
+    spit(f.maps / "res_homog.bmp", "an earlier image");
+    spit(f.root / "in.txt", "0\n2\n" + f.prefix() + "\nmaps\nmap\n0\n1\n1\n0\n0\nres\n1\n1\nk");
+    EXPECT_EQ(run_program((f.root / "in.txt").string(), (f.root / "out.txt").string()), 1);
+    const std::string out = slurp(f.root / "out.txt");
+    for (const char* name : {"res_diversity.bmp", "res_homog.bmp"})
+        EXPECT_NE(out.find(say(0, txt::result_not_written, {(f.maps / name).string()})),
+                  std::string::npos)
+            << name;
+    EXPECT_EQ(f.files(), (std::set<std::string>{"map.raw", "map.txt", "res_homog.bmp",
+                                                 "res_info.txt"}));
+    EXPECT_EQ(slurp(f.maps / "res_homog.bmp"), "an earlier image");
+    EXPECT_EQ(slurp(f.maps / "map.raw"), px);
+    const std::string report = slurp(f.maps / "res_info.txt");
+    EXPECT_NE(report.find("PROGRAM LANDMOSAIC"), std::string::npos);
+    EXPECT_EQ(report.find("diversity image:"), std::string::npos);
+    EXPECT_EQ(report.find("homogeneity image:"), std::string::npos);
+    no_temporary_files(f.maps);
+}
+
+// Two runs writing the same result name at once: each file is one run's, whole.
+TEST(HostileInput, TwoRunsOnOneResultNameLeaveOneRunsWholeFiles) {
+    Folder f;
+    std::string px;
+    for (int i = 0; i < 300; ++i)
+        for (int j = 0; j < 300; ++j) px += static_cast<char>((i * 7 / 40 + j * 3 / 50) % 9);
+    spit(f.maps / "map.raw", px);
+    spit(f.maps / "map.txt", "300\n300\n1\n0\n255\n30\n");
+    // The same map at two ranks: different images under the same names.
+    auto answers = [&](const std::string& rank, const std::string& name) {
+        return "0\n2\n" + f.prefix() + "\nmaps\nmap\n0\n1\n" + rank + "\n1\n0\n0\n" + name +
+               "\n0\n1\nk";
+    };
+    spit(f.root / "a.txt", answers("1", "a"));
+    spit(f.root / "b.txt", answers("4", "b"));
+    ASSERT_EQ(run_program((f.root / "a.txt").string(), "/dev/null"), 0);
+    ASSERT_EQ(run_program((f.root / "b.txt").string(), "/dev/null"), 0);
+    spit(f.root / "a.txt", answers("1", "res"));
+    spit(f.root / "b.txt", answers("4", "res"));
+    const std::string a_div = slurp(f.maps / "a_diversity.raw");
+    const std::string b_div = slurp(f.maps / "b_diversity.raw");
+    const std::string a_homo = slurp(f.maps / "a_homog.raw");
+    const std::string b_homo = slurp(f.maps / "b_homog.raw");
+    ASSERT_NE(a_div, b_div);
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        const std::string run = program() + " < '" + (f.root / "X.txt").string() + "' > /dev/null";
+        EXPECT_EQ(shell("(" + replace_all(run, "X.txt", "a.txt") + ") & (" +
+                        replace_all(run, "X.txt", "b.txt") + "); wait"),
+                  0);
+        const std::string div = slurp(f.maps / "res_diversity.raw");
+        const std::string homo = slurp(f.maps / "res_homog.raw");
+        EXPECT_TRUE(div == a_div || div == b_div);
+        EXPECT_TRUE(homo == a_homo || homo == b_homo);
+        const std::string info = slurp(f.maps / "res_info.txt");
+        EXPECT_TRUE(info.ends_with("res_homog.raw ")) << info;
+        no_temporary_files(f.maps);
+    }
+}
+#endif

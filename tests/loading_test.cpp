@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "raster/ascii_grid.h"
@@ -104,23 +107,33 @@ TEST(Loading, RasterWithoutHeaderAsksUntilAnswersAreValidAndWritesIt) {
 
 TEST(Loading, RasterTroublesThatDoNotStopTheRun) {
     rt::TempDir dir;
-    // A short pixel file: loaded, the missing pixels 0, with a warning.
+    // A longer pixel file: its first bytes are the map, with a warning.
     rt::spit(dir / "s.txt", "2 3 1 0 255 10");
-    rt::spit(dir / "s.raw", "\x01\x02\x03\x04");
+    rt::spit(dir / "s.raw", "\x01\x02\x03\x04\x05\x06\x07");
     Loading s(dir / "s", kRaster, 0);
+    EXPECT_EQ(s.status, 0);
     EXPECT_EQ(s.before_inventory(), "\n\tWarning: file " + (dir / "s.raw") +
-                                        " holds 4 bytes, 6 expected; the missing pixels are 0 \n" +
+                                        " holds 7 bytes, 6 expected; the bytes after them are "
+                                        "ignored \n" +
                                         sizes(0, 2, 3));
-    EXPECT_TRUE(rt::same_grid(s.map.tab_in, rt::grid_of(2, 3, {1, 2, 3, 4, 0, 0}), 2, 3));
+    EXPECT_TRUE(rt::same_grid(s.map.tab_in, rt::grid_of(2, 3, {1, 2, 3, 4, 5, 6}), 2, 3));
 #ifndef _WIN32
-    // A header that cannot be written: said, and the map is still loaded.
-    std::filesystem::create_symlink(dir / "no/such/folder", dir / "h.txt");
+    // A header that cannot be written (a full disk): said, and the map is still loaded;
+    // no header and no temporary file is left.
     rt::spit(dir / "h.raw", "\x01\x02");
-    Loading h(dir / "h", kRaster, 0, "1 2 5");
-    EXPECT_EQ(h.status, 0);
-    EXPECT_NE(h.out.find("\n\tThe header file " + (dir / "h.txt") + " could not be written \n" +
-                         sizes(0, 1, 2)),
-              std::string::npos);
+    {
+        tf::FileSizeLimit full(4);
+        Loading h(dir / "h", kRaster, 0, "1 2 5");
+        EXPECT_EQ(h.status, 0);
+        EXPECT_NE(h.out.find("\n\tThe header file " + (dir / "h.txt") +
+                             " could not be written \n" + sizes(0, 1, 2)),
+                  std::string::npos);
+    }
+    EXPECT_EQ(rt::slurp(dir / "s.txt"), "2 3 1 0 255 10");
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir / ""))
+        names.insert(e.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"h.raw", "s.raw", "s.txt"}));
 #endif
 }
 
@@ -130,6 +143,15 @@ TEST(Loading, MissingAndRefusedFilesStopTheRunWithTheirMessage) {
     rt::spit(dir / "p.txt", "2 3 1 0 255 30");  // pixel file missing
     rt::spit(dir / "z.txt", "0 3 1 0 255 30");
     rt::spit(dir / "u.txt", "2 3 one 0 255 30");
+    for (const char* b : {"z", "u", "q", "v"}) rt::spit(dir / (std::string(b) + ".raw"), "123456");
+    rt::spit(dir / "q.txt", "2 4 1 0 255 30");  // 8 pixels in 6 bytes
+#ifndef _WIN32
+    // FIFOs and folders are refused at once, never waited on.
+    for (const char* name : {"fr.raw", "fh.txt", "fb.bmp", "fa.asc"})
+        ASSERT_EQ(mkfifo((dir / name).c_str(), 0600), 0);
+    rt::spit(dir / "fh.raw", "123456");
+    std::filesystem::create_directory(dir / "v.txt");
+#endif
     ByteGrid g = rt::grid_of(2, 3, {1, 2, 3, 4, 5, 6});
     ByteGrid bgr = rt::grid_of(2, 9, {9, 9, 9, 1, 2, 3});
     ASSERT_EQ(SauveBMP((dir / "c.bmp").c_str(), bgr.get(), 3, 2, 2, nullptr), 0);
@@ -145,6 +167,7 @@ TEST(Loading, MissingAndRefusedFilesStopTheRunWithTheirMessage) {
         {"p", kRaster, 0, "\n\tNo File  @.raw \n"},
         {"p", kRaster, 1, "\n\tPas de Fichier  @.raw \n"},
         {"p", kRaster, 2, "\n\tNo existe la Fila  @.raw \n"},
+        {"g", kRaster, 0, "\n\tNo File  @.raw \n"},  // no header either: nothing asked
         {"a", kAscii, 0, "\n\tFile @.asc unknown\n"},
         {"a", kAscii, 1, "\n\tAbsence de Fichier @.asc unknown\n"},
         {"a", kAscii, 2, "\n\tNo existe la Fila @.asc \n"},
@@ -154,6 +177,15 @@ TEST(Loading, MissingAndRefusedFilesStopTheRunWithTheirMessage) {
         {"z", kRaster, 2,
          "\n\tArchivo @.txt rechazado: 0 l\xA1neas y 3 columnas no es un tama\xA4o v\xA0lido \n"},
         {"u", kRaster, 0, "\n\tFile @.txt refused: its header cannot be read \n"},
+        {"q", kRaster, 0, "\n\tFile @.raw refused: it holds 6 bytes, 8 expected \n"},
+        {"q", kRaster, 1, "\n\tFichier @.raw refus\x82 : il contient 6 octets, 8 attendus \n"},
+#ifndef _WIN32
+        {"fr", kRaster, 0, "\n\tFile @.raw refused: it is not a regular file \n"},
+        {"fh", kRaster, 2, "\n\tArchivo @.txt rechazado: no es un archivo regular \n"},
+        {"fb", kBitmap, 1, "\n\tFichier @.bmp refus\x82 : ce n'est pas un fichier ordinaire \n"},
+        {"fa", kAscii, 0, "\n\tFile @.asc refused: it is not a regular file \n"},
+        {"v", kRaster, 0, "\n\tFile @.txt refused: it is not a regular file \n"},
+#endif
         {"n", kBitmap, 0, "\n\tFile @.bmp refused: the file cannot be opened \n"},
         {"t", kBitmap, 0, "\n\tFile @.bmp refused: the file is too short \n"},
         {"c", kBitmap, 0,
@@ -170,6 +202,7 @@ TEST(Loading, MissingAndRefusedFilesStopTheRunWithTheirMessage) {
         EXPECT_EQ(l.out, want);
         EXPECT_EQ(l.s.in.peek(), EOF) << "the key press is read: " << want;
     }
+    EXPECT_FALSE(std::filesystem::exists(dir / "g.txt"));
 }
 
 TEST(Loading, BitmapsAskThePixelSize) {
@@ -219,4 +252,14 @@ TEST(Loading, AsciiGridsShowProgressAndCarryTheirCorner) {
         EXPECT_EQ(l.map.dpix_size, 10.0);
         EXPECT_TRUE(rt::same_grid(l.map.tab_in, g, 250, 2));
     }
+    // Cells after the declared ones are ignored, with a warning before the sizes.
+    rt::spit(dir / "e.asc", "ncols 2 nrows 1 x 0 y 0 c 1 7 8 9");
+    Loading e(dir / "e", kAscii, 1);
+    EXPECT_EQ(e.before_inventory_fr(),
+              "\n\n\n\tAttention : le fichier " + (dir / "e.asc") +
+                  " contient plus de cellules que son en-t\x88te n'en d\x82"
+                  "clare ; elles sont ignor\x82"
+                  "es \n" +
+                  sizes(1, 1, 2));
+    EXPECT_TRUE(rt::same_grid(e.map.tab_in, rt::grid_of(1, 2, {7, 8}), 1, 2));
 }

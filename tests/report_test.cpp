@@ -190,13 +190,24 @@ TEST_F(ReportTest, ReportThatCannotBeCreatedOrWrittenIsAFailure) {
     EXPECT_FALSE(blocked.close());
 
 #ifdef __linux__
-    // A device that is always full: the text only fails when it reaches the disk.
+    // A device is never written to.
     if (fs::exists("/dev/full")) {
+        Report device;
+        EXPECT_FALSE(device.open("/dev/full"));
+    }
+    // A full disk: the text only fails when it reaches the disk; the earlier report stays
+    // as it was and no temporary file is left.
+    fs::remove(file());
+    fx::spit(file(), "the earlier report");
+    {
         Report full;
-        ASSERT_TRUE(full.open("/dev/full"));
+        ASSERT_TRUE(full.open(file().string()));
+        tf::FileSizeLimit limit(100);
         write_report_body(full, small_case(0).run, small_case(0).map, small_case(0).inv,
                           small_case(0).win);
         EXPECT_FALSE(full.close());
     }
+    EXPECT_EQ(fx::slurp(file()), "the earlier report");
+    EXPECT_EQ(std::distance(fs::directory_iterator(file().parent_path()), {}), 1);
 #endif
 }

@@ -1,6 +1,7 @@
 // The two result images in each format, their lines in the report, and what happens
 // when one of them cannot be written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
@@ -103,21 +104,39 @@ TEST_F(ResultImages, NamesOfTheFilesWrittenInEachFormat) {
 
 #ifdef __linux__
 TEST_F(ResultImages, ImageThatCannotBeWrittenInFullIsAFailure) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     for (int form : {kRaster, kBitmap, kAscii}) {
         SCOPED_TRACE(form);
         for (const auto& e : fs::directory_iterator(dir.root)) fs::remove_all(e.path());
         out.str("");
         run.res_form = form;
         const std::string ext = image_extension(form);
-        // Every write to this file fails for want of space.
-        fs::create_symlink("/dev/full", base("_homog") + ext);
+        // A FIFO where the homogeneity image should go is not written to, and stays. A link
+        // where the diversity image goes is replaced by the image; its target stays.
+        ASSERT_EQ(mkfifo((base("_homog") + ext).c_str(), 0600), 0);
+        fx::spit(dir.root / "target", "not to be overwritten");
+        fs::create_symlink(dir.root / "target", base("_diversity") + ext);
         ResultFiles files;
-        const std::string report = write_all(false, files);
+        std::string report = write_all(false, files);
+        EXPECT_EQ(fx::slurp(dir.root / "target"), "not to be overwritten");
+        EXPECT_FALSE(fs::is_symlink(base("_diversity") + ext));
+        EXPECT_GT(fs::file_size(base("_diversity") + ext), 0u);
         EXPECT_NE(out.str().find("\n\tThe result file " + base("_homog") + ext +
                                  " could not be written \n"),
                   std::string::npos);
         EXPECT_EQ(report, "\n\t\tdiversity image: " + base("_diversity") + ext + " ");
+        EXPECT_TRUE(fs::is_fifo(base("_homog") + ext));
+
+        // A full disk: no image is left under its name, whole or cut, nor any temporary file.
+        for (const auto& e : fs::directory_iterator(dir.root)) fs::remove_all(e.path());
+        fx::spit(base("_homog") + ext, "an earlier image");
+        {
+            Report rep;
+            ASSERT_TRUE(rep.open((dir.root / "run1_info.txt").string()));
+            tf::FileSizeLimit full(10);
+            EXPECT_FALSE(write_result_images(con, run, map, res, rep, files));
+        }
+        EXPECT_EQ(fx::list_folder(dir.root), std::set<std::string>{"run1_homog" + ext});
+        EXPECT_EQ(fx::slurp(base("_homog") + ext), "an earlier image");
     }
 }
 #endif

@@ -340,27 +340,41 @@ TEST(WholeRunFailure, ResultFolderNotWritable) {
 
 #ifdef __linux__
 TEST(WholeRunFailure, OutputsOnAFullDisk) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    // The diversity bitmap cannot be written in full.
+    // No file may grow past 1100 bytes: each 8-bit bitmap (1198 bytes) fails, the report
+    // (about 1000 bytes) is written and names neither. No image is left, whole or cut.
     {
         const Scenario s = failing_scenario(1);
         Workspace w(s);
         const std::string div_name = w.result_base() + "_diversity.bmp";
-        fs::create_symlink("/dev/full", div_name);
-        const Outcome got = run_session(answers_for(s, w));
+        Outcome got{};
+        {
+            tf::FileSizeLimit full(1100);
+            got = run_session(answers_for(s, w));
+        }
         EXPECT_EQ(got.status, 1);
         EXPECT_NE(got.console.find(not_written(div_name)), std::string::npos);
-        EXPECT_EQ(fx::slurp(w.result_base() + "_info.txt").find("_diversity"), std::string::npos);
+        const std::string report = fx::slurp(w.result_base() + "_info.txt");
+        EXPECT_NE(report.find("PROGRAM"), std::string::npos);
+        EXPECT_EQ(report.find("_diversity"), std::string::npos);
+        std::set<std::string> names = w.inputs;
+        names.insert("res_info.txt");
+        EXPECT_EQ(fx::list_folder(w.folder), names);
     }
-    // The report cannot be written: the images are, and the run fails.
+    // The report cannot be written (raw images of 120 bytes can): the images are, and the
+    // run fails; the earlier report stays as it was.
     {
         const Scenario s = failing_scenario(0);
         Workspace w(s);
         const std::string report = w.result_base() + "_info.txt";
-        fs::create_symlink("/dev/full", report);
-        const Outcome got = run_session(answers_for(s, w));
+        fx::spit(report, "the earlier report");
+        Outcome got{};
+        {
+            tf::FileSizeLimit full(500);
+            got = run_session(answers_for(s, w));
+        }
         EXPECT_EQ(got.status, 1);
         EXPECT_NE(got.console.find(not_written(report)), std::string::npos);
+        EXPECT_EQ(fx::slurp(report), "the earlier report");
         const fx::Expected e = fx::compute(w.map, fx::Treat::Square, 1);
         EXPECT_EQ(fx::slurp(w.result_base() + "_homog.raw"),
                   fx::raw_pixels(fx::as_map(e.homo, 10, 12)));

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <new>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "raster/nrutil.h"
 #include "results/images.h"
 #include "results/report.h"
+#include "results/result_names.h"
 #include "text/catalogue.h"
 #include "window/geometry.h"
 
@@ -65,14 +67,22 @@ Status from_engine(const engine::Status& e, int format, const engine::MapInfo& i
             if (format == kAscii)
                 return Status::make(Status::Code::Missing, f, txt::ascii_missing, {f});
             return Status::refused(f, txt::reason_cannot_open);
+        case Fault::NotRegular:
+            return Status::refused(f, txt::reason_not_regular);
         case Fault::ReadFailed:
             return Status::refused(f, txt::reason_cannot_open);
         case Fault::HeaderUnreadable:
             return Status::refused(f, txt::reason_header_unreadable);
         case Fault::BadSizes:
             return Status::refused(f, txt::reason_bad_sizes, {info.nb_lig, info.nb_col});
-        case Fault::TooShort:
+        case Fault::TooShort: {
+            // A raw file says how many bytes it holds and how many its header declares.
+            long long size = 0, expected = 0;
+            if (format == kRaster &&
+                std::sscanf(e.detail.c_str(), "%lld %lld", &size, &expected) == 2)
+                return Status::refused(f, txt::reason_raw_short, {size, expected});
             return Status::refused(f, txt::reason_too_short);
+        }
         case Fault::NotBitmap:
             return Status::refused(f, txt::reason_not_bitmap);
         case Fault::BitmapForm:
@@ -130,6 +140,8 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
                 return Status::refused(run.nom_lect, txt::reason_no_header, {map.nomdescr1});
             case RawHeaderRead::Unreadable:
                 return Status::refused(map.nomdescr1, txt::reason_header_unreadable);
+            case RawHeaderRead::NotRegular:
+                return Status::refused(map.nomdescr1, txt::reason_not_regular);
             case RawHeaderRead::Read:
                 break;
         }
@@ -204,34 +216,12 @@ std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& 
     };
 }
 
-// True when `a` and `b` name the same file, however spelt.
-bool same_file(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    if (fs::equivalent(a, b, ec)) return true;
-    const fs::path ca = fs::weakly_canonical(a, ec);
-    if (ec) return false;
-    const fs::path cb = fs::weakly_canonical(b, ec);
-    return !ec && ca == cb;
-}
-
 // A result that would be the map itself or its header: Usage, naming both.
-Status clash_with_map(const RunAnswers& run, const LoadedMap& map, const std::string& map_path) {
-    const std::string ext = image_extension(run.res_form);
-    std::vector<std::string> outputs = {run.nom_info, diversity_base(run) + ext,
-                                        homogeneity_base(run) + ext};
-    if (run.res_form == kRaster) {
-        outputs.push_back(diversity_base(run) + ".txt");
-        outputs.push_back(homogeneity_base(run) + ".txt");
-    }
-    std::vector<std::string> inputs = {map_path};
-    if (!map.nomdescr1.empty()) inputs.push_back(map.nomdescr1);
-    for (const std::string& o : outputs)
-        for (const std::string& i : inputs)
-            if (same_file(o, i)) {
-                Status s = Status::make(Status::Code::Usage, o, txt::output_is_map, {o, i});
-                return s;
-            }
-    return Status::success();
+Status clash_with_map(const RunAnswers& run, const LoadedMap& map) {
+    std::string input;
+    const std::string output = clashing_output(run.nomim3, {run.nom_lect, map.nomdescr1}, input);
+    if (output.empty()) return Status::success();
+    return Status::make(Status::Code::Usage, output, txt::output_is_map, {output, input});
 }
 
 }  // namespace
@@ -338,6 +328,13 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
             map.Y_min = req.y_min;
             map.UTM_coord = true;
         }
+        // An ASCII grid runs north-up, west to east: a map whose rows or columns run the
+        // other way would come out mirrored.
+        if (run.res_form == kAscii && map.georef.has_transform &&
+            (map.georef.transform[1] < 0 || map.georef.transform[5] > 0))
+            return fail(
+                usage("ascii results need a map whose rows run north to south and "
+                      "columns west to east: choose -f tif"));
         if (run.res_form == kAscii && !map.UTM_coord)
             return fail(
                 usage("ascii results from a map without coordinates need --x-min and "
@@ -348,7 +345,7 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
                          ? default_output_base(req.map, req.window, run.range_win)
                          : req.output_base;
         run.nom_info = run.nomim3 + "_info.txt";
-        if (Status s = clash_with_map(run, map, run.nom_lect); !s.ok()) return fail(std::move(s));
+        if (Status s = clash_with_map(run, map); !s.ok()) return fail(std::move(s));
         Report rep;
         if (!rep.open(run.nom_info))
             return fail(Status::make(Status::Code::NotWritten, run.nom_info,

@@ -49,14 +49,29 @@ void Console::flush() {
     out_.flush();
 }
 
+bool Console::output_failed() const {
+    return !out_.good();
+}
+
 std::string Console::read_token() {
     out_.flush();
     std::string tok;
-    int ch;
-    while ((ch = in_.get()) != EOF && std::isspace(ch)) {
+    if (!bom_checked_) {
+        // A UTF-8 byte order mark, as some editors put at the start of a saved answers
+        // file, is no answer. Bytes that only begin like one belong to the first token.
+        bom_checked_ = true;
+        static const char kBom[] = "\xEF\xBB\xBF";
+        for (int k = 0; k < 3 && in_.peek() == static_cast<unsigned char>(kBom[k]); ++k)
+            tok += static_cast<char>(in_.get());
+        if (tok.size() == 3) tok.clear();
     }
-    if (ch == EOF) throw InputEnded{};
-    tok += static_cast<char>(ch);
+    int ch;
+    if (tok.empty()) {
+        while ((ch = in_.get()) != EOF && std::isspace(ch)) {
+        }
+        if (ch == EOF) throw InputEnded{};
+        tok += static_cast<char>(ch);
+    }
     while ((ch = in_.peek()) != EOF && !std::isspace(ch)) tok += static_cast<char>(in_.get());
     return tok;
 }
@@ -81,6 +96,8 @@ bool Console::read_double(double& v) {
     errno = 0;
     double x = std::strtod(b, &e);
     if (e == b || *e != '\0' || !std::isfinite(x)) return false;
+    // Decimal numbers only: strtod would also take "0x10" and "0x1p4".
+    if (tok.find_first_of("xX") != std::string::npos) return false;
     v = x;
     return true;
 }

@@ -54,6 +54,9 @@ class Console {
     // The text a message would print, in this console's encoding, without printing it.
     std::string text(int idiom, const Text& t, std::initializer_list<Arg> args = {}) const;
     void flush();
+    // True once a write to the console has failed (a closed pipe, a full device): what
+    // the user should have seen is lost, and the run must not end as a success.
+    bool output_failed() const;
 
     // Reading. Each call takes one whitespace-delimited token; InputEnded at end of input.
     std::string read_token();
@@ -85,4 +88,5 @@ class Console {
     std::ostream& out_;
     bool utf8_;
     bool terminal_keys_;
+    bool bom_checked_ = false;  // the start of the answers was looked at for a byte order mark
 };

@@ -2,11 +2,13 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 #include "analysis/results.h"
-#include "text/catalogue.h"
 #include "dialogue/failures.h"
 #include "dialogue/stages.h"
+#include "results/result_names.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -121,9 +123,31 @@ void choose_window(Console& con, RunAnswers& run, const LoadedMap& map, Window& 
 
 void choose_outputs(Console& con, RunAnswers& run, LoadedMap& map, Report& rep) {
     const int idiom = run.idiom;
-    // Step 10: generic result name and the report file.
-    con.say(idiom, txt::result_name_prompt);
-    run.nomfic1 = con.read_name();
+    // Step 10: generic result name and the report file. A name that would leave the
+    // map's folder, cut the paths short, or make an output replace the map or its
+    // header is asked again after a line saying why.
+    const std::vector<std::string> inputs = {run.nom_lect, map.nomdescr1};
+    for (;;) {
+        con.say(idiom, txt::result_name_prompt);
+        run.nomfic1 = con.read_name();
+        const NameProblem problem = result_name_problem(run.nomfic1);
+        if (problem != NameProblem::None) {
+            const Text& why = problem == NameProblem::Empty       ? txt::reason_name_empty
+                              : problem == NameProblem::Separator ? txt::reason_name_separator
+                              : problem == NameProblem::DotDot    ? txt::reason_name_dots
+                                                                  : txt::reason_name_control;
+            con.say(idiom, txt::result_name_refused,
+                    {printable_name(run.nomfic1), con.text(idiom, why)});
+            continue;
+        }
+        std::string input;
+        const std::string clash = clashing_output(run.nomim3 + run.nomfic1, inputs, input);
+        if (!clash.empty()) {
+            con.say(idiom, txt::result_name_clash, {clash, input});
+            continue;
+        }
+        break;
+    }
     run.nomim3 += run.nomfic1;
     run.nom_info = run.nomim3 + "_info.txt";
     if (!rep.open(run.nom_info)) stop_run(con, idiom, txt::report_not_created, {run.nom_info});
@@ -173,7 +197,8 @@ int opening(Console& con) {
         con.say(run.idiom, txt::end_message);
         con.wait_key();
         con.flush();
-        return ok ? 0 : 1;
+        // A console that could not be written lost the dialogue: not a success.
+        return ok && !con.output_failed() ? 0 : 1;
     } catch (const InputEnded&) {
         con.say(run.idiom, txt::input_ended);
         con.flush();

@@ -1,5 +1,7 @@
 #include "dialogue/stages.h"
 
+#include <vector>
+
 #include "analysis/mesh.h"
 #include "analysis/treatment.h"
 #include "dialogue/failures.h"
@@ -11,12 +13,19 @@
 void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv) {
     const int idiom = run.idiom;
     const std::string base = run.nom_lect;
+    // Warnings are shown once the stage is back: after the line break that ends the
+    // progress of an ASCII grid, before any refusal.
+    std::vector<Status> warnings;
     LoadOptions opt;
     opt.ascii_line = [&](int i) {
         if (i == 0) con.print("\n");
         if (i > 0 && i % 100 == 0) con.say(idiom, txt::ascii_progress, {i});
     };
-    opt.warn = [&](const Status& w) { con.show(w, idiom); };
+    opt.warn = [&](const Status& w) { warnings.push_back(w); };
+    auto show_warnings = [&] {
+        for (const Status& w : warnings) con.show(w, idiom);
+        warnings.clear();
+    };
     Status s = load_map(base, run.format, map, run.nom_lect, opt);
     RawHeader typed;
     if (s.code == Status::Code::NeedsHeader) {
@@ -24,14 +33,16 @@ void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv) {
         con.show(s, idiom);
         typed.nb_lig = con.ask_int([&] { con.say(idiom, txt::ask_lines); }, 1);
         typed.nb_col = con.ask_int([&] { con.say(idiom, txt::ask_columns); }, 1);
-        typed.pix_size = con.ask_int([&] { con.say(idiom, txt::ask_pixel_size); });
+        typed.pix_size = con.ask_int([&] { con.say(idiom, txt::ask_pixel_size); }, 1);
         opt.typed_header = &typed;
         s = load_map(base, run.format, map, run.nom_lect, opt);
     }
+    if (s.ok() && run.format == kAscii) con.print("\n");
+    show_warnings();
     if (!s.ok()) stop_on(con, idiom, s);
     if (run.format == kBitmap)
-        map.dpix_size = con.ask_double([&] { con.say(idiom, txt::bmp_pixel_size); });
-    if (run.format == kAscii) con.print("\n");
+        map.dpix_size = con.ask_double([&] { con.say(idiom, txt::bmp_pixel_size); }, 0.0,
+                                       /*lowest_excluded=*/true);
     con.say(idiom, txt::size_first);
     con.say(idiom, txt::size_lines, {map.nb_lig});
     con.say(idiom, txt::size_columns, {map.nb_col});

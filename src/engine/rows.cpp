@@ -27,11 +27,14 @@ bool seek_to(std::FILE* f, long long offset) {
 #endif
 }
 
-// The size of a regular file; -1 when it is none or cannot be examined.
+// The size of a regular file; -2 for something that is not a regular file, -1 when
+// there is nothing or it cannot be examined.
 long long regular_file_size(const std::string& name) {
     std::error_code ec;
     const fs::path p(name);
-    if (!fs::is_regular_file(p, ec) || ec) return -1;
+    const fs::file_status st = fs::status(p, ec);
+    if (ec || !fs::exists(st)) return -1;
+    if (!fs::is_regular_file(st)) return -2;
     const auto n = fs::file_size(p, ec);
     if (ec) return -1;
     return static_cast<long long>(n);
@@ -67,7 +70,7 @@ class RawSource final : public RowSource {
         info_.dpix_size = dpix_size;
         if (nb_lig <= 0 || nb_col <= 0) return fault(Fault::BadSizes, name);
         const long long size = regular_file_size(name);
-        if (size < 0) return fault(Fault::CannotOpen, name);
+        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
         f_ = std::fopen(name.c_str(), "rb");
         if (!f_) return fault(Fault::CannotOpen, name);
         const long long expected = info_.pixels();
@@ -105,7 +108,7 @@ class BitmapSource final : public RowSource {
     Status open(const std::string& name) {
         name_ = name;
         const long long size = regular_file_size(name);
-        if (size < 0) return fault(Fault::CannotOpen, name);
+        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
         f_ = std::fopen(name.c_str(), "rb");
         if (!f_) return fault(Fault::CannotOpen, name);
         unsigned char head[kBmpHeaderBytes];
@@ -179,6 +182,8 @@ Fault grid_fault(GridError e) {
             return Fault::None;
         case GridError::CannotOpen:
             return Fault::CannotOpen;
+        case GridError::NotRegular:
+            return Fault::NotRegular;
         case GridError::ReadFailed:
             return Fault::ReadFailed;
         case GridError::HeaderUnreadable:
@@ -199,7 +204,8 @@ class AsciiSource final : public RowSource {
   public:
     Status open(const std::string& name) {
         name_ = name;
-        if (regular_file_size(name) < 0) return fault(Fault::CannotOpen, name);
+        const long long size = regular_file_size(name);
+        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
         reader_ = std::make_unique<AsciiGridReader>();
         AsciiGrid g;
         const GridError e = reader_->open(name, g);

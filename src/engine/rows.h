@@ -18,7 +18,8 @@ namespace engine {
 // What went wrong, for the front ends to put into words.
 enum class Fault {
     None,
-    CannotOpen,        // a map file cannot be opened (missing, or not a regular file)
+    CannotOpen,        // a map file cannot be opened (missing)
+    NotRegular,        // a map that is a folder, a FIFO or a device, not a file
     ReadFailed,        // the system reported an error while reading
     HeaderUnreadable,  // a header that does not read as one
     BadSizes,          // lines or columns not positive

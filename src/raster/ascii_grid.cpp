@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "raster/file_handle.h"
+#include "raster/output_file.h"
 
 namespace {
 
@@ -87,6 +88,8 @@ class Tokens {
 // infinite or not a number and `finite` is asked for.
 bool to_double(std::string_view tok, double& v, bool finite = true) {
     if (tok.empty() || tok.size() > 400) return false;
+    // Decimal numbers only: strtod would also take "0x10" and "0x1p4".
+    if (tok.find_first_of("xX") != std::string_view::npos) return false;
     char text[401];
     std::memcpy(text, tok.data(), tok.size());
     text[tok.size()] = '\0';
@@ -204,9 +207,9 @@ bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_
                       double Y_min, double dpix_size) {
     const std::string name = base + ".asc";
     // Binary mode: the same bytes on every system.
-    std::FILE* f = std::fopen(name.c_str(), "wb");
-    if (!f) return false;
-    File file(f);
+    OutputFile out;
+    if (!out.open(name)) return false;
+    std::FILE* f = out.get();
     bool ok = std::fprintf(f, "ncols %d\nnrows %d\n", nb_col, nb_lig) > 0 &&
               std::fprintf(f, "xllcorner %lf\nyllcorner %lf\n", X_min, Y_min) > 0 &&
               std::fprintf(f, "cellsize %lf\nnodata_value -9999.9999\n", dpix_size) > 0;
@@ -227,8 +230,7 @@ bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_
             ok = std::fwrite(text.data(), 1, n, f) == n;
         }
     }
-    const bool closed = file.close();
-    return ok && closed;
+    return ok && out.commit();
 }
 
 struct AsciiGridReader::State {
@@ -246,8 +248,9 @@ AsciiGridReader::~AsciiGridReader() = default;
 GridError AsciiGridReader::open(const std::string& name, AsciiGrid& g, long long max_cells) {
     g = AsciiGrid{};
     s_.reset();
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (!f) return GridError::CannotOpen;
+    bool not_regular = false;
+    std::FILE* f = open_regular(name, "rb", not_regular);
+    if (!f) return not_regular ? GridError::NotRegular : GridError::CannotOpen;
     auto s = std::make_unique<State>();
     s->file.f = f;
     std::error_code ec;
@@ -275,7 +278,10 @@ GridError AsciiGridReader::open(const std::string& name, AsciiGrid& g, long long
     // The sixth pair, the no-data value, may be missing: then the next token is a cell.
     if (in.next(tok)) {
         double unused = 0;
-        if (to_double(tok, unused)) {
+        // A token that begins like a number is a cell, even one refused later ("0x10").
+        const char c0 = tok[0];
+        if (to_double(tok, unused) || (c0 >= '0' && c0 <= '9') || c0 == '-' || c0 == '+' ||
+            c0 == '.') {
             s->pending = true;
             s->first_cell = tok;
         } else {
@@ -333,6 +339,12 @@ GridError AsciiGridReader::read_line(unsigned char* row, std::string& bad_cell) 
     return GridError::None;
 }
 
+bool AsciiGridReader::more_cells() {
+    if (!s_) return false;
+    std::string_view tok;
+    return s_->pending || s_->in.next(tok);
+}
+
 GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
                           const std::function<void(int)>& at_line) {
     AsciiGridReader reader;
@@ -347,6 +359,8 @@ GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
         const GridError e = reader.read_line(grid[i], g.bad_cell);
         if (e != GridError::None) return e;
     }
+    // Cells after the declared ones are ignored; the caller may say so.
+    g.extra_cells = reader.more_cells();
     g.cells = std::move(grid);
     return GridError::None;
 }

@@ -18,6 +18,7 @@ bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_
 enum class GridError {
     None,
     CannotOpen,        // the file cannot be opened
+    NotRegular,        // a folder, a FIFO or a device, not a file
     ReadFailed,        // the system reported an error while reading it
     HeaderUnreadable,  // fewer than five keyword-value pairs, or a value that is no number
     BadSizes,          // columns or rows not positive
@@ -34,16 +35,17 @@ struct AsciiGrid {
     double dpix_size = 0.0;
     bool has_nodata = false;  // the header declares a no-data value
     double nodata = 0.0;
-    ByteGrid cells;        // nb_lig lines of nb_col cells
-    std::string bad_cell;  // with NotInteger: the cell as written in the file
+    ByteGrid cells;            // nb_lig lines of nb_col cells
+    std::string bad_cell;      // with NotInteger: the cell as written in the file
+    bool extra_cells = false;  // the file holds cells after the declared ones (ignored)
 };
 
 // Reads the grid `name`. The header is five or six keyword-value pairs taken by
 // position (columns, rows, x and y of the lower left corner, cell size, and optionally
-// the no-data value); the keywords themselves are not compared. Cells are separated by
-// any white space; each keeps its low 8 bits, except a cell equal to the no-data value,
-// which becomes 255. `at_line(i)` is called before line i is read (for i = 0 once the
-// cells have been allocated).
+// the no-data value); the keywords themselves are not compared. Numbers are decimal
+// (hexadecimal is refused). Cells are separated by any white space; each keeps its low
+// 8 bits, except a cell equal to the no-data value, which becomes 255. `at_line(i)` is called
+// before line i is read (for i = 0 once the cells have been allocated).
 GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
                           const std::function<void(int)>& at_line = {});
 
@@ -63,6 +65,8 @@ class AsciiGridReader {
     // The next line of the grid, g.nb_col cells. With NotInteger, `bad_cell` holds the
     // cell as written in the file.
     GridError read_line(unsigned char* row, std::string& bad_cell);
+    // After the last line: whether the file holds cells beyond the declared ones.
+    bool more_cells();
 
   private:
     struct State;

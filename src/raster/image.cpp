@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "raster/file_handle.h"
+#include "raster/output_file.h"
 
 namespace {
 
@@ -102,9 +103,9 @@ int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Ty
     put32(head, 46, 0);
     put32(head, 50, 0);
 
-    std::FILE* f = std::fopen(Nom, "wb");
-    if (!f) return -1;
-    File file(f);
+    OutputFile out;
+    if (!out.open(Nom)) return -1;
+    std::FILE* f = out.get();
     if (std::fwrite(head, sizeof head, 1, f) != 1) return -1;
     if (Type < 2) {
         unsigned char palette[256 * 4];
@@ -124,7 +125,7 @@ int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Ty
         if (larg > 0) std::memcpy(tmp.data(), Buff[i], static_cast<std::size_t>(larg));
         if (std::fwrite(tmp.data(), 1, tmp.size(), f) != tmp.size()) return -1;
     }
-    return file.close() ? 0 : -1;
+    return out.commit() ? 0 : -1;
 }
 
 unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, Color32*& ColorMAP,
@@ -147,9 +148,10 @@ unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, C
         return nullptr;
     }
 
-    std::FILE* f = std::fopen(Name, "rb");
+    bool not_regular = false;
+    std::FILE* f = open_regular(Name, "rb", not_regular);
     if (!f) {
-        err = BmpError::CannotOpen;
+        err = not_regular ? BmpError::NotRegular : BmpError::CannotOpen;
         return nullptr;
     }
     File file(f);
@@ -170,6 +172,8 @@ unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, C
     const std::uint32_t off_bits = get32(head, 10);
     const std::int32_t bi_width = as_signed(get32(head, 18));
     const std::int32_t bi_height = as_signed(get32(head, 22));
+    const std::uint32_t info_size = get32(head, 14);
+    const std::uint32_t planes = get16(head, 26);
     const std::uint32_t bit_count = get16(head, 28);
     const std::uint32_t compression = get32(head, 30);
 
@@ -188,7 +192,12 @@ unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, C
         err = BmpError::Form;
         return nullptr;
     }
-    if (compression == 1) {
+    if (planes != 1 || info_size < 40) {
+        err = BmpError::Form;
+        return nullptr;
+    }
+    // Run lengths, bit fields, embedded JPEG or PNG: none is read as plain rows.
+    if (compression != 0) {
         err = BmpError::Compressed;
         return nullptr;
     }

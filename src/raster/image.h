@@ -26,10 +26,12 @@ int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Ty
 enum class BmpError {
     None,
     CannotOpen,   // the file cannot be opened or read
+    NotRegular,   // a folder, a FIFO or a device, not a file
     TooShort,     // the file ends before its header, palette or pixel rows do
     NotBitmap,    // the signature is not "BM"
-    Form,         // neither 8 bits with pixels at 1078 nor 24 bits with pixels at 54
-    Compressed,   // compression code 1
+    Form,         // neither 8 bits with pixels at 1078 nor 24 bits with pixels at 54, or
+                  // planes other than 1, or an information header under 40 bytes
+    Compressed,   // a compression code other than 0
     BadSizes,     // width not positive, or height zero
     TooLarge,     // more pixels than a map may hold
     OutOfMemory,  // the lines could not be allocated

@@ -3,12 +3,16 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "core/answers.h"
 #include "raster/ascii_grid.h"
 #include "raster/file_handle.h"
 #include "raster/image.h"
+#include "raster/output_file.h"
+#include "raster/raw_format.h"
 #include "text/catalogue.h"
 
 namespace {
@@ -28,6 +32,14 @@ Status load_raster(const std::string& base, LoadedMap& map, std::string& nom_lec
     map.nomdescr1 = base + ".txt";
     nom_lect = base + ".raw";
 
+    // The pixel file first: without it no header question is asked and none is written.
+    bool not_regular = false;
+    File pixels{open_regular(nom_lect, "rb", not_regular)};
+    if (!pixels.f) {
+        if (not_regular) return Status::refused(nom_lect, txt::reason_not_regular);
+        return Status::make(Status::Code::Missing, nom_lect, txt::raw_pixels_missing, {nom_lect});
+    }
+
     RawHeader h;
     switch (read_raw_header(map.nomdescr1, h)) {
         case RawHeaderRead::Read:
@@ -35,12 +47,12 @@ Status load_raster(const std::string& base, LoadedMap& map, std::string& nom_lec
             break;
         case RawHeaderRead::Unreadable:
             return Status::refused(map.nomdescr1, txt::reason_header_unreadable);
+        case RawHeaderRead::NotRegular:
+            return Status::refused(map.nomdescr1, txt::reason_not_regular);
         case RawHeaderRead::Missing:
-            if (!opt.typed_header) {
-                Status s = Status::make(Status::Code::NeedsHeader, map.nomdescr1,
-                                        txt::raw_header_missing, {map.nomdescr1});
-                return s;
-            }
+            if (!opt.typed_header)
+                return Status::make(Status::Code::NeedsHeader, map.nomdescr1,
+                                    txt::raw_header_missing, {map.nomdescr1});
             // The user supplied what the header would hold; it is written for later runs.
             h = *opt.typed_header;
             h.val = 1;
@@ -57,22 +69,27 @@ Status load_raster(const std::string& base, LoadedMap& map, std::string& nom_lec
     map.min_al = h.min_al;
     map.max_al = h.max_al;
     map.pix_size = h.pix_size;
-
-    File pixels{std::fopen(nom_lect.c_str(), "rb")};
-    if (!pixels.f)
-        return Status::make(Status::Code::Missing, nom_lect, txt::raw_pixels_missing, {nom_lect});
     map.dpix_size = map.pix_size;
 
-    // The pixels go straight into the map; a short file leaves the rest at 0.
+    // The size of the pixel file is checked before any memory is taken: a file shorter
+    // than the header says is refused, a longer one read with a warning.
+    const long long expected = static_cast<long long>(map.nb_lig) * map.nb_col;
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(std::filesystem::path(nom_lect), ec);
+    if (ec) return Status::refused(nom_lect, txt::reason_cannot_open);
+    const auto size = static_cast<long long>(bytes);
+    if (size < expected) return Status::refused(nom_lect, txt::reason_raw_short, {size, expected});
+
     ByteGrid tab(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);
     if (!tab) return Status::refused(nom_lect, txt::reason_too_large, {map.nb_lig, map.nb_col});
     bool read_error = false;
     const long long got = read_raw_pixels(pixels.f, tab.get(), map.nb_lig, map.nb_col, read_error);
     if (read_error) return Status::refused(nom_lect, txt::reason_cannot_open);
-    const long long expected = static_cast<long long>(map.nb_lig) * map.nb_col;
-    if (got < expected && opt.warn)
-        opt.warn(Status::make(Status::Code::Ok, nom_lect, txt::raw_short_warning,
-                              {nom_lect, got, expected}));
+    // A file cut while it was read.
+    if (got < expected) return Status::refused(nom_lect, txt::reason_raw_short, {got, expected});
+    if (size > expected && opt.warn)
+        opt.warn(Status::make(Status::Code::Ok, nom_lect, txt::raw_long_warning,
+                              {nom_lect, size, expected}));
     map.tab_in = std::move(tab);
     map.UTM_coord = false;
     return Status::success();
@@ -93,6 +110,8 @@ const Text& bitmap_reason(BmpError e) {
         case BmpError::TooLarge:
         case BmpError::OutOfMemory:
             return txt::reason_too_large;
+        case BmpError::NotRegular:
+            return txt::reason_not_regular;
         default:
             return txt::reason_cannot_open;
     }
@@ -151,6 +170,8 @@ Status load_ascii(const std::string& base, LoadedMap& map, std::string& nom_lect
             break;
         case GridError::CannotOpen:
             return Status::make(Status::Code::Missing, name, txt::ascii_missing, {name});
+        case GridError::NotRegular:
+            return Status::refused(name, txt::reason_not_regular);
         case GridError::ReadFailed:
             return Status::refused(name, txt::reason_cannot_open);
         case GridError::HeaderUnreadable:
@@ -164,6 +185,8 @@ Status load_ascii(const std::string& base, LoadedMap& map, std::string& nom_lect
         case GridError::NotInteger:
             return Status::refused(name, txt::reason_not_integer, {g.bad_cell});
     }
+    if (g.extra_cells && opt.warn)
+        opt.warn(Status::make(Status::Code::Ok, name, txt::ascii_extra_warning, {name}));
     map.nb_col = g.nb_col;
     map.nb_lig = g.nb_lig;
     map.X_min = g.X_min;

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cmath>
 
+#include "raster/output_file.h"
+
 namespace {
 
 // Reads one "%d" from `f`: white space, an optional sign, then digits. False when no
@@ -44,8 +46,9 @@ int trunc_to_int(double x) {
 }
 
 RawHeaderRead read_raw_header(const std::string& name, RawHeader& h) {
-    std::FILE* f = std::fopen(name.c_str(), "r");
-    if (!f) return RawHeaderRead::Missing;
+    bool not_regular = false;
+    std::FILE* f = open_regular(name, "r", not_regular);
+    if (!f) return not_regular ? RawHeaderRead::NotRegular : RawHeaderRead::Missing;
     RawHeader r;
     const bool ok = scan_int(f, r.nb_lig) && scan_int(f, r.nb_col) && scan_int(f, r.val) &&
                     scan_int(f, r.min_al) && scan_int(f, r.max_al) && scan_int(f, r.pix_size);
@@ -57,12 +60,11 @@ RawHeaderRead read_raw_header(const std::string& name, RawHeader& h) {
 
 bool write_raw_header(const std::string& name, const RawHeader& h) {
     // Binary mode: the same bytes on every system, one "\n" after each value.
-    std::FILE* f = std::fopen(name.c_str(), "wb");
-    if (!f) return false;
-    const int n = std::fprintf(f, "%d\n%d\n%d\n%d\n%d\n%d\n", h.nb_lig, h.nb_col, h.val, h.min_al,
-                               h.max_al, h.pix_size);
-    const bool written = n > 0 && !std::ferror(f);
-    return std::fclose(f) == 0 && written;
+    OutputFile out;
+    if (!out.open(name)) return false;
+    const int n = std::fprintf(out.get(), "%d\n%d\n%d\n%d\n%d\n%d\n", h.nb_lig, h.nb_col, h.val,
+                               h.min_al, h.max_al, h.pix_size);
+    return n > 0 && out.commit();
 }
 
 long long read_raw_pixels(std::FILE* f, ByteMatrix m, int nb_lig, int nb_col, bool& read_error) {
@@ -93,11 +95,12 @@ bool write_raw(const std::string& base, ByteMatrix m, int nb_lig, int nb_col, do
     if (!write_raw_header(header_name, h)) failed_file = header_name;
 
     bool pixels_ok = false;
-    if (std::FILE* f = std::fopen(pixel_name.c_str(), "wb")) {
+    OutputFile out;
+    if (out.open(pixel_name)) {
         pixels_ok = true;
         for (int i = 0; i < nb_lig && pixels_ok; ++i)
-            pixels_ok = write_all(f, m[i], static_cast<std::size_t>(nb_col));
-        if (std::fclose(f) != 0) pixels_ok = false;
+            pixels_ok = write_all(out.get(), m[i], static_cast<std::size_t>(nb_col));
+        pixels_ok = pixels_ok && out.commit();
     }
     if (!pixels_ok && failed_file.empty()) failed_file = pixel_name;
     return failed_file.empty();

@@ -23,11 +23,11 @@ struct RawHeader {
     int pix_size = 0;
 };
 
-enum class RawHeaderRead { Read, Missing, Unreadable };
+enum class RawHeaderRead { Read, Missing, Unreadable, NotRegular };
 
 // Reads a header: six integers separated by any white space. Missing when the file
 // cannot be opened; Unreadable when it holds fewer than six integers or one beyond the
-// range of an int.
+// range of an int; NotRegular when it is a folder, a FIFO or a device (never waited on).
 RawHeaderRead read_raw_header(const std::string& name, RawHeader& h);
 
 // Writes a header, one "%d\n" per value. Returns true when the file was written in full.

@@ -6,9 +6,9 @@
 #include "text/catalogue.h"
 
 bool Report::open(const std::string& nom_info) {
-    if (f3) close();
+    file.abandon();
     failed = false;
-    f3 = std::fopen(nom_info.c_str(), "w");
+    f3 = file.open(nom_info, /*text=*/true) ? file.get() : nullptr;
     return f3 != nullptr;
 }
 
@@ -26,8 +26,11 @@ void Report::write(const char* fmt, std::initializer_list<Arg> args) {
 bool Report::close() {
     if (f3) {
         // A full disk often shows only when the buffer is flushed or the file closed.
-        if (std::fflush(f3) != 0 || std::ferror(f3)) failed = true;
-        if (std::fclose(f3) != 0) failed = true;
+        if (failed) {
+            file.abandon();
+        } else if (!file.commit()) {
+            failed = true;
+        }
         f3 = nullptr;
     }
     return !failed;

@@ -269,6 +269,24 @@ inline constexpr Text result_name_prompt{
     {"\n\n\tGeneric name of the result ? "},
     {"\n\n\tNom g%cn%crique du resultat ? ", {etono, etono}},
     {"\n\n\t%cNombre gen%crico del resultado? ", {inter, etono}}};
+// A result name that cannot be used: said, then the name is asked again.
+inline constexpr Text result_name_refused{
+    {"\n\tThe result name %s cannot be used: %s \n"},
+    {"\n\tLe nom de r%csultat %s ne peut pas %ctre utilis%c : %s \n", {etono, circonf, etono}},
+    {"\n\tEl nombre de resultado %s no se puede usar: %s \n"}};
+inline constexpr Text reason_name_empty{
+    {"it is empty"}, {"il est vide"}, {"est%c vac%co", {atono, itono}}};
+inline constexpr Text reason_name_separator{{"it holds a folder separator"},
+                                            {"il contient un s%cparateur de dossiers", {etono}},
+                                            {"contiene un separador de carpetas"}};
+inline constexpr Text reason_name_dots{{"it holds .."}, {"il contient .."}, {"contiene .."}};
+inline constexpr Text reason_name_control{{"it holds a control character"},
+                                          {"il contient un caract%cre de commande", {egrave}},
+                                          {"contiene un car%ccter de control", {atono}}};
+inline constexpr Text result_name_clash{
+    {"\n\tThe result file %s would replace the map file %s \n"},
+    {"\n\tLe fichier r%csultat %s remplacerait le fichier de la carte %s \n", {etono}},
+    {"\n\tEl archivo de resultado %s reemplazar%ca el archivo del mapa %s \n", {itono}}};
 inline constexpr Text result_format_heading{{"\n\timage format: "},
                                             {"\n\tformat des images : "},
                                             {"\n\tformato de las im%cgenes: ", {atono}}};
@@ -353,14 +371,30 @@ inline constexpr Text reason_few_cells{
 inline constexpr Text reason_not_integer{{"a cell is not an integer: %s"},
                                          {"une cellule n'est pas un entier : %s"},
                                          {"una celda no es un entero: %s"}};
-// A raw pixel file shorter than its header says: loaded, the missing pixels left at 0.
-inline constexpr Text raw_short_warning{
-    {"\n\tWarning: file %s holds %lld bytes, %lld expected; the missing pixels are 0 \n"},
-    {"\n\tAttention : le fichier %s contient %lld octets, %lld attendus ; les pixels manquants "
-     "valent 0 \n"},
-    {"\n\tAtenci%cn: el archivo %s contiene %lld bytes, %lld esperados; los p%cxeles que faltan "
-     "valen 0 \n",
-     {otono, itono}}};
+inline constexpr Text reason_not_regular{{"it is not a regular file"},
+                                         {"ce n'est pas un fichier ordinaire"},
+                                         {"no es un archivo regular"}};
+inline constexpr Text reason_raw_short{{"it holds %lld bytes, %lld expected"},
+                                       {"il contient %lld octets, %lld attendus"},
+                                       {"contiene %lld bytes, %lld esperados"}};
+// A raw pixel file longer than its header says: the first bytes are read.
+inline constexpr Text raw_long_warning{
+    {"\n\tWarning: file %s holds %lld bytes, %lld expected; the bytes after them are ignored \n"},
+    {"\n\tAttention : le fichier %s contient %lld octets, %lld attendus ; les octets suivants "
+     "sont ignor%cs \n",
+     {etono}},
+    {"\n\tAtenci%cn: el archivo %s contiene %lld bytes, %lld esperados; los bytes siguientes se "
+     "ignoran \n",
+     {otono}}};
+// An ASCII grid with cells after the declared ones.
+inline constexpr Text ascii_extra_warning{
+    {"\n\tWarning: file %s holds more cells than its header declares; they are ignored \n"},
+    {"\n\tAttention : le fichier %s contient plus de cellules que son en-t%cte n'en d%cclare ; "
+     "elles sont ignor%ces \n",
+     {circonf, etono, etono}},
+    {"\n\tAtenci%cn: el archivo %s contiene m%cs celdas de las que declara su encabezado; se "
+     "ignoran \n",
+     {otono, atono}}};
 inline constexpr Text header_not_written{
     {"\n\tThe header file %s could not be written \n"},
     {"\n\tLe fichier d'en-t%cte %s n'a pas pu %ctre %ccrit \n", {circonf, circonf, etono}},

@@ -27,6 +27,8 @@ const char* fault_text(Fault f) {
             return "no fault";
         case Fault::CannotOpen:
             return "cannot be opened";
+        case Fault::NotRegular:
+            return "not a regular file";
         case Fault::ReadFailed:
             return "cannot be read";
         case Fault::HeaderUnreadable:

@@ -1,0 +1,50 @@
+#include "results/result_names.h"
+
+#include "raster/output_file.h"
+
+NameProblem result_name_problem(const std::string& name) {
+    if (name.empty()) return NameProblem::Empty;
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 32) return NameProblem::Control;
+    }
+    for (char c : name) {
+#ifdef _WIN32
+        // A drive letter or a stream name would take the files elsewhere as well.
+        if (c == '/' || c == '\\' || c == ':') return NameProblem::Separator;
+#else
+        if (c == '/') return NameProblem::Separator;
+#endif
+    }
+    if (name.find("..") != std::string::npos) return NameProblem::DotDot;
+    return NameProblem::None;
+}
+
+std::string printable_name(const std::string& name) {
+    std::string s = name;
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 32) c = '?';
+    return s;
+}
+
+std::vector<std::string> result_outputs(const std::string& base) {
+    std::vector<std::string> out = {base + "_info.txt"};
+    for (const char* image : {"_diversity", "_homog"})
+        for (const char* ext : {".raw", ".txt", ".bmp", ".asc", ".tif"})
+            out.push_back(base + image + ext);
+    return out;
+}
+
+std::string clashing_output(const std::string& base, const std::vector<std::string>& inputs,
+                            std::string& input) {
+    for (const std::string& out : result_outputs(base)) {
+        for (const std::string& in : inputs) {
+            if (in.empty()) continue;
+            if (out == in || same_file(out, in)) {
+                input = in;
+                return out;
+            }
+        }
+    }
+    input.clear();
+    return {};
+}
