@@ -11,7 +11,7 @@ ASAN_DIR := build/asan
 
 FUZZ_SECONDS ?= 30
 
-.PHONY: all setup setup-demo release asan test test-release test-asan demo bench windows fuzz clean
+.PHONY: all setup setup-demo release asan test test-release test-asan demo bench bench-bands windows fuzz clean
 
 # What a fresh Debian lacks is installed once, by the script CI uses too.
 setup:
@@ -46,6 +46,9 @@ demo: setup-demo
 
 bench: release
 	$(RELEASE_DIR)/bench/landmosaic_bench
+
+bench-bands: release
+	$(RELEASE_DIR)/bench/landmosaic_bench_bands
 
 windows:
 	JOBS=$(JOBS) sh tools/windows.sh build x86_64 build/windows-x86_64

@@ -127,10 +127,7 @@ void make_map(BenchMap& b, int nb_lig, int nb_col, const std::vector<unsigned ch
     b.map.tab_in = ByteGrid(ucmatrice(nb_col, nb_lig), nb_lig);
     for (int i = 0; i < nb_lig; ++i)
         std::copy_n(codes.data() + static_cast<std::size_t>(i) * nb_col, nb_col, b.map.tab_in[i]);
-    std::istringstream in;
-    std::ostringstream out;
-    Console con(in, out, true);
-    explor(con, 0, b.map, b.inv);
+    take_inventory(b.map, b.inv);
     b.inv.hist_item = IntVector(ivecteur(b.inv.num_item + 1));
 }
 

@@ -13,9 +13,26 @@
 #include <vector>
 
 #include "analysis/kernels/kernels.h"
+#include "analysis/mesh.h"
 #include "analysis/scans.h"
+#include "analysis/treatment.h"
+#include "app/run.h"
+#include "formats/gdal_raster.h"
+#include "core/answers.h"
+#include "engine/bands.h"
+#include "raster/ascii_grid.h"
+#include "raster/image.h"
+#include "raster/inventory.h"
+#include "raster/raw_format.h"
+#include "raster_fixtures.h"
 #include "scan_fixture.h"
 #include "window/geometry.h"
+
+#if defined(__unix__)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -321,6 +338,415 @@ TEST(FastScan, AProgressThatThrowsStopsTheScanCleanly) {
     std::iota(first.begin(), first.end(), 3);
     EXPECT_EQ(rows, first);
 }
+
+// The band engine against the whole-map path: the map written in one format, read back
+// a band at a time, treated and streamed to result files of each format, must give the
+// files the whole-map writers give, byte for byte, with the same histogram, inventory and
+// rows reported, whatever the height of the bands.
+
+const char* const kExt[] = {".raw", ".bmp", ".asc"};
+
+// Writes a grid under `base` with the whole-image writer of format `form`.
+bool write_image(int form, const std::string& base, ByteMatrix m, int nb_lig, int nb_col) {
+    std::string failed;
+    switch (form) {
+        case kRaster:
+            return write_raw(base, m, nb_lig, nb_col, 30.0, failed);
+        case kBitmap:
+            return SauveBMP((base + ".bmp").c_str(), m, nb_col, nb_lig, 0, nullptr) == 0;
+        default:
+            return write_ascii_grid(base, m, nb_lig, nb_col, 5e5, 4e6, 30.0);
+    }
+}
+
+// Writes the map under `base` in format `form` and gives the name of its pixel file.
+std::string write_map(const LoadedMap& map, int form, const std::string& base) {
+    EXPECT_TRUE(write_image(form, base, map.tab_in.get(), map.nb_lig, map.nb_col));
+    return base + kExt[form];
+}
+
+std::unique_ptr<engine::RowSource> open_map(int form, const std::string& name, int nb_lig,
+                                            int nb_col) {
+    engine::Status st;
+    std::unique_ptr<engine::RowSource> src;
+    if (form == kRaster) src = engine::open_raw_source(name, nb_lig, nb_col, 30.0, st);
+    if (form == kBitmap) src = engine::open_bitmap_source(name, st);
+    if (form == kAscii) src = engine::open_ascii_source(name, st);
+    EXPECT_TRUE(st.ok()) << name;
+    return src;
+}
+
+// The whole-map path: scan, histogram, diversity image (with the mesh lines when asked),
+// both images written under `base`.
+struct WholeRun {
+    Results res;
+    std::vector<int> rows;
+};
+WholeRun whole_map_run(TestMap& t, const Window& win, const engine::BandJob& job, int form,
+                       const std::string& base) {
+    WholeRun w;
+    const LoadedMap& map = t.map;
+    ByteGrid div = no_value_grid(map), homo = no_value_grid(map);
+    fast_scan(job.treat_type, job.win_shape, map, t.inv, win, job.range_win, div, homo,
+              [&](int row) { w.rows.push_back(row); }, 2);
+    diversity_histogram(div, map.nb_lig, map.nb_col, w.res);
+    if (job.draw_mesh) draw_mesh(div.get(), map.nb_lig, map.nb_col, job.range_win);
+    for (ByteGrid* g : {&div, &homo}) {
+        const std::string b = base + (g == &div ? "_diversity" : "_homog");
+        EXPECT_TRUE(write_image(form, b, g->get(), map.nb_lig, map.nb_col));
+    }
+    return w;
+}
+
+// The names of a result image's files in a format.
+std::vector<std::string> result_files(const std::string& base, int form) {
+    if (form == kRaster) return {base + ".txt", base + ".raw"};
+    return {base + kExt[form]};
+}
+
+// Runs the band engine on the map file `name` (format `in`) with bands of h rows, writing
+// under `base` in format `out`, and checks every file, the histogram and the rows against
+// the whole-map run written under `whole`.
+void expect_banded_same(const std::string& name, int in, TestMap& t, const Window& win,
+                        const engine::BandJob& job, int h, int out, const std::string& base,
+                        const std::string& whole, const WholeRun& ref) {
+    SCOPED_TRACE("in " + std::to_string(in) + " out " + std::to_string(out) + " h " +
+                 std::to_string(h));
+    auto src = open_map(in, name, t.map.nb_lig, t.map.nb_col);
+    ASSERT_TRUE(src);
+    const engine::BandPlan plan = engine::plan_bands_of(t.map.nb_lig, job, h);
+    Inventory inv;
+    ASSERT_TRUE(engine::take_inventory(*src, plan, inv).ok());
+    EXPECT_EQ(inv.num_item, t.inv.num_item);
+    for (int k = 1; k <= inv.num_item; ++k) EXPECT_EQ(inv.number_item[k], t.inv.number_item[k]);
+    ASSERT_TRUE(src->restart().ok());
+
+    engine::MapInfo info = src->info();
+    info.dpix_size = 30.0;
+    info.X_min = 5e5;
+    info.Y_min = 4e6;
+    engine::Status st;
+    auto div = engine::make_sink(out, base + "_diversity", info, st);
+    ASSERT_TRUE(st.ok());
+    auto homo = engine::make_sink(out, base + "_homog", info, st);
+    ASSERT_TRUE(st.ok());
+    engine::DiversityTotals totals;
+    std::vector<int> rows;
+    ASSERT_TRUE(engine::treat_in_bands(*src, inv, win, job, plan, *div, *homo, totals,
+                                       [&](int row) { rows.push_back(row); })
+                    .ok());
+    ASSERT_TRUE(div->commit().ok());
+    ASSERT_TRUE(homo->commit().ok());
+    EXPECT_EQ(div->name(), base + "_diversity" + kExt[out]);
+
+    EXPECT_EQ(rows, ref.rows);
+    EXPECT_EQ(totals.max_histo, ref.res.max_histo);
+    for (int v = 0; v < 260; ++v) EXPECT_EQ(totals.histo_div[v], ref.res.histo_div[v]) << v;
+    for (const char* which : {"_diversity", "_homog"}) {
+        const auto got = result_files(base + which, out);
+        const auto want = result_files(whole + which, out);
+        for (std::size_t k = 0; k < got.size(); ++k) {
+            EXPECT_EQ(rt::slurp(got[k]), rt::slurp(want[k])) << got[k];
+            std::filesystem::remove(got[k]);
+        }
+    }
+}
+
+TEST(BandEngine, ResultFilesEqualTheWholeMapPathForEveryBandHeight) {
+    rt::TempDir dir;
+    std::mt19937 rng(12);
+    // 37 rows (prime, so no band height but 1 and 37 divides it), 29 columns (bitmap rows
+    // padded), patches with no-class holes.
+    TestMap t = clustered_map(rng, 37, 29, 9, 14, 0.05, 0.05);
+    int in = 0;
+    for (int R : {0, 1, 3}) {
+        for (int treat : {kMesh, kWindow}) {
+            for (int shape : {kSquare, kCircle}) {
+                if (treat == kMesh && shape == kCircle) continue;
+                for (bool mesh_lines : {false, true}) {
+                    engine::BandJob job;
+                    job.treat_type = treat;
+                    job.win_shape = shape;
+                    job.range_win = R;
+                    job.draw_mesh = mesh_lines;
+                    job.threads = 2;
+                    const Window win = window_for(treat, shape, R);
+                    SCOPED_TRACE("R " + std::to_string(R) + " treat " + std::to_string(treat) +
+                                 " shape " + std::to_string(shape) + " lines " +
+                                 std::to_string(mesh_lines));
+                    for (int out : {kRaster, kBitmap, kAscii}) {
+                        const WholeRun ref = whole_map_run(t, win, job, out, dir / "whole");
+                        // The input format turns with each case.
+                        in = (in + 1) % 3;
+                        const std::string name = write_map(t.map, in, dir / "map");
+                        for (int h : {1, std::max(R, 1), 2 * R + 1, 7, 10, 37, 1000})
+                            expect_banded_same(name, in, t, win, job, h, out, dir / "band",
+                                               dir / "whole", ref);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(BandEngine, SourcesReadEveryBitmapFormAndRefuseWhatTheLoaderRefuses) {
+    rt::TempDir dir;
+    std::mt19937 rng(13);
+    TestMap t = clustered_map(rng, 11, 6, 5, 6, 0.1, 0.1);
+    const ByteGrid& g = t.map.tab_in;
+    auto rows_of = [&](engine::RowSource& src, int y, int n) {
+        std::vector<std::vector<unsigned char>> buf(n, std::vector<unsigned char>(6));
+        std::vector<unsigned char*> ptr;
+        for (auto& r : buf) ptr.push_back(r.data());
+        EXPECT_TRUE(src.read(y, n, ptr.data()).ok());
+        std::vector<int> v;
+        for (auto& r : buf) v.insert(v.end(), r.begin(), r.end());
+        return v;
+    };
+    std::vector<int> want;
+    for (int i = 3; i < 8; ++i) want.insert(want.end(), g[i], g[i] + 6);
+
+    // 24-bit grey, bottom-up and top-down (negative height).
+    ByteGrid grey(ucmatrice(18, 11), 11);
+    for (int i = 0; i < 11; ++i)
+        for (int j = 0; j < 18; ++j) grey[i][j] = g[i][j / 3];
+    ASSERT_EQ(SauveBMP((dir / "grey.bmp").c_str(), grey.get(), 6, 11, 2, nullptr), 0);
+    engine::Status st;
+    auto src = engine::open_bitmap_source(dir / "grey.bmp", st);
+    ASSERT_TRUE(src);
+    EXPECT_EQ(rows_of(*src, 3, 5), want);
+    std::string bytes = rt::slurp(dir / "grey.bmp");
+    std::string top_down = bytes.substr(0, 54);
+    const std::uint32_t neg = static_cast<std::uint32_t>(-11);
+    for (int k = 0; k < 4; ++k) top_down[22 + k] = static_cast<char>((neg >> (8 * k)) & 0xFF);
+    for (int i = 10; i >= 0; --i) top_down += bytes.substr(54 + static_cast<std::size_t>(i) * 20, 20);
+    rt::spit(dir / "top.bmp", top_down);
+    src = engine::open_bitmap_source(dir / "top.bmp", st);
+    ASSERT_TRUE(src);
+    EXPECT_EQ(rows_of(*src, 3, 5), want);
+
+    // A coloured pixel is found when its row is read.
+    bytes[54 + 20 * 2 + 4] ^= 1;  // row 8 from the top, column 1, green
+    rt::spit(dir / "colour.bmp", bytes);
+    src = engine::open_bitmap_source(dir / "colour.bmp", st);
+    ASSERT_TRUE(src);
+    Inventory inv;
+    EXPECT_EQ(engine::take_inventory(*src, engine::plan_bands_of(11, {}, 4), inv).fault,
+              engine::Fault::Colour);
+
+    // A raw file shorter than its header says; an ASCII grid with a cell that is no integer.
+    rt::spit(dir / "short.raw", std::string(65, '\1'));
+    EXPECT_FALSE(engine::open_raw_source(dir / "short.raw", 11, 6, 30, st));
+    EXPECT_EQ(st.fault, engine::Fault::TooShort);
+    rt::spit(dir / "bad.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3.5 4\n");
+    src = engine::open_ascii_source(dir / "bad.asc", st);
+    ASSERT_TRUE(src);
+    const engine::Status bad = engine::take_inventory(*src, engine::plan_bands_of(2, {}, 1), inv);
+    EXPECT_EQ(bad.fault, engine::Fault::NotInteger);
+    EXPECT_EQ(bad.detail, "3.5");
+    EXPECT_FALSE(engine::open_ascii_source(dir / "none.asc", st));
+    EXPECT_EQ(st.fault, engine::Fault::CannotOpen);
+}
+
+TEST(BandEngine, PlansFitTheBudgetAndAFailedRunLeavesNoResult) {
+    engine::BandJob job;
+    job.range_win = 5;
+    job.threads = 1;
+    // A budget that holds every row runs as one band; a small one gives bands whose ring
+    // and result rows fit in what is left after the fixed part.
+    EXPECT_EQ(engine::plan_bands(1000, 2000, job, 1LL << 34).bands, 1);
+    const long long budget = 16LL << 20;
+    const engine::BandPlan p = engine::plan_bands(100000, 2000, job, budget);
+    EXPECT_GT(p.bands, 1);
+    EXPECT_LE(engine::fixed_bytes(2000) + (p.h + 2LL * p.halo) * 2000 * 3, budget);
+    job.treat_type = kMesh;
+    EXPECT_EQ(engine::plan_bands(100000, 2000, job, budget).h % 11, 0);
+    EXPECT_EQ(engine::plan_bands(100000, 2000, job, 1).h, 11);
+
+    // A sink that is never committed leaves nothing, and an earlier file stays as it was.
+    rt::TempDir dir;
+    rt::spit(dir / "old_diversity.bmp", "earlier");
+    engine::MapInfo info;
+    info.nb_lig = 3;
+    info.nb_col = 3;
+    {
+        engine::Status st;
+        auto sink = engine::make_sink(kBitmap, dir / "old_diversity", info, st);
+        ASSERT_TRUE(st.ok());
+        unsigned char row[3] = {1, 2, 3};
+        unsigned char* rows[1] = {row};
+        ASSERT_TRUE(sink->write(0, 1, rows).ok());
+    }
+    EXPECT_EQ(rt::slurp(dir / "old_diversity.bmp"), "earlier");
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::path(dir / "")))
+        entries += e.is_regular_file();
+    EXPECT_EQ(entries, 1);
+}
+
+#if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
+// A map far larger than the memory the process may take runs through: the address space
+// of a child is limited to what it already uses plus a few megabytes, and the map is ten
+// times that.
+TEST(BandEngine, AMapTenTimesLargerThanTheMemoryLimitRuns) {
+    rt::TempDir dir;
+    const int nb_lig = 6000, nb_col = 10000;  // 60 MB
+    {
+        std::ofstream f(dir / "big.raw", std::ios::binary);
+        std::vector<char> row(nb_col);
+        for (int i = 0; i < nb_lig; ++i) {
+            for (int j = 0; j < nb_col; ++j) row[j] = static_cast<char>((i / 40 + j / 50) % 7);
+            f.write(row.data(), nb_col);
+        }
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        long pages = 0, unused = 0;
+        if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(f, "%ld %ld", &pages, &unused) != 2) pages = 0;
+            std::fclose(f);
+        }
+        const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (12 << 20);
+        const rlimit rl{limit, limit};
+        if (pages == 0 || setrlimit(RLIMIT_AS, &rl) != 0) _exit(3);
+        engine::BandJob job;
+        job.range_win = 3;
+        job.threads = 1;
+        engine::Status st;
+        auto src = engine::open_raw_source(dir / "big.raw", nb_lig, nb_col, 10, st);
+        if (!src) _exit(4);
+        const engine::BandPlan plan = engine::plan_bands(nb_lig, nb_col, job, 6 << 20);
+        Inventory inv;
+        if (!engine::take_inventory(*src, plan, inv).ok() || inv.num_item != 7) _exit(5);
+        const Window win = window_for(kWindow, kSquare, 3);
+        auto div = engine::make_sink(kRaster, dir / "big_diversity", src->info(), st);
+        auto homo = engine::make_sink(kRaster, dir / "big_homog", src->info(), st);
+        engine::DiversityTotals totals;
+        if (!div || !homo ||
+            !engine::treat_in_bands(*src, inv, win, job, plan, *div, *homo, totals).ok() ||
+            !div->commit().ok() || !homo->commit().ok())
+            _exit(6);
+        // Windows of 7 x 7 over stripes 40 and 50 pixels wide hold 1 to 4 codes.
+        _exit(totals.max_histo >= 2 && totals.max_histo <= 4 ? 0 : 7);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(std::filesystem::file_size(dir / "big_homog.raw"),
+              static_cast<std::uintmax_t>(nb_lig) * nb_col);
+}
+#endif
+
+// Batch runs: a run in bands of a few rows writes the report and images a run in one band
+// writes, byte for byte, for every map format and result format (GeoTIFF included).
+TEST(BandEngine, BatchRunsInBandsWriteWhatARunInOneBandWrites) {
+    rt::TempDir dir;
+    std::mt19937 rng(15);
+    TestMap t = clustered_map(rng, 29, 31, 7, 10, 0.05, 0.05);
+    const WindowKind windows[] = {WindowKind::Circle, WindowKind::Mesh, WindowKind::Square};
+    int n = 0;
+    for (int in : {kRaster, kBitmap, kAscii}) {
+        const std::string name = write_map(t.map, in, dir / "map");
+        for (int out : {kRaster, kBitmap, kAscii, kGeoTiff}) {
+            if (out == kGeoTiff && !gdal_available()) continue;
+            RunRequest req;
+            req.map = name;
+            req.window = windows[n++ % 3];
+            req.rank = 2;
+            req.mesh_lines = req.window == WindowKind::Mesh;
+            req.res_form = out;
+            req.pixel_size = 30;
+            req.has_corner = true;
+            req.x_min = 5e5;
+            req.y_min = 4e6;
+            req.threads = 2;
+            req.output_base = dir / "res";
+            SCOPED_TRACE("map " + name + ", results " + std::to_string(out));
+            std::vector<std::string> files[2];
+            RunOutcome outcome[2];
+            for (int k = 0; k < 2; ++k) {
+                req.band_rows = k == 0 ? 0 : 3;
+                outcome[k] = run_landmosaic(req);
+                ASSERT_EQ(outcome[k].exit_status, 0);
+                for (const std::string* f :
+                     {&outcome[k].report, &outcome[k].diversity, &outcome[k].homogeneity})
+                    files[k].push_back(rt::slurp(*f));
+            }
+            EXPECT_EQ(outcome[0].bands, 1);
+            EXPECT_EQ(outcome[1].bands, req.window == WindowKind::Mesh ? 6 : 10);
+            EXPECT_EQ(files[0], files[1]);
+            EXPECT_EQ(std::vector<std::int64_t>(outcome[0].histo_div, outcome[0].histo_div + 260),
+                      std::vector<std::int64_t>(outcome[1].histo_div, outcome[1].histo_div + 260));
+        }
+    }
+}
+
+#ifdef LANDMOSAIC_MPI_EXE
+// The MPI program on 1 to 4 ranks writes the files of the single-process run, report
+// included; an ASCII grid is read by rank 0 and sent out. A map that cannot be read fails
+// the job with status 1 and leaves no result.
+TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
+    if (std::system("command -v mpirun > /dev/null 2>&1") != 0) GTEST_SKIP() << "no mpirun";
+    rt::TempDir dir;
+    std::mt19937 rng(14);
+    TestMap t = clustered_map(rng, 41, 23, 8, 12, 0.05, 0.05);
+    struct Case {
+        int form;
+        WindowKind window;
+        int R, band_rows;
+    };
+    const Case cases[] = {{kRaster, WindowKind::Circle, 2, 1},
+                          {kBitmap, WindowKind::Mesh, 1, 4},
+                          {kAscii, WindowKind::Square, 3, 5}};
+    const std::string launcher = std::string("ASAN_OPTIONS=detect_leaks=0 mpirun --oversubscribe") +
+                                 (geteuid() == 0 ? " --allow-run-as-root" : "");
+    for (const Case& c : cases) {
+        RunRequest req;
+        req.map = write_map(t.map, c.form, dir / "map");
+        req.window = c.window;
+        req.rank = c.R;
+        req.res_form = c.form;
+        req.mesh_lines = c.window == WindowKind::Mesh;
+        req.pixel_size = 30;
+        req.has_corner = true;
+        req.x_min = 5e5;
+        req.y_min = 4e6;
+        req.output_base = dir / "res";
+        const RunOutcome single = run_landmosaic(req);
+        ASSERT_EQ(single.exit_status, 0);
+        std::vector<std::string> want;
+        for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
+            want.push_back(rt::slurp(*f));
+        for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
+            std::filesystem::remove(*f);
+        for (int np = 1; np <= 4; ++np) {
+            SCOPED_TRACE(std::string(window_name(c.window)) + " on " + std::to_string(np) + " ranks");
+            const std::string cmd = launcher + " -np " + std::to_string(np) + " " +
+                                    LANDMOSAIC_MPI_EXE + " " + req.map + " -w " +
+                                    window_name(c.window) + " -r " + std::to_string(c.R) +
+                                    " -f " + (kExt[c.form] + 1) +
+                                    " --pixel-size 30 --x-min 5e5 --y-min 4e6 --threads 1" +
+                                    " --band-rows " + std::to_string(c.band_rows) +
+                                    (req.mesh_lines ? " --mesh-lines" : "") + " -o " + (dir / "res") +
+                                    " > /dev/null 2>&1";
+            ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+            std::vector<std::string> got;
+            for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
+                got.push_back(rt::slurp(*f));
+            EXPECT_EQ(got, want);
+        }
+    }
+    rt::spit(dir / "bad.asc", "ncols 3\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3 4 x 6 7 8 9\n");
+    const std::string cmd = launcher + " -np 3 " + LANDMOSAIC_MPI_EXE + " " + (dir / "bad.asc") +
+                            " -r 0 -o " + (dir / "bad") + " > /dev/null 2>&1";
+    const int status = std::system(cmd.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_FALSE(std::filesystem::exists(dir / "bad_diversity.raw"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "bad_info.txt"));
+}
+#endif
 
 }  // namespace
 

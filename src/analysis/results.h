@@ -13,6 +13,6 @@ struct Results {
     ByteGrid tab_div;                  // diversity per pixel, 255 where no value
     ByteGrid tab_homo;                 // homogeneity per pixel (0..100), 255 where no value
     ByteGrid tab_divers;               // the diversity image (mesh lines drawn on it)
-    std::int32_t histo_div[260] = {};  // pixels per diversity value
+    std::int64_t histo_div[260] = {};  // pixels per diversity value
     int max_histo = 0;                 // highest diversity below 255
 };

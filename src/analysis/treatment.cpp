@@ -9,7 +9,7 @@
 
 void diversity_histogram(const ByteGrid& tab_div, int nb_lig, int nb_col, Results& res) {
     res.max_histo = 0;
-    for (std::int32_t& h : res.histo_div) h = 0;
+    for (std::int64_t& h : res.histo_div) h = 0;
     for (int i = 0; i < nb_lig; ++i) {
         for (int j = 0; j < nb_col; ++j) {
             const int val = tab_div[i][j];

@@ -2,12 +2,14 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <new>
 #include <utility>
 
 #include "analysis/mesh.h"
 #include "analysis/treatment.h"
+#include "engine/bands.h"
 #include "formats/gdal_raster.h"
 #include "raster/inventory.h"
 #include "raster/loading.h"
@@ -48,28 +50,123 @@ int native_format(const std::string& path, std::string& base) {
     return -1;
 }
 
-// Loads the map of the request into `map` and names it in `run.nom_lect`.
-Status load(const RunRequest& req, RunOutcome& out, LoadedMap& map) {
+// A fault of the band engine in the words of the whole-map loaders and writers.
+Status from_engine(const engine::Status& e, int format, const engine::MapInfo& info,
+                   const GdalRowSource* gdal) {
+    using engine::Fault;
+    if (gdal && !gdal->failure().ok() &&
+        (e.fault == Fault::ReadFailed || e.fault == Fault::NotInteger))
+        return gdal->failure();
+    const std::string& f = e.file;
+    switch (e.fault) {
+        case Fault::None:
+            return Status::success();
+        case Fault::CannotOpen:
+            if (format == kRaster)
+                return Status::make(Status::Code::Missing, f, txt::raw_pixels_missing, {f});
+            if (format == kAscii)
+                return Status::make(Status::Code::Missing, f, txt::ascii_missing, {f});
+            return Status::refused(f, txt::reason_cannot_open);
+        case Fault::NotRegular:
+            return Status::refused(f, txt::reason_not_regular);
+        case Fault::ReadFailed:
+            return Status::refused(f, txt::reason_cannot_open);
+        case Fault::HeaderUnreadable:
+            return Status::refused(f, txt::reason_header_unreadable);
+        case Fault::BadSizes:
+            return Status::refused(f, txt::reason_bad_sizes, {info.nb_lig, info.nb_col});
+        case Fault::TooShort: {
+            // A raw file says how many bytes it holds and how many its header declares.
+            long long size = 0, expected = 0;
+            if (format == kRaster &&
+                std::sscanf(e.detail.c_str(), "%lld %lld", &size, &expected) == 2)
+                return Status::refused(f, txt::reason_raw_short, {size, expected});
+            return Status::refused(f, txt::reason_too_short);
+        }
+        case Fault::NotBitmap:
+            return Status::refused(f, txt::reason_not_bitmap);
+        case Fault::BitmapForm:
+            return Status::refused(f, txt::reason_bitmap_form);
+        case Fault::Compressed:
+            return Status::refused(f, txt::reason_compressed);
+        case Fault::Colour:
+            return Status::refused(f, txt::reason_colour);
+        case Fault::FewCells:
+            return Status::refused(f, txt::reason_few_cells);
+        case Fault::NotInteger:
+            return Status::refused(f, txt::reason_not_integer, {e.detail});
+        case Fault::TooLarge:
+        case Fault::CannotWrite:
+        case Fault::Cancelled: {
+            Status s = Status::make(Status::Code::NotWritten, f, txt::result_not_written, {f});
+            s.detail = e.detail;
+            return s;
+        }
+        case Fault::OutOfMemory:
+            return Status::make(Status::Code::OutOfMemory, {}, txt::memory_exhausted);
+    }
+    return Status::refused(f, txt::reason_cannot_open);
+}
+
+// Opens the map of the request for reading by rows: its sizes, pixel size and corner go to
+// `map` (no pixels), its name to `run.nom_lect`.
+Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
+                std::unique_ptr<engine::RowSource>& src, GdalRowSource*& gdal) {
     RunAnswers& run = out.run;
     std::string base;
     const int form = native_format(req.map, base);
+    run.format = form;
+    gdal = nullptr;
+    engine::Status e;
     if (form < 0) {
-        run.format = -1;
         run.nom_lect = req.map;
-        if (Status s = gdal_load_map(req.map, req.band, map); !s.ok()) return s;
+        Status s;
+        auto g = gdal_row_source(req.map, req.band, map, s);
+        if (!g) return s;
+        gdal = g.get();
+        src = std::move(g);
         if (map.dpix_size <= 0) {
             if (req.pixel_size <= 0) return Status::refused(req.map, txt::reason_no_pixel_size);
             map.dpix_size = req.pixel_size;
         }
         return Status::success();
     }
-    run.format = form;
-    LoadOptions opt;
-    opt.warn = [&](const Status& w) { out.warnings.push_back(w); };
-    Status s = load_map(base, form, map, run.nom_lect, opt);
-    if (s.code == Status::Code::NeedsHeader)
-        return Status::refused(run.nom_lect, txt::reason_no_header, {s.file});
-    if (!s.ok()) return s;
+    if (form == kRaster) {
+        map.nomdescr1 = base + ".txt";
+        run.nom_lect = base + ".raw";
+        RawHeader h;
+        switch (read_raw_header(map.nomdescr1, h)) {
+            case RawHeaderRead::Missing:
+                return Status::refused(run.nom_lect, txt::reason_no_header, {map.nomdescr1});
+            case RawHeaderRead::Unreadable:
+                return Status::refused(map.nomdescr1, txt::reason_header_unreadable);
+            case RawHeaderRead::NotRegular:
+                return Status::refused(map.nomdescr1, txt::reason_not_regular);
+            case RawHeaderRead::Read:
+                break;
+        }
+        if (h.nb_lig <= 0 || h.nb_col <= 0)
+            return Status::refused(map.nomdescr1, txt::reason_bad_sizes, {h.nb_lig, h.nb_col});
+        map.min_al = h.min_al;
+        map.max_al = h.max_al;
+        map.pix_size = h.pix_size;
+        src = engine::open_raw_source(run.nom_lect, h.nb_lig, h.nb_col, h.pix_size, e);
+    } else if (form == kBitmap) {
+        run.nom_lect = base + ".bmp";
+        src = engine::open_bitmap_source(run.nom_lect, e);
+    } else {
+        run.nom_lect = base + ".asc";
+        src = engine::open_ascii_source(run.nom_lect, e);
+    }
+    if (!src) return from_engine(e, form, {}, nullptr);
+    const engine::MapInfo& info = src->info();
+    map.nb_lig = info.nb_lig;
+    map.nb_col = info.nb_col;
+    map.dpix_size = info.dpix_size;
+    map.UTM_coord = info.UTM_coord;
+    map.X_min = info.X_min;
+    map.Y_min = info.Y_min;
+    if (info.has_nodata) map.nodata = info.nodata;
     if (form == kBitmap) {
         // A bitmap carries no pixel size.
         if (req.pixel_size <= 0) return Status::refused(run.nom_lect, txt::reason_no_pixel_size);
@@ -77,6 +174,20 @@ Status load(const RunRequest& req, RunOutcome& out, LoadedMap& map) {
     }
     return Status::success();
 }
+
+// A quarter of the machine's memory, the budget of a run that is given none.
+long long default_memory_bytes() {
+    const long long total = engine::physical_memory();
+    return total > 0 ? total / 4 : (1LL << 30);
+}
+
+// Takes the rows of an image that could not be created, so that the other one is still
+// written.
+class NoSink final : public engine::RowSink {
+  public:
+    engine::Status write(int, int, const unsigned char* const*) override { return {}; }
+    engine::Status commit() override { return {engine::Fault::CannotWrite, {}, {}}; }
+};
 
 // The run's parameters, kept in the GeoTIFF results.
 std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& out,
@@ -169,20 +280,32 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
     if (Status s = req.validate(); !s.ok()) return fail(std::move(s));
 
     try {
-        // The map and its inventory.
+        // The map, read by rows in bands that fit the memory budget; a first pass over
+        // it takes the inventory.
         LoadedMap map;
+        std::unique_ptr<engine::RowSource> src;
+        GdalRowSource* gdal = nullptr;
         auto t = std::chrono::steady_clock::now();
-        if (Status s = load(req, out, map); !s.ok()) return fail(std::move(s));
+        if (Status s = open_map(req, out, map, src, gdal); !s.ok()) return fail(std::move(s));
         out.nb_lig = map.nb_lig;
         out.nb_col = map.nb_col;
         out.dpix_size = map.dpix_size;
         out.georeferenced = !map.georef.crs_wkt.empty();
         out.timings.load = seconds_since(t);
+        const long long budget =
+            req.memory_mb > 0 ? req.memory_mb * (1LL << 20) : default_memory_bytes();
+        auto plan_for = [&](const engine::BandJob& job) {
+            return req.band_rows > 0 ? engine::plan_bands_of(map.nb_lig, job, req.band_rows)
+                                     : engine::plan_bands(map.nb_lig, map.nb_col, job, budget);
+        };
+        auto engine_failure = [&](const engine::Status& e) {
+            return fail(from_engine(e, run.format, src->info(), gdal));
+        };
 
         t = std::chrono::steady_clock::now();
-        take_inventory(map, out.inv);
-        out.inv.hist_item = IntVector(ivecteur(out.inv.num_item + 1));
-        if (!out.inv.hist_item) throw std::bad_alloc();
+        if (engine::Status e = engine::take_inventory(*src, plan_for({}), out.inv); !e.ok())
+            return engine_failure(e);
+        if (engine::Status e = src->restart(); !e.ok()) return engine_failure(e);
         out.timings.inventory = seconds_since(t);
 
         // The window: the rank given, or the one the rank help advises.
@@ -228,53 +351,80 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
             return fail(Status::make(Status::Code::NotWritten, run.nom_info,
                                      txt::report_not_created, {run.nom_info}));
 
-        // The treatment.
+        // The treatment, band after band, each band's result rows written as soon as
+        // they are done; the report body, then a line for each image written in full.
         t = std::chrono::steady_clock::now();
-        Results res;
-        const int rows = map.nb_lig;
-        if (Status s = treat(
-                run.treat_type, run.win_shape, run.range_win, map, out.inv, out.win, res,
-                [&](int row) {
-                    if (progress) progress(row, rows);
-                },
-                req.threads);
-            !s.ok())
-            return fail(std::move(s));
-        if (progress) progress(rows, rows);
-        std::copy(std::begin(res.histo_div), std::end(res.histo_div), std::begin(out.histo_div));
-        out.max_histo = res.max_histo;
-        out.timings.treatment = seconds_since(t);
-
-        // The report body, the mesh lines, the two images each with its report line.
-        t = std::chrono::steady_clock::now();
-        write_report_body(rep, run, map, out.inv, out.win);
-        if (req.mesh_lines && res.tab_divers)
-            draw_mesh(res.tab_divers.get(), map.nb_lig, map.nb_col, run.range_win);
+        engine::BandJob job;
+        job.treat_type = run.treat_type;
+        job.win_shape = run.win_shape;
+        job.range_win = run.range_win;
+        job.draw_mesh = req.mesh_lines;
+        job.threads = req.threads;
+        const engine::BandPlan plan = plan_for(job);
+        out.bands = plan.bands;
+        out.band_rows = plan.h;
+        engine::MapInfo info = src->info();
+        info.dpix_size = map.dpix_size;
+        info.X_min = map.X_min;
+        info.Y_min = map.Y_min;
         struct Image {
-            ByteMatrix grid;
             std::string base;
             ResultKind kind;
             const txt::ReportLine& line;
             std::string& written;
+            std::unique_ptr<engine::RowSink> sink;
+            Status failure;
         };
-        Image images[2] = {{res.tab_divers.get(), diversity_base(run), ResultKind::Diversity,
-                            txt::report_diversity_image, out.diversity},
-                           {res.tab_homo.get(), homogeneity_base(run), ResultKind::Homogeneity,
-                            txt::report_homogeneity_image, out.homogeneity}};
+        Image images[2] = {{diversity_base(run),
+                            ResultKind::Diversity,
+                            txt::report_diversity_image,
+                            out.diversity,
+                            nullptr,
+                            {}},
+                           {homogeneity_base(run),
+                            ResultKind::Homogeneity,
+                            txt::report_homogeneity_image,
+                            out.homogeneity,
+                            nullptr,
+                            {}}};
         for (Image& im : images) {
-            std::string nom, descr;
-            Status s;
             if (run.res_form == kGeoTiff) {
-                nom = im.base + image_extension(kGeoTiff);
-                s = write_geotiff(nom, im.grid, map, im.kind, run_metadata(out, req, im.kind));
+                im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), map, im.kind,
+                                       run_metadata(out, req, im.kind), im.failure);
             } else {
-                s = write_result_image(run.res_form, map, im.grid, im.base, nom, descr);
+                engine::Status e;
+                im.sink = engine::make_sink(run.res_form, im.base, info, e);
+                if (!im.sink) im.failure = from_engine(e, run.format, info, nullptr);
             }
-            if (s.ok()) {
-                rep.write(im.line.in(run.idiom), {nom});
-                im.written = nom;
+            if (!im.sink) im.sink = std::make_unique<NoSink>();
+        }
+        engine::DiversityTotals totals;
+        const int rows = map.nb_lig;
+        if (engine::Status e = engine::treat_in_bands(*src, out.inv, out.win, job, plan,
+                                                      *images[0].sink, *images[1].sink, totals,
+                                                      [&](int row) {
+                                                          if (progress) progress(row, rows);
+                                                      });
+            !e.ok())
+            return engine_failure(e);
+        if (progress) progress(rows, rows);
+        std::copy(std::begin(totals.histo_div), std::end(totals.histo_div),
+                  std::begin(out.histo_div));
+        out.max_histo = totals.max_histo;
+        out.timings.treatment = seconds_since(t);
+
+        t = std::chrono::steady_clock::now();
+        write_report_body(rep, run, map, out.inv, out.win);
+        for (Image& im : images) {
+            if (im.failure.ok()) {
+                const engine::Status e = im.sink->commit();
+                if (!e.ok()) im.failure = from_engine(e, run.format, info, nullptr);
+            }
+            if (im.failure.ok()) {
+                rep.write(im.line.in(run.idiom), {im.sink->name()});
+                im.written = im.sink->name();
             } else {
-                out.failures.push_back(std::move(s));
+                out.failures.push_back(std::move(im.failure));
             }
         }
         if (rep.close()) {

@@ -29,6 +29,10 @@ struct RunRequest {
     double y_min = 0;
     int band = 1;     // band of a multi-band map read through GDAL
     int threads = 0;  // 0: every core
+    // Memory the run may take, in MB: the map is read and treated in bands of rows that
+    // fit in it. 0: a quarter of the machine's memory.
+    long long memory_mb = 0;
+    int band_rows = 0;  // rows per band forced (tests and measures); 0: from memory
 
     // A usage fault of the request itself (no map read yet): Usage with its detail.
     Status validate() const;
@@ -47,13 +51,15 @@ struct RunOutcome {
     double dpix_size = 0;
     bool georeferenced = false;  // the map carried a coordinate system
     Inventory inv;
-    std::int32_t histo_div[260] = {};
+    std::int64_t histo_div[260] = {};
     int max_histo = 0;
     Window win;
     std::string report;  // files written in full
     std::string diversity;
     std::string homogeneity;
     RunTimings timings;
+    int bands = 0;      // bands of rows the map was treated in
+    int band_rows = 0;  // rows per band
 };
 
 // The window's name on the command line and in default result names.

@@ -112,6 +112,12 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
         ->check(CLI::PositiveNumber);
     app.add_option("--threads", req.threads, "N: threads of the scan (default: all cores)")
         ->check(CLI::PositiveNumber);
+    app.add_option("--memory", req.memory_mb,
+                   "MB: memory the run may take; larger maps are read and treated in bands of "
+                   "rows (default: a quarter of the machine's memory)")
+        ->check(CLI::PositiveNumber);
+    // Rows per band forced, for tests and measures.
+    app.add_option("--band-rows", req.band_rows)->check(CLI::PositiveNumber)->group("");
     app.add_flag("-q,--quiet", quiet, "no progress bar");
     app.add_option("--json", json_path, "FILE: machine-readable summary of the run");
     app.add_flag("--quicklook", quicklook,

@@ -20,3 +20,17 @@ Status write_geotiff(const std::string& path, ByteMatrix, const LoadedMap&, Resu
     s.detail = "this build has no GDAL";
     return s;
 }
+
+std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int, LoadedMap&,
+                                               Status& st) {
+    st = Status::refused(path, txt::reason_no_gdal);
+    return nullptr;
+}
+
+std::unique_ptr<engine::RowSink> geotiff_sink(
+    const std::string& path, const LoadedMap&, ResultKind,
+    const std::vector<std::pair<std::string, std::string>>&, Status& st) {
+    st = Status::make(Status::Code::NotWritten, path, txt::result_not_written, {path});
+    st.detail = "this build has no GDAL";
+    return nullptr;
+}

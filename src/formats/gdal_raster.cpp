@@ -68,120 +68,183 @@ bool gdal_available() {
     return true;
 }
 
-Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
-                     const RowProgressFn& progress) {
-    register_drivers();
-    CPLErrorReset();
-    Dataset ds;
-    ds.h = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
-                      nullptr, nullptr, nullptr);
-    if (!ds.h) {
-        std::error_code ec;
-        if (!fs::exists(path, ec))
-            return Status::make(Status::Code::Missing, path, txt::raw_pixels_missing, {path});
-        Status s = Status::refused(path, txt::reason_gdal_open);
-        s.detail = last_gdal_error();
-        return s;
+namespace {
+
+class GdalRows final : public GdalRowSource {
+  public:
+    ~GdalRows() override {
+        if (ds_) GDALClose(ds_);
     }
-    const int bands = GDALGetRasterCount(ds.h);
-    if (band_no < 1 || band_no > bands)
-        return Status::refused(path, txt::reason_no_band, {band_no, bands});
-    GDALRasterBandH band = GDALGetRasterBand(ds.h, band_no);
-    const GDALDataType type = GDALGetRasterDataType(band);
-    if (!GDALDataTypeIsInteger(type) || GDALDataTypeIsComplex(type))
-        return Status::refused(path, txt::reason_real_band, {band_no});
+    const Status& failure() const override { return failure_; }
 
-    const int nb_col = GDALGetRasterXSize(ds.h);
-    const int nb_lig = GDALGetRasterYSize(ds.h);
-    if (nb_lig <= 0 || nb_col <= 0)
-        return Status::refused(path, txt::reason_bad_sizes, {nb_lig, nb_col});
-    if (static_cast<long long>(nb_lig) * nb_col > INT_MAX)
-        return Status::refused(path, txt::reason_too_large, {nb_lig, nb_col});
+    Status open(const std::string& path, int band_no, LoadedMap& map) {
+        register_drivers();
+        CPLErrorReset();
+        path_ = path;
+        ds_ = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                         nullptr, nullptr, nullptr);
+        if (!ds_) {
+            std::error_code ec;
+            if (!fs::exists(path, ec))
+                return Status::make(Status::Code::Missing, path, txt::raw_pixels_missing, {path});
+            Status s = Status::refused(path, txt::reason_gdal_open);
+            s.detail = last_gdal_error();
+            return s;
+        }
+        const int bands = GDALGetRasterCount(ds_);
+        if (band_no < 1 || band_no > bands)
+            return Status::refused(path, txt::reason_no_band, {band_no, bands});
+        band_ = GDALGetRasterBand(ds_, band_no);
+        type_ = GDALGetRasterDataType(band_);
+        if (!GDALDataTypeIsInteger(type_) || GDALDataTypeIsComplex(type_))
+            return Status::refused(path, txt::reason_real_band, {band_no});
 
-    // Pixel size and corner from the geotransform: north-up or south-up, square pixels.
-    double gt[6] = {0, 1, 0, 0, 0, 1};
-    const bool has_gt = GDALGetGeoTransform(ds.h, gt) == CE_None;
-    if (has_gt) {
-        if (gt[2] != 0 || gt[4] != 0)
-            return Status::refused(path, txt::reason_rotated,
-                                   {show_number(gt[2]), show_number(gt[4])});
-        if (!same_size(std::fabs(gt[1]), std::fabs(gt[5])))
-            return Status::refused(path, txt::reason_not_square,
-                                   {show_number(std::fabs(gt[1])), show_number(std::fabs(gt[5]))});
-    }
+        const int nb_col = GDALGetRasterXSize(ds_);
+        const int nb_lig = GDALGetRasterYSize(ds_);
+        if (nb_lig <= 0 || nb_col <= 0)
+            return Status::refused(path, txt::reason_bad_sizes, {nb_lig, nb_col});
 
-    int has_nodata = 0;
-    const double nodata = GDALGetRasterNoDataValue(band, &has_nodata);
-    // GDAL before 3.7 marks signed bytes as bytes with a pixel type.
-    const char* pixeltype = GDALGetMetadataItem(band, "PIXELTYPE", "IMAGE_STRUCTURE");
-    const bool signed_byte = type == GDT_Byte && pixeltype && EQUAL(pixeltype, "SIGNEDBYTE");
+        // Pixel size and corner from the geotransform: north-up or south-up, square pixels.
+        double gt[6] = {0, 1, 0, 0, 0, 1};
+        const bool has_gt = GDALGetGeoTransform(ds_, gt) == CE_None;
+        if (has_gt) {
+            if (gt[2] != 0 || gt[4] != 0)
+                return Status::refused(path, txt::reason_rotated,
+                                       {show_number(gt[2]), show_number(gt[4])});
+            if (!same_size(std::fabs(gt[1]), std::fabs(gt[5])))
+                return Status::refused(
+                    path, txt::reason_not_square,
+                    {show_number(std::fabs(gt[1])), show_number(std::fabs(gt[5]))});
+        }
 
-    ByteGrid tab(ucmatrice(nb_col, nb_lig), nb_lig);
-    if (!tab) return Status::refused(path, txt::reason_too_large, {nb_lig, nb_col});
-    std::vector<double> row;
-    for (int i = 0; i < nb_lig; ++i) {
-        unsigned char* out = tab[i];
-        if (type == GDT_Byte && !signed_byte) {
-            if (GDALRasterIO(band, GF_Read, 0, i, nb_col, 1, out, nb_col, 1, GDT_Byte, 0, 0) !=
-                CE_None) {
-                Status s = Status::refused(path, txt::reason_cannot_open);
-                s.detail = last_gdal_error();
-                return s;
-            }
-            // The no-data code becomes the program's own no-value mark.
-            if (has_nodata && nodata >= 0 && nodata <= 254 && std::floor(nodata) == nodata) {
-                const auto nd = static_cast<unsigned char>(nodata);
-                for (int j = 0; j < nb_col; ++j)
-                    if (out[j] == nd) out[j] = 255;
-            }
+        has_nodata_ = 0;
+        nodata_ = GDALGetRasterNoDataValue(band_, &has_nodata_);
+        // GDAL before 3.7 marks signed bytes as bytes with a pixel type.
+        const char* pixeltype = GDALGetMetadataItem(band_, "PIXELTYPE", "IMAGE_STRUCTURE");
+        signed_byte_ = type_ == GDT_Byte && pixeltype && EQUAL(pixeltype, "SIGNEDBYTE");
+
+        map.nb_lig = nb_lig;
+        map.nb_col = nb_col;
+        map.dpix_size = has_gt ? std::fabs(gt[1]) : 0.0;
+        if (has_nodata_) map.nodata = nodata_;
+        map.georef.has_transform = has_gt;
+        std::copy(gt, gt + 6, map.georef.transform);
+        const char* wkt = GDALGetProjectionRef(ds_);
+        map.georef.crs_wkt = wkt ? wkt : "";
+        const char* aop = GDALGetMetadataItem(ds_, GDALMD_AREA_OR_POINT, nullptr);
+        map.georef.area_or_point = aop ? aop : "";
+        if (has_gt) {
+            // The lower left corner, whichever way the rows and columns run.
+            const double x1 = gt[0] + nb_col * gt[1];
+            const double y1 = gt[3] + nb_lig * gt[5];
+            map.X_min = std::min(gt[0], x1);
+            map.Y_min = std::min(gt[3], y1);
+            map.UTM_coord = true;
         } else {
+            map.UTM_coord = false;
+        }
+        info_.nb_lig = nb_lig;
+        info_.nb_col = nb_col;
+        info_.dpix_size = map.dpix_size;
+        info_.UTM_coord = map.UTM_coord;
+        info_.X_min = map.X_min;
+        info_.Y_min = map.Y_min;
+        info_.has_nodata = has_nodata_ != 0;
+        info_.nodata = nodata_;
+        return Status::success();
+    }
+
+    // Rows [y, y + n), one window of RasterIO at a time.
+    engine::Status read(int y, int n, unsigned char* const* rows) override {
+        const int nb_col = info_.nb_col;
+        auto fail = [&](Status s) {
+            failure_ = std::move(s);
+            return engine::Status{engine::Fault::ReadFailed, path_, failure_.detail};
+        };
+        for (int k = 0; k < n; ++k) {
+            const int i = y + k;
+            unsigned char* out = rows[k];
+            if (type_ == GDT_Byte && !signed_byte_) {
+                if (GDALRasterIO(band_, GF_Read, 0, i, nb_col, 1, out, nb_col, 1, GDT_Byte, 0, 0) !=
+                    CE_None) {
+                    Status s = Status::refused(path_, txt::reason_cannot_open);
+                    s.detail = last_gdal_error();
+                    return fail(std::move(s));
+                }
+                // The no-data code becomes the program's own no-value mark.
+                if (has_nodata_ && nodata_ >= 0 && nodata_ <= 254 &&
+                    std::floor(nodata_) == nodata_) {
+                    const auto nd = static_cast<unsigned char>(nodata_);
+                    for (int j = 0; j < nb_col; ++j)
+                        if (out[j] == nd) out[j] = 255;
+                }
+                continue;
+            }
             // Any other integer type, read exactly as reals (every 32-bit value is exact;
             // 64-bit values beyond 2^53 are out of range anyway).
-            row.resize(static_cast<std::size_t>(nb_col));
-            if (GDALRasterIO(band, GF_Read, 0, i, nb_col, 1, row.data(), nb_col, 1, GDT_Float64, 0,
-                             0) != CE_None) {
-                Status s = Status::refused(path, txt::reason_cannot_open);
+            row_.resize(static_cast<std::size_t>(nb_col));
+            if (GDALRasterIO(band_, GF_Read, 0, i, nb_col, 1, row_.data(), nb_col, 1, GDT_Float64,
+                             0, 0) != CE_None) {
+                Status s = Status::refused(path_, txt::reason_cannot_open);
                 s.detail = last_gdal_error();
-                return s;
+                return fail(std::move(s));
             }
             for (int j = 0; j < nb_col; ++j) {
-                double v = row[static_cast<std::size_t>(j)];
-                if (signed_byte && v > 127) v -= 256;
-                if (has_nodata && v == nodata) {
+                double v = row_[static_cast<std::size_t>(j)];
+                if (signed_byte_ && v > 127) v -= 256;
+                if (has_nodata_ && v == nodata_) {
                     out[j] = 255;
                 } else if (v >= 0 && v <= 254) {
                     out[j] = static_cast<unsigned char>(v);
                 } else {
-                    return Status::refused(path, txt::reason_bad_value,
-                                           {show_number(v), static_cast<long long>(i) + 1,
-                                            static_cast<long long>(j) + 1});
+                    return fail(Status::refused(path_, txt::reason_bad_value,
+                                                {show_number(v), static_cast<long long>(i) + 1,
+                                                 static_cast<long long>(j) + 1}));
                 }
             }
         }
-        if (progress) progress(i + 1, nb_lig);
+        return {};
     }
 
-    map.nb_lig = nb_lig;
-    map.nb_col = nb_col;
-    map.tab_in = std::move(tab);
-    map.dpix_size = has_gt ? std::fabs(gt[1]) : 0.0;
-    if (has_nodata) map.nodata = nodata;
-    map.georef.has_transform = has_gt;
-    std::copy(gt, gt + 6, map.georef.transform);
-    const char* wkt = GDALGetProjectionRef(ds.h);
-    map.georef.crs_wkt = wkt ? wkt : "";
-    const char* aop = GDALGetMetadataItem(ds.h, GDALMD_AREA_OR_POINT, nullptr);
-    map.georef.area_or_point = aop ? aop : "";
-    if (has_gt) {
-        // The lower left corner, whichever way the rows and columns run.
-        const double x1 = gt[0] + nb_col * gt[1];
-        const double y1 = gt[3] + nb_lig * gt[5];
-        map.X_min = std::min(gt[0], x1);
-        map.Y_min = std::min(gt[3], y1);
-        map.UTM_coord = true;
-    } else {
-        map.UTM_coord = false;
+  private:
+    std::string path_;
+    GDALDatasetH ds_ = nullptr;
+    GDALRasterBandH band_ = nullptr;
+    GDALDataType type_ = GDT_Byte;
+    int has_nodata_ = 0;
+    double nodata_ = 0;
+    bool signed_byte_ = false;
+    std::vector<double> row_;
+    Status failure_;
+};
+
+}  // namespace
+
+std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
+                                               Status& st) {
+    auto src = std::make_unique<GdalRows>();
+    st = src->open(path, band, header);
+    if (!st.ok()) return nullptr;
+    return src;
+}
+
+Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
+                     const RowProgressFn& progress) {
+    Status st;
+    LoadedMap header;
+    auto src = gdal_row_source(path, band_no, header, st);
+    if (!src) return st;
+    const int nb_lig = header.nb_lig, nb_col = header.nb_col;
+    if (static_cast<long long>(nb_lig) * nb_col > INT_MAX)
+        return Status::refused(path, txt::reason_too_large, {nb_lig, nb_col});
+    ByteGrid tab(ucmatrice(nb_col, nb_lig), nb_lig);
+    if (!tab) return Status::refused(path, txt::reason_too_large, {nb_lig, nb_col});
+    for (int i = 0; i < nb_lig; ++i) {
+        if (!src->read(i, 1, tab.get() + i).ok()) return src->failure();
+        if (progress) progress(i + 1, nb_lig);
     }
+    header.tab_in = std::move(tab);
+    map = std::move(header);
     return Status::success();
 }
 
@@ -249,78 +312,146 @@ std::string temporary_name(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+class GeoTiffSink final : public engine::RowSink {
+  public:
+    ~GeoTiffSink() override { discard(); }
+
+    Status open(const std::string& path, const LoadedMap& map, ResultKind kind,
+                const std::vector<std::pair<std::string, std::string>>& metadata) {
+        register_drivers();
+        name_ = path;
+        nb_col_ = map.nb_col;
+        GDALDriverH drv = GDALGetDriverByName("GTiff");
+        if (!drv) return not_written("GDAL has no GTiff driver");
+
+        tmp_ = temporary_name(path);
+        char** options = nullptr;
+        options = CSLSetNameValue(options, "TILED", "YES");
+        options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
+        options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
+        CPLErrorReset();
+        ds_ = GDALCreate(drv, tmp_.c_str(), map.nb_col, map.nb_lig, 1, GDT_Byte, options);
+        CSLDestroy(options);
+        if (!ds_) return not_written(last_gdal_error());
+
+        bool ok = true;
+        // Where the map lies: its own transform and system, or the corner and pixel size an
+        // ASCII grid (or the command line) gave.
+        if (map.georef.has_transform) {
+            double gt[6];
+            std::copy(map.georef.transform, map.georef.transform + 6, gt);
+            ok = ok && GDALSetGeoTransform(ds_, gt) == CE_None;
+        } else if (map.UTM_coord && map.dpix_size > 0) {
+            double gt[6] = {map.X_min, map.dpix_size, 0, map.Y_min + map.nb_lig * map.dpix_size,
+                            0,         -map.dpix_size};
+            ok = ok && GDALSetGeoTransform(ds_, gt) == CE_None;
+        }
+        if (!map.georef.crs_wkt.empty())
+            ok = ok && GDALSetProjection(ds_, map.georef.crs_wkt.c_str()) == CE_None;
+        if (!map.georef.area_or_point.empty())
+            GDALSetMetadataItem(ds_, GDALMD_AREA_OR_POINT, map.georef.area_or_point.c_str(),
+                                nullptr);
+        for (const auto& [key, value] : metadata)
+            ok = ok && GDALSetMetadataItem(ds_, key.c_str(), value.c_str(), nullptr) == CE_None;
+
+        band_ = GDALGetRasterBand(ds_, 1);
+        GDALSetDescription(band_, kind == ResultKind::Diversity
+                                      ? "diversity (number of classes in the window)"
+                                      : "homogeneity (percent of the window covered by its largest "
+                                        "class)");
+        ok = ok && GDALSetRasterNoDataValue(band_, 255) == CE_None;
+        GDALColorTableH ct = GDALCreateColorTable(GPI_RGB);
+        for (int v = 0; v < 255; ++v) {
+            const GDALColorEntry e =
+                kind == ResultKind::Diversity ? diversity_colour(v) : homogeneity_colour(v);
+            GDALSetColorEntry(ct, v, &e);
+        }
+        const GDALColorEntry none{0, 0, 0, 0};
+        GDALSetColorEntry(ct, 255, &none);
+        ok = ok && GDALSetRasterColorTable(band_, ct) == CE_None;
+        GDALDestroyColorTable(ct);
+        if (!ok) return not_written(last_gdal_error());
+        return Status::success();
+    }
+
+    // The rows go through GDAL's block cache, which writes each tile once it is whole.
+    engine::Status write(int y, int n, const unsigned char* const* rows) override {
+        for (int k = 0; k < n; ++k) {
+            if (GDALRasterIO(band_, GF_Write, 0, y + k, nb_col_, 1,
+                             const_cast<unsigned char*>(rows[k]), nb_col_, 1, GDT_Byte, 0,
+                             0) != CE_None)
+                return {engine::Fault::CannotWrite, name_, last_gdal_error()};
+        }
+        return {};
+    }
+
+    engine::Status commit() override {
+        if (!ds_) return {engine::Fault::CannotWrite, name_, {}};
+        GDALFlushCache(ds_);
+        GDALClose(ds_);
+        ds_ = nullptr;
+        bool ok = !(CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal);
+        std::error_code ec;
+        if (ok) {
+            fs::rename(tmp_, name_, ec);
+            if (!ec) {
+                tmp_.clear();
+                return {};
+            }
+        }
+        const std::string why = ec ? ec.message() : last_gdal_error();
+        discard();
+        return {engine::Fault::CannotWrite, name_, why};
+    }
+
+  private:
+    Status not_written(std::string detail) const {
+        Status s = Status::make(Status::Code::NotWritten, name_, txt::result_not_written, {name_});
+        s.detail = std::move(detail);
+        return s;
+    }
+    void discard() {
+        if (ds_) GDALClose(ds_);
+        ds_ = nullptr;
+        if (tmp_.empty()) return;
+        std::error_code ec;
+        fs::remove(tmp_, ec);
+        fs::remove(tmp_ + ".aux.xml", ec);
+        tmp_.clear();
+    }
+
+    GDALDatasetH ds_ = nullptr;
+    GDALRasterBandH band_ = nullptr;
+    std::string tmp_;
+    int nb_col_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<engine::RowSink> geotiff_sink(
+    const std::string& path, const LoadedMap& header, ResultKind kind,
+    const std::vector<std::pair<std::string, std::string>>& metadata, Status& st) {
+    auto sink = std::make_unique<GeoTiffSink>();
+    st = sink->open(path, header, kind, metadata);
+    if (!st.ok()) return nullptr;
+    return sink;
+}
+
 Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
                      const std::vector<std::pair<std::string, std::string>>& metadata) {
-    register_drivers();
     auto not_written = [&](std::string detail) {
         Status s = Status::make(Status::Code::NotWritten, path, txt::result_not_written, {path});
         s.detail = std::move(detail);
         return s;
     };
     if (!m) return not_written({});
-    GDALDriverH drv = GDALGetDriverByName("GTiff");
-    if (!drv) return not_written("GDAL has no GTiff driver");
-
-    const std::string tmp = temporary_name(path);
-    char** options = nullptr;
-    options = CSLSetNameValue(options, "TILED", "YES");
-    options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
-    options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
-    CPLErrorReset();
-    GDALDatasetH ds = GDALCreate(drv, tmp.c_str(), map.nb_col, map.nb_lig, 1, GDT_Byte, options);
-    CSLDestroy(options);
-    if (!ds) return not_written(last_gdal_error());
-
-    bool ok = true;
-    // Where the map lies: its own transform and system, or the corner and pixel size an
-    // ASCII grid (or the command line) gave.
-    if (map.georef.has_transform) {
-        double gt[6];
-        std::copy(map.georef.transform, map.georef.transform + 6, gt);
-        ok = ok && GDALSetGeoTransform(ds, gt) == CE_None;
-    } else if (map.UTM_coord && map.dpix_size > 0) {
-        double gt[6] = {map.X_min, map.dpix_size, 0, map.Y_min + map.nb_lig * map.dpix_size,
-                        0,         -map.dpix_size};
-        ok = ok && GDALSetGeoTransform(ds, gt) == CE_None;
-    }
-    if (!map.georef.crs_wkt.empty())
-        ok = ok && GDALSetProjection(ds, map.georef.crs_wkt.c_str()) == CE_None;
-    if (!map.georef.area_or_point.empty())
-        GDALSetMetadataItem(ds, GDALMD_AREA_OR_POINT, map.georef.area_or_point.c_str(), nullptr);
-    for (const auto& [key, value] : metadata)
-        ok = ok && GDALSetMetadataItem(ds, key.c_str(), value.c_str(), nullptr) == CE_None;
-
-    GDALRasterBandH band = GDALGetRasterBand(ds, 1);
-    GDALSetDescription(band, kind == ResultKind::Diversity
-                                 ? "diversity (number of classes in the window)"
-                                 : "homogeneity (percent of the window covered by its largest "
-                                   "class)");
-    ok = ok && GDALSetRasterNoDataValue(band, 255) == CE_None;
-    GDALColorTableH ct = GDALCreateColorTable(GPI_RGB);
-    for (int v = 0; v < 255; ++v) {
-        const GDALColorEntry e =
-            kind == ResultKind::Diversity ? diversity_colour(v) : homogeneity_colour(v);
-        GDALSetColorEntry(ct, v, &e);
-    }
-    const GDALColorEntry none{0, 0, 0, 0};
-    GDALSetColorEntry(ct, 255, &none);
-    ok = ok && GDALSetRasterColorTable(band, ct) == CE_None;
-    GDALDestroyColorTable(ct);
-
-    for (int i = 0; ok && i < map.nb_lig; ++i)
-        ok = GDALRasterIO(band, GF_Write, 0, i, map.nb_col, 1, m[i], map.nb_col, 1, GDT_Byte, 0,
-                          0) == CE_None;
-    GDALFlushCache(ds);
-    GDALClose(ds);
-    if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) ok = false;
-
-    std::error_code ec;
-    if (ok) {
-        fs::rename(tmp, path, ec);
-        if (!ec) return Status::success();
-    }
-    const std::string why = ec ? ec.message() : last_gdal_error();
-    fs::remove(tmp, ec);
-    fs::remove(tmp + ".aux.xml", ec);
-    return not_written(why);
+    Status st;
+    auto sink = geotiff_sink(path, map, kind, metadata, st);
+    if (!sink) return st;
+    engine::Status e = sink->write(0, map.nb_lig, m);
+    if (e.ok()) e = sink->commit();
+    if (!e.ok()) return not_written(e.detail);
+    return Status::success();
 }

@@ -2,11 +2,13 @@
 // unit that includes GDAL; in a build without it the functions say so.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/status.h"
+#include "engine/rows.h"
 #include "raster/map.h"
 
 // True when the program was built with GDAL.
@@ -33,3 +35,21 @@ enum class ResultKind { Diversity, Homogeneity };
 // a temporary name in the same folder and renamed into place once complete.
 Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
                      const std::vector<std::pair<std::string, std::string>>& metadata);
+
+// Band `band` of the raster `path` read a window of rows at a time (RasterIO), each value
+// taken as gdal_load_map takes it, for maps that are not held whole. The sizes, pixel
+// size, corner and georeference go to `header` (its tab_in stays empty); a value that no
+// class code can hold fails the read, and failure() says which.
+class GdalRowSource : public engine::RowSource {
+  public:
+    // What made the last open or read fail, in the words gdal_load_map would use.
+    virtual const Status& failure() const = 0;
+};
+std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
+                                               Status& st);
+
+// A GeoTIFF result written a band of rows at a time: the file write_geotiff writes for a
+// map of `header`'s size and georeference, under a temporary name until commit().
+std::unique_ptr<engine::RowSink> geotiff_sink(
+    const std::string& path, const LoadedMap& header, ResultKind kind,
+    const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);

@@ -233,19 +233,33 @@ bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_
     return ok && out.commit();
 }
 
-GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
-                          const std::function<void(int)>& at_line) {
+struct AsciiGridReader::State {
+    File file{nullptr};
+    Tokens in{nullptr};
+    CellReader cell{false, 0.0};
+    int nb_col = 0;
+    bool pending = false;
+    std::string first_cell;  // copied: the next read may replace the block it lies in
+};
+
+AsciiGridReader::AsciiGridReader() = default;
+AsciiGridReader::~AsciiGridReader() = default;
+
+GridError AsciiGridReader::open(const std::string& name, AsciiGrid& g, long long max_cells) {
     g = AsciiGrid{};
+    s_.reset();
     bool not_regular = false;
     std::FILE* f = open_regular(name, "rb", not_regular);
     if (!f) return not_regular ? GridError::NotRegular : GridError::CannotOpen;
-    File file(f);
+    auto s = std::make_unique<State>();
+    s->file.f = f;
     std::error_code ec;
     const auto size = std::filesystem::file_size(std::filesystem::path(name), ec);
     if (ec) return GridError::ReadFailed;
     const auto file_bytes = static_cast<unsigned long long>(size);
 
-    Tokens in(f);
+    s->in = Tokens(f);
+    Tokens& in = s->in;
     std::string_view tok;
     auto fail_token = [&] {
         return in.failed() ? GridError::ReadFailed : GridError::HeaderUnreadable;
@@ -262,16 +276,14 @@ GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
     }
     const unsigned long long header_end = in.offset();
     // The sixth pair, the no-data value, may be missing: then the next token is a cell.
-    bool pending = false;
-    std::string first_cell;  // copied: the next read may replace the block it lies in
     if (in.next(tok)) {
         double unused = 0;
         // A token that begins like a number is a cell, even one refused later ("0x10").
         const char c0 = tok[0];
         if (to_double(tok, unused) || (c0 >= '0' && c0 <= '9') || c0 == '-' || c0 == '+' ||
             c0 == '.') {
-            pending = true;
-            first_cell = tok;
+            s->pending = true;
+            s->first_cell = tok;
         } else {
             // Any real, "nan" and "inf" included: only a cell equal to it is affected.
             if (!in.next(tok) || !to_double(tok, g.nodata, false)) return fail_token();
@@ -294,36 +306,61 @@ GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
     g.dpix_size = values[4];
     if (g.nb_col <= 0 || g.nb_lig <= 0) return GridError::BadSizes;
     const long long cells = static_cast<long long>(g.nb_col) * g.nb_lig;
-    if (cells > INT_MAX) return GridError::TooLarge;
+    if (cells > max_cells) return GridError::TooLarge;
     // Every cell takes at least one character and one separator but the last: a file
     // that cannot hold them all is refused before anything is allocated.
     const unsigned long long room = file_bytes > header_end ? file_bytes - header_end : 0;
     if (static_cast<unsigned long long>(cells) > (room + 1) / 2) return GridError::FewCells;
 
+    s->cell = CellReader(g.has_nodata, g.nodata);
+    s->nb_col = g.nb_col;
+    s_ = std::move(s);
+    return GridError::None;
+}
+
+GridError AsciiGridReader::read_line(unsigned char* row, std::string& bad_cell) {
+    if (!s_) return GridError::CannotOpen;
+    State& s = *s_;
+    std::string_view tok;
+    for (int j = 0; j < s.nb_col; ++j) {
+        if (s.pending) {
+            s.pending = false;
+            tok = s.first_cell;
+        } else if (!s.in.next(tok)) {
+            return s.in.failed() ? GridError::ReadFailed : GridError::FewCells;
+        }
+        if (s.cell.read(tok, row[j]) == Cell::NotInteger) {
+            constexpr std::size_t kShown = 40;
+            bad_cell =
+                tok.size() > kShown ? std::string(tok.substr(0, kShown)) + "..." : std::string(tok);
+            return GridError::NotInteger;
+        }
+    }
+    return GridError::None;
+}
+
+bool AsciiGridReader::more_cells() {
+    if (!s_) return false;
+    std::string_view tok;
+    return s_->pending || s_->in.next(tok);
+}
+
+GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
+                          const std::function<void(int)>& at_line) {
+    AsciiGridReader reader;
+    const GridError opened = reader.open(name, g, INT_MAX);
+    if (opened != GridError::None) return opened;
+
     ByteGrid grid(ucmatrice(g.nb_col, g.nb_lig), g.nb_lig);
     if (!grid) return GridError::TooLarge;
 
-    const CellReader cell(g.has_nodata, g.nodata);
     for (int i = 0; i < g.nb_lig; ++i) {
         if (at_line) at_line(i);
-        unsigned char* row = grid[i];
-        for (int j = 0; j < g.nb_col; ++j) {
-            if (pending) {
-                pending = false;
-                tok = first_cell;
-            } else if (!in.next(tok)) {
-                return in.failed() ? GridError::ReadFailed : GridError::FewCells;
-            }
-            if (cell.read(tok, row[j]) == Cell::NotInteger) {
-                constexpr std::size_t kShown = 40;
-                g.bad_cell = tok.size() > kShown ? std::string(tok.substr(0, kShown)) + "..."
-                                                 : std::string(tok);
-                return GridError::NotInteger;
-            }
-        }
+        const GridError e = reader.read_line(grid[i], g.bad_cell);
+        if (e != GridError::None) return e;
     }
     // Cells after the declared ones are ignored; the caller may say so.
-    if (pending || in.next(tok)) g.extra_cells = true;
+    g.extra_cells = reader.more_cells();
     g.cells = std::move(grid);
     return GridError::None;
 }

@@ -1,7 +1,9 @@
 // The ASCII grid format (".asc"): six header lines, then the cells.
 #pragma once
 
+#include <climits>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "raster/grid.h"
@@ -33,8 +35,8 @@ struct AsciiGrid {
     double dpix_size = 0.0;
     bool has_nodata = false;  // the header declares a no-data value
     double nodata = 0.0;
-    ByteGrid cells;        // nb_lig lines of nb_col cells
-    std::string bad_cell;  // with NotInteger: the cell as written in the file
+    ByteGrid cells;            // nb_lig lines of nb_col cells
+    std::string bad_cell;      // with NotInteger: the cell as written in the file
     bool extra_cells = false;  // the file holds cells after the declared ones (ignored)
 };
 
@@ -42,7 +44,31 @@ struct AsciiGrid {
 // position (columns, rows, x and y of the lower left corner, cell size, and optionally
 // the no-data value); the keywords themselves are not compared. Numbers are decimal
 // (hexadecimal is refused). Cells are separated by any white space; each keeps its low
-// 8 bits, except a cell equal to the no-data value, which becomes 255. `at_line(i)` is called before line i is read (for i = 0 once the
-// cells have been allocated).
+// 8 bits, except a cell equal to the no-data value, which becomes 255. `at_line(i)` is called
+// before line i is read (for i = 0 once the cells have been allocated).
 GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
                           const std::function<void(int)>& at_line = {});
+
+// Reads a grid one line at a time in a single forward pass, holding one block of the
+// file and no line of its own: for maps that are not held whole. The header, the sizes
+// and the cells read as read_ascii_grid reads them.
+class AsciiGridReader {
+  public:
+    AsciiGridReader();
+    ~AsciiGridReader();
+    AsciiGridReader(const AsciiGridReader&) = delete;
+    AsciiGridReader& operator=(const AsciiGridReader&) = delete;
+
+    // Opens `name` and reads its header into `g` (its cells stay empty). A grid of more
+    // than `max_cells` cells is TooLarge.
+    GridError open(const std::string& name, AsciiGrid& g, long long max_cells = LLONG_MAX);
+    // The next line of the grid, g.nb_col cells. With NotInteger, `bad_cell` holds the
+    // cell as written in the file.
+    GridError read_line(unsigned char* row, std::string& bad_cell);
+    // After the last line: whether the file holds cells beyond the declared ones.
+    bool more_cells();
+
+  private:
+    struct State;
+    std::unique_ptr<State> s_;
+};

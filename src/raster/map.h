@@ -34,13 +34,14 @@ struct LoadedMap {
 };
 
 struct Inventory {
-    std::int32_t hist_explor[260] = {};     // pixels per code 0..255
+    // Pixel counts are 64-bit: a map streamed in bands may hold more than 2^31 pixels.
+    std::int64_t hist_explor[260] = {};     // pixels per code 0..255
     int num_item = 0;                       // number of items (codes 0..254 present)
     std::int32_t number_item[260] = {};     // code of item k, k = 1..num_item
-    std::int32_t num_pixel_item[260] = {};  // pixels of item k
+    std::int64_t num_pixel_item[260] = {};  // pixels of item k
     double percent_item[260] = {};          // share of item k among the pixels below 255
     int max_hist_explor = 0;                // highest code present below 255
-    int tot_surf_item = 0;                  // pixels whose code is below 255
+    std::int64_t tot_surf_item = 0;         // pixels whose code is below 255
     IntVector hist_item;                    // per-item counters, num_item + 1 entries
 };
 

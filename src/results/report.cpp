@@ -67,7 +67,7 @@ void write_report_body(Report& rep, const RunAnswers& run, const LoadedMap& map,
     rep.write(txt::report_item_count.in(idiom), {inv.num_item});
     for (int k = 1; k <= inv.num_item && k < 260; ++k)
         rep.write(txt::report_item.in(idiom),
-                  {k, static_cast<int>(inv.number_item[k]), static_cast<int>(inv.num_pixel_item[k]),
+                  {k, static_cast<int>(inv.number_item[k]), static_cast<long long>(inv.num_pixel_item[k]),
                    inv.percent_item[k]});
 
     rep.write(txt::report_window_heading.in(idiom));

@@ -1,0 +1,222 @@
+#include "engine/bands.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "analysis/fast_scan.h"
+#include "analysis/scans.h"
+#include "raster/inventory.h"
+
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max, not the macros
+#endif
+#include <windows.h>
+#elif defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace engine {
+
+namespace {
+
+int workers(const BandJob& job) {
+    return job.threads > 0 ? job.threads : fast_scan_threads();
+}
+
+// What the scan's workers keep: per worker the item counts of a window of m x m pixels
+// and the runs of its rows.
+long long scan_bytes(const BandJob& job) {
+    const long long m = 2LL * std::max(job.range_win, 0) + 1;
+    return static_cast<long long>(workers(job)) * ((m * m + 1) * 3 + m * 300 + 4096);
+}
+
+}  // namespace
+
+long long physical_memory() {
+#if defined(_WIN32)
+    MEMORYSTATUSEX m;
+    m.dwLength = sizeof m;
+    return GlobalMemoryStatusEx(&m) ? static_cast<long long>(m.ullTotalPhys) : 0;
+#elif defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+    const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? static_cast<long long>(pages) * size : 0;
+#else
+    return 0;
+#endif
+}
+
+long long fixed_bytes(int nb_col) {
+    // File buffers and the ASCII grid reader's block, a row of text or of bitmap padding.
+    return (4LL << 20) + 8LL * nb_col;
+}
+
+BandPlan plan_bands_of(int nb_lig, const BandJob& job, int h) {
+    BandPlan p;
+    p.nb_lig = std::max(nb_lig, 0);
+    p.halo = job.treat_type == 0 ? 0 : std::max(job.range_win, 0);
+    h = std::max(h, 1);
+    // A band that holds the whole map is the whole map, whatever the mesh.
+    if (job.treat_type == 0 && h < p.nb_lig) {
+        const long long m = 2LL * std::max(job.range_win, 0) + 1;
+        const long long cells = std::max<long long>(h / m, 1);
+        h = static_cast<int>(std::min<long long>(cells * m, std::max(p.nb_lig, 1)));
+    }
+    p.h = std::min(h, std::max(p.nb_lig, 1));
+    p.bands = static_cast<int>((static_cast<long long>(p.nb_lig) + p.h - 1) / p.h);
+    return p;
+}
+
+BandPlan plan_bands(int nb_lig, int nb_col, const BandJob& job, long long budget_bytes) {
+    const long long per_row = kBytesPerBandCell * std::max(nb_col, 1);
+    const long long room = budget_bytes - fixed_bytes(nb_col) - scan_bytes(job);
+    const int halo = job.treat_type == 0 ? 0 : std::max(job.range_win, 0);
+    const long long rows = room / per_row - 2LL * halo;
+    const long long h = std::clamp<long long>(rows, 1, std::max(nb_lig, 1));
+    return plan_bands_of(nb_lig, job, static_cast<int>(h));
+}
+
+Status take_inventory(RowSource& src, const BandPlan& plan, Inventory& inv,
+                      const Progress& progress) {
+    const MapInfo& info = src.info();
+    inv = Inventory{};
+    const int chunk = std::max(1, std::min(plan.h, info.nb_lig));
+    ByteGrid rows(ucmatrice(info.nb_col, chunk), chunk);
+    if (!rows) return Status{Fault::OutOfMemory, {}, {}};
+    std::int64_t counts[256] = {};
+    for (int y = 0; y < info.nb_lig; y += chunk) {
+        const int n = std::min(chunk, info.nb_lig - y);
+        Status st = src.read(y, n, rows.get());
+        if (!st.ok()) return st;
+        for (int k = 0; k < n; ++k) {
+            const unsigned char* row = rows[k];
+            for (int j = 0; j < info.nb_col; ++j) ++counts[row[j]];
+        }
+        if (progress && !progress(y + n - 1, info.nb_lig)) return Status{Fault::Cancelled, {}, {}};
+    }
+    std::copy(std::begin(counts), std::end(counts), inv.hist_explor);
+    number_items(inv);
+    return {};
+}
+
+void DiversityTotals::add(const DiversityTotals& o) {
+    for (int v = 0; v < 260; ++v) histo_div[v] += o.histo_div[v];
+    max_histo = std::max(max_histo, o.max_histo);
+}
+
+BandTreatment::BandTreatment(const MapInfo& info, const Inventory& inv, const Window& win,
+                             const BandJob& job, const BandPlan& plan)
+    : info_(info), inv_(inv), win_(win), job_(job), plan_(plan) {}
+
+Status BandTreatment::allocate() {
+    const long long cap =
+        std::min<long long>(static_cast<long long>(plan_.h) + 2LL * plan_.halo, info_.nb_lig);
+    const int lines = static_cast<int>(std::max<long long>(cap, 1));
+    view_ = LoadedMap{};
+    view_.nb_col = info_.nb_col;
+    view_.dpix_size = info_.dpix_size;
+    view_.tab_in = ByteGrid(ucmatrice(info_.nb_col, lines), lines);
+    div_ = ByteGrid(ucmatrice(info_.nb_col, lines), lines);
+    homo_ = ByteGrid(ucmatrice(info_.nb_col, lines), lines);
+    if (!view_.tab_in || !div_ || !homo_) return Status{Fault::OutOfMemory, {}, {}};
+    held_first_ = held_end_ = 0;
+    return {};
+}
+
+Status BandTreatment::treat(int b, RowSource& src, const std::function<void(int row)>& progress) {
+    Status st = load(b, src);
+    if (st.ok()) scan(progress);
+    return st;
+}
+
+Status BandTreatment::load(int b, RowSource& src) {
+    y0_ = plan_.first_row(b);
+    n_ = plan_.rows(b);
+    const int a = std::max(0, y0_ - plan_.halo);
+    const int e = static_cast<int>(
+        std::min<long long>(static_cast<long long>(y0_) + n_ + plan_.halo, info_.nb_lig));
+    const int lines = view_.tab_in.lines();
+    unsigned char** ring = view_.tab_in.get();
+
+    // Rows already held from the band before stay in the ring: its pointers are turned so
+    // that row a comes first, and only the rows after them are read.
+    int kept = 0;
+    if (held_first_ <= a && a <= held_end_ && held_end_ > held_first_) {
+        std::rotate(ring, ring + (a - held_first_), ring + lines);
+        kept = held_end_ - a;
+    }
+    if (e > a + kept) {
+        Status st = src.read(a + kept, e - (a + kept), ring + kept);
+        if (!st.ok()) {
+            held_first_ = held_end_ = 0;
+            return st;
+        }
+    }
+    held_first_ = a;
+    held_end_ = e;
+    return {};
+}
+
+void BandTreatment::scan(const std::function<void(int row)>& progress) {
+    const int a = held_first_;
+    view_.nb_lig = held_end_ - a;
+    fill_grid(div_, view_.nb_lig, info_.nb_col, kNoValue);
+    fill_grid(homo_, view_.nb_lig, info_.nb_col, kNoValue);
+    fast_scan(
+        job_.treat_type, job_.win_shape, view_, inv_, win_, job_.range_win, div_, homo_,
+        [&](int row) {
+            if (progress) progress(a + row);
+        },
+        job_.threads);
+
+    const int o = y0_ - a;
+    div_rows_ = div_.get() + o;
+    homo_rows_ = homo_.get() + o;
+    DiversityTotals band;
+    for (int k = 0; k < n_; ++k) {
+        const unsigned char* row = div_rows_[k];
+        for (int j = 0; j < info_.nb_col; ++j) {
+            const int val = row[j];
+            if (val < kNoValue) {
+                if (val > band.max_histo) band.max_histo = val;
+                ++band.histo_div[val];
+            }
+        }
+    }
+    totals_.add(band);
+    if (job_.draw_mesh) draw_mesh_rows(div_.get() + o, y0_, n_, info_.nb_col, job_.range_win);
+}
+
+Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,
+                      const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
+                      DiversityTotals& totals, const std::function<void(int row)>& progress) {
+    BandTreatment t(src.info(), inv, win, job, plan);
+    Status st = t.allocate();
+    if (!st.ok()) return st;
+    for (int b = 0; b < plan.bands; ++b) {
+        st = t.treat(b, src, progress);
+        if (!st.ok()) return st;
+        st = diversity.write(t.y0(), t.n(), t.diversity_rows());
+        if (!st.ok()) return st;
+        st = homogeneity.write(t.y0(), t.n(), t.homogeneity_rows());
+        if (!st.ok()) return st;
+    }
+    totals = t.totals();
+    return {};
+}
+
+void draw_mesh_rows(unsigned char* const* rows, int y0, int n, int nb_col, int range_win) {
+    const long long m = 2LL * range_win + 1;
+    if (m <= 0) return;
+    for (int k = 0; k < n; ++k) {
+        unsigned char* row = rows[k];
+        if ((static_cast<long long>(y0) + k) % m == 0) {
+            std::memset(row, 0, static_cast<std::size_t>(nb_col));
+            continue;
+        }
+        for (long long col = 0; col < nb_col; col += m) row[col] = 0;
+    }
+}
+
+}  // namespace engine

@@ -1,0 +1,125 @@
+// The band engine: a map treated a band of rows at a time, so that the memory a run
+// takes depends on the map's width and the window, not on its number of rows.
+//
+// Every result pixel depends only on the map rows within R of it (for the cell mesh, on
+// its row of cells), so the map is cut into bands of h rows: a moving window reads each
+// band with R rows of halo above and below, the cell mesh reads bands of whole rows of
+// cells with no halo. The rows of a band are held in a ring: the halo shared with the
+// band before is kept by turning the row pointers, never copied. The scans of the
+// whole-map path run on the band as on a small map, and the result rows of the band are
+// handed to the sinks as soon as they are done. A map that fits the memory budget is
+// one band.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "analysis/results.h"
+#include "engine/rows.h"
+#include "raster/map.h"
+#include "window/window.h"
+
+namespace engine {
+
+// Progress: called with a row and the number of rows; false stops the work.
+using Progress = std::function<bool(int row, int rows)>;
+
+// What a band treatment needs besides the map.
+struct BandJob {
+    int treat_type = 1;      // 0 cell mesh, 1 moving window
+    int win_shape = 0;       // 0 square, 1 circle
+    int range_win = 0;       // the rank R
+    bool draw_mesh = false;  // the mesh lines drawn on the diversity image
+    int threads = 0;         // workers of the scan, 0 for one per hardware thread
+};
+
+struct BandPlan {
+    int nb_lig = 0;
+    int h = 0;     // rows per band (a multiple of the cell edge for the mesh, but the last)
+    int halo = 0;  // rows above and below a band: R for a moving window, 0 for the mesh
+    int bands = 0;
+    int first_row(int b) const { return b * h; }
+    int rows(int b) const {
+        const long long left = static_cast<long long>(nb_lig) - static_cast<long long>(b) * h;
+        return static_cast<int>(left < h ? left : h);
+    }
+};
+
+// Bytes a band costs per row of the map width (ring, diversity and homogeneity rows), and
+// the fixed part of a run (file buffers, scan tables).
+inline constexpr long long kBytesPerBandCell = 3;
+long long fixed_bytes(int nb_col);
+
+// The physical memory of the machine in bytes; 0 when the system does not say.
+long long physical_memory();
+
+// The bands of a map under a memory budget in bytes: the most rows whose band with its
+// halo fits, at least one row (one row of cells for the mesh), all the map when it fits.
+BandPlan plan_bands(int nb_lig, int nb_col, const BandJob& job, long long budget_bytes);
+// The same with the band height given (h >= 1; rounded down to whole rows of cells for
+// the mesh, at least one).
+BandPlan plan_bands_of(int nb_lig, const BandJob& job, int h);
+
+// Pass 1: the pixels per code of the whole map, read band by band, into inv.hist_explor,
+// then the items. `progress` is given each band's last row.
+Status take_inventory(RowSource& src, const BandPlan& plan, Inventory& inv,
+                      const Progress& progress = {});
+
+// The diversity histogram of result rows, summed over bands.
+struct DiversityTotals {
+    std::int64_t histo_div[260] = {};
+    int max_histo = 0;
+    void add(const DiversityTotals& o);
+};
+
+// Treats the bands of a plan one after another, reading each from the source and keeping
+// the halo rows it shares with the band before.
+class BandTreatment {
+  public:
+    BandTreatment(const MapInfo& info, const Inventory& inv, const Window& win, const BandJob& job,
+                  const BandPlan& plan);
+    // Allocates the ring and the result rows; OutOfMemory when they cannot be had.
+    Status allocate();
+    // Reads what band b lacks, runs the scan on it, takes its histogram and draws the mesh
+    // lines on its diversity rows. `progress` gets each centre row (top row of each row of
+    // cells), as the whole-map scan reports them.
+    Status treat(int b, RowSource& src, const std::function<void(int row)>& progress = {});
+    // The two halves of treat(): the rows of band b into the ring, then the scan.
+    Status load(int b, RowSource& src);
+    // The next load reads all its rows from its source, keeping none from the band before.
+    void forget_rows() { held_first_ = held_end_ = 0; }
+    void scan(const std::function<void(int row)>& progress = {});
+    // The result rows of the band last treated: rows [y0, y0 + n) of the map.
+    int y0() const { return y0_; }
+    int n() const { return n_; }
+    const unsigned char* const* diversity_rows() const { return div_rows_; }
+    const unsigned char* const* homogeneity_rows() const { return homo_rows_; }
+    const DiversityTotals& totals() const { return totals_; }
+
+  private:
+    MapInfo info_;
+    const Inventory& inv_;
+    const Window& win_;
+    BandJob job_;
+    BandPlan plan_;
+    LoadedMap view_;  // the ring, seen as a small map by the scans
+    ByteGrid div_, homo_;
+    int held_first_ = 0;  // map rows [held_first_, held_end_) held at ring positions 0..
+    int held_end_ = 0;
+    int y0_ = 0, n_ = 0;
+    unsigned char* const* div_rows_ = nullptr;
+    unsigned char* const* homo_rows_ = nullptr;
+    DiversityTotals totals_;
+};
+
+// Pass 2 on one process: every band in order, its rows handed to the diversity and
+// homogeneity sinks. `progress` is called on this thread in row order.
+Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,
+                      const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
+                      DiversityTotals& totals, const std::function<void(int row)>& progress = {});
+
+// Lines of the m x m mesh (value 0) drawn on rows [y0, y0 + n) of a diversity image of
+// nb_col columns: every row whose index is a multiple of m, and the columns that are.
+void draw_mesh_rows(unsigned char* const* rows, int y0, int n, int nb_col, int range_win);
+
+}  // namespace engine

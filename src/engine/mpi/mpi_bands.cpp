@@ -1,0 +1,452 @@
+#include "engine/mpi/mpi_bands.h"
+
+#include <mpi.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "raster/image.h"
+#include "raster/inventory.h"
+
+namespace engine::mpi {
+
+namespace {
+
+World world_of(MPI_Comm comm) {
+    World w;
+    MPI_Comm_rank(comm, &w.rank);
+    MPI_Comm_size(comm, &w.size);
+    return w;
+}
+
+void bcast_string(std::string& s, int root) {
+    long long n = static_cast<long long>(s.size());
+    MPI_Bcast(&n, 1, MPI_LONG_LONG, root, MPI_COMM_WORLD);
+    s.resize(static_cast<std::size_t>(n));
+    if (n > 0) MPI_Bcast(s.data(), static_cast<int>(n), MPI_CHAR, root, MPI_COMM_WORLD);
+}
+
+Status fault(Fault f, const std::string& file = {}) {
+    return Status{f, file, {}};
+}
+
+// Bytes of "%d\t" for every byte value.
+struct TextLengths {
+    unsigned char len[256];
+    TextLengths() {
+        for (int v = 0; v < 256; ++v)
+            len[v] = static_cast<unsigned char>(v >= 100 ? 4 : v >= 10 ? 3 : 2);
+    }
+};
+const TextLengths kTextLength;
+
+// A forward-only source seen through a window of the last rows read, so that rank 0 can
+// hand out the rows of consecutive bands, halos included, reading the grid once.
+class RowCache {
+  public:
+    RowCache(RowSource& src, int capacity)
+        : src_(src),
+          lines_(std::max(capacity, 1)),
+          rows_(ucmatrice(src.info().nb_col, lines_), lines_) {}
+    bool allocated() const { return static_cast<bool>(rows_); }
+    // Rows [y, y + n), y never below the first row asked for before; the pointers stay
+    // valid until the next call.
+    Status rows(int y, int n, unsigned char* const*& out) {
+        unsigned char** ring = rows_.get();
+        if (y < first_ || n > lines_) return fault(Fault::ReadFailed);
+        const int drop = std::min(y, end_) - first_;
+        std::rotate(ring, ring + drop, ring + lines_);
+        first_ += drop;
+        if (end_ < y) {
+            // Rows between the bands (never with consecutive bands) are read and dropped.
+            while (end_ < y) {
+                Status st = src_.read(end_, 1, ring);
+                if (!st.ok()) return st;
+                ++end_;
+            }
+            first_ = end_;
+        }
+        if (y + n > end_) {
+            Status st = src_.read(end_, y + n - end_, ring + (end_ - first_));
+            if (!st.ok()) return st;
+            end_ = y + n;
+        }
+        out = ring + (y - first_);
+        return {};
+    }
+
+  private:
+    RowSource& src_;
+    int lines_;
+    ByteGrid rows_;
+    int first_ = 0, end_ = 0;  // rows held at ring positions 0..
+};
+
+// Copies rows out of the cache for rank 0's own band.
+class CacheSource final : public RowSource {
+  public:
+    CacheSource(RowCache& cache, const MapInfo& info) : cache_(cache) { info_ = info; }
+    Status read(int y, int n, unsigned char* const* rows) override {
+        unsigned char* const* got = nullptr;
+        Status st = cache_.rows(y, n, got);
+        if (!st.ok()) return st;
+        for (int k = 0; k < n; ++k)
+            std::memcpy(rows[k], got[k], static_cast<std::size_t>(info_.nb_col));
+        return {};
+    }
+
+  private:
+    RowCache& cache_;
+};
+
+// The rows of a band, received from rank 0 one message per row.
+class ReceivedSource final : public RowSource {
+  public:
+    explicit ReceivedSource(const MapInfo& info) { info_ = info; }
+    Status read(int, int n, unsigned char* const* rows) override {
+        for (int k = 0; k < n; ++k)
+            MPI_Recv(rows[k], info_.nb_col, MPI_UNSIGNED_CHAR, 0, 1, MPI_COMM_WORLD,
+                     MPI_STATUS_IGNORE);
+        return {};
+    }
+};
+
+// One result image written by every rank with MPI-IO into a temporary file, renamed by
+// rank 0 once all is done.
+class MpiSink {
+  public:
+    MpiSink(int form, const MapInfo& info, World w) : form_(form), info_(info), w_(w) {}
+
+    Status open(const std::string& base) {
+        static const char* const ext[] = {".raw", ".bmp", ".asc"};
+        name_ = base + ext[form_ == 1 || form_ == 2 ? form_ : 0];
+        Status st;
+        std::string head;
+        if (form_ == 1) {
+            layout_ = bitmap_layout(info_);
+            if (layout_.offset(-1, info_.nb_lig) > static_cast<long long>(UINT32_MAX))
+                st = fault(Fault::TooLarge, name_);
+            head = bitmap_head(info_);
+        } else if (form_ == 2) {
+            head = ascii_head(info_);
+        } else {
+            layout_ = raw_layout(info_);
+            if (w_.rank == 0) {
+                const std::string text = raw_header_text(info_);
+                if (!header_.open(base + ".txt") || !header_.write(text.data(), text.size()))
+                    st = fault(Fault::CannotWrite, base + ".txt");
+            }
+        }
+        if (w_.rank == 0) temp_ = staging_name(name_);
+        bcast_string(temp_, 0);
+        int rc = MPI_File_open(MPI_COMM_WORLD, temp_.c_str(), MPI_MODE_CREATE | MPI_MODE_WRONLY,
+                               MPI_INFO_NULL, &fh_);
+        opened_ = rc == MPI_SUCCESS;
+        if (!opened_ && st.ok()) st = fault(Fault::CannotWrite, name_);
+        if (opened_ && w_.rank == 0 && !head.empty() && st.ok()) {
+            rc = MPI_File_write_at(fh_, 0, head.data(), static_cast<int>(head.size()), MPI_CHAR,
+                                   MPI_STATUS_IGNORE);
+            if (rc != MPI_SUCCESS) st = fault(Fault::CannotWrite, name_);
+        }
+        text_at_ = static_cast<long long>(head.size());
+        failed_ = agree(st);
+        return failed_;
+    }
+
+    // One round of bands: every rank calls it, with its band's rows or none.
+    void write(bool has, int y, int n, const unsigned char* const* rows) {
+        if (form_ == 2) {
+            // The text of each band starts after that of every band before it.
+            long long mine = 0;
+            if (has)
+                for (int k = 0; k < n; ++k)
+                    for (int j = 0; j < info_.nb_col; ++j) mine += kTextLength.len[rows[k][j]];
+            std::vector<long long> sizes(static_cast<std::size_t>(w_.size));
+            MPI_Allgather(&mine, 1, MPI_LONG_LONG, sizes.data(), 1, MPI_LONG_LONG, MPI_COMM_WORLD);
+            long long at = text_at_;
+            for (int r = 0; r < w_.rank; ++r) at += sizes[static_cast<std::size_t>(r)];
+            for (long long s : sizes) text_at_ += s;
+            if (!has || !failed_.ok()) return;
+            for (int k = 0; k < n; ++k) {
+                ascii_row_text(rows[k], info_.nb_col, text_);
+                if (!write_at(at, text_.data(), text_.size())) return;
+                at += static_cast<long long>(text_.size());
+            }
+            return;
+        }
+        if (!has || !failed_.ok()) return;
+        if (form_ == 0) {
+            for (int k = 0; k < n; ++k)
+                if (!write_at(layout_.offset(y + k, info_.nb_lig), rows[k],
+                              static_cast<std::size_t>(info_.nb_col)))
+                    return;
+            return;
+        }
+        row_.assign(static_cast<std::size_t>(layout_.stride), 0);
+        for (int k = 0; k < n; ++k) {
+            std::memcpy(row_.data(), rows[k], static_cast<std::size_t>(info_.nb_col));
+            if (!write_at(layout_.offset(y + k, info_.nb_lig), row_.data(), row_.size())) return;
+        }
+    }
+
+    // Closes the file everywhere; rank 0 gives it its final name when every rank wrote
+    // its rows and `keep` holds, and removes it otherwise. The same status on every rank.
+    Status finish(bool keep) {
+        if (opened_) MPI_File_close(&fh_);
+        opened_ = false;
+        Status st = agree(failed_);
+        if (w_.rank == 0) {
+            if (keep && st.ok()) {
+                std::error_code ec;
+                if (form_ == 0 && !header_.commit())
+                    st = fault(Fault::CannotWrite, header_.final_name());
+                if (st.ok()) std::filesystem::rename(temp_, name_, ec);
+                if (st.ok() && ec) st = fault(Fault::CannotWrite, name_);
+            }
+            if (!keep || !st.ok()) {
+                header_.discard();
+                std::error_code ec;
+                std::filesystem::remove(temp_, ec);
+            }
+        }
+        return agree(st);
+    }
+
+    const std::string& name() const { return name_; }
+
+  private:
+    bool write_at(long long offset, const void* data, std::size_t n) {
+        const int rc = MPI_File_write_at(fh_, static_cast<MPI_Offset>(offset), data,
+                                         static_cast<int>(n), MPI_BYTE, MPI_STATUS_IGNORE);
+        if (rc != MPI_SUCCESS) failed_ = fault(Fault::CannotWrite, name_);
+        return rc == MPI_SUCCESS;
+    }
+
+    int form_;
+    MapInfo info_;
+    World w_;
+    ImageLayout layout_;
+    std::string name_, temp_;
+    StagedFile header_;  // raw format, rank 0
+    MPI_File fh_{};
+    bool opened_ = false;
+    Status failed_;
+    long long text_at_ = 0;
+    std::string text_;
+    std::vector<unsigned char> row_;
+};
+
+}  // namespace
+
+Session::Session(int& argc, char**& argv) {
+    MPI_Init(&argc, &argv);
+}
+
+Session::~Session() {
+    MPI_Finalize();
+}
+
+World Session::world() const {
+    return world_of(MPI_COMM_WORLD);
+}
+
+Status agree(const Status& mine) {
+    const World w = world_of(MPI_COMM_WORLD);
+    int in[2] = {static_cast<int>(mine.fault), w.rank};
+    int out[2] = {0, 0};
+    MPI_Allreduce(in, out, 1, MPI_2INT, MPI_MAXLOC, MPI_COMM_WORLD);
+    if (out[0] == 0) return {};
+    Status st = mine;
+    st.fault = static_cast<Fault>(out[0]);
+    bcast_string(st.file, out[1]);
+    bcast_string(st.detail, out[1]);
+    return st;
+}
+
+struct DistributedMap::Impl {
+    World w;
+    MapSpec spec;
+    std::unique_ptr<RowSource> src;  // every rank, but rank 0 alone for an ASCII grid
+    bool forward_only() const { return spec.format == 2; }
+};
+
+DistributedMap::DistributedMap() : impl_(std::make_unique<Impl>()) {}
+DistributedMap::~DistributedMap() = default;
+
+Status DistributedMap::open(const MapSpec& spec) {
+    Impl& m = *impl_;
+    m.w = world_of(MPI_COMM_WORLD);
+    m.spec = spec;
+    Status st;
+    if (!m.forward_only() || m.w.rank == 0) {
+        if (spec.format == 1)
+            m.src = open_bitmap_source(spec.name, st);
+        else if (spec.format == 2)
+            m.src = open_ascii_source(spec.name, st);
+        else
+            m.src = open_raw_source(spec.name, spec.nb_lig, spec.nb_col, spec.dpix_size, st);
+    }
+    st = agree(st);
+    if (!st.ok()) return st;
+    if (m.src) info_ = m.src->info();
+    // What the header said, on every rank.
+    double reals[5] = {info_.dpix_size, info_.X_min, info_.Y_min, info_.nodata, 0};
+    long long ints[5] = {info_.nb_lig, info_.nb_col, info_.UTM_coord, info_.has_nodata,
+                         info_.extra_bytes};
+    MPI_Bcast(reals, 5, MPI_DOUBLE, 0, MPI_COMM_WORLD);
+    MPI_Bcast(ints, 5, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
+    info_.dpix_size = reals[0];
+    info_.X_min = reals[1];
+    info_.Y_min = reals[2];
+    info_.nodata = reals[3];
+    info_.nb_lig = static_cast<int>(ints[0]);
+    info_.nb_col = static_cast<int>(ints[1]);
+    info_.UTM_coord = ints[2] != 0;
+    info_.has_nodata = ints[3] != 0;
+    info_.extra_bytes = ints[4];
+    return {};
+}
+
+Status DistributedMap::take_inventory(const BandPlan& plan, Inventory& inv) {
+    Impl& m = *impl_;
+    inv = Inventory{};
+    Status st;
+    std::int64_t counts[256] = {};
+    if (m.forward_only()) {
+        // Read once, on rank 0.
+        if (m.w.rank == 0) {
+            st = engine::take_inventory(*m.src, plan, inv);
+            if (st.ok()) st = m.src->restart();
+            std::copy(inv.hist_explor, inv.hist_explor + 256, counts);
+        }
+        st = agree(st);
+        if (!st.ok()) return st;
+        MPI_Bcast(counts, 256, MPI_INT64_T, 0, MPI_COMM_WORLD);
+    } else {
+        // Rank k counts chunks k, k + P, ...
+        const MapInfo& info = m.src->info();
+        const int chunk = std::max(1, std::min(plan.h, info.nb_lig));
+        ByteGrid rows(ucmatrice(info.nb_col, chunk), chunk);
+        if (!rows) st = fault(Fault::OutOfMemory);
+        std::int64_t mine[256] = {};
+        for (long long y = static_cast<long long>(m.w.rank) * chunk; st.ok() && y < info.nb_lig;
+             y += static_cast<long long>(m.w.size) * chunk) {
+            const int n = static_cast<int>(std::min<long long>(chunk, info.nb_lig - y));
+            st = m.src->read(static_cast<int>(y), n, rows.get());
+            for (int k = 0; st.ok() && k < n; ++k) {
+                const unsigned char* row = rows[k];
+                for (int j = 0; j < info.nb_col; ++j) ++mine[row[j]];
+            }
+        }
+        st = agree(st);
+        if (!st.ok()) return st;
+        MPI_Allreduce(mine, counts, 256, MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
+    }
+    std::copy(counts, counts + 256, inv.hist_explor);
+    number_items(inv);
+    return {};
+}
+
+Status DistributedMap::treat(const Inventory& inv, const Window& win, const BandJob& job,
+                             const BandPlan& plan, int res_form, const MapInfo& info,
+                             const std::string& div_base, const std::string& homo_base,
+                             DiversityTotals& totals, std::string& div_name, std::string& homo_name,
+                             const std::function<void(int row)>& progress) {
+    Impl& m = *impl_;
+    const World w = m.w;
+    div_name.clear();
+    homo_name.clear();
+    BandTreatment t(info_, inv, win, job, plan);
+    Status st = agree(t.allocate());
+    if (!st.ok()) return st;
+
+    MpiSink div(res_form, info, w), homo(res_form, info, w);
+    const Status div_open = div.open(div_base);
+    const Status homo_open = homo.open(homo_base);
+
+    // Where each rank's rows come from.
+    std::unique_ptr<RowCache> cache;
+    std::unique_ptr<RowSource> own;
+    RowSource* source = m.src.get();
+    if (m.forward_only()) {
+        if (w.rank == 0) {
+            cache = std::make_unique<RowCache>(*m.src, plan.h + 2 * plan.halo);
+            if (!cache->allocated()) st = fault(Fault::OutOfMemory);
+            own = std::make_unique<CacheSource>(*cache, info_);
+        } else {
+            own = std::make_unique<ReceivedSource>(info_);
+        }
+        source = own.get();
+    }
+    st = agree(st);
+
+    const int rounds = (plan.bands + w.size - 1) / w.size;
+    for (int k = 0; st.ok() && k < rounds; ++k) {
+        const int b = k * w.size + w.rank;
+        const bool has = b < plan.bands;
+        Status mine;
+        if (m.forward_only()) {
+            // Rank 0 reads the round's rows in order and sends each band its rows, after a
+            // word that says whether they follow.
+            if (w.rank == 0) {
+                if (has) mine = t.load(b, *source);
+                for (int r = 1; r < w.size && k * w.size + r < plan.bands; ++r) {
+                    const int bb = k * w.size + r;
+                    const int a = std::max(0, plan.first_row(bb) - plan.halo);
+                    const int e = static_cast<int>(std::min<long long>(
+                        static_cast<long long>(plan.first_row(bb)) + plan.rows(bb) + plan.halo,
+                        info_.nb_lig));
+                    unsigned char* const* rows = nullptr;
+                    Status got = mine.ok() ? cache->rows(a, e - a, rows) : mine;
+                    if (mine.ok()) mine = got;
+                    int word = static_cast<int>(got.fault);
+                    MPI_Send(&word, 1, MPI_INT, r, 0, MPI_COMM_WORLD);
+                    if (got.ok())
+                        for (int i = 0; i < e - a; ++i)
+                            MPI_Send(rows[i], info_.nb_col, MPI_UNSIGNED_CHAR, r, 1,
+                                     MPI_COMM_WORLD);
+                }
+            } else if (has) {
+                int word = 0;
+                MPI_Recv(&word, 1, MPI_INT, 0, 0, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+                // Rank 0 sends every row of the band, halo included.
+                t.forget_rows();
+                mine = word == 0 ? t.load(b, *source) : fault(static_cast<Fault>(word));
+            }
+        } else if (has) {
+            mine = t.load(b, *source);
+        }
+        const bool treated = has && mine.ok();
+        if (treated) t.scan();
+        div.write(treated, t.y0(), t.n(), t.diversity_rows());
+        homo.write(treated, t.y0(), t.n(), t.homogeneity_rows());
+        st = agree(mine);
+        if (st.ok() && progress && w.rank == 0) {
+            const int last = std::min((k + 1) * w.size, plan.bands) - 1;
+            progress(plan.first_row(last) + plan.rows(last) - 1);
+        }
+    }
+
+    // The histogram of every band, on every rank.
+    DiversityTotals sum;
+    MPI_Allreduce(t.totals().histo_div, sum.histo_div, 260, MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
+    const int max_mine = t.totals().max_histo;
+    MPI_Allreduce(&max_mine, &sum.max_histo, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD);
+    totals = sum;
+
+    const Status div_done = div.finish(st.ok());
+    const Status homo_done = homo.finish(st.ok());
+    if (div_done.ok()) div_name = div.name();
+    if (homo_done.ok()) homo_name = homo.name();
+    if (!st.ok()) return st;
+    if (!div_open.ok()) return div_open;
+    if (!div_done.ok()) return div_done;
+    if (!homo_open.ok()) return homo_open;
+    return homo_done;
+}
+
+}  // namespace engine::mpi

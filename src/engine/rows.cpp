@@ -1,0 +1,519 @@
+#include "engine/rows.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <system_error>
+#include <vector>
+
+#include "raster/ascii_grid.h"
+#include "raster/image.h"
+#include "raster/raw_format.h"
+
+namespace engine {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// 64-bit positions on every system (a long is 32 bits on Windows).
+bool seek_to(std::FILE* f, long long offset) {
+#ifdef _WIN32
+    return _fseeki64(f, offset, SEEK_SET) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+// The size of a regular file; -2 for something that is not a regular file, -1 when
+// there is nothing or it cannot be examined.
+long long regular_file_size(const std::string& name) {
+    std::error_code ec;
+    const fs::path p(name);
+    const fs::file_status st = fs::status(p, ec);
+    if (ec || !fs::exists(st)) return -1;
+    if (!fs::is_regular_file(st)) return -2;
+    const auto n = fs::file_size(p, ec);
+    if (ec) return -1;
+    return static_cast<long long>(n);
+}
+
+Status fault(Fault f, const std::string& file, std::string detail = {}) {
+    return Status{f, file, std::move(detail)};
+}
+
+std::uint32_t get16(const unsigned char* b, int off) {
+    return static_cast<std::uint32_t>(b[off]) | (static_cast<std::uint32_t>(b[off + 1]) << 8);
+}
+std::uint32_t get32(const unsigned char* b, int off) {
+    std::uint32_t v = 0;
+    for (int k = 3; k >= 0; --k) v = (v << 8) | b[off + k];
+    return v;
+}
+void put16(std::string& b, int off, std::uint32_t v) {
+    b[static_cast<std::size_t>(off)] = static_cast<char>(v & 0xFF);
+    b[static_cast<std::size_t>(off) + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+void put32(std::string& b, int off, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k)
+        b[static_cast<std::size_t>(off + k)] = static_cast<char>((v >> (8 * k)) & 0xFF);
+}
+
+class RawSource final : public RowSource {
+  public:
+    Status open(const std::string& name, int nb_lig, int nb_col, double dpix_size) {
+        name_ = name;
+        info_.nb_lig = nb_lig;
+        info_.nb_col = nb_col;
+        info_.dpix_size = dpix_size;
+        if (nb_lig <= 0 || nb_col <= 0) return fault(Fault::BadSizes, name);
+        const long long size = regular_file_size(name);
+        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
+        f_ = std::fopen(name.c_str(), "rb");
+        if (!f_) return fault(Fault::CannotOpen, name);
+        const long long expected = info_.pixels();
+        if (size < expected)
+            return fault(Fault::TooShort, name,
+                         std::to_string(size) + " " + std::to_string(expected));
+        info_.extra_bytes = size - expected;
+        return {};
+    }
+    ~RawSource() override {
+        if (f_) std::fclose(f_);
+    }
+    Status read(int y, int n, unsigned char* const* rows) override {
+        const auto width = static_cast<std::size_t>(info_.nb_col);
+        if (y != next_ && !seek_to(f_, static_cast<long long>(y) * info_.nb_col))
+            return fault(Fault::ReadFailed, name_);
+        for (int k = 0; k < n; ++k) {
+            if (std::fread(rows[k], 1, width, f_) != width) {
+                next_ = -1;
+                return fault(std::ferror(f_) ? Fault::ReadFailed : Fault::TooShort, name_);
+            }
+        }
+        next_ = y + n;
+        return {};
+    }
+
+  private:
+    std::string name_;
+    std::FILE* f_ = nullptr;
+    int next_ = 0;  // the row the stream stands at; -1 when unknown
+};
+
+class BitmapSource final : public RowSource {
+  public:
+    Status open(const std::string& name) {
+        name_ = name;
+        const long long size = regular_file_size(name);
+        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
+        f_ = std::fopen(name.c_str(), "rb");
+        if (!f_) return fault(Fault::CannotOpen, name);
+        unsigned char head[kBmpHeaderBytes];
+        if (std::fread(head, sizeof head, 1, f_) != 1)
+            return fault(std::ferror(f_) ? Fault::ReadFailed : Fault::TooShort, name);
+        if (get16(head, 0) != 0x4D42) return fault(Fault::NotBitmap, name);
+        const std::uint32_t off_bits = get32(head, 10);
+        const std::uint32_t bit_count = get16(head, 28);
+        if (bit_count == 8 && off_bits == static_cast<std::uint32_t>(kBmpPaletteOffset)) {
+            taille_ = 1;
+        } else if (bit_count == 24 && off_bits == static_cast<std::uint32_t>(kBmpHeaderBytes)) {
+            taille_ = 3;
+        } else {
+            return fault(Fault::BitmapForm, name);
+        }
+        if (get32(head, 30) == 1) return fault(Fault::Compressed, name);
+        const auto width = static_cast<std::int32_t>(get32(head, 18));
+        const auto height = static_cast<std::int32_t>(get32(head, 22));
+        if (width <= 0 || height == 0 || height == INT32_MIN) return fault(Fault::BadSizes, name);
+        bottom_up_ = height > 0;
+        info_.nb_col = width;
+        info_.nb_lig = bottom_up_ ? height : -height;
+        first_ = off_bits;
+        stride_ = (static_cast<long long>(width) * taille_ + 3) / 4 * 4;
+        if (first_ + stride_ * info_.nb_lig > size) return fault(Fault::TooShort, name);
+        tmp_.resize(static_cast<std::size_t>(stride_));
+        return {};
+    }
+    ~BitmapSource() override {
+        if (f_) std::fclose(f_);
+    }
+    // Bottom-up, the rows of a band lie in the file from its last row to its first:
+    // one seek, then each row read into its place.
+    Status read(int y, int n, unsigned char* const* rows) override {
+        if (n <= 0) return {};
+        const int first_stored = bottom_up_ ? y + n - 1 : y;
+        const long long at = first_ + stride_ * (bottom_up_ ? info_.nb_lig - 1LL - first_stored
+                                                            : static_cast<long long>(first_stored));
+        if (!seek_to(f_, at)) return fault(Fault::ReadFailed, name_);
+        const int nb_col = info_.nb_col;
+        for (int k = 0; k < n; ++k) {
+            unsigned char* dest = rows[bottom_up_ ? n - 1 - k : k];
+            if (std::fread(tmp_.data(), 1, tmp_.size(), f_) != tmp_.size())
+                return fault(std::ferror(f_) ? Fault::ReadFailed : Fault::TooShort, name_);
+            if (taille_ == 1) {
+                std::memcpy(dest, tmp_.data(), static_cast<std::size_t>(nb_col));
+                continue;
+            }
+            for (int j = 0; j < nb_col; ++j) {
+                const unsigned char* p = tmp_.data() + 3 * static_cast<std::size_t>(j);
+                if (p[0] != p[1] || p[1] != p[2]) return fault(Fault::Colour, name_);
+                dest[j] = p[0];
+            }
+        }
+        return {};
+    }
+
+  private:
+    std::string name_;
+    std::FILE* f_ = nullptr;
+    int taille_ = 1;
+    bool bottom_up_ = true;
+    long long first_ = 0;
+    long long stride_ = 0;
+    std::vector<unsigned char> tmp_;
+};
+
+Fault grid_fault(GridError e) {
+    switch (e) {
+        case GridError::None:
+            return Fault::None;
+        case GridError::CannotOpen:
+            return Fault::CannotOpen;
+        case GridError::NotRegular:
+            return Fault::NotRegular;
+        case GridError::ReadFailed:
+            return Fault::ReadFailed;
+        case GridError::HeaderUnreadable:
+            return Fault::HeaderUnreadable;
+        case GridError::BadSizes:
+            return Fault::BadSizes;
+        case GridError::TooLarge:
+            return Fault::TooLarge;
+        case GridError::FewCells:
+            return Fault::FewCells;
+        case GridError::NotInteger:
+            return Fault::NotInteger;
+    }
+    return Fault::ReadFailed;
+}
+
+class AsciiSource final : public RowSource {
+  public:
+    Status open(const std::string& name) {
+        name_ = name;
+        const long long size = regular_file_size(name);
+        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
+        reader_ = std::make_unique<AsciiGridReader>();
+        AsciiGrid g;
+        const GridError e = reader_->open(name, g);
+        if (e != GridError::None) return fault(grid_fault(e), name);
+        info_.nb_col = g.nb_col;
+        info_.nb_lig = g.nb_lig;
+        info_.X_min = g.X_min;
+        info_.Y_min = g.Y_min;
+        info_.dpix_size = g.dpix_size;
+        info_.UTM_coord = true;
+        info_.has_nodata = g.has_nodata;
+        info_.nodata = g.nodata;
+        next_ = 0;
+        return {};
+    }
+    bool random_access() const override { return false; }
+    Status restart() override { return open(name_); }
+    Status read(int y, int n, unsigned char* const* rows) override {
+        if (y != next_ || !reader_) return fault(Fault::ReadFailed, name_);
+        for (int k = 0; k < n; ++k) {
+            std::string bad;
+            const GridError e = reader_->read_line(rows[k], bad);
+            if (e != GridError::None) {
+                reader_.reset();
+                return fault(grid_fault(e), name_, bad);
+            }
+        }
+        next_ = y + n;
+        return {};
+    }
+
+  private:
+    std::string name_;
+    std::unique_ptr<AsciiGridReader> reader_;
+    int next_ = 0;
+};
+
+}  // namespace
+
+std::string staging_name(const std::string& final_name) {
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
+    const fs::path p(final_name);
+    char tag[17];
+    std::snprintf(tag, sizeof tag, "%016llx", static_cast<unsigned long long>(rng()));
+    std::string leaf = ".";
+    leaf += p.filename().string();
+    leaf += '.';
+    leaf += tag;
+    leaf += ".tmp";
+    return (p.parent_path() / leaf).string();
+}
+
+namespace {
+
+// The raw pixel file and its header; bands go to their offsets.
+class RawSink final : public RowSink {
+  public:
+    Status open(const std::string& base, const MapInfo& info) {
+        info_ = info;
+        name_ = base + ".raw";
+        const std::string head = raw_header_text(info);
+        if (!header_.open(base + ".txt") || !header_.write(head.data(), head.size()))
+            return fault(Fault::CannotWrite, base + ".txt");
+        if (!pixels_.open(name_)) return fault(Fault::CannotWrite, name_);
+        return {};
+    }
+    Status write(int y, int n, const unsigned char* const* rows) override {
+        if (!pixels_.seek(raw_layout(info_).offset(y, info_.nb_lig)))
+            return fault(Fault::CannotWrite, name_);
+        for (int k = 0; k < n; ++k)
+            if (!pixels_.write(rows[k], static_cast<std::size_t>(info_.nb_col)))
+                return fault(Fault::CannotWrite, name_);
+        return {};
+    }
+    // The header comes into place first, as the whole-image writer creates it first.
+    Status commit() override {
+        if (!header_.commit()) return fault(Fault::CannotWrite, header_.final_name());
+        if (!pixels_.commit()) return fault(Fault::CannotWrite, name_);
+        return {};
+    }
+
+  private:
+    MapInfo info_;
+    StagedFile header_;
+    StagedFile pixels_;
+};
+
+class BitmapSink final : public RowSink {
+  public:
+    Status open(const std::string& base, const MapInfo& info) {
+        info_ = info;
+        name_ = base + ".bmp";
+        layout_ = bitmap_layout(info);
+        if (layout_.offset(-1, info.nb_lig) > static_cast<long long>(UINT32_MAX))
+            return fault(Fault::TooLarge, name_);
+        const std::string head = bitmap_head(info);
+        if (!file_.open(name_) || !file_.write(head.data(), head.size()))
+            return fault(Fault::CannotWrite, name_);
+        row_.assign(static_cast<std::size_t>(layout_.stride), 0);
+        return {};
+    }
+    // The band's rows lie in the file from its last row to its first.
+    Status write(int y, int n, const unsigned char* const* rows) override {
+        if (n <= 0) return {};
+        if (!file_.seek(layout_.offset(y + n - 1, info_.nb_lig)))
+            return fault(Fault::CannotWrite, name_);
+        for (int k = n - 1; k >= 0; --k) {
+            std::memcpy(row_.data(), rows[k], static_cast<std::size_t>(info_.nb_col));
+            if (!file_.write(row_.data(), row_.size())) return fault(Fault::CannotWrite, name_);
+        }
+        return {};
+    }
+    Status commit() override {
+        if (!file_.commit()) return fault(Fault::CannotWrite, name_);
+        return {};
+    }
+
+  private:
+    MapInfo info_;
+    ImageLayout layout_;
+    StagedFile file_;
+    std::vector<unsigned char> row_;  // its padding stays 0
+};
+
+class AsciiSink final : public RowSink {
+  public:
+    Status open(const std::string& base, const MapInfo& info) {
+        info_ = info;
+        name_ = base + ".asc";
+        const std::string head = ascii_head(info);
+        if (!file_.open(name_) || !file_.write(head.data(), head.size()))
+            return fault(Fault::CannotWrite, name_);
+        return {};
+    }
+    Status write(int y, int n, const unsigned char* const* rows) override {
+        if (y != next_) return fault(Fault::CannotWrite, name_);
+        for (int k = 0; k < n; ++k) {
+            ascii_row_text(rows[k], info_.nb_col, text_);
+            if (!file_.write(text_.data(), text_.size())) return fault(Fault::CannotWrite, name_);
+        }
+        next_ = y + n;
+        return {};
+    }
+    Status commit() override {
+        if (next_ != info_.nb_lig || !file_.commit()) return fault(Fault::CannotWrite, name_);
+        return {};
+    }
+
+  private:
+    MapInfo info_;
+    StagedFile file_;
+    std::string text_;
+    int next_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<RowSource> open_raw_source(const std::string& name, int nb_lig, int nb_col,
+                                           double dpix_size, Status& st) {
+    auto s = std::make_unique<RawSource>();
+    st = s->open(name, nb_lig, nb_col, dpix_size);
+    if (!st.ok()) return nullptr;
+    return s;
+}
+
+std::unique_ptr<RowSource> open_bitmap_source(const std::string& name, Status& st) {
+    auto s = std::make_unique<BitmapSource>();
+    st = s->open(name);
+    if (!st.ok()) return nullptr;
+    return s;
+}
+
+std::unique_ptr<RowSource> open_ascii_source(const std::string& name, Status& st) {
+    auto s = std::make_unique<AsciiSource>();
+    st = s->open(name);
+    if (!st.ok()) return nullptr;
+    return s;
+}
+
+bool StagedFile::open(const std::string& final_name) {
+    discard();
+    final_ = final_name;
+    temp_ = staging_name(final_name);
+    f_ = std::fopen(temp_.c_str(), "wb");
+    ok_ = f_ != nullptr;
+    if (!f_) temp_.clear();
+    return ok_;
+}
+
+bool StagedFile::seek(long long offset) {
+    if (!f_ || !ok_) return false;
+    ok_ = seek_to(f_, offset);
+    return ok_;
+}
+
+bool StagedFile::write(const void* data, std::size_t n) {
+    if (!f_ || !ok_) return false;
+    ok_ = n == 0 || std::fwrite(data, 1, n, f_) == n;
+    return ok_;
+}
+
+bool StagedFile::commit() {
+    if (!f_) return false;
+    if (std::fflush(f_) != 0 || std::ferror(f_)) ok_ = false;
+    if (std::fclose(f_) != 0) ok_ = false;
+    f_ = nullptr;
+    if (ok_) {
+        std::error_code ec;
+        // A symlink or file of the final name is replaced, never followed.
+        fs::rename(temp_, final_, ec);
+        if (ec) ok_ = false;
+    }
+    if (!ok_) {
+        discard();
+        return false;
+    }
+    temp_.clear();
+    return true;
+}
+
+void StagedFile::discard() {
+    if (f_) std::fclose(f_);
+    f_ = nullptr;
+    if (!temp_.empty()) std::remove(temp_.c_str());
+    temp_.clear();
+}
+
+std::string raw_header_text(const MapInfo& info) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%d\n%d\n%d\n%d\n%d\n%d\n", info.nb_lig, info.nb_col, 1, 0,
+                  255, trunc_to_int(info.dpix_size));
+    return text;
+}
+
+ImageLayout raw_layout(const MapInfo& info) {
+    return ImageLayout{0, info.nb_col, false};
+}
+
+ImageLayout bitmap_layout(const MapInfo& info) {
+    return ImageLayout{kBmpPaletteOffset, (static_cast<long long>(info.nb_col) + 3) / 4 * 4, true};
+}
+
+std::string bitmap_head(const MapInfo& info) {
+    const ImageLayout l = bitmap_layout(info);
+    const long long size_image = l.stride * info.nb_lig;
+    std::string b(static_cast<std::size_t>(kBmpPaletteOffset), '\0');
+    put16(b, 0, 0x4D42);
+    put32(b, 2, static_cast<std::uint32_t>(l.first + size_image));
+    put32(b, 10, static_cast<std::uint32_t>(kBmpPaletteOffset));
+    put32(b, 14, 40);
+    put32(b, 18, static_cast<std::uint32_t>(info.nb_col));
+    put32(b, 22, static_cast<std::uint32_t>(info.nb_lig));
+    put16(b, 26, 1);
+    put16(b, 28, 8);
+    put32(b, 34, static_cast<std::uint32_t>(size_image));
+    put32(b, 38, 10000);
+    put32(b, 42, 10000);
+    // The grey ramp: entry i is blue = green = red = i.
+    for (int i = 0; i < 256; ++i)
+        for (int k = 0; k < 3; ++k)
+            b[static_cast<std::size_t>(kBmpHeaderBytes + 4 * i + k)] = static_cast<char>(i);
+    return b;
+}
+
+std::string ascii_head(const MapInfo& info) {
+    const char* fmt =
+        "ncols %d\nnrows %d\nxllcorner %lf\nyllcorner %lf\ncellsize %lf\nnodata_value -9999.9999\n";
+    const int n = std::snprintf(nullptr, 0, fmt, info.nb_col, info.nb_lig, info.X_min, info.Y_min,
+                                info.dpix_size);
+    std::string text(static_cast<std::size_t>(n > 0 ? n : 0) + 1, '\0');
+    std::snprintf(text.data(), text.size(), fmt, info.nb_col, info.nb_lig, info.X_min, info.Y_min,
+                  info.dpix_size);
+    text.resize(text.size() - 1);
+    return text;
+}
+
+void ascii_row_text(const unsigned char* row, int nb_col, std::string& out) {
+    out.resize(static_cast<std::size_t>(nb_col) * 4);
+    char* p = out.data();
+    for (int j = 0; j < nb_col; ++j) {
+        const unsigned v = row[j];
+        if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
+        if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
+        *p++ = static_cast<char>('0' + v % 10);
+        *p++ = '\t';
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+std::unique_ptr<RowSink> make_sink(int res_form, const std::string& base, const MapInfo& info,
+                                   Status& st) {
+    switch (res_form) {
+        case 1: {
+            auto s = std::make_unique<BitmapSink>();
+            st = s->open(base, info);
+            return st.ok() ? std::move(s) : nullptr;
+        }
+        case 2: {
+            auto s = std::make_unique<AsciiSink>();
+            st = s->open(base, info);
+            return st.ok() ? std::move(s) : nullptr;
+        }
+        default: {
+            auto s = std::make_unique<RawSink>();
+            st = s->open(base, info);
+            return st.ok() ? std::move(s) : nullptr;
+        }
+    }
+}
+
+}  // namespace engine
