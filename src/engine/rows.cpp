@@ -10,6 +10,7 @@
 
 #include "raster/ascii_grid.h"
 #include "raster/image.h"
+#include "raster/little_endian.h"
 #include "raster/raw_format.h"
 
 namespace engine {
@@ -44,21 +45,11 @@ Status fault(Fault f, const std::string& file, std::string detail = {}) {
     return Status{f, file, std::move(detail)};
 }
 
-std::uint32_t get16(const unsigned char* b, int off) {
-    return static_cast<std::uint32_t>(b[off]) | (static_cast<std::uint32_t>(b[off + 1]) << 8);
-}
-std::uint32_t get32(const unsigned char* b, int off) {
-    std::uint32_t v = 0;
-    for (int k = 3; k >= 0; --k) v = (v << 8) | b[off + k];
-    return v;
-}
 void put16(std::string& b, int off, std::uint32_t v) {
-    b[static_cast<std::size_t>(off)] = static_cast<char>(v & 0xFF);
-    b[static_cast<std::size_t>(off) + 1] = static_cast<char>((v >> 8) & 0xFF);
+    ::put16(reinterpret_cast<unsigned char*>(b.data()), off, v);
 }
 void put32(std::string& b, int off, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k)
-        b[static_cast<std::size_t>(off + k)] = static_cast<char>((v >> (8 * k)) & 0xFF);
+    ::put32(reinterpret_cast<unsigned char*>(b.data()), off, v);
 }
 
 class RawSource final : public RowSource {

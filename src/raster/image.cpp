@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "raster/file_handle.h"
+#include "raster/little_endian.h"
 #include "raster/nrutil.h"
 #include "raster/output_file.h"
 
@@ -16,23 +17,6 @@ namespace {
 
 constexpr std::uint16_t kSignature = 0x4D42;  // "BM"
 
-// The header fields, packed and unpacked little-endian at their offsets whatever the
-// byte order of the host.
-void put16(unsigned char* b, int off, std::uint32_t v) {
-    b[off] = static_cast<unsigned char>(v & 0xFF);
-    b[off + 1] = static_cast<unsigned char>((v >> 8) & 0xFF);
-}
-void put32(unsigned char* b, int off, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) b[off + k] = static_cast<unsigned char>((v >> (8 * k)) & 0xFF);
-}
-std::uint32_t get16(const unsigned char* b, int off) {
-    return static_cast<std::uint32_t>(b[off]) | (static_cast<std::uint32_t>(b[off + 1]) << 8);
-}
-std::uint32_t get32(const unsigned char* b, int off) {
-    std::uint32_t v = 0;
-    for (int k = 3; k >= 0; --k) v = (v << 8) | b[off + k];
-    return v;
-}
 std::int32_t as_signed(std::uint32_t v) {
     return v <= static_cast<std::uint32_t>(INT32_MAX)
                ? static_cast<std::int32_t>(v)
