@@ -108,6 +108,17 @@ Status from_engine(const engine::Status& e, int format, const engine::MapInfo& i
     return Status::refused(f, txt::reason_cannot_open);
 }
 
+// The sizes, pixel size and corner of a map read by rows.
+void header_from(const engine::MapInfo& info, LoadedMap& map) {
+    map.nb_lig = info.nb_lig;
+    map.nb_col = info.nb_col;
+    map.dpix_size = info.dpix_size;
+    map.UTM_coord = info.UTM_coord;
+    map.X_min = info.X_min;
+    map.Y_min = info.Y_min;
+    if (info.has_nodata) map.nodata = info.nodata;
+}
+
 // Opens the map of the request for reading by rows: its sizes, pixel size and corner go to
 // `map` (no pixels), its name to `run.nom_lect`.
 Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
@@ -159,14 +170,7 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
         src = engine::open_ascii_source(run.nom_lect, e);
     }
     if (!src) return from_engine(e, form, {}, nullptr);
-    const engine::MapInfo& info = src->info();
-    map.nb_lig = info.nb_lig;
-    map.nb_col = info.nb_col;
-    map.dpix_size = info.dpix_size;
-    map.UTM_coord = info.UTM_coord;
-    map.X_min = info.X_min;
-    map.Y_min = info.Y_min;
-    if (info.has_nodata) map.nodata = info.nodata;
+    header_from(src->info(), map);
     if (form == kBitmap) {
         // A bitmap carries no pixel size.
         if (req.pixel_size <= 0) return Status::refused(run.nom_lect, txt::reason_no_pixel_size);
@@ -266,6 +270,12 @@ Status RunRequest::validate() const {
 }
 
 RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) {
+    engine::Team alone;
+    return run_landmosaic(req, progress, alone);
+}
+
+RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress, engine::Team& team) {
+    const bool lead = team.leads();
     const auto t_start = std::chrono::steady_clock::now();
     RunOutcome out;
     RunAnswers& run = out.run;
@@ -286,7 +296,30 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
         std::unique_ptr<engine::RowSource> src;
         GdalRowSource* gdal = nullptr;
         auto t = std::chrono::steady_clock::now();
-        if (Status s = open_map(req, out, map, src, gdal); !s.ok()) return fail(std::move(s));
+        // A map that is read forward only (an ASCII grid) is read by the leader alone,
+        // which hands its sizes and corner to the others.
+        std::string base;
+        const bool forward_only = native_format(req.map, base) == kAscii;
+        Status opened =
+            lead || !forward_only ? open_map(req, out, map, src, gdal) : Status::success();
+        if (!team.all_ok(opened.ok()))
+            return fail(opened.ok() ? Status::refused(req.map, txt::reason_cannot_open)
+                                    : std::move(opened));
+        engine::MapInfo source_info = src ? src->info() : engine::MapInfo{};
+        if (forward_only && team.size() > 1) {
+            engine::MapInfo& shared = source_info;
+            team.share(shared);
+            if (!src) {
+                run.format = kAscii;
+                run.nom_lect = base + ".asc";
+                header_from(shared, map);
+            }
+        }
+        if (lead && src && src->info().extra_bytes > 0)
+            out.warnings.push_back(Status::make(
+                Status::Code::Ok, run.nom_lect, txt::raw_long_warning,
+                {run.nom_lect, src->info().pixels() + src->info().extra_bytes,
+                 src->info().pixels()}));
         out.nb_lig = map.nb_lig;
         out.nb_col = map.nb_col;
         out.dpix_size = map.dpix_size;
@@ -299,13 +332,18 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
                                      : engine::plan_bands(map.nb_lig, map.nb_col, job, budget);
         };
         auto engine_failure = [&](const engine::Status& e) {
-            return fail(from_engine(e, run.format, src->info(), gdal));
+            engine::MapInfo sizes;
+            sizes.nb_lig = map.nb_lig;
+            sizes.nb_col = map.nb_col;
+            return fail(from_engine(e, run.format, src ? src->info() : sizes, gdal));
         };
 
         t = std::chrono::steady_clock::now();
-        if (engine::Status e = engine::take_inventory(*src, plan_for({}), out.inv); !e.ok())
+        if (engine::Status e = team.take_inventory(src.get(), plan_for({}), out.inv); !e.ok())
             return engine_failure(e);
-        if (engine::Status e = src->restart(); !e.ok()) return engine_failure(e);
+        if (lead && src && src->info().extra_cells)
+            out.warnings.push_back(Status::make(Status::Code::Ok, run.nom_lect,
+                                                txt::ascii_extra_warning, {run.nom_lect}));
         out.timings.inventory = seconds_since(t);
 
         // The window: the rank given, or the one the rank help advises.
@@ -347,7 +385,7 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
         run.nom_info = run.nomim3 + "_info.txt";
         if (Status s = clash_with_map(run, map); !s.ok()) return fail(std::move(s));
         Report rep;
-        if (!rep.open(run.nom_info))
+        if (!team.all_ok(!lead || rep.open(run.nom_info)))
             return fail(Status::make(Status::Code::NotWritten, run.nom_info,
                                      txt::report_not_created, {run.nom_info}));
 
@@ -363,7 +401,7 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
         const engine::BandPlan plan = plan_for(job);
         out.bands = plan.bands;
         out.band_rows = plan.h;
-        engine::MapInfo info = src->info();
+        engine::MapInfo info = source_info;
         info.dpix_size = map.dpix_size;
         info.X_min = map.X_min;
         info.Y_min = map.Y_min;
@@ -389,45 +427,52 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
                             {}}};
         for (Image& im : images) {
             if (run.res_form == kGeoTiff) {
-                im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), map, im.kind,
+                // Written by the leader alone, with the rows of every process.
+                if (lead)
+                    im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), map, im.kind,
                                        run_metadata(out, req, im.kind), im.failure);
             } else {
                 engine::Status e;
-                im.sink = engine::make_sink(run.res_form, im.base, info, e);
+                im.sink = team.make_sink(run.res_form, im.base, info, e);
                 if (!im.sink) im.failure = from_engine(e, run.format, info, nullptr);
             }
             if (!im.sink) im.sink = std::make_unique<NoSink>();
         }
         engine::DiversityTotals totals;
         const int rows = map.nb_lig;
-        if (engine::Status e = engine::treat_in_bands(*src, out.inv, out.win, job, plan,
-                                                      *images[0].sink, *images[1].sink, totals,
-                                                      [&](int row) {
-                                                          if (progress) progress(row, rows);
-                                                      });
+        if (engine::Status e = team.treat(src.get(), out.inv, out.win, job, plan, *images[0].sink,
+                                          *images[1].sink, totals,
+                                          [&](int row) {
+                                              if (progress && lead) progress(row, rows);
+                                          });
             !e.ok())
             return engine_failure(e);
-        if (progress) progress(rows, rows);
+        if (progress && lead) progress(rows, rows);
         std::copy(std::begin(totals.histo_div), std::end(totals.histo_div),
                   std::begin(out.histo_div));
         out.max_histo = totals.max_histo;
         out.timings.treatment = seconds_since(t);
 
         t = std::chrono::steady_clock::now();
-        write_report_body(rep, run, map, out.inv, out.win);
+        if (lead) write_report_body(rep, run, map, out.inv, out.win);
         for (Image& im : images) {
+            // The leader commits the sinks it wrote alone; those of the team are committed
+            // by every process.
+            if (!lead && !im.sink->collective()) continue;
             if (im.failure.ok()) {
                 const engine::Status e = im.sink->commit();
                 if (!e.ok()) im.failure = from_engine(e, run.format, info, nullptr);
             }
             if (im.failure.ok()) {
-                rep.write(im.line.in(run.idiom), {im.sink->name()});
+                if (lead) rep.write(im.line.in(run.idiom), {im.sink->name()});
                 im.written = im.sink->name();
             } else {
                 out.failures.push_back(std::move(im.failure));
             }
         }
-        if (rep.close()) {
+        if (!lead) {
+            // Only the leader's outcome counts.
+        } else if (rep.close()) {
             out.report = run.nom_info;
         } else {
             out.failures.push_back(Status::make(Status::Code::NotWritten, run.nom_info,
@@ -435,6 +480,8 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
         }
         out.timings.write = seconds_since(t);
     } catch (const std::bad_alloc&) {
+        // A process that cannot go on would leave the others waiting for it.
+        if (team.size() > 1) team.abort_all();
         return fail(Status::make(Status::Code::OutOfMemory, {}, txt::memory_exhausted));
     }
     out.exit_status = out.failures.empty() ? 0 : 1;

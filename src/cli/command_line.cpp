@@ -37,8 +37,8 @@ std::string formats_note() {
            ".txt header), .bmp and .asc; results in raw, bmp or asc (choose one with -f).";
 }
 
-int usage_error(std::ostream& err, const std::string& message) {
-    err << "landmosaic: " << message << "\nRun with --help for more information.\n";
+int usage_error(std::ostream& err, const std::string& program, const std::string& message) {
+    err << program << ": " << message << "\nRun with --help for more information.\n";
     return 2;
 }
 
@@ -67,21 +67,22 @@ bool write_text_file(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-                     bool terminal) {
-    RunRequest req;
+int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::ostream& out,
+                       std::ostream& err) {
+    RunRequest& req = cl.req;
     std::string window;
     std::string format;
     std::string lang = "en";
-    std::string json_path;
-    bool quiet = false;
-    bool quicklook = false;
+    std::string& json_path = cl.json_path;
+    bool& quiet = cl.quiet;
+    bool& quicklook = cl.quicklook;
+    const std::string& program = cl.program;
 
     CLI::App app{
         "LANDMOSAIC: the diversity (number of classes) and homogeneity (share of the "
         "largest class) of a classified map, in a moving window or a cell mesh.\n"
         "Without arguments the program runs its dialogue.",
-        "landmosaic"};
+        program};
     app.footer(formats_note());
     app.add_option("-w,--window", window, "square or circle moving window, or cell mesh")
         ->required()
@@ -140,7 +141,7 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
         out << e.what() << "\n";
         return 0;
     } catch (const CLI::ParseError& e) {
-        return usage_error(err, e.what());
+        return usage_error(err, program, e.what());
     }
 
     req.window = window == "circle" ? WindowKind::Circle
@@ -148,7 +149,7 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
                                     : WindowKind::Square;
     if (format.empty()) {
         if (!gdal_available())
-            return usage_error(err,
+            return usage_error(err, program,
                                "this build has no GDAL, so no GeoTIFF results: choose a "
                                "format with -f raw|bmp|asc");
         format = "tif";
@@ -160,29 +161,30 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
     req.idiom = lang == "fr" ? kFrench : lang == "es" ? kSpanish : kEnglish;
     req.has_corner = x_min->count() > 0;
 #ifndef LANDMOSAIC_HAVE_JSON
-    if (!json_path.empty()) return usage_error(err, "this build cannot write --json summaries");
+    if (!json_path.empty()) return usage_error(err, program, "this build cannot write --json summaries");
 #endif
-    if (Status s = req.validate(); !s.ok()) return usage_error(err, s.detail);
+    if (Status s = req.validate(); !s.ok()) return usage_error(err, program, s.detail);
+    return -1;
+}
 
-    ProgressBar bar(terminal && !quiet);
-    const RunOutcome outcome =
-        run_landmosaic(req, [&](int row, int rows) { bar.update(row, rows); });
-    bar.finish();
-
+int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::ostream& out,
+                        std::ostream& err) {
+    const RunRequest& req = cl.req;
+    const std::string& program = cl.program;
     for (const Status& w : outcome.warnings)
-        err << "landmosaic: " << status_line(w, req.idiom, kUtf8) << "\n";
+        err << program << ": " << status_line(w, req.idiom, kUtf8) << "\n";
     if (outcome.exit_status == 2) {
         const Status& s = outcome.failures.front();
-        return usage_error(err, s.message ? status_line(s, req.idiom, kUtf8) : s.detail);
+        return usage_error(err, program, s.message ? status_line(s, req.idiom, kUtf8) : s.detail);
     }
     for (const Status& f : outcome.failures)
-        err << "landmosaic: " << status_line(f, req.idiom, kUtf8) << "\n";
+        err << program << ": " << status_line(f, req.idiom, kUtf8) << "\n";
     for (const std::string* p : {&outcome.report, &outcome.diversity, &outcome.homogeneity})
         if (!p->empty()) out << *p << "\n";
 
     int status = outcome.exit_status;
     const std::string info = "_info.txt";
-    if (quicklook && !outcome.report.empty() && !outcome.diversity.empty() &&
+    if (cl.quicklook && !outcome.report.empty() && !outcome.diversity.empty() &&
         !outcome.homogeneity.empty() && outcome.report.size() > info.size()) {
         SummaryOptions pictures;
         pictures.mesh_drawn = req.mesh_lines ? 1 : 0;
@@ -191,12 +193,24 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
         if (make_summary(base, pictures, out, err) != 0) status = 1;
     }
 #ifdef LANDMOSAIC_HAVE_JSON
-    if (!json_path.empty() && !write_text_file(json_path, json_summary(req, outcome))) {
-        err << "landmosaic: " << json_path << ": the summary could not be written\n";
+    if (!cl.json_path.empty() && !write_text_file(cl.json_path, json_summary(req, outcome))) {
+        err << program << ": " << cl.json_path << ": the summary could not be written\n";
         status = 1;
     }
 #endif
     return status;
+}
+
+int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+                     bool terminal) {
+    CommandLine cl;
+    if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0)
+        return status;
+    ProgressBar bar(terminal && !cl.quiet);
+    const RunOutcome outcome =
+        run_landmosaic(cl.req, [&](int row, int rows) { bar.update(row, rows); });
+    bar.finish();
+    return finish_command_line(cl, outcome, out, err);
 }
 
 int command_line_main(int argc, char** argv) {

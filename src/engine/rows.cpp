@@ -225,6 +225,7 @@ class AsciiSource final : public RowSource {
             }
         }
         next_ = y + n;
+        if (n > 0 && next_ == info_.nb_lig) info_.extra_cells = reader_->more_cells();
         return {};
     }
 

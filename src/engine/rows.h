@@ -55,6 +55,9 @@ struct MapInfo {
     double nodata = 0.0;
     // Bytes of a raw pixel file beyond the rows it declares (read with a warning).
     long long extra_bytes = 0;
+    // An ASCII grid with cells after those it declares (ignored), known once its last
+    // row has been read.
+    bool extra_cells = false;
     long long pixels() const { return static_cast<long long>(nb_lig) * nb_col; }
 };
 
@@ -125,6 +128,8 @@ class RowSink {
     virtual Status commit() = 0;
     // The name of the image file as the report names it (".raw" file for the raw format).
     const std::string& name() const { return name_; }
+    // True for a sink that all the processes of a team write and commit together.
+    virtual bool collective() const { return false; }
 
   protected:
     std::string name_;

@@ -1,6 +1,41 @@
-// landmosaic-mpi: the band engine over the ranks of an MPI job.
-#include "engine/mpi/mpi_run.h"
+// landmosaic-mpi: the command line's run, its bands shared among the ranks of an MPI job.
+// Rank 0 alone prints, draws the progress bar and writes the report and summaries.
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+
+#include "cli/command_line.h"
+#include "cli/progress_bar.h"
+#include "engine/mpi/mpi_bands.h"
 
 int main(int argc, char** argv) {
-    return engine::mpi::run_mpi_program(argc, argv);
+    engine::mpi::Session session(argc, argv);
+    engine::mpi::MpiTeam team;
+    std::ostringstream muted;
+    std::ostream& out = team.leads() ? std::cout : muted;
+    std::ostream& err = team.leads() ? std::cerr : muted;
+    CommandLine cl;
+    cl.program = "landmosaic-mpi";
+    if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0)
+        return status;
+    ProgressBar bar(team.leads() && !cl.quiet && ProgressBar::stderr_is_terminal());
+    const RunOutcome outcome = run_landmosaic(
+        cl.req, [&](int row, int rows) { bar.update(row, rows); }, team);
+    bar.finish();
+    int status = team.leads() ? finish_command_line(cl, outcome, out, err) : 0;
+    status = team.from_leader(status);
+    // What each rank took at most, for the measures of a run.
+    const std::vector<long long> peaks = team.peak_memory();
+    if (team.leads() && !cl.quiet && status == 0) {
+        out.flush();
+        err << cl.program << ": " << outcome.bands << " bands of " << outcome.band_rows
+            << " rows on " << team.size() << " ranks; peak memory per rank (MB):";
+        for (long long kb : peaks) {
+            char mb[32];
+            std::snprintf(mb, sizeof mb, " %.1f", kb / 1024.0);
+            err << mb;
+        }
+        err << "\n";
+    }
+    return status;
 }

@@ -3,6 +3,7 @@
 #include <mpi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -16,12 +17,20 @@ namespace engine::mpi {
 
 namespace {
 
+struct World {
+    int rank = 0;
+    int size = 1;
+};
+
 World world_of(MPI_Comm comm) {
     World w;
     MPI_Comm_rank(comm, &w.rank);
     MPI_Comm_size(comm, &w.size);
     return w;
 }
+
+// The status of the rank that failed (the first of the most serious fault), on every rank.
+Status agree(const Status& mine);
 
 void bcast_string(std::string& s, int root) {
     long long n = static_cast<long long>(s.size());
@@ -117,9 +126,19 @@ class ReceivedSource final : public RowSource {
 
 // One result image written by every rank with MPI-IO into a temporary file, renamed by
 // rank 0 once all is done.
-class MpiSink {
+class MpiSink final : public RowSink {
   public:
     MpiSink(int form, const MapInfo& info, World w) : form_(form), info_(info), w_(w) {}
+    ~MpiSink() override {
+        if (!finished_) (void)finish(false);
+    }
+    bool collective() const override { return true; }
+    // Every rank calls it for each round of bands, rows or none: see round().
+    Status write(int y, int n, const unsigned char* const* rows) override {
+        round(true, y, n, rows);
+        return failed_;
+    }
+    Status commit() override { return finish(true); }
 
     Status open(const std::string& base) {
         static const char* const ext[] = {".raw", ".bmp", ".asc"};
@@ -158,7 +177,7 @@ class MpiSink {
     }
 
     // One round of bands: every rank calls it, with its band's rows or none.
-    void write(bool has, int y, int n, const unsigned char* const* rows) {
+    void round(bool has, int y, int n, const unsigned char* const* rows) {
         if (form_ == 2) {
             // The text of each band starts after that of every band before it.
             long long mine = 0;
@@ -196,6 +215,7 @@ class MpiSink {
     // Closes the file everywhere; rank 0 gives it its final name when every rank wrote
     // its rows and `keep` holds, and removes it otherwise. The same status on every rank.
     Status finish(bool keep) {
+        finished_ = true;
         if (opened_) MPI_File_close(&fh_);
         opened_ = false;
         Status st = agree(failed_);
@@ -216,8 +236,6 @@ class MpiSink {
         return agree(st);
     }
 
-    const std::string& name() const { return name_; }
-
   private:
     bool write_at(long long offset, const void* data, std::size_t n) {
         const int rc = MPI_File_write_at(fh_, static_cast<MPI_Offset>(offset), data,
@@ -230,28 +248,49 @@ class MpiSink {
     MapInfo info_;
     World w_;
     ImageLayout layout_;
-    std::string name_, temp_;
+    std::string temp_;
     StagedFile header_;  // raw format, rank 0
     MPI_File fh_{};
     bool opened_ = false;
+    bool finished_ = false;
     Status failed_;
     long long text_at_ = 0;
     std::string text_;
     std::vector<unsigned char> row_;
 };
 
-}  // namespace
 
-Session::Session(int& argc, char**& argv) {
-    MPI_Init(&argc, &argv);
-}
-
-Session::~Session() {
-    MPI_Finalize();
-}
-
-World Session::world() const {
-    return world_of(MPI_COMM_WORLD);
+// Hands the result rows of one round of bands to a sink that rank 0 alone writes: rank 0
+// writes its own band's rows, then receives those of every other band of the round, in
+// order, a row at a time; the other ranks send theirs. `tag` keeps the two images apart.
+Status gather(RowSink& sink, World w, int round, const BandPlan& plan, int nb_col, bool treated,
+              int y0, int n, const unsigned char* const* rows, int tag, std::vector<unsigned char>& row) {
+    Status st;
+    const int b = round * w.size + w.rank;
+    if (w.rank != 0) {
+        if (b >= plan.bands) return st;
+        int word = treated ? 0 : 1;
+        MPI_Send(&word, 1, MPI_INT, 0, tag, MPI_COMM_WORLD);
+        if (treated)
+            for (int k = 0; k < n; ++k)
+                MPI_Send(rows[k], nb_col, MPI_UNSIGNED_CHAR, 0, tag, MPI_COMM_WORLD);
+        return st;
+    }
+    if (treated) st = sink.write(y0, n, rows);
+    row.resize(static_cast<std::size_t>(nb_col));
+    unsigned char* one[1] = {row.data()};
+    for (int r = 1; r < w.size && round * w.size + r < plan.bands; ++r) {
+        const int bb = round * w.size + r;
+        int word = 0;
+        MPI_Recv(&word, 1, MPI_INT, r, tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+        if (word != 0) continue;
+        for (int k = 0; k < plan.rows(bb); ++k) {
+            MPI_Recv(row.data(), nb_col, MPI_UNSIGNED_CHAR, r, tag, MPI_COMM_WORLD,
+                     MPI_STATUS_IGNORE);
+            if (st.ok()) st = sink.write(plan.first_row(bb) + k, 1, one);
+        }
+    }
+    return st;
 }
 
 Status agree(const Status& mine) {
@@ -267,60 +306,83 @@ Status agree(const Status& mine) {
     return st;
 }
 
-struct DistributedMap::Impl {
-    World w;
-    MapSpec spec;
-    std::unique_ptr<RowSource> src;  // every rank, but rank 0 alone for an ASCII grid
-    bool forward_only() const { return spec.format == 2; }
-};
-
-DistributedMap::DistributedMap() : impl_(std::make_unique<Impl>()) {}
-DistributedMap::~DistributedMap() = default;
-
-Status DistributedMap::open(const MapSpec& spec) {
-    Impl& m = *impl_;
-    m.w = world_of(MPI_COMM_WORLD);
-    m.spec = spec;
-    Status st;
-    if (!m.forward_only() || m.w.rank == 0) {
-        if (spec.format == 1)
-            m.src = open_bitmap_source(spec.name, st);
-        else if (spec.format == 2)
-            m.src = open_ascii_source(spec.name, st);
-        else
-            m.src = open_raw_source(spec.name, spec.nb_lig, spec.nb_col, spec.dpix_size, st);
+// The peak resident memory of this process in kB (0 where the system does not say).
+long long peak_kb() {
+    long long kb = 0;
+    if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "VmHWM: %lld", &kb) == 1) break;
+        std::fclose(f);
     }
-    st = agree(st);
-    if (!st.ok()) return st;
-    if (m.src) info_ = m.src->info();
-    // What the header said, on every rank.
-    double reals[5] = {info_.dpix_size, info_.X_min, info_.Y_min, info_.nodata, 0};
-    long long ints[5] = {info_.nb_lig, info_.nb_col, info_.UTM_coord, info_.has_nodata,
-                         info_.extra_bytes};
-    MPI_Bcast(reals, 5, MPI_DOUBLE, 0, MPI_COMM_WORLD);
-    MPI_Bcast(ints, 5, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
-    info_.dpix_size = reals[0];
-    info_.X_min = reals[1];
-    info_.Y_min = reals[2];
-    info_.nodata = reals[3];
-    info_.nb_lig = static_cast<int>(ints[0]);
-    info_.nb_col = static_cast<int>(ints[1]);
-    info_.UTM_coord = ints[2] != 0;
-    info_.has_nodata = ints[3] != 0;
-    info_.extra_bytes = ints[4];
-    return {};
+    return kb;
 }
 
-Status DistributedMap::take_inventory(const BandPlan& plan, Inventory& inv) {
-    Impl& m = *impl_;
+}  // namespace
+
+Session::Session(int& argc, char**& argv) {
+    MPI_Init(&argc, &argv);
+}
+
+Session::~Session() {
+    MPI_Finalize();
+}
+
+MpiTeam::MpiTeam() {
+    const World w = world_of(MPI_COMM_WORLD);
+    rank_ = w.rank;
+    size_ = w.size;
+}
+
+bool MpiTeam::all_ok(bool mine) {
+    int in = mine ? 1 : 0, out = 0;
+    MPI_Allreduce(&in, &out, 1, MPI_INT, MPI_LAND, MPI_COMM_WORLD);
+    return out != 0;
+}
+
+Status MpiTeam::agree(const Status& mine) {
+    return mpi::agree(mine);
+}
+
+int MpiTeam::from_leader(int value) {
+    MPI_Bcast(&value, 1, MPI_INT, 0, MPI_COMM_WORLD);
+    return value;
+}
+
+void MpiTeam::abort_all() {
+    MPI_Abort(MPI_COMM_WORLD, 1);
+}
+
+void MpiTeam::share(MapInfo& info) {
+    double reals[4] = {info.dpix_size, info.X_min, info.Y_min, info.nodata};
+    long long ints[6] = {info.nb_lig,     info.nb_col,      info.UTM_coord,
+                         info.has_nodata, info.extra_bytes, info.extra_cells};
+    MPI_Bcast(reals, 4, MPI_DOUBLE, 0, MPI_COMM_WORLD);
+    MPI_Bcast(ints, 6, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
+    info.dpix_size = reals[0];
+    info.X_min = reals[1];
+    info.Y_min = reals[2];
+    info.nodata = reals[3];
+    info.nb_lig = static_cast<int>(ints[0]);
+    info.nb_col = static_cast<int>(ints[1]);
+    info.UTM_coord = ints[2] != 0;
+    info.has_nodata = ints[3] != 0;
+    info.extra_bytes = ints[4];
+    info.extra_cells = ints[5] != 0;
+    shared_ = info;
+}
+
+Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv) {
+    const World w{rank_, size_};
+    forward_only_ = from_leader(w.rank == 0 && (!src || !src->random_access()) ? 1 : 0) != 0;
     inv = Inventory{};
     Status st;
     std::int64_t counts[256] = {};
-    if (m.forward_only()) {
+    if (forward_only_) {
         // Read once, on rank 0.
-        if (m.w.rank == 0) {
-            st = engine::take_inventory(*m.src, plan, inv);
-            if (st.ok()) st = m.src->restart();
+        if (w.rank == 0) {
+            st = engine::take_inventory(*src, plan, inv);
+            if (st.ok()) st = src->restart();
             std::copy(inv.hist_explor, inv.hist_explor + 256, counts);
         }
         st = agree(st);
@@ -328,20 +390,21 @@ Status DistributedMap::take_inventory(const BandPlan& plan, Inventory& inv) {
         MPI_Bcast(counts, 256, MPI_INT64_T, 0, MPI_COMM_WORLD);
     } else {
         // Rank k counts chunks k, k + P, ...
-        const MapInfo& info = m.src->info();
+        const MapInfo& info = src->info();
         const int chunk = std::max(1, std::min(plan.h, info.nb_lig));
         ByteGrid rows(ucmatrice(info.nb_col, chunk), chunk);
         if (!rows) st = fault(Fault::OutOfMemory);
         std::int64_t mine[256] = {};
-        for (long long y = static_cast<long long>(m.w.rank) * chunk; st.ok() && y < info.nb_lig;
-             y += static_cast<long long>(m.w.size) * chunk) {
+        for (long long y = static_cast<long long>(w.rank) * chunk; st.ok() && y < info.nb_lig;
+             y += static_cast<long long>(w.size) * chunk) {
             const int n = static_cast<int>(std::min<long long>(chunk, info.nb_lig - y));
-            st = m.src->read(static_cast<int>(y), n, rows.get());
+            st = src->read(static_cast<int>(y), n, rows.get());
             for (int k = 0; st.ok() && k < n; ++k) {
                 const unsigned char* row = rows[k];
                 for (int j = 0; j < info.nb_col; ++j) ++mine[row[j]];
             }
         }
+        if (st.ok()) st = src->restart();
         st = agree(st);
         if (!st.ok()) return st;
         MPI_Allreduce(mine, counts, 256, MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
@@ -351,45 +414,48 @@ Status DistributedMap::take_inventory(const BandPlan& plan, Inventory& inv) {
     return {};
 }
 
-Status DistributedMap::treat(const Inventory& inv, const Window& win, const BandJob& job,
-                             const BandPlan& plan, int res_form, const MapInfo& info,
-                             const std::string& div_base, const std::string& homo_base,
-                             DiversityTotals& totals, std::string& div_name, std::string& homo_name,
-                             const std::function<void(int row)>& progress) {
-    Impl& m = *impl_;
-    const World w = m.w;
-    div_name.clear();
-    homo_name.clear();
-    BandTreatment t(info_, inv, win, job, plan);
+std::unique_ptr<RowSink> MpiTeam::make_sink(int res_form, const std::string& base,
+                                            const MapInfo& info, Status& st) {
+    auto sink = std::make_unique<MpiSink>(res_form, info, World{rank_, size_});
+    st = sink->open(base);
+    if (!st.ok()) return nullptr;
+    return sink;
+}
+
+Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
+                      const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
+                      DiversityTotals& totals, const std::function<void(int row)>& progress) {
+    const World w{rank_, size_};
+    const MapInfo info = src ? src->info() : shared_;
+    BandTreatment t(info, inv, win, job, plan);
     Status st = agree(t.allocate());
     if (!st.ok()) return st;
-
-    MpiSink div(res_form, info, w), homo(res_form, info, w);
-    const Status div_open = div.open(div_base);
-    const Status homo_open = homo.open(homo_base);
 
     // Where each rank's rows come from.
     std::unique_ptr<RowCache> cache;
     std::unique_ptr<RowSource> own;
-    RowSource* source = m.src.get();
-    if (m.forward_only()) {
+    RowSource* source = src;
+    if (forward_only_) {
         if (w.rank == 0) {
-            cache = std::make_unique<RowCache>(*m.src, plan.h + 2 * plan.halo);
+            cache = std::make_unique<RowCache>(*src, plan.h + 2 * plan.halo);
             if (!cache->allocated()) st = fault(Fault::OutOfMemory);
-            own = std::make_unique<CacheSource>(*cache, info_);
+            own = std::make_unique<CacheSource>(*cache, info);
         } else {
-            own = std::make_unique<ReceivedSource>(info_);
+            own = std::make_unique<ReceivedSource>(info);
         }
         source = own.get();
     }
     st = agree(st);
 
+    auto* div_team = dynamic_cast<MpiSink*>(&diversity);
+    auto* homo_team = dynamic_cast<MpiSink*>(&homogeneity);
+    std::vector<unsigned char> row;
     const int rounds = (plan.bands + w.size - 1) / w.size;
     for (int k = 0; st.ok() && k < rounds; ++k) {
         const int b = k * w.size + w.rank;
         const bool has = b < plan.bands;
         Status mine;
-        if (m.forward_only()) {
+        if (forward_only_) {
             // Rank 0 reads the round's rows in order and sends each band its rows, after a
             // word that says whether they follow.
             if (w.rank == 0) {
@@ -399,7 +465,7 @@ Status DistributedMap::treat(const Inventory& inv, const Window& win, const Band
                     const int a = std::max(0, plan.first_row(bb) - plan.halo);
                     const int e = static_cast<int>(std::min<long long>(
                         static_cast<long long>(plan.first_row(bb)) + plan.rows(bb) + plan.halo,
-                        info_.nb_lig));
+                        info.nb_lig));
                     unsigned char* const* rows = nullptr;
                     Status got = mine.ok() ? cache->rows(a, e - a, rows) : mine;
                     if (mine.ok()) mine = got;
@@ -407,7 +473,7 @@ Status DistributedMap::treat(const Inventory& inv, const Window& win, const Band
                     MPI_Send(&word, 1, MPI_INT, r, 0, MPI_COMM_WORLD);
                     if (got.ok())
                         for (int i = 0; i < e - a; ++i)
-                            MPI_Send(rows[i], info_.nb_col, MPI_UNSIGNED_CHAR, r, 1,
+                            MPI_Send(rows[i], info.nb_col, MPI_UNSIGNED_CHAR, r, 1,
                                      MPI_COMM_WORLD);
                 }
             } else if (has) {
@@ -422,8 +488,22 @@ Status DistributedMap::treat(const Inventory& inv, const Window& win, const Band
         }
         const bool treated = has && mine.ok();
         if (treated) t.scan();
-        div.write(treated, t.y0(), t.n(), t.diversity_rows());
-        homo.write(treated, t.y0(), t.n(), t.homogeneity_rows());
+        struct Image {
+            RowSink& sink;
+            MpiSink* team;
+            const unsigned char* const* rows;
+        } images[2] = {{diversity, div_team, t.diversity_rows()},
+                       {homogeneity, homo_team, t.homogeneity_rows()}};
+        for (int i = 0; i < 2; ++i) {
+            const Image& im = images[i];
+            if (im.team) {
+                im.team->round(treated, t.y0(), t.n(), im.rows);
+            } else {
+                const Status wrote = gather(im.sink, w, k, plan, info.nb_col, treated, t.y0(),
+                                            t.n(), im.rows, 2 + i, row);
+                if (mine.ok()) mine = wrote;
+            }
+        }
         st = agree(mine);
         if (st.ok() && progress && w.rank == 0) {
             const int last = std::min((k + 1) * w.size, plan.bands) - 1;
@@ -437,16 +517,14 @@ Status DistributedMap::treat(const Inventory& inv, const Window& win, const Band
     const int max_mine = t.totals().max_histo;
     MPI_Allreduce(&max_mine, &sum.max_histo, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD);
     totals = sum;
+    return st;
+}
 
-    const Status div_done = div.finish(st.ok());
-    const Status homo_done = homo.finish(st.ok());
-    if (div_done.ok()) div_name = div.name();
-    if (homo_done.ok()) homo_name = homo.name();
-    if (!st.ok()) return st;
-    if (!div_open.ok()) return div_open;
-    if (!div_done.ok()) return div_done;
-    if (!homo_open.ok()) return homo_open;
-    return homo_done;
+std::vector<long long> MpiTeam::peak_memory() {
+    const long long mine = peak_kb();
+    std::vector<long long> peaks(static_cast<std::size_t>(size_));
+    MPI_Gather(&mine, 1, MPI_LONG_LONG, peaks.data(), 1, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
+    return peaks;
 }
 
 }  // namespace engine::mpi

@@ -1,0 +1,22 @@
+#include "engine/team.h"
+
+namespace engine {
+
+Status Team::take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv) {
+    Status st = engine::take_inventory(*src, plan, inv);
+    if (st.ok()) st = src->restart();
+    return st;
+}
+
+std::unique_ptr<RowSink> Team::make_sink(int res_form, const std::string& base,
+                                         const MapInfo& info, Status& st) {
+    return engine::make_sink(res_form, base, info, st);
+}
+
+Status Team::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
+                   const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
+                   DiversityTotals& totals, const std::function<void(int row)>& progress) {
+    return treat_in_bands(*src, inv, win, job, plan, diversity, homogeneity, totals, progress);
+}
+
+}  // namespace engine

@@ -1,0 +1,54 @@
+// The processes one run is shared among: a single process by default, or the ranks of an
+// MPI job (engine/mpi). The run steps call the team at the points where the processes
+// must meet: opening the map, the inventory, the result files and the treatment.
+//
+// Under a team of several processes every call here is collective: each process makes
+// it, in the same order. Process 0 leads: it alone writes the report, prints and reports
+// progress; the others treat their share of the bands.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/bands.h"
+
+namespace engine {
+
+class Team {
+  public:
+    virtual ~Team() = default;
+    virtual int rank() const { return 0; }
+    virtual int size() const { return 1; }
+    bool leads() const { return rank() == 0; }
+
+    // True on every process when `mine` holds on every process.
+    virtual bool all_ok(bool mine) { return mine; }
+    // The fault of the process that failed (the most serious one), on every process.
+    virtual Status agree(const Status& mine) { return mine; }
+    // The leader's `value`, on every process.
+    virtual int from_leader(int value) { return value; }
+    // The sizes and corner of a map that the leader alone reads, on every process.
+    virtual void share(MapInfo&) {}
+    // Ends every process at once with status 1, when one cannot go on with the others.
+    virtual void abort_all() {}
+
+    // Pass 1: the inventory of the whole map on every process, the source (null on a
+    // process that does not read the map) then made ready for another pass.
+    virtual Status take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv);
+
+    // The sink of a result image in a native format (0 raw, 1 bitmap, 2 ASCII grid).
+    virtual std::unique_ptr<RowSink> make_sink(int res_form, const std::string& base,
+                                               const MapInfo& info, Status& st);
+
+    // Pass 2: every band treated and its rows handed to the sinks; on return `totals`
+    // holds the histogram of the whole map on every process. Sinks the team made write
+    // on every process; any other sink is written by the leader alone, with the rows of
+    // every band in order. `progress` runs on the leader, in row order.
+    virtual Status treat(RowSource* src, const Inventory& inv, const Window& win,
+                         const BandJob& job, const BandPlan& plan, RowSink& diversity,
+                         RowSink& homogeneity, DiversityTotals& totals,
+                         const std::function<void(int row)>& progress);
+};
+
+}  // namespace engine
