@@ -23,9 +23,11 @@
 #include "raster/ascii_grid.h"
 #include "raster/image.h"
 #include "raster/inventory.h"
+#include "raster/loading.h"
 #include "raster/raw_format.h"
 #include "raster_fixtures.h"
 #include "scan_fixture.h"
+#include "text/status_text.h"
 #include "window/geometry.h"
 
 #if defined(__unix__)
@@ -683,31 +685,95 @@ TEST(BandEngine, BatchRunsInBandsWriteWhatARunInOneBandWrites) {
     }
 }
 
+// A raw file longer than its header says and an ASCII grid with cells beyond those it
+// declares: a run in bands says what the whole-map loader says, in the same words.
+TEST(BandEngine, BandedRunsWarnAsTheWholeMapLoaderDoes) {
+    rt::TempDir dir;
+    std::mt19937 rng(16);
+    TestMap t = clustered_map(rng, 11, 9, 4, 5);
+    for (int form : {kRaster, kAscii}) {
+        const std::string name = write_map(t.map, form, dir / "map");
+        {
+            std::FILE* f = std::fopen(name.c_str(), "ab");
+            ASSERT_NE(f, nullptr);
+            std::fputs(form == kRaster ? "xyz" : "\n7 7 7\n", f);
+            std::fclose(f);
+        }
+        std::vector<std::string> whole;
+        LoadOptions opt;
+        opt.warn = [&](const Status& w) { whole.push_back(status_line(w, kFrench, true)); };
+        LoadedMap loaded;
+        std::string nom_lect;
+        ASSERT_TRUE(load_map((dir / "map"), form, loaded, nom_lect, opt).ok());
+        ASSERT_EQ(whole.size(), 1u);
+        RunRequest req;
+        req.map = name;
+        req.rank = 1;
+        req.res_form = kRaster;
+        req.idiom = kFrench;
+        req.band_rows = 2;
+        req.output_base = dir / "res";
+        const RunOutcome out = run_landmosaic(req);
+        ASSERT_EQ(out.exit_status, 0);
+        ASSERT_GT(out.bands, 1);
+        std::vector<std::string> banded;
+        for (const Status& w : out.warnings) banded.push_back(status_line(w, kFrench, true));
+        EXPECT_EQ(banded, whole);
+    }
+}
+
 #ifdef LANDMOSAIC_MPI_EXE
 // The MPI program on 1 to 4 ranks writes the files of the single-process run, report
-// included; an ASCII grid is read by rank 0 and sent out. A map that cannot be read fails
-// the job with status 1 and leaves no result.
+// included, for every map format (an ASCII grid is read by rank 0 and sent out; a
+// GeoTIFF map is read by every rank through GDAL) and result format (GeoTIFF results
+// written by rank 0). Rank 0 alone speaks: a warning or a usage error is said once. A
+// map that cannot be read fails the job with status 1 and leaves no result.
 TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
     if (std::system("command -v mpirun > /dev/null 2>&1") != 0) GTEST_SKIP() << "no mpirun";
     rt::TempDir dir;
     std::mt19937 rng(14);
     TestMap t = clustered_map(rng, 41, 23, 8, 12, 0.05, 0.05);
     struct Case {
-        int form;
+        int form;  // of the map; -1 a GeoTIFF
         WindowKind window;
         int R, band_rows;
+        std::vector<int> ranks;
     };
-    const Case cases[] = {{kRaster, WindowKind::Circle, 2, 1},
-                          {kBitmap, WindowKind::Mesh, 1, 4},
-                          {kAscii, WindowKind::Square, 3, 5}};
+    const Case cases[] = {{kRaster, WindowKind::Circle, 2, 1, {4}},
+                          {kBitmap, WindowKind::Mesh, 1, 4, {2}},
+                          {kAscii, WindowKind::Square, 3, 5, {3}},
+                          {-1, WindowKind::Circle, 2, 3, {1, 2, 3, 4}}};
     const std::string launcher = std::string("ASAN_OPTIONS=detect_leaks=0 mpirun --oversubscribe") +
                                  (geteuid() == 0 ? " --allow-run-as-root" : "");
+    auto mpi_run = [&](int np, const std::string& args) {
+        const std::string cmd = launcher + " -np " + std::to_string(np) + " " + LANDMOSAIC_MPI_EXE +
+                                " " + args + " > " + (dir / "out.txt") + " 2> " +
+                                (dir / "err.txt");
+        const int status = std::system(cmd.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
     for (const Case& c : cases) {
+        if (c.form < 0 && !gdal_available()) continue;
         RunRequest req;
-        req.map = write_map(t.map, c.form, dir / "map");
+        if (c.form < 0) {
+            // The map as a GeoTIFF, through the program's own writer.
+            LoadedMap header;
+            header.nb_lig = t.map.nb_lig;
+            header.nb_col = t.map.nb_col;
+            header.dpix_size = 30;
+            header.UTM_coord = true;
+            header.X_min = 5e5;
+            header.Y_min = 4e6;
+            req.map = dir / "map.tif";
+            ASSERT_TRUE(write_geotiff(req.map, t.map.tab_in.get(), header, ResultKind::Diversity, {})
+                            .ok());
+        } else {
+            req.map = write_map(t.map, c.form, dir / "map");
+        }
+        if (c.form == kAscii) rt::spit(req.map, rt::slurp(req.map) + "\n1 2\n");
         req.window = c.window;
         req.rank = c.R;
-        req.res_form = c.form;
+        req.res_form = c.form < 0 ? kGeoTiff : c.form;
         req.mesh_lines = c.window == WindowKind::Mesh;
         req.pixel_size = 30;
         req.has_corner = true;
@@ -721,28 +787,37 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
             want.push_back(rt::slurp(*f));
         for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
             std::filesystem::remove(*f);
-        for (int np = 1; np <= 4; ++np) {
-            SCOPED_TRACE(std::string(window_name(c.window)) + " on " + std::to_string(np) + " ranks");
-            const std::string cmd = launcher + " -np " + std::to_string(np) + " " +
-                                    LANDMOSAIC_MPI_EXE + " " + req.map + " -w " +
-                                    window_name(c.window) + " -r " + std::to_string(c.R) +
-                                    " -f " + (kExt[c.form] + 1) +
-                                    " --pixel-size 30 --x-min 5e5 --y-min 4e6 --threads 1" +
-                                    " --band-rows " + std::to_string(c.band_rows) +
-                                    (req.mesh_lines ? " --mesh-lines" : "") + " -o " + (dir / "res") +
-                                    " > /dev/null 2>&1";
-            ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        for (int np : c.ranks) {
+            SCOPED_TRACE(req.map + " on " + std::to_string(np) + " ranks");
+            const std::string args = req.map + " -w " + window_name(c.window) + " -r " +
+                                     std::to_string(c.R) + " -f " +
+                                     (c.form < 0 ? "tif" : kExt[c.form] + 1) +
+                                     " --pixel-size 30 --x-min 5e5 --y-min 4e6 --threads 1 -q" +
+                                     " --band-rows " + std::to_string(c.band_rows) +
+                                     (req.mesh_lines ? " --mesh-lines" : "") + " -o " + (dir / "res");
+            ASSERT_EQ(mpi_run(np, args), 0) << args;
             std::vector<std::string> got;
             for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
                 got.push_back(rt::slurp(*f));
             EXPECT_EQ(got, want);
+            EXPECT_EQ(rt::slurp(dir / "out.txt"),
+                      single.report + "\n" + single.diversity + "\n" + single.homogeneity + "\n");
+            std::string said;
+            for (const Status& w : single.warnings)
+                said += "landmosaic-mpi: " + status_line(w, kEnglish, true) + "\n";
+            EXPECT_EQ(rt::slurp(dir / "err.txt"), said);
         }
     }
+    EXPECT_EQ(mpi_run(3, (dir / "map.raw") + " -w triangle -r 1"), 2);
+    // The message, once, before what mpirun adds.
+    const std::string usage =
+        "landmosaic-mpi: --window: triangle not in {square,circle,mesh}\n"
+        "Run with --help for more information.\n";
+    const std::string err = rt::slurp(dir / "err.txt");
+    EXPECT_EQ(err.substr(0, usage.size()), usage);
+    EXPECT_EQ(err.find("triangle", usage.size()), std::string::npos) << err;
     rt::spit(dir / "bad.asc", "ncols 3\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3 4 x 6 7 8 9\n");
-    const std::string cmd = launcher + " -np 3 " + LANDMOSAIC_MPI_EXE + " " + (dir / "bad.asc") +
-                            " -r 0 -o " + (dir / "bad") + " > /dev/null 2>&1";
-    const int status = std::system(cmd.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(mpi_run(3, (dir / "bad.asc") + " -w square -r 0 -f raw -o " + (dir / "bad")), 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "bad_diversity.raw"));
     EXPECT_FALSE(std::filesystem::exists(dir / "bad_info.txt"));
 }
