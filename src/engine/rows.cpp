@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <system_error>
 #include <vector>
 
 #include "raster/ascii_grid.h"
 #include "raster/image.h"
 #include "raster/little_endian.h"
+#include "raster/output_file.h"
 #include "raster/raw_format.h"
 
 namespace engine {
@@ -235,22 +235,6 @@ class AsciiSource final : public RowSource {
     int next_ = 0;
 };
 
-}  // namespace
-
-std::string staging_name(const std::string& final_name) {
-    static thread_local std::mt19937_64 rng{std::random_device{}()};
-    const fs::path p(final_name);
-    char tag[17];
-    std::snprintf(tag, sizeof tag, "%016llx", static_cast<unsigned long long>(rng()));
-    std::string leaf = ".";
-    leaf += p.filename().string();
-    leaf += '.';
-    leaf += tag;
-    leaf += ".tmp";
-    return (p.parent_path() / leaf).string();
-}
-
-namespace {
 
 // The raw pixel file and its header; bands go to their offsets.
 class RawSink final : public RowSink {
@@ -274,15 +258,15 @@ class RawSink final : public RowSink {
     }
     // The header comes into place first, as the whole-image writer creates it first.
     Status commit() override {
-        if (!header_.commit()) return fault(Fault::CannotWrite, header_.final_name());
+        if (!header_.commit()) return fault(Fault::CannotWrite, header_.final_path());
         if (!pixels_.commit()) return fault(Fault::CannotWrite, name_);
         return {};
     }
 
   private:
     MapInfo info_;
-    StagedFile header_;
-    StagedFile pixels_;
+    OutputFile header_;
+    OutputFile pixels_;
 };
 
 class BitmapSink final : public RowSink {
@@ -318,7 +302,7 @@ class BitmapSink final : public RowSink {
   private:
     MapInfo info_;
     ImageLayout layout_;
-    StagedFile file_;
+    OutputFile file_;
     std::vector<unsigned char> row_;  // its padding stays 0
 };
 
@@ -348,7 +332,7 @@ class AsciiSink final : public RowSink {
 
   private:
     MapInfo info_;
-    StagedFile file_;
+    OutputFile file_;
     std::string text_;
     int next_ = 0;
 };
@@ -375,54 +359,6 @@ std::unique_ptr<RowSource> open_ascii_source(const std::string& name, Status& st
     st = s->open(name);
     if (!st.ok()) return nullptr;
     return s;
-}
-
-bool StagedFile::open(const std::string& final_name) {
-    discard();
-    final_ = final_name;
-    temp_ = staging_name(final_name);
-    f_ = std::fopen(temp_.c_str(), "wb");
-    ok_ = f_ != nullptr;
-    if (!f_) temp_.clear();
-    return ok_;
-}
-
-bool StagedFile::seek(long long offset) {
-    if (!f_ || !ok_) return false;
-    ok_ = seek_to(f_, offset);
-    return ok_;
-}
-
-bool StagedFile::write(const void* data, std::size_t n) {
-    if (!f_ || !ok_) return false;
-    ok_ = n == 0 || std::fwrite(data, 1, n, f_) == n;
-    return ok_;
-}
-
-bool StagedFile::commit() {
-    if (!f_) return false;
-    if (std::fflush(f_) != 0 || std::ferror(f_)) ok_ = false;
-    if (std::fclose(f_) != 0) ok_ = false;
-    f_ = nullptr;
-    if (ok_) {
-        std::error_code ec;
-        // A symlink or file of the final name is replaced, never followed.
-        fs::rename(temp_, final_, ec);
-        if (ec) ok_ = false;
-    }
-    if (!ok_) {
-        discard();
-        return false;
-    }
-    temp_.clear();
-    return true;
-}
-
-void StagedFile::discard() {
-    if (f_) std::fclose(f_);
-    f_ = nullptr;
-    if (!temp_.empty()) std::remove(temp_.c_str());
-    temp_.clear();
 }
 
 std::string raw_header_text(const MapInfo& info) {

@@ -87,37 +87,6 @@ std::unique_ptr<RowSource> open_bitmap_source(const std::string& name, Status& s
 // An ASCII grid, read forward only, its cells as read_ascii_grid reads them.
 std::unique_ptr<RowSource> open_ascii_source(const std::string& name, Status& st);
 
-// A temporary name in the folder of `final_name`, unlikely to be taken by anything else.
-std::string staging_name(const std::string& final_name);
-
-// A file written under a temporary name in the folder of its final name, and renamed to
-// it once complete: an earlier file of that name stays as it was until then, and a
-// failed or abandoned write leaves nothing behind.
-class StagedFile {
-  public:
-    StagedFile() = default;
-    StagedFile(const StagedFile&) = delete;
-    StagedFile& operator=(const StagedFile&) = delete;
-    ~StagedFile() { discard(); }
-
-    bool open(const std::string& final_name);
-    std::FILE* stream() const { return f_; }
-    // Moves to byte `offset` of the file.
-    bool seek(long long offset);
-    bool write(const void* data, std::size_t n);
-    // Flushes and closes the stream, then renames the file into place.
-    bool commit();
-    // Removes the temporary file.
-    void discard();
-    const std::string& final_name() const { return final_; }
-
-  private:
-    std::FILE* f_ = nullptr;
-    std::string final_;
-    std::string temp_;
-    bool ok_ = true;
-};
-
 class RowSink {
   public:
     virtual ~RowSink() = default;

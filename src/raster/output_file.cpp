@@ -98,6 +98,7 @@ bool OutputFile::open(const std::string& final_path, bool text) {
         }
         final_ = final_path;
         temp_ = temp;
+        failed_ = false;
         return true;
     }
     return false;
@@ -105,7 +106,7 @@ bool OutputFile::open(const std::string& final_path, bool text) {
 
 bool OutputFile::commit() {
     if (!f_) return false;
-    bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
+    bool ok = !failed_ && std::fflush(f_) == 0 && !std::ferror(f_);
     if (ok) ok = _commit(_fileno(f_)) == 0;
     if (std::fclose(f_) != 0) ok = false;
     f_ = nullptr;
@@ -179,6 +180,7 @@ bool OutputFile::open(const std::string& final_path, bool /*text*/) {
         }
         final_ = final_path;
         temp_ = temp;
+        failed_ = false;
         return true;
     }
     return false;
@@ -186,7 +188,7 @@ bool OutputFile::open(const std::string& final_path, bool /*text*/) {
 
 bool OutputFile::commit() {
     if (!f_) return false;
-    bool ok = std::fflush(f_) == 0 && !std::ferror(f_);
+    bool ok = !failed_ && std::fflush(f_) == 0 && !std::ferror(f_);
     if (ok) ok = ::fsync(::fileno(f_)) == 0;
     if (std::fclose(f_) != 0) ok = false;
     f_ = nullptr;
@@ -197,6 +199,22 @@ bool OutputFile::commit() {
 }
 
 #endif
+
+bool OutputFile::write(const void* data, std::size_t n) {
+    if (!f_ || failed_) return false;
+    failed_ = n != 0 && std::fwrite(data, 1, n, f_) != n;
+    return !failed_;
+}
+
+bool OutputFile::seek(long long offset) {
+    if (!f_ || failed_) return false;
+#ifdef _WIN32
+    failed_ = _fseeki64(f_, offset, SEEK_SET) != 0;
+#else
+    failed_ = fseeko(f_, static_cast<off_t>(offset), SEEK_SET) != 0;
+#endif
+    return !failed_;
+}
 
 void OutputFile::abandon() {
     if (f_) {

@@ -27,6 +27,16 @@ class OutputFile {
     std::FILE* get() const { return f_; }
     bool is_open() const { return f_ != nullptr; }
     const std::string& final_path() const { return final_; }
+    // The temporary file while open, for a writer that fills it by other means (the
+    // processes of an MPI job, through MPI-IO) before commit() puts it in place.
+    const std::string& temp_path() const { return temp_; }
+
+    // Writes `n` bytes at the current position. False when not open or once a write or
+    // a seek has failed; commit() then fails too.
+    bool write(const void* data, std::size_t n);
+    // Moves to byte `offset` of the file (64-bit on every system), for writers that put
+    // rows out of order.
+    bool seek(long long offset);
 
     // Flushes, syncs and closes the temporary file, then renames it onto the final name.
     // False when any of these fails or when the stream met a write error; the temporary
@@ -40,6 +50,7 @@ class OutputFile {
     std::FILE* f_ = nullptr;
     std::string final_;
     std::string temp_;
+    bool failed_ = false;  // a write or seek failed
 };
 
 // True when `path` names an existing folder, FIFO, device or socket: something that is

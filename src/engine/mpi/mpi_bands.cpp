@@ -6,12 +6,11 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "raster/image.h"
 #include "raster/inventory.h"
+#include "raster/output_file.h"
 
 namespace engine::mpi {
 
@@ -160,10 +159,15 @@ class MpiSink final : public RowSink {
                     st = fault(Fault::CannotWrite, base + ".txt");
             }
         }
-        if (w_.rank == 0) temp_ = staging_name(name_);
-        bcast_string(temp_, 0);
-        int rc = MPI_File_open(MPI_COMM_WORLD, temp_.c_str(), MPI_MODE_CREATE | MPI_MODE_WRONLY,
-                               MPI_INFO_NULL, &fh_);
+        // Rank 0 makes the temporary file as every writer makes it; all ranks then open it
+        // with MPI-IO, and rank 0 commits it in the end.
+        std::string temp;
+        if (w_.rank == 0 && !file_.open(name_) && st.ok()) st = fault(Fault::CannotWrite, name_);
+        failed_ = agree(st);
+        if (!failed_.ok()) return failed_;
+        if (w_.rank == 0) temp = file_.temp_path();
+        bcast_string(temp, 0);
+        int rc = MPI_File_open(MPI_COMM_WORLD, temp.c_str(), MPI_MODE_WRONLY, MPI_INFO_NULL, &fh_);
         opened_ = rc == MPI_SUCCESS;
         if (!opened_ && st.ok()) st = fault(Fault::CannotWrite, name_);
         if (opened_ && w_.rank == 0 && !head.empty() && st.ok()) {
@@ -220,18 +224,12 @@ class MpiSink final : public RowSink {
         opened_ = false;
         Status st = agree(failed_);
         if (w_.rank == 0) {
-            if (keep && st.ok()) {
-                std::error_code ec;
-                if (form_ == 0 && !header_.commit())
-                    st = fault(Fault::CannotWrite, header_.final_name());
-                if (st.ok()) std::filesystem::rename(temp_, name_, ec);
-                if (st.ok() && ec) st = fault(Fault::CannotWrite, name_);
-            }
-            if (!keep || !st.ok()) {
-                header_.discard();
-                std::error_code ec;
-                std::filesystem::remove(temp_, ec);
-            }
+            // The raw header comes into place first, as the single-process writer puts it.
+            if (keep && st.ok() && form_ == 0 && !header_.commit())
+                st = fault(Fault::CannotWrite, header_.final_path());
+            if (keep && st.ok() && !file_.commit()) st = fault(Fault::CannotWrite, name_);
+            header_.abandon();
+            file_.abandon();
         }
         return agree(st);
     }
@@ -248,8 +246,8 @@ class MpiSink final : public RowSink {
     MapInfo info_;
     World w_;
     ImageLayout layout_;
-    std::string temp_;
-    StagedFile header_;  // raw format, rank 0
+    OutputFile file_;    // the image, rank 0
+    OutputFile header_;  // raw format, rank 0
     MPI_File fh_{};
     bool opened_ = false;
     bool finished_ = false;
