@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "raster/image.h"
@@ -320,6 +321,9 @@ long long peak_kb() {
 
 Session::Session(int& argc, char**& argv) {
     MPI_Init(&argc, &argv);
+    // An allocation that fails on one rank ends the whole job with status 1 at once: the
+    // other ranks would otherwise wait for it in their next exchange.
+    std::set_new_handler([] { MPI_Abort(MPI_COMM_WORLD, 1); });
 }
 
 Session::~Session() {

@@ -22,7 +22,8 @@
 
 namespace engine::mpi {
 
-// MPI started for the life of the object (and finalised after).
+// MPI started for the life of the object (and finalised after). A memory allocation that
+// fails on any rank then aborts the job with status 1.
 class Session {
   public:
     Session(int& argc, char**& argv);
