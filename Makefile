@@ -11,6 +11,14 @@ ASAN_DIR := build/asan
 
 FUZZ_SECONDS ?= 30
 
+# Ninja schedules the two trees' compilations better than make; either works.
+# A tree keeps the generator it was made with.
+GENERATOR := $(if $(shell command -v ninja 2>/dev/null),-G Ninja,)
+generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(GENERATOR))
+# The sanitizer tree is for finding faults, not for speed: -O1 with line tables compiles
+# in half the time of -O2 -g and still gives file and line in every report.
+ASAN_FLAGS := -O1 -g1 -DNDEBUG
+
 .PHONY: all setup setup-demo release asan test test-release test-asan demo bench bench-bands windows fuzz clean
 
 # What a fresh Debian lacks is installed once, by the script CI uses too.
@@ -23,11 +31,12 @@ setup-demo:
 all: release
 
 release: setup
-	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(RELEASE_DIR) $(call generator,$(RELEASE_DIR)) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 asan: setup
-	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANDMOSAIC_SANITIZE=ON -DLANDMOSAIC_BENCH=OFF
+	cmake -S . -B $(ASAN_DIR) $(call generator,$(ASAN_DIR)) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$(ASAN_FLAGS)" -DLANDMOSAIC_SANITIZE=ON -DLANDMOSAIC_BENCH=OFF
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 
 test-release: release
@@ -40,7 +49,7 @@ test: test-release test-asan
 
 # The program alone (no tests, no benchmark), then the scripted dialogue and one batch run.
 demo: setup-demo
-	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(RELEASE_DIR) $(call generator,$(RELEASE_DIR)) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(RELEASE_DIR) -j $(JOBS) --target landmosaic
 	sh tools/demo.sh $(RELEASE_DIR)/landmosaic
 

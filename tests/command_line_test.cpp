@@ -370,6 +370,36 @@ TEST(GdalRoundTrip, GeoTiffInGeoTiffOutKeepsWhereTheMapLies) {
     EXPECT_FALSE(fs::exists(d / "real_square1_info.txt"));
 }
 
+// GDAL is loaded by the runs that need it and by no other: a dialogue or a native-format
+// run must not carry its libraries (tens of megabytes before any map is read).
+TEST(GdalRoundTrip, OnlyTheRunsThatNeedGdalLoadIt) {
+#ifdef LANDMOSAIC_HAVE_GDAL
+    EXPECT_TRUE(gdal_available()) << "a build with GDAL whose GDAL module does not load";
+#endif
+    if (!gdal_available()) GTEST_SKIP() << "built without GDAL";
+    fx::ScratchDir dir("cli_gdal_load");
+    const fs::path d = dir.root;
+    fx::ClassMap map = fx::make_map(12, 9, 5, 4);
+    fx::spit(d / "m.asc", fx::asc_input_bytes(map, 0, 0, 25));
+    // The dynamic loader's record of every object the program maps, dlopen included.
+    auto loads_gdal = [&](const std::string& name, const std::string& args,
+                          const std::string& input) {
+        const fs::path log = d / name;
+        const int rc = shell("cd \"" + d.string() + "\" && " + input + " LD_DEBUG=files LD_DEBUG_OUTPUT=\"" +
+                             log.string() + "\" " + std::string(LANDMOSAIC_EXE) + " " + args +
+                             " >/dev/null 2>&1");
+        EXPECT_NE(rc, -1);
+        std::string all;
+        for (const auto& e : fs::directory_iterator(d))
+            if (e.path().filename().string().starts_with(name)) all += fx::slurp(e.path());
+        EXPECT_NE(all.find("libc.so"), std::string::npos) << name << ": no loader record";
+        return all.find("libgdal") != std::string::npos;
+    };
+    EXPECT_FALSE(loads_gdal("dialogue", "", "printf '0\\n' |"));
+    EXPECT_FALSE(loads_gdal("native", "-w square -r 1 -f raw -q m.asc", ""));
+    EXPECT_TRUE(loads_gdal("geotiff", "-w square -r 1 -q -o geo m.asc", ""));
+}
+
 // Stages never talk: the console and the front ends stay above them, and each outside
 // library stays in its own unit.
 TEST(Layout, IncludesPointDown) {

@@ -14,6 +14,7 @@ have_file() { [ -e "$1" ]; }
 have_cmd cmake || need+=(cmake)
 have_cmd g++ || need+=(g++)
 have_cmd make || need+=(make)
+have_cmd ninja || need+=(ninja-build)
 have_cmd pkg-config || need+=(pkg-config)
 # GDAL: every raster format beyond the three native ones, and its tools for the demo
 # and the tests.

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <sstream>
 
@@ -83,7 +84,8 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
         "largest class) of a classified map, in a moving window or a cell mesh.\n"
         "Without arguments the program runs its dialogue.",
         program};
-    app.footer(formats_note());
+    // Asked only when the help is shown: asking loads GDAL.
+    app.footer(std::function<std::string()>(formats_note));
     app.add_option("-w,--window", window, "square or circle moving window, or cell mesh")
         ->required()
         ->check(CLI::IsMember({"square", "circle", "mesh"}));
@@ -124,9 +126,11 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     app.add_flag("--quicklook", quicklook,
                  "also write BASE_diversity.png, BASE_homog.png (coloured pictures) and "
                  "BASE_summary.html (a one-page summary)");
-    app.set_version_flag(
-        "--version", std::string(kVersion) +
-                         (gdal_available() ? " (GDAL " + gdal_version() + ")" : " (without GDAL)"));
+    app.set_version_flag("--version", std::function<std::string()>([] {
+                             return std::string(kVersion) +
+                                    (gdal_available() ? " (GDAL " + gdal_version() + ")"
+                                                      : " (without GDAL)");
+                         }));
     app.add_option("MAP", req.map, "the classified map")->required();
 
     try {

@@ -1,4 +1,7 @@
+// The GDAL module: every raster GDAL reads, and GeoTIFF results. Built as a shared object
+// of its own and loaded by gdal_loader.cpp on first use.
 #include "formats/gdal_raster.h"
+#include "formats/gdal_module.h"
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
@@ -60,13 +63,13 @@ bool same_size(double a, double b) {
 
 }  // namespace
 
+namespace gdal_impl {
+
 std::string gdal_version() {
     return GDALVersionInfo("RELEASE_NAME");
 }
 
-bool gdal_available() {
-    return true;
-}
+}  // namespace gdal_impl
 
 namespace {
 
@@ -220,6 +223,8 @@ class GdalRows final : public GdalRowSource {
 
 }  // namespace
 
+namespace gdal_impl {
+
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
                                                Status& st) {
     auto src = std::make_unique<GdalRows>();
@@ -228,11 +233,12 @@ std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band
     return src;
 }
 
+
 Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
                      const RowProgressFn& progress) {
     Status st;
     LoadedMap header;
-    auto src = gdal_row_source(path, band_no, header, st);
+    auto src = gdal_impl::gdal_row_source(path, band_no, header, st);
     if (!src) return st;
     const int nb_lig = header.nb_lig, nb_col = header.nb_col;
     if (static_cast<long long>(nb_lig) * nb_col > INT_MAX)
@@ -247,6 +253,8 @@ Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
     map = std::move(header);
     return Status::success();
 }
+
+}  // namespace gdal_impl
 
 namespace {
 
@@ -430,6 +438,8 @@ class GeoTiffSink final : public engine::RowSink {
 
 }  // namespace
 
+namespace gdal_impl {
+
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
     const std::vector<std::pair<std::string, std::string>>& metadata, Status& st) {
@@ -438,6 +448,7 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
     if (!st.ok()) return nullptr;
     return sink;
 }
+
 
 Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
                      const std::vector<std::pair<std::string, std::string>>& metadata) {
@@ -448,10 +459,20 @@ Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map
     };
     if (!m) return not_written({});
     Status st;
-    auto sink = geotiff_sink(path, map, kind, metadata, st);
+    auto sink = gdal_impl::geotiff_sink(path, map, kind, metadata, st);
     if (!sink) return st;
     engine::Status e = sink->write(0, map.nb_lig, m);
     if (e.ok()) e = sink->commit();
     if (!e.ok()) return not_written(e.detail);
     return Status::success();
+}
+
+}  // namespace gdal_impl
+
+extern "C" __attribute__((visibility("default"))) const GdalModule* landmosaic_gdal_module() {
+    static const GdalModule module{kGdalModuleVersion,      gdal_module_sizes(),
+                                   gdal_impl::gdal_version, gdal_impl::gdal_load_map,
+                                   gdal_impl::write_geotiff, gdal_impl::gdal_row_source,
+                                   gdal_impl::geotiff_sink};
+    return &module;
 }

@@ -1,0 +1,42 @@
+// The table of functions the GDAL module hands to the program that loads it. The module
+// (gdal_raster.cpp, linked with GDAL) is a shared object loaded on first use, so that a
+// run that needs no GDAL never maps GDAL and its hundred libraries into memory.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "formats/gdal_raster.h"
+
+struct GdalModule {
+    // Equal to kGdalModuleVersion in the program that loads the module, and to the sizes
+    // of the structures passed across, or the module is not used.
+    int version;
+    unsigned sizes;
+
+    std::string (*gdal_version)();
+    Status (*gdal_load_map)(const std::string& path, int band, LoadedMap& map,
+                            const RowProgressFn& progress);
+    Status (*write_geotiff)(const std::string& path, ByteMatrix m, const LoadedMap& map,
+                            ResultKind kind,
+                            const std::vector<std::pair<std::string, std::string>>& metadata);
+    std::unique_ptr<GdalRowSource> (*gdal_row_source)(const std::string& path, int band,
+                                                      LoadedMap& header, Status& st);
+    std::unique_ptr<engine::RowSink> (*geotiff_sink)(
+        const std::string& path, const LoadedMap& header, ResultKind kind,
+        const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);
+};
+
+inline constexpr int kGdalModuleVersion = 1;
+
+// A fingerprint of the layouts the two sides share.
+inline constexpr unsigned gdal_module_sizes() {
+    return static_cast<unsigned>(sizeof(GdalModule) * 131u + sizeof(LoadedMap) * 31u +
+                                 sizeof(Status) * 7u + sizeof(std::string));
+}
+
+// The file name of the module, and the one function it exports.
+inline constexpr const char* kGdalModuleFile = "landmosaic-gdal.so";
+inline constexpr const char* kGdalModuleEntry = "landmosaic_gdal_module";
