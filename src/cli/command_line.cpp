@@ -80,9 +80,10 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     const std::string& program = cl.program;
 
     CLI::App app{
-        "LANDMOSAIC: the diversity (number of classes) and homogeneity (share of the "
-        "largest class) of a classified map, in a moving window or a cell mesh.\n"
-        "Without arguments the program runs its dialogue.",
+        std::string("LANDMOSAIC: the diversity (number of classes) and homogeneity (share of "
+                    "the largest class) of a classified map, in a moving window or a cell "
+                    "mesh.") +
+            (cl.has_dialogue ? "\nWithout arguments the program runs its dialogue." : ""),
         program};
     // Asked only when the help is shown: asking loads GDAL.
     app.footer(std::function<std::string()>(formats_note));

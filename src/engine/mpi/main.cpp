@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     std::ostream& err = team.leads() ? std::cerr : muted;
     CommandLine cl;
     cl.program = "landmosaic-mpi";
+    cl.has_dialogue = false;
     if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0)
         return status;
     ProgressBar bar(team.leads() && !cl.quiet && ProgressBar::stderr_is_terminal());
