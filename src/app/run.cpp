@@ -307,12 +307,11 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress, 
                                     : std::move(opened));
         engine::MapInfo source_info = src ? src->info() : engine::MapInfo{};
         if (forward_only && team.size() > 1) {
-            engine::MapInfo& shared = source_info;
-            team.share(shared);
+            team.share(source_info);
             if (!src) {
                 run.format = kAscii;
                 run.nom_lect = base + ".asc";
-                header_from(shared, map);
+                header_from(source_info, map);
             }
         }
         if (lead && src && src->info().extra_bytes > 0)
@@ -470,11 +469,10 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress, 
                 out.failures.push_back(std::move(im.failure));
             }
         }
-        if (!lead) {
-            // Only the leader's outcome counts.
-        } else if (rep.close()) {
+        // The report is the leader's alone.
+        if (lead && rep.close()) {
             out.report = run.nom_info;
-        } else {
+        } else if (lead) {
             out.failures.push_back(Status::make(Status::Code::NotWritten, run.nom_info,
                                                 txt::result_not_written, {run.nom_info}));
         }

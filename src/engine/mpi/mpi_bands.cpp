@@ -261,9 +261,11 @@ class MpiSink final : public RowSink {
 
 // Hands the result rows of one round of bands to a sink that rank 0 alone writes: rank 0
 // writes its own band's rows, then receives those of every other band of the round, in
-// order, a row at a time; the other ranks send theirs. `tag` keeps the two images apart.
+// order, and writes each band in one call as the single-process run does (so that the
+// writer, which caches blocks, makes the same file); the other ranks send theirs. `tag`
+// keeps the two images apart; `band` holds one band on rank 0.
 Status gather(RowSink& sink, World w, int round, const BandPlan& plan, int nb_col, bool treated,
-              int y0, int n, const unsigned char* const* rows, int tag, std::vector<unsigned char>& row) {
+              int y0, int n, const unsigned char* const* rows, int tag, ByteGrid& band) {
     Status st;
     const int b = round * w.size + w.rank;
     if (w.rank != 0) {
@@ -276,18 +278,15 @@ Status gather(RowSink& sink, World w, int round, const BandPlan& plan, int nb_co
         return st;
     }
     if (treated) st = sink.write(y0, n, rows);
-    row.resize(static_cast<std::size_t>(nb_col));
-    unsigned char* one[1] = {row.data()};
     for (int r = 1; r < w.size && round * w.size + r < plan.bands; ++r) {
         const int bb = round * w.size + r;
         int word = 0;
         MPI_Recv(&word, 1, MPI_INT, r, tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
         if (word != 0) continue;
-        for (int k = 0; k < plan.rows(bb); ++k) {
-            MPI_Recv(row.data(), nb_col, MPI_UNSIGNED_CHAR, r, tag, MPI_COMM_WORLD,
+        for (int k = 0; k < plan.rows(bb); ++k)
+            MPI_Recv(band[k], nb_col, MPI_UNSIGNED_CHAR, r, tag, MPI_COMM_WORLD,
                      MPI_STATUS_IGNORE);
-            if (st.ok()) st = sink.write(plan.first_row(bb) + k, 1, one);
-        }
+        if (st.ok()) st = sink.write(plan.first_row(bb), plan.rows(bb), band.get());
     }
     return st;
 }
@@ -451,7 +450,13 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
 
     auto* div_team = dynamic_cast<MpiSink*>(&diversity);
     auto* homo_team = dynamic_cast<MpiSink*>(&homogeneity);
-    std::vector<unsigned char> row;
+    // Rank 0: one band of another rank, for a sink it writes alone.
+    ByteGrid band;
+    if (w.rank == 0 && w.size > 1 && !(div_team && homo_team)) {
+        band = ByteGrid(ucmatrice(info.nb_col, plan.h), plan.h);
+        if (!band) st = fault(Fault::OutOfMemory);
+    }
+    st = agree(st);
     const int rounds = (plan.bands + w.size - 1) / w.size;
     for (int k = 0; st.ok() && k < rounds; ++k) {
         const int b = k * w.size + w.rank;
@@ -502,7 +507,7 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
                 im.team->round(treated, t.y0(), t.n(), im.rows);
             } else {
                 const Status wrote = gather(im.sink, w, k, plan, info.nb_col, treated, t.y0(),
-                                            t.n(), im.rows, 2 + i, row);
+                                            t.n(), im.rows, 2 + i, band);
                 if (mine.ok()) mine = wrote;
             }
         }
