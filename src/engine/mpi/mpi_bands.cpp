@@ -259,34 +259,40 @@ class MpiSink final : public RowSink {
 };
 
 
-// Hands the result rows of one round of bands to a sink that rank 0 alone writes: rank 0
-// writes its own band's rows, then receives those of every other band of the round, in
-// order, and writes each band in one call as the single-process run does (so that the
-// writer, which caches blocks, makes the same file); the other ranks send theirs. `tag`
-// keeps the two images apart; `band` holds one band on rank 0.
-Status gather(RowSink& sink, World w, int round, const BandPlan& plan, int nb_col, bool treated,
-              int y0, int n, const unsigned char* const* rows, int tag, ByteGrid& band) {
+// Hands the result rows of one round of bands to the sinks that rank 0 alone writes
+// (null: an image written otherwise): rank 0 writes its own band, then receives those of
+// the other bands of the round, in order, and writes each band in one call, diversity
+// then homogeneity, as the single-process run does, so that the writer, which caches
+// blocks of both files, makes the same files; the other ranks send theirs. `band` holds
+// one band on rank 0.
+Status gather(RowSink* const sinks[2], World w, int round, const BandPlan& plan, int nb_col,
+              bool treated, int y0, int n, const unsigned char* const* const rows[2],
+              ByteGrid& band) {
     Status st;
     const int b = round * w.size + w.rank;
     if (w.rank != 0) {
         if (b >= plan.bands) return st;
         int word = treated ? 0 : 1;
-        MPI_Send(&word, 1, MPI_INT, 0, tag, MPI_COMM_WORLD);
-        if (treated)
-            for (int k = 0; k < n; ++k)
-                MPI_Send(rows[k], nb_col, MPI_UNSIGNED_CHAR, 0, tag, MPI_COMM_WORLD);
+        MPI_Send(&word, 1, MPI_INT, 0, 2, MPI_COMM_WORLD);
+        for (int i = 0; treated && i < 2; ++i)
+            for (int k = 0; sinks[i] && k < n; ++k)
+                MPI_Send(rows[i][k], nb_col, MPI_UNSIGNED_CHAR, 0, 2, MPI_COMM_WORLD);
         return st;
     }
-    if (treated) st = sink.write(y0, n, rows);
+    for (int i = 0; treated && i < 2; ++i)
+        if (sinks[i] && st.ok()) st = sinks[i]->write(y0, n, rows[i]);
     for (int r = 1; r < w.size && round * w.size + r < plan.bands; ++r) {
         const int bb = round * w.size + r;
         int word = 0;
-        MPI_Recv(&word, 1, MPI_INT, r, tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+        MPI_Recv(&word, 1, MPI_INT, r, 2, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
         if (word != 0) continue;
-        for (int k = 0; k < plan.rows(bb); ++k)
-            MPI_Recv(band[k], nb_col, MPI_UNSIGNED_CHAR, r, tag, MPI_COMM_WORLD,
-                     MPI_STATUS_IGNORE);
-        if (st.ok()) st = sink.write(plan.first_row(bb), plan.rows(bb), band.get());
+        for (int i = 0; i < 2; ++i) {
+            if (!sinks[i]) continue;
+            for (int k = 0; k < plan.rows(bb); ++k)
+                MPI_Recv(band[k], nb_col, MPI_UNSIGNED_CHAR, r, 2, MPI_COMM_WORLD,
+                         MPI_STATUS_IGNORE);
+            if (st.ok()) st = sinks[i]->write(plan.first_row(bb), plan.rows(bb), band.get());
+        }
     }
     return st;
 }
@@ -495,21 +501,16 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
         }
         const bool treated = has && mine.ok();
         if (treated) t.scan();
-        struct Image {
-            RowSink& sink;
-            MpiSink* team;
-            const unsigned char* const* rows;
-        } images[2] = {{diversity, div_team, t.diversity_rows()},
-                       {homogeneity, homo_team, t.homogeneity_rows()}};
-        for (int i = 0; i < 2; ++i) {
-            const Image& im = images[i];
-            if (im.team) {
-                im.team->round(treated, t.y0(), t.n(), im.rows);
-            } else {
-                const Status wrote = gather(im.sink, w, k, plan, info.nb_col, treated, t.y0(),
-                                            t.n(), im.rows, 2 + i, band);
-                if (mine.ok()) mine = wrote;
-            }
+        if (div_team) div_team->round(treated, t.y0(), t.n(), t.diversity_rows());
+        if (homo_team) homo_team->round(treated, t.y0(), t.n(), t.homogeneity_rows());
+        if (!(div_team && homo_team)) {
+            RowSink* const alone[2] = {div_team ? nullptr : &diversity,
+                                       homo_team ? nullptr : &homogeneity};
+            const unsigned char* const* const rows[2] = {t.diversity_rows(),
+                                                         t.homogeneity_rows()};
+            const Status wrote =
+                gather(alone, w, k, plan, info.nb_col, treated, t.y0(), t.n(), rows, band);
+            if (mine.ok()) mine = wrote;
         }
         st = agree(mine);
         if (st.ok() && progress && w.rank == 0) {
