@@ -274,7 +274,8 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) 
     return run_landmosaic(req, progress, alone);
 }
 
-RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress, engine::Team& team) {
+RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
+                          engine::Team& team) {
     const bool lead = team.leads();
     const auto t_start = std::chrono::steady_clock::now();
     RunOutcome out;
@@ -315,10 +316,10 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress, 
             }
         }
         if (lead && src && src->info().extra_bytes > 0)
-            out.warnings.push_back(Status::make(
-                Status::Code::Ok, run.nom_lect, txt::raw_long_warning,
-                {run.nom_lect, src->info().pixels() + src->info().extra_bytes,
-                 src->info().pixels()}));
+            out.warnings.push_back(
+                Status::make(Status::Code::Ok, run.nom_lect, txt::raw_long_warning,
+                             {run.nom_lect, src->info().pixels() + src->info().extra_bytes,
+                              src->info().pixels()}));
         out.nb_lig = map.nb_lig;
         out.nb_col = map.nb_col;
         out.dpix_size = map.dpix_size;
@@ -429,7 +430,7 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress, 
                 // Written by the leader alone, with the rows of every process.
                 if (lead)
                     im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), map, im.kind,
-                                       run_metadata(out, req, im.kind), im.failure);
+                                           run_metadata(out, req, im.kind), im.failure);
             } else {
                 engine::Status e;
                 im.sink = team.make_sink(run.res_form, im.base, info, e);

@@ -128,9 +128,9 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
                  "also write BASE_diversity.png, BASE_homog.png (coloured pictures) and "
                  "BASE_summary.html (a one-page summary)");
     app.set_version_flag("--version", std::function<std::string()>([] {
-                             return std::string(kVersion) +
-                                    (gdal_available() ? " (GDAL " + gdal_version() + ")"
-                                                      : " (without GDAL)");
+                             return std::string(kVersion) + (gdal_available()
+                                                                 ? " (GDAL " + gdal_version() + ")"
+                                                                 : " (without GDAL)");
                          }));
     app.add_option("MAP", req.map, "the classified map")->required();
 
@@ -166,7 +166,8 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     req.idiom = lang == "fr" ? kFrench : lang == "es" ? kSpanish : kEnglish;
     req.has_corner = x_min->count() > 0;
 #ifndef LANDMOSAIC_HAVE_JSON
-    if (!json_path.empty()) return usage_error(err, program, "this build cannot write --json summaries");
+    if (!json_path.empty())
+        return usage_error(err, program, "this build cannot write --json summaries");
 #endif
     if (Status s = req.validate(); !s.ok()) return usage_error(err, program, s.detail);
     return -1;
@@ -209,8 +210,7 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
 int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
                      bool terminal) {
     CommandLine cl;
-    if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0)
-        return status;
+    if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
     ProgressBar bar(terminal && !cl.quiet);
     const RunOutcome outcome =
         run_landmosaic(cl.req, [&](int row, int rows) { bar.update(row, rows); });

@@ -18,10 +18,10 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
 // What the arguments ask for: the run, and what the front end does around it.
 struct CommandLine {
     std::string program = "landmosaic";  // the name messages start with
-    bool has_dialogue = true;             // without arguments the program runs its dialogue
+    bool has_dialogue = true;            // without arguments the program runs its dialogue
     RunRequest req;
-    std::string json_path;  // the JSON summary; empty for none
-    bool quiet = false;     // no progress bar
+    std::string json_path;   // the JSON summary; empty for none
+    bool quiet = false;      // no progress bar
     bool quicklook = false;  // pictures and summary page after the run
 };
 

@@ -235,7 +235,6 @@ class AsciiSource final : public RowSource {
     int next_ = 0;
 };
 
-
 // The raw pixel file and its header; bands go to their offsets.
 class RawSink final : public RowSink {
   public:

@@ -8,8 +8,8 @@ Status Team::take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv
     return st;
 }
 
-std::unique_ptr<RowSink> Team::make_sink(int res_form, const std::string& base,
-                                         const MapInfo& info, Status& st) {
+std::unique_ptr<RowSink> Team::make_sink(int res_form, const std::string& base, const MapInfo& info,
+                                         Status& st) {
     return engine::make_sink(res_form, base, info, st);
 }
 

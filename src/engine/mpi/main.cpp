@@ -17,8 +17,7 @@ int main(int argc, char** argv) {
     CommandLine cl;
     cl.program = "landmosaic-mpi";
     cl.has_dialogue = false;
-    if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0)
-        return status;
+    if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
     ProgressBar bar(team.leads() && !cl.quiet && ProgressBar::stderr_is_terminal());
     const RunOutcome outcome = run_landmosaic(
         cl.req, [&](int row, int rows) { bar.update(row, rows); }, team);

@@ -3,8 +3,8 @@
 #include <mpi.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -258,7 +258,6 @@ class MpiSink final : public RowSink {
     std::vector<unsigned char> row_;
 };
 
-
 // Hands the result rows of one round of bands to the sinks that rank 0 alone writes
 // (null: an image written otherwise): rank 0 writes its own band, then receives those of
 // the other bands of the round, in order, and writes each band in one call, diversity
@@ -486,8 +485,7 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
                     MPI_Send(&word, 1, MPI_INT, r, 0, MPI_COMM_WORLD);
                     if (got.ok())
                         for (int i = 0; i < e - a; ++i)
-                            MPI_Send(rows[i], info.nb_col, MPI_UNSIGNED_CHAR, r, 1,
-                                     MPI_COMM_WORLD);
+                            MPI_Send(rows[i], info.nb_col, MPI_UNSIGNED_CHAR, r, 1, MPI_COMM_WORLD);
                 }
             } else if (has) {
                 int word = 0;
@@ -506,8 +504,7 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
         if (!(div_team && homo_team)) {
             RowSink* const alone[2] = {div_team ? nullptr : &diversity,
                                        homo_team ? nullptr : &homogeneity};
-            const unsigned char* const* const rows[2] = {t.diversity_rows(),
-                                                         t.homogeneity_rows()};
+            const unsigned char* const* const rows[2] = {t.diversity_rows(), t.homogeneity_rows()};
             const Status wrote =
                 gather(alone, w, k, plan, info.nb_col, treated, t.y0(), t.n(), rows, band);
             if (mine.ok()) mine = wrote;
