@@ -400,6 +400,62 @@ TEST(GdalRoundTrip, OnlyTheRunsThatNeedGdalLoadIt) {
     EXPECT_TRUE(loads_gdal("geotiff", "-w square -r 1 -q -o geo m.asc", ""));
 }
 
+// ------------------------------------------------------------------ JSON summary
+
+#if __has_include(<nlohmann/json.hpp>)
+#include <nlohmann/json.hpp>
+
+// The summary says what the result files and the map say: the inventory counted from the
+// map, the histogram counted from the diversity image, the paths that were written; and
+// a failed run still leaves its summary, with its status and failure.
+TEST(JsonSummary, AgreesWithTheMapAndTheResultFiles) {
+    fx::ScratchDir dir("cli_json");
+    const fs::path d = dir.root;
+    const fx::ClassMap map = fx::make_map(23, 31, 7, 6);
+    fx::spit(d / "m.asc", fx::asc_input_bytes(map, 1000, 2000, 30));
+    const CliResult r = cli({"-w", "circle", "-r", "2", "-f", "raw", "-q", "--json",
+                             (d / "s.json").string(), "-o", (d / "c").string(),
+                             (d / "m.asc").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = fx::slurp(d / "s.json");
+    if (text.empty()) GTEST_SKIP() << "built without JSON summaries";
+    const nlohmann::json j = nlohmann::json::parse(text);
+    EXPECT_EQ(j["map_size"]["lines"], 23);
+    EXPECT_EQ(j["map_size"]["columns"], 31);
+    EXPECT_EQ(j["pixel_size"], 30.0);
+    EXPECT_EQ(j["parameters"]["window"], "circle");
+    EXPECT_EQ(j["exit_status"], 0);
+
+    const fx::Items items = fx::inventory(map);
+    ASSERT_EQ(j["inventory"]["classes"].size(), items.code.size());
+    EXPECT_EQ(j["inventory"]["pixels_with_class"], items.total);
+    for (std::size_t k = 0; k < items.code.size(); ++k) {
+        EXPECT_EQ(j["inventory"]["classes"][k]["code"], items.code[k]);
+        EXPECT_EQ(j["inventory"]["classes"][k]["pixels"], items.pixels[k]);
+    }
+
+    ASSERT_EQ(j["outputs"]["diversity"], (d / "c_diversity.raw").string());
+    EXPECT_EQ(j["outputs"]["report"], (d / "c_info.txt").string());
+    const std::string div = fx::slurp(d / "c_diversity.raw");
+    ASSERT_EQ(div.size(), 23u * 31u);
+    std::map<int, long> counted;
+    for (unsigned char v : div)
+        if (v != 255) ++counted[v];
+    std::map<int, long> summed;
+    for (const auto& e : j["diversity_histogram"])
+        if (e["pixels"].get<long>() > 0) summed[e["diversity"].get<int>()] = e["pixels"].get<long>();
+    EXPECT_EQ(summed, counted);
+
+    const CliResult failed = cli({"-w", "square", "-r", "1", "-f", "raw", "-q", "--json",
+                                  (d / "f.json").string(), (d / "none.asc").string()});
+    EXPECT_EQ(failed.status, 1);
+    const nlohmann::json f = nlohmann::json::parse(fx::slurp(d / "f.json"));
+    EXPECT_EQ(f["exit_status"], 1);
+    EXPECT_EQ(f["failures"].size(), 1u);
+    EXPECT_TRUE(f["outputs"]["diversity"].is_null());
+}
+#endif
+
 // Stages never talk: the console and the front ends stay above them, and each outside
 // library stays in its own unit.
 TEST(Layout, IncludesPointDown) {

@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <sstream>
@@ -11,6 +10,7 @@
 #include "cli/progress_bar.h"
 #include "cli/summary_command.h"
 #include "formats/gdal_raster.h"
+#include "raster/output_file.h"
 #include "results/summary.h"
 #include "text/status_text.h"
 
@@ -44,25 +44,12 @@ int usage_error(std::ostream& err, const std::string& program, const std::string
 }
 
 #ifdef LANDMOSAIC_HAVE_JSON
-// The JSON summary, written under a temporary name and renamed into place.
+// The JSON summary, appearing whole or not at all, like every result.
 bool write_text_file(const std::string& path, const std::string& text) {
-    const std::string tmp = path + ".part";
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        if (!f) return false;
-        f << text;
-        f.flush();
-        if (!f) {
-            f.close();
-            std::remove(tmp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    return true;
+    OutputFile f;
+    if (!f.open(path)) return false;
+    if (std::fwrite(text.data(), 1, text.size(), f.get()) != text.size()) return false;
+    return f.commit();
 }
 #endif
 
