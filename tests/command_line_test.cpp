@@ -474,8 +474,9 @@ TEST(Layout, IncludesPointDown) {
             EXPECT_EQ(text.find("#include <gdal"), std::string::npos) << rel;
             EXPECT_EQ(text.find("#include <cpl_"), std::string::npos) << rel;
         }
-        if (rel != "engine/mpi/mpi_bands.cpp")
+        if (rel != "engine/mpi/mpi_bands.cpp") {
             EXPECT_EQ(text.find("#include <mpi.h>"), std::string::npos) << rel;
+        }
         if (!rel.starts_with("cli/")) {
             EXPECT_EQ(text.find("#include <CLI/"), std::string::npos) << rel;
             EXPECT_EQ(text.find("#include <nlohmann/"), std::string::npos) << rel;
