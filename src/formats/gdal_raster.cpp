@@ -34,6 +34,29 @@ void register_drivers() {
     });
 }
 
+// GDAL keeps raster blocks in a cache of up to 5% of the machine's memory, whatever the
+// run's memory budget. The program reads the map and writes its results row after row, so
+// the cache need hold one row of blocks of each open raster and no more: each one opened
+// adds its row of blocks to the cache's bound, which never goes above GDAL's own default.
+// (The cache is GDAL's, one for the process; so is this bound.)
+void bound_block_cache(long long row_of_blocks_bytes) {
+    static std::mutex m;
+    static long long wanted = 16ll << 20;
+    static const long long gdal_default = GDALGetCacheMax64();
+    std::lock_guard<std::mutex> lock(m);
+    wanted += std::max(row_of_blocks_bytes, 0ll) + (1ll << 20);
+    GDALSetCacheMax64(std::min(wanted, gdal_default));
+}
+
+// One row of blocks of `band`, in bytes as GDAL caches them.
+long long row_of_blocks(GDALRasterBandH band) {
+    int bw = 0, bh = 0;
+    GDALGetBlockSize(band, &bw, &bh);
+    const long long cols = GDALGetRasterBandXSize(band);
+    const long long per_row = bw > 0 ? (cols + bw - 1) / bw * bw : cols;
+    return per_row * std::max(bh, 1) * GDALGetDataTypeSizeBytes(GDALGetRasterDataType(band));
+}
+
 struct Dataset {
     GDALDatasetH h = nullptr;
     ~Dataset() {
@@ -126,6 +149,7 @@ class GdalRows final : public GdalRowSource {
         const char* pixeltype = GDALGetMetadataItem(band_, "PIXELTYPE", "IMAGE_STRUCTURE");
         signed_byte_ = type_ == GDT_Byte && pixeltype && EQUAL(pixeltype, "SIGNEDBYTE");
 
+        bound_block_cache(row_of_blocks(band_));
         map.nb_lig = nb_lig;
         map.nb_col = nb_col;
         map.dpix_size = has_gt ? std::fabs(gt[1]) : 0.0;
@@ -157,6 +181,14 @@ class GdalRows final : public GdalRowSource {
         return Status::success();
     }
 
+    // The no-data code of a byte band becomes the program's own no-value mark.
+    void no_data_to_255(unsigned char* row) const {
+        if (!has_nodata_ || nodata_ < 0 || nodata_ > 254 || std::floor(nodata_) != nodata_) return;
+        const auto nd = static_cast<unsigned char>(nodata_);
+        for (int j = 0; j < info_.nb_col; ++j)
+            if (row[j] == nd) row[j] = 255;
+    }
+
     // Rows [y, y + n), one window of RasterIO at a time.
     engine::Status read(int y, int n, unsigned char* const* rows) override {
         const int nb_col = info_.nb_col;
@@ -164,6 +196,28 @@ class GdalRows final : public GdalRowSource {
             failure_ = std::move(s);
             return engine::Status{engine::Fault::ReadFailed, path_, failure_.detail};
         };
+        // Byte bands: whole windows of rows at once, so that GDAL decodes each block
+        // once per window, whatever room its block cache has.
+        if (type_ == GDT_Byte && !signed_byte_ && n > 1) {
+            const std::size_t cols = static_cast<std::size_t>(nb_col);
+            const int step = static_cast<int>(std::max<std::size_t>(1, (8u << 20) / cols));
+            for (int k0 = 0; k0 < n; k0 += step) {
+                const int m = std::min(step, n - k0);
+                window_.resize(cols * static_cast<std::size_t>(m));
+                if (GDALRasterIO(band_, GF_Read, 0, y + k0, nb_col, m, window_.data(), nb_col, m,
+                                 GDT_Byte, 0, 0) != CE_None) {
+                    Status s = Status::refused(path_, txt::reason_cannot_open);
+                    s.detail = last_gdal_error();
+                    return fail(std::move(s));
+                }
+                for (int k = 0; k < m; ++k)
+                    std::copy(window_.begin() + static_cast<std::ptrdiff_t>(k * cols),
+                              window_.begin() + static_cast<std::ptrdiff_t>((k + 1) * cols),
+                              rows[k0 + k]);
+            }
+            for (int k = 0; k < n; ++k) no_data_to_255(rows[k]);
+            return {};
+        }
         for (int k = 0; k < n; ++k) {
             const int i = y + k;
             unsigned char* out = rows[k];
@@ -174,13 +228,7 @@ class GdalRows final : public GdalRowSource {
                     s.detail = last_gdal_error();
                     return fail(std::move(s));
                 }
-                // The no-data code becomes the program's own no-value mark.
-                if (has_nodata_ && nodata_ >= 0 && nodata_ <= 254 &&
-                    std::floor(nodata_) == nodata_) {
-                    const auto nd = static_cast<unsigned char>(nodata_);
-                    for (int j = 0; j < nb_col; ++j)
-                        if (out[j] == nd) out[j] = 255;
-                }
+                no_data_to_255(out);
                 continue;
             }
             // Any other integer type, read exactly as reals (every 32-bit value is exact;
@@ -218,6 +266,7 @@ class GdalRows final : public GdalRowSource {
     double nodata_ = 0;
     bool signed_byte_ = false;
     std::vector<double> row_;
+    std::vector<unsigned char> window_;  // a window of byte rows as GDAL gives it
     Status failure_;
 };
 
@@ -339,6 +388,8 @@ class GeoTiffSink final : public engine::RowSink {
         options = CSLSetNameValue(options, "TILED", "YES");
         options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
         options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
+        // Tiles are compressed on every core, and written in order all the same.
+        options = CSLSetNameValue(options, "NUM_THREADS", "ALL_CPUS");
         CPLErrorReset();
         ds_ = GDALCreate(drv, tmp_.c_str(), map.nb_col, map.nb_lig, 1, GDT_Byte, options);
         CSLDestroy(options);
@@ -365,6 +416,16 @@ class GeoTiffSink final : public engine::RowSink {
             ok = ok && GDALSetMetadataItem(ds_, key.c_str(), value.c_str(), nullptr) == CE_None;
 
         band_ = GDALGetRasterBand(ds_, 1);
+        bound_block_cache(row_of_blocks(band_));
+        int tile_cols = 0;
+        GDALGetBlockSize(band_, &tile_cols, &tile_rows_);
+        tile_rows_ = std::clamp(tile_rows_, 1, std::max(map.nb_lig, 1));
+        try {
+            pending_.resize(static_cast<std::size_t>(tile_rows_) *
+                            static_cast<std::size_t>(nb_col_));
+        } catch (const std::bad_alloc&) {
+            return not_written("no memory for a row of tiles");
+        }
         GDALSetDescription(band_, kind == ResultKind::Diversity
                                       ? "diversity (number of classes in the window)"
                                       : "homogeneity (percent of the window covered by its largest "
@@ -384,19 +445,34 @@ class GeoTiffSink final : public engine::RowSink {
         return Status::success();
     }
 
-    // The rows go through GDAL's block cache, which writes each tile once it is whole.
+    // The rows are gathered into whole rows of tiles before they go to GDAL. Written a
+    // few rows at a time, a tile would wait in GDAL's block cache until it is whole, and
+    // a tile pushed out of the cache before that is written half done, then read back and
+    // written again at the end of the file (the file grows with every such tile). Whole
+    // rows of tiles are written once each, in order, whatever the bands the rows come in.
     engine::Status write(int y, int n, const unsigned char* const* rows) override {
+        const std::size_t cols = static_cast<std::size_t>(nb_col_);
         for (int k = 0; k < n; ++k) {
-            if (GDALRasterIO(band_, GF_Write, 0, y + k, nb_col_, 1,
-                             const_cast<unsigned char*>(rows[k]), nb_col_, 1, GDT_Byte, 0,
-                             0) != CE_None)
-                return {engine::Fault::CannotWrite, name_, last_gdal_error()};
+            if (pending_rows_ > 0 && y + k != pending_y_ + pending_rows_) {
+                // Rows out of order: what is gathered goes first.
+                if (engine::Status st = flush_pending(); !st.ok()) return st;
+            }
+            if (pending_rows_ == 0) pending_y_ = y + k;
+            std::copy(rows[k], rows[k] + cols,
+                      pending_.begin() + static_cast<std::ptrdiff_t>(pending_rows_ * cols));
+            ++pending_rows_;
+            if (pending_rows_ == tile_rows_ || (pending_y_ + pending_rows_) % tile_rows_ == 0)
+                if (engine::Status st = flush_pending(); !st.ok()) return st;
         }
         return {};
     }
 
     engine::Status commit() override {
         if (!ds_) return {engine::Fault::CannotWrite, name_, {}};
+        if (engine::Status st = flush_pending(); !st.ok()) {
+            discard();
+            return st;
+        }
         GDALFlushCache(ds_);
         GDALClose(ds_);
         ds_ = nullptr;
@@ -420,6 +496,16 @@ class GeoTiffSink final : public engine::RowSink {
         s.detail = std::move(detail);
         return s;
     }
+    engine::Status flush_pending() {
+        if (pending_rows_ == 0) return {};
+        const int n = pending_rows_;
+        pending_rows_ = 0;
+        if (GDALRasterIO(band_, GF_Write, 0, pending_y_, nb_col_, n, pending_.data(), nb_col_, n,
+                         GDT_Byte, 0, 0) != CE_None)
+            return {engine::Fault::CannotWrite, name_, last_gdal_error()};
+        return {};
+    }
+
     void discard() {
         if (ds_) GDALClose(ds_);
         ds_ = nullptr;
@@ -434,6 +520,10 @@ class GeoTiffSink final : public engine::RowSink {
     GDALRasterBandH band_ = nullptr;
     std::string tmp_;
     int nb_col_ = 0;
+    int tile_rows_ = 1;               // the height of a tile
+    std::vector<unsigned char> pending_;  // rows gathered for the current row of tiles
+    int pending_y_ = 0;               // the map row of the first of them
+    int pending_rows_ = 0;
 };
 
 }  // namespace
