@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/status.h"
-#include "engine/rows.h"
+#include "core/rows.h"
 #include "raster/map.h"
 
 // True when the program was built with GDAL.

@@ -1,0 +1,92 @@
+// The two sides of a run that does not hold the whole map: a row source hands out any
+// rows of the map, top line first, in the order they are asked for; a row sink takes the
+// rows of one result image as they are done and writes them where the whole-image
+// writers would have put them. Every format unit (the native ones, GDAL's) provides
+// them; the band engine drives them. Every count of pixels or bytes is 64-bit: a
+// streamed map may hold more than 2^31 pixels, each side staying within an int.
+#pragma once
+
+#include <string>
+
+namespace engine {
+
+// What went wrong, for the front ends to put into words.
+enum class Fault {
+    None,
+    CannotOpen,        // a map file cannot be opened (missing)
+    NotRegular,        // a map that is a folder, a FIFO or a device, not a file
+    ReadFailed,        // the system reported an error while reading
+    HeaderUnreadable,  // a header that does not read as one
+    BadSizes,          // lines or columns not positive
+    TooShort,          // the file ends before the rows it declares
+    NotBitmap,         // the signature is not "BM"
+    BitmapForm,        // neither 8 bits with pixels at 1078 nor 24 bits at 54
+    Compressed,        // a compressed bitmap
+    Colour,            // a 24-bit bitmap with a pixel that is not grey
+    FewCells,          // an ASCII grid with fewer cells than it declares
+    NotInteger,        // an ASCII grid cell that is no integer
+    TooLarge,          // a result that its format cannot hold
+    OutOfMemory,       // the rows of a band cannot be allocated
+    CannotWrite,       // a result file cannot be created or written
+    Cancelled,         // the progress callback asked to stop
+};
+
+struct Status {
+    Fault fault = Fault::None;
+    std::string file;    // the file concerned
+    std::string detail;  // NotInteger: the cell as written; TooShort (raw): sizes
+    bool ok() const { return fault == Fault::None; }
+};
+
+// What the source knows of the map before any row is read.
+struct MapInfo {
+    int nb_lig = 0;
+    int nb_col = 0;
+    double dpix_size = 0.0;  // raw header or ASCII grid; 0 for a bitmap
+    bool UTM_coord = false;  // an ASCII grid carries its corner
+    double X_min = 0.0;
+    double Y_min = 0.0;
+    bool has_nodata = false;
+    double nodata = 0.0;
+    // Bytes of a raw pixel file beyond the rows it declares (read with a warning).
+    long long extra_bytes = 0;
+    // An ASCII grid with cells after those it declares (ignored), known once its last
+    // row has been read.
+    bool extra_cells = false;
+    long long pixels() const { return static_cast<long long>(nb_lig) * nb_col; }
+};
+
+class RowSource {
+  public:
+    virtual ~RowSource() = default;
+    const MapInfo& info() const { return info_; }
+    // Rows [y, y + n) of the map into rows[0 .. n). A forward-only source takes only the
+    // row after the last one read.
+    virtual Status read(int y, int n, unsigned char* const* rows) = 0;
+    // False when rows can be read only in order, each once per pass.
+    virtual bool random_access() const { return true; }
+    // Back to the first row for another pass.
+    virtual Status restart() { return {}; }
+
+  protected:
+    MapInfo info_;
+};
+
+class RowSink {
+  public:
+    virtual ~RowSink() = default;
+    // Rows [y, y + n) of the image, top line first. Raw and bitmap sinks take bands in
+    // any order; an ASCII grid sink takes them in order.
+    virtual Status write(int y, int n, const unsigned char* const* rows) = 0;
+    // Completes the files and gives them their final names.
+    virtual Status commit() = 0;
+    // The name of the image file as the report names it (".raw" file for the raw format).
+    const std::string& name() const { return name_; }
+    // True for a sink that all the processes of a team write and commit together.
+    virtual bool collective() const { return false; }
+
+  protected:
+    std::string name_;
+};
+
+}  // namespace engine
