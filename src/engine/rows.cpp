@@ -45,13 +45,6 @@ Status fault(Fault f, const std::string& file, std::string detail = {}) {
     return Status{f, file, std::move(detail)};
 }
 
-void put16(std::string& b, int off, std::uint32_t v) {
-    ::put16(reinterpret_cast<unsigned char*>(b.data()), off, v);
-}
-void put32(std::string& b, int off, std::uint32_t v) {
-    ::put32(reinterpret_cast<unsigned char*>(b.data()), off, v);
-}
-
 class RawSource final : public RowSource {
   public:
     Status open(const std::string& name, int nb_lig, int nb_col, double dpix_size) {
@@ -376,25 +369,7 @@ ImageLayout bitmap_layout(const MapInfo& info) {
 }
 
 std::string bitmap_head(const MapInfo& info) {
-    const ImageLayout l = bitmap_layout(info);
-    const long long size_image = l.stride * info.nb_lig;
-    std::string b(static_cast<std::size_t>(kBmpPaletteOffset), '\0');
-    put16(b, 0, 0x4D42);
-    put32(b, 2, static_cast<std::uint32_t>(l.first + size_image));
-    put32(b, 10, static_cast<std::uint32_t>(kBmpPaletteOffset));
-    put32(b, 14, 40);
-    put32(b, 18, static_cast<std::uint32_t>(info.nb_col));
-    put32(b, 22, static_cast<std::uint32_t>(info.nb_lig));
-    put16(b, 26, 1);
-    put16(b, 28, 8);
-    put32(b, 34, static_cast<std::uint32_t>(size_image));
-    put32(b, 38, 10000);
-    put32(b, 42, 10000);
-    // The grey ramp: entry i is blue = green = red = i.
-    for (int i = 0; i < 256; ++i)
-        for (int k = 0; k < 3; ++k)
-            b[static_cast<std::size_t>(kBmpHeaderBytes + 4 * i + k)] = static_cast<char>(i);
-    return b;
+    return bmp_head(info.nb_col, info.nb_lig, 0, nullptr);
 }
 
 std::string ascii_head(const MapInfo& info) {

@@ -54,6 +54,38 @@ struct Lines {
 
 }  // namespace
 
+std::string bmp_head(int NbCol, int NbLig, int Type, const Color32* ColorMAP) {
+    const int taille = Type < 2 ? 1 : 3;
+    const std::uint32_t off_bits = Type < 2 ? kBmpPaletteOffset : kBmpHeaderBytes;
+    const long long row = padded_row(static_cast<long long>(NbCol) * taille);
+    const long long size_image = row * NbLig;
+    std::string b(off_bits, '\0');
+    auto* head = reinterpret_cast<unsigned char*>(b.data());
+    put16(head, 0, kSignature);
+    put32(head, 2, static_cast<std::uint32_t>(off_bits + size_image));
+    put32(head, 10, off_bits);
+    put32(head, 14, 40);
+    put32(head, 18, static_cast<std::uint32_t>(NbCol));
+    put32(head, 22, static_cast<std::uint32_t>(NbLig));
+    put16(head, 26, 1);
+    put16(head, 28, Type < 2 ? 8 : 24);
+    put32(head, 34, static_cast<std::uint32_t>(size_image));
+    put32(head, 38, 10000);
+    put32(head, 42, 10000);
+    if (Type < 2) {
+        for (int i = 0; i < 256; ++i) {
+            const auto grey = static_cast<std::uint8_t>(i);
+            const Color32 c = ColorMAP ? ColorMAP[i] : Color32{grey, grey, grey, 0};
+            unsigned char* e = head + kBmpHeaderBytes + 4 * i;
+            e[0] = c.B;
+            e[1] = c.G;
+            e[2] = c.R;
+            e[3] = c.O;
+        }
+    }
+    return b;
+}
+
 int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Type,
              const Color32* ColorMAP) {
     if (Type < 0 || Type > 2 || NbCol < 0 || NbLig < 0 || (NbLig > 0 && Buff == nullptr)) return -1;
@@ -61,44 +93,14 @@ int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Ty
     const std::uint32_t off_bits = Type < 2 ? kBmpPaletteOffset : kBmpHeaderBytes;
     const long long larg = static_cast<long long>(NbCol) * taille;
     const long long row = padded_row(larg);
-    const long long size_image = row * NbLig;
-    const long long file_size = off_bits + size_image;
+    const long long file_size = off_bits + row * NbLig;
     if (file_size > static_cast<long long>(UINT32_MAX)) return -1;  // beyond what the header holds
 
-    unsigned char head[kBmpHeaderBytes] = {};
-    put16(head, 0, kSignature);
-    put32(head, 2, static_cast<std::uint32_t>(file_size));
-    put16(head, 6, 0);
-    put16(head, 8, 0);
-    put32(head, 10, off_bits);
-    put32(head, 14, 40);
-    put32(head, 18, static_cast<std::uint32_t>(NbCol));
-    put32(head, 22, static_cast<std::uint32_t>(NbLig));
-    put16(head, 26, 1);
-    put16(head, 28, Type < 2 ? 8 : 24);
-    put32(head, 30, 0);
-    put32(head, 34, static_cast<std::uint32_t>(size_image));
-    put32(head, 38, 10000);
-    put32(head, 42, 10000);
-    put32(head, 46, 0);
-    put32(head, 50, 0);
-
+    const std::string head = bmp_head(NbCol, NbLig, Type, ColorMAP);
     OutputFile out;
     if (!out.open(Nom)) return -1;
     std::FILE* f = out.get();
-    if (std::fwrite(head, sizeof head, 1, f) != 1) return -1;
-    if (Type < 2) {
-        unsigned char palette[256 * 4];
-        for (int i = 0; i < 256; ++i) {
-            const auto grey = static_cast<std::uint8_t>(i);
-            const Color32 c = ColorMAP ? ColorMAP[i] : Color32{grey, grey, grey, 0};
-            palette[4 * i] = c.B;
-            palette[4 * i + 1] = c.G;
-            palette[4 * i + 2] = c.R;
-            palette[4 * i + 3] = c.O;
-        }
-        if (std::fwrite(palette, 4, 256, f) != 256) return -1;
-    }
+    if (std::fwrite(head.data(), 1, head.size(), f) != head.size()) return -1;
     // The first stored row is the bottom line of the image; padding bytes stay 0.
     std::vector<unsigned char> tmp(static_cast<std::size_t>(row), 0);
     for (int i = NbLig - 1; i >= 0; --i) {

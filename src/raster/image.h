@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "raster/nrutil.h"
 
@@ -14,6 +15,11 @@ struct Color32 {
 // 8-bit bitmap start (after the 256-entry palette).
 inline constexpr int kBmpHeaderBytes = 54;
 inline constexpr int kBmpPaletteOffset = 54 + 256 * 4;
+
+// The bytes a bitmap of NbCol x NbLig pixels starts with: the file and information
+// headers, then for type 0 or 1 the 256-entry palette `ColorMAP` (null: the grey ramp).
+// Its pixel rows follow, bottom line first, each padded to a multiple of 4 bytes.
+std::string bmp_head(int NbCol, int NbLig, int Type, const Color32* ColorMAP);
 
 // Writes `Buff` (NbLig lines of NbCol x taille bytes) to `Nom`. Type 0 or 1: 8 bits with
 // `ColorMAP` as palette (null: the grey ramp); 2: 24 bits. Returns 0, or -1 when the
