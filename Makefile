@@ -45,10 +45,7 @@ test-release: release
 test-asan: asan
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) -E '^WindowsBuild\.'
 
-# The two trees are built and tested side by side: each alone leaves the cores idle in
-# its serial steps (configuring, linking, waiting on the Windows build and Wine).
-test:
-	$(MAKE) -j2 test-release test-asan
+test: test-release test-asan
 
 # The program alone (no tests, no benchmark), then the scripted dialogue and one batch run.
 demo: setup-demo
