@@ -196,20 +196,22 @@ class GdalRows final : public GdalRowSource {
             failure_ = std::move(s);
             return engine::Status{engine::Fault::ReadFailed, path_, failure_.detail};
         };
+        auto read_failed = [&] {
+            Status s = Status::refused(path_, txt::reason_cannot_open);
+            s.detail = last_gdal_error();
+            return fail(std::move(s));
+        };
         // Byte bands: whole windows of rows at once, so that GDAL decodes each block
         // once per window, whatever room its block cache has.
-        if (type_ == GDT_Byte && !signed_byte_ && n > 1) {
+        if (type_ == GDT_Byte && !signed_byte_) {
             const std::size_t cols = static_cast<std::size_t>(nb_col);
             const int step = static_cast<int>(std::max<std::size_t>(1, (8u << 20) / cols));
             for (int k0 = 0; k0 < n; k0 += step) {
                 const int m = std::min(step, n - k0);
                 window_.resize(cols * static_cast<std::size_t>(m));
                 if (GDALRasterIO(band_, GF_Read, 0, y + k0, nb_col, m, window_.data(), nb_col, m,
-                                 GDT_Byte, 0, 0) != CE_None) {
-                    Status s = Status::refused(path_, txt::reason_cannot_open);
-                    s.detail = last_gdal_error();
-                    return fail(std::move(s));
-                }
+                                 GDT_Byte, 0, 0) != CE_None)
+                    return read_failed();
                 for (int k = 0; k < m; ++k)
                     std::copy(window_.begin() + static_cast<std::ptrdiff_t>(k * cols),
                               window_.begin() + static_cast<std::ptrdiff_t>((k + 1) * cols),
@@ -221,25 +223,12 @@ class GdalRows final : public GdalRowSource {
         for (int k = 0; k < n; ++k) {
             const int i = y + k;
             unsigned char* out = rows[k];
-            if (type_ == GDT_Byte && !signed_byte_) {
-                if (GDALRasterIO(band_, GF_Read, 0, i, nb_col, 1, out, nb_col, 1, GDT_Byte, 0, 0) !=
-                    CE_None) {
-                    Status s = Status::refused(path_, txt::reason_cannot_open);
-                    s.detail = last_gdal_error();
-                    return fail(std::move(s));
-                }
-                no_data_to_255(out);
-                continue;
-            }
             // Any other integer type, read exactly as reals (every 32-bit value is exact;
             // 64-bit values beyond 2^53 are out of range anyway).
             row_.resize(static_cast<std::size_t>(nb_col));
             if (GDALRasterIO(band_, GF_Read, 0, i, nb_col, 1, row_.data(), nb_col, 1, GDT_Float64,
-                             0, 0) != CE_None) {
-                Status s = Status::refused(path_, txt::reason_cannot_open);
-                s.detail = last_gdal_error();
-                return fail(std::move(s));
-            }
+                             0, 0) != CE_None)
+                return read_failed();
             for (int j = 0; j < nb_col; ++j) {
                 double v = row_[static_cast<std::size_t>(j)];
                 if (signed_byte_ && v > 127) v -= 256;
@@ -281,7 +270,6 @@ std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band
     if (!st.ok()) return nullptr;
     return src;
 }
-
 
 Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
                      const RowProgressFn& progress) {
