@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -63,6 +65,7 @@ TEST_P(CommandLineUsage, EndsWithStatusTwoAndSaysWhy) {
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.find("not in range"), std::string::npos) << r.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -72,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"bad_window", {"-w", "hexagon", "-r", "2", "m.raw"}, "hexagon"},
         UsageCase{"no_rank", {"-w", "square", "m.raw"}, "--rank or --surface"},
         UsageCase{
-            "rank_and_surface", {"-w", "square", "-r", "2", "--surface", "1", "m.raw"}, "excludes"},
+            "rank_and_surface", {"-w", "square", "-r", "2", "--surface", "1", "m.raw"}, "exclude each other"},
         UsageCase{"negative_rank", {"-w", "square", "-r", "-1", "m.raw"}, "--rank"},
         UsageCase{"rank_too_large", {"-w", "square", "-r", "23170", "m.raw"}, "23169"},
         UsageCase{"rank_not_a_number", {"-w", "square", "-r", "two", "m.raw"}, "two"},
@@ -89,8 +92,128 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"band_zero", {"-w", "mesh", "-r", "1", "--band", "0", "m.tif"}, "--band"},
         UsageCase{"no_map", {"-w", "mesh", "-r", "1"}, "MAP"},
         UsageCase{"two_maps", {"-w", "mesh", "-r", "1", "a.raw", "b.raw"}, "b.raw"},
-        UsageCase{"unknown_option", {"-w", "mesh", "-r", "1", "--colour", "m.raw"}, "--colour"}),
+        UsageCase{"unknown_option", {"-w", "mesh", "-r", "1", "--colour", "m.raw"}, "--colour"},
+        // Each option says what was given and what it takes.
+        UsageCase{"threads_zero",
+                  {"-w", "mesh", "-r", "1", "--threads", "0", "m.raw"},
+                  "--threads '0' is not allowed: it takes a whole number, 1 or more"},
+        UsageCase{"memory_not_a_number",
+                  {"-w", "mesh", "-r", "1", "--memory", "abc", "m.raw"},
+                  "--memory 'abc' is not allowed: it takes a whole number from 1 to"},
+        UsageCase{"rank_not_whole",
+                  {"-w", "mesh", "-r", "3.5", "m.raw"},
+                  "--rank '3.5' is not allowed: it takes a whole number from 0 to 23169"},
+        UsageCase{"png_format",
+                  {"-w", "mesh", "-r", "1", "-f", "png", "m.raw"},
+                  "one of tif, cog, raw, bmp, asc (PNG pictures come with --quicklook)"},
+        UsageCase{"pixel_size_nan",
+                  {"-w", "mesh", "-r", "1", "--pixel-size", "nan", "m.bmp"},
+                  "--pixel-size 'nan' is not allowed: it takes a number above 0, up to 10000000"},
+        UsageCase{"pixel_size_huge", {"-w", "mesh", "-r", "1", "--pixel-size", "1e300", "m.bmp"}, "1e300"},
+        UsageCase{"x_min_nan",
+                  {"-w", "mesh", "-r", "1", "--x-min", "nan", "--y-min", "0", "m.bmp"},
+                  "--x-min 'nan'"},
+        UsageCase{"y_min_infinite",
+                  {"-w", "mesh", "-r", "1", "--x-min", "0", "--y-min", "-inf", "m.bmp"},
+                  "--y-min '-inf'"},
+        UsageCase{"surface_nan", {"-w", "mesh", "--surface", "nan", "m.bmp"}, "--surface 'nan'"},
+        UsageCase{"surface_hexadecimal", {"-w", "mesh", "--surface", "0x10", "m.bmp"}, "0x10"},
+        UsageCase{"creation_option_without_value",
+                  {"-w", "mesh", "-r", "1", "--co", "COMPRESS", "m.tif"},
+                  "--co 'COMPRESS' is not allowed: it takes NAME=VALUE"},
+        UsageCase{"creation_option_for_raw",
+                  {"-w", "mesh", "-r", "1", "-f", "raw", "--co", "COMPRESS=LZW", "m.tif"},
+                  "--co needs -f tif|cog"},
+        UsageCase{"in_french",
+                  {"--lang", "fr", "-w", "mesh", "-r", "1", "--band", "x", "m.tif"},
+                  "--band 'x' n'est pas accept\xC3\xA9 : l'option prend un nombre entier de 1 "
+                  "\xC3\xA0 65535\nLancer avec --help"}),
     [](const ::testing::TestParamInfo<UsageCase>& i) { return std::string(i.param.name); });
+
+TEST(CommandLine, HelpIsGroupedShortAndListsWhatTheReadmeLists) {
+    const CliResult help = cli({"--help"});
+    ASSERT_EQ(help.status, 0);
+    std::istringstream lines(help.out);
+    for (std::string line; std::getline(lines, line);) EXPECT_LT(line.size(), 100u) << line;
+    for (const char* piece : {"\nMap:\n", "\nWindow:\n", "\nResults:\n", "\nRun:\n",
+                              "\nExamples:\n", "summary BASE"})
+        EXPECT_NE(help.out.find(piece), std::string::npos) << piece;
+    for (const char* notation : {"TEXT", "INT", ":{"})
+        EXPECT_EQ(help.out.find(notation), std::string::npos) << notation;
+
+    // Every long option of the help is in the README's synopsis, and the other way round.
+    auto options_in = [](const std::string& text) {
+        std::set<std::string> found;
+        for (std::size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+            std::size_t end = at + 2;
+            while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '-'))
+                ++end;
+            if (end > at + 2) found.insert(text.substr(at, end - at));
+        }
+        return found;
+    };
+    const std::string readme = fx::slurp(std::string(LANDMOSAIC_SOURCE_DIR) + "/README.md");
+    const std::size_t from = readme.find("```\nlandmosaic [options] MAP");
+    ASSERT_NE(from, std::string::npos);
+    const std::string synopsis = readme.substr(from, readme.find("```", from + 3) - from);
+    const std::string listed = help.out.substr(0, help.out.find("\nExamples:"));
+    EXPECT_EQ(options_in(synopsis), options_in(listed));
+}
+
+TEST(CommandLine, MapNamesOutputFoldersAndWarnings) {
+    fx::ScratchDir dir("cli_names");
+    const std::string bytes = fx::asc_input_bytes(fx::make_map(6, 7, 3, 3), 0, 0, 10);
+    fx::spit(dir.root / "m.asc", bytes);
+    const std::string stem = (dir.root / "m").string();
+
+    // A missing map is named, and the map it may have meant is suggested; a folder is said
+    // to be one.
+    CliResult r = cli({"-w", "square", "-r", "1", "-f", "raw", stem});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "landmosaic: cannot open map '" + stem + "': no such file (there is " + stem +
+                         ".asc)\n");
+    r = cli({"-w", "square", "-r", "1", "-f", "raw", dir.root.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "landmosaic: cannot open map '" + dir.root.string() + "': it is a folder\n");
+
+    // An extension in capitals is the same format; the results go into a folder -o names,
+    // under the default name, whether or not it ends with a separator.
+    fx::spit(dir.root / "UP.ASC", bytes);
+    fs::create_directory(dir.root / "runs");
+    for (const std::string& o : {(dir.root / "runs").string(), (dir.root / "runs").string() + "/"}) {
+        r = cli({"-q", "-w", "square", "-r", "1", "-f", "raw", "-o", o, (dir.root / "UP.ASC").string()});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, (dir.root / "runs" / "UP_square1_info.txt").string() + "\n" +
+                             (dir.root / "runs" / "UP_square1_diversity.raw").string() + "\n" +
+                             (dir.root / "runs" / "UP_square1_homog.raw").string() + "\n");
+    }
+    // A folder that is not there is said to be missing.
+    r = cli({"-w", "square", "-r", "1", "-f", "raw", "-o", (dir.root / "none/").string(),
+             dir.root / "m.asc"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "landmosaic: the output folder " + (dir.root / "none/").string() +
+                         " does not exist\n");
+    r = cli({"-w", "square", "-r", "1", "-f", "raw", "-o", (dir.root / "none" / "x").string(),
+             dir.root / "m.asc"});
+    EXPECT_EQ(r.err, "landmosaic: the output folder " + (dir.root / "none").string() +
+                         " does not exist\n");
+
+    // A window larger than the map, more threads than cores, options the map overrides:
+    // warned, and the run goes through.
+    r = cli({"-q", "-w", "circle", "-r", "3", "-f", "raw", "--threads", "100000", "--pixel-size",
+             "5", "-o", (dir.root / "big").string(), dir.root / "m.asc"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("landmosaic: --pixel-size is ignored: the map " +
+                         (dir.root / "m.asc").string() + " carries its own georeference\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("landmosaic: the window (7 x 7 pixels) is larger than the map (6 lines, 7 "
+                         "columns): every result pixel is no value; rank 2 or less fits\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("--threads 100000: this machine has "), std::string::npos) << r.err;
+    EXPECT_EQ(fx::slurp(dir.root / "big_diversity.raw"), std::string(42, '\xFF'));
+}
 
 TEST(CommandLine, HelpVersionAndRunFailuresHaveTheirOwnStatus) {
     // Help and version on standard output, status 0, also from the program itself.
@@ -108,7 +231,9 @@ TEST(CommandLine, HelpVersionAndRunFailuresHaveTheirOwnStatus) {
     const std::string map = (dir.root / "none.asc").string();
     const CliResult r = cli({"-w", "square", "-r", "1", "-f", "raw", "--lang", "fr", map});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Absence de Fichier " + map), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("impossible d'ouvrir la carte '" + map + "' : ce fichier n'existe pas"),
+              std::string::npos)
+        << r.err;
     EXPECT_TRUE(fx::list_folder(dir.root).empty());
 
     // A result that would replace the map is refused before anything is written.

@@ -811,7 +811,8 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
     EXPECT_EQ(mpi_run(3, (dir / "map.raw") + " -w triangle -r 1"), 2);
     // The message, once, before what mpirun adds.
     const std::string usage =
-        "landmosaic-mpi: --window: triangle not in {square,circle,mesh}\n"
+        "landmosaic-mpi: --window 'triangle' is not allowed: it takes one of square, circle, "
+        "mesh\n"
         "Run with --help for more information.\n";
     const std::string err = rt::slurp(dir / "err.txt");
     EXPECT_EQ(err.substr(0, usage.size()), usage);

@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <new>
 #include <utility>
 
+#include "analysis/fast_scan.h"
 #include "analysis/mesh.h"
 #include "analysis/treatment.h"
 #include "engine/bands.h"
@@ -35,19 +37,51 @@ double seconds_since(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-// The reader of a map: the program's own for ".raw", ".bmp" and ".asc", GDAL for
-// anything else. `base` is the name without the extension the native readers add.
+// The reader of a map: the program's own for ".raw", ".bmp" and ".asc" (in any case),
+// GDAL for anything else. `base` is the name without its extension.
 int native_format(const std::string& path, std::string& base) {
     static const std::pair<const char*, int> kNative[] = {
         {".raw", kRaster}, {".bmp", kBitmap}, {".asc", kAscii}};
     for (const auto& [ext, form] : kNative) {
         const std::size_t n = std::char_traits<char>::length(ext);
-        if (path.size() > n && path.compare(path.size() - n, n, ext) == 0) {
+        if (path.size() <= n) continue;
+        bool same = true;
+        for (std::size_t k = 0; k < n; ++k)
+            same = same && std::tolower(static_cast<unsigned char>(path[path.size() - n + k])) ==
+                               ext[k];
+        if (same) {
             base = path.substr(0, path.size() - n);
             return form;
         }
     }
     return -1;
+}
+
+// A name GDAL reads without a file of that name: a virtual file system (/vsizip/...) or
+// a driver's prefix (NETCDF:"file":var).
+bool gdal_special_name(const std::string& path) {
+    if (path.rfind("/vsi", 0) == 0) return true;
+    const std::size_t colon = path.find(':');
+#ifdef _WIN32
+    return colon != std::string::npos && colon != 1;
+#else
+    return colon != std::string::npos;
+#endif
+}
+
+// The map named on the command line is there and is a file: otherwise say so, and when
+// the name lacks the extension of a map that is there, name that map.
+Status check_map_name(const std::string& map) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(map, ec);
+    if (fs::is_directory(st)) return Status::make(Status::Code::Refused, map, txt::map_is_folder, {map});
+    if (fs::exists(st) || gdal_special_name(map)) return Status::success();
+    for (const char* ext : {".raw", ".bmp", ".asc", ".tif", ".RAW", ".BMP", ".ASC", ".TIF"}) {
+        const std::string other = map + ext;
+        if (fs::is_regular_file(other, ec))
+            return Status::make(Status::Code::Missing, map, txt::map_missing_suggest, {map, other});
+    }
+    return Status::make(Status::Code::Missing, map, txt::map_missing, {map});
 }
 
 // A fault of the band engine in the words of the whole-map loaders and writers.
@@ -143,8 +177,13 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
         return Status::success();
     }
     if (form == kRaster) {
+        // The header beside the pixels, in the same case as their extension when only
+        // that one is there.
         map.nomdescr1 = base + ".txt";
-        run.nom_lect = base + ".raw";
+        std::error_code ec;
+        if (!fs::exists(map.nomdescr1, ec) && fs::exists(base + ".TXT", ec))
+            map.nomdescr1 = base + ".TXT";
+        run.nom_lect = req.map;
         RawHeader h;
         switch (read_raw_header(map.nomdescr1, h)) {
             case RawHeaderRead::Missing:
@@ -163,10 +202,10 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
         map.pix_size = h.pix_size;
         src = engine::open_raw_source(run.nom_lect, h.nb_lig, h.nb_col, h.pix_size, e);
     } else if (form == kBitmap) {
-        run.nom_lect = base + ".bmp";
+        run.nom_lect = req.map;
         src = engine::open_bitmap_source(run.nom_lect, e);
     } else {
-        run.nom_lect = base + ".asc";
+        run.nom_lect = req.map;
         src = engine::open_ascii_source(run.nom_lect, e);
     }
     if (!src) return from_engine(e, form, {}, nullptr);
@@ -226,6 +265,37 @@ Status clash_with_map(const RunAnswers& run, const LoadedMap& map) {
     const std::string output = clashing_output(run.nomim3, {run.nom_lect, map.nomdescr1}, input);
     if (output.empty()) return Status::success();
     return Status::make(Status::Code::Usage, output, txt::output_is_map, {output, input});
+}
+
+// The results base of the request: beside the map by default; in the folder -o names
+// when it is one (or ends with a separator), under the default name; otherwise -o as
+// given. A folder that is not there is said to be missing.
+Status output_base(const RunRequest& req, int rank, std::string& base) {
+    const std::string& o = req.output_base;
+    if (o.empty()) {
+        base = default_output_base(req.map, req.window, rank);
+        return Status::success();
+    }
+    std::error_code ec;
+    const char last = o.back();
+#ifdef _WIN32
+    const bool ends_with_separator = last == '/' || last == '\\';
+#else
+    const bool ends_with_separator = last == '/';
+#endif
+    if (ends_with_separator || fs::is_directory(o, ec)) {
+        if (!fs::is_directory(o, ec))
+            return Status::make(Status::Code::NotWritten, o, txt::output_folder_missing, {o});
+        const fs::path named = fs::path(default_output_base(req.map, req.window, rank)).filename();
+        base = (fs::path(o) / named).string();
+        return Status::success();
+    }
+    const fs::path folder = fs::path(o).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec))
+        return Status::make(Status::Code::NotWritten, folder.string(), txt::output_folder_missing,
+                            {folder.string()});
+    base = o;
+    return Status::success();
 }
 
 }  // namespace
@@ -289,6 +359,7 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
         return std::move(out);
     };
     if (Status s = req.validate(); !s.ok()) return fail(std::move(s));
+    if (Status s = check_map_name(req.map); !s.ok()) return fail(std::move(s));
 
     try {
         // The map, read by rows in bands that fit the memory budget; a first pass over
@@ -311,7 +382,7 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
             team.share(source_info);
             if (!src) {
                 run.format = kAscii;
-                run.nom_lect = base + ".asc";
+                run.nom_lect = req.map;
                 header_from(source_info, map);
             }
         }
@@ -320,6 +391,19 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
                 Status::make(Status::Code::Ok, run.nom_lect, txt::raw_long_warning,
                              {run.nom_lect, src->info().pixels() + src->info().extra_bytes,
                               src->info().pixels()}));
+        // What the map carries of its own wins over the options given for maps without it.
+        if (lead && opened.ok() && src) {
+            const bool own_pixel_size = run.format == kRaster || run.format == kAscii ||
+                                        (run.format < 0 && map.georef.has_transform);
+            if (own_pixel_size && req.pixel_size > 0)
+                out.warnings.push_back(Status::make(Status::Code::Ok, run.nom_lect,
+                                                    txt::georef_ignored,
+                                                    {"--pixel-size", run.nom_lect}));
+            if (map.UTM_coord && req.has_corner)
+                out.warnings.push_back(Status::make(Status::Code::Ok, run.nom_lect,
+                                                    txt::georef_ignored,
+                                                    {"--x-min/--y-min", run.nom_lect}));
+        }
         out.nb_lig = map.nb_lig;
         out.nb_col = map.nb_col;
         out.dpix_size = map.dpix_size;
@@ -360,6 +444,27 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
             !s.ok())
             return fail(std::move(s));
 
+        // A window that fits nowhere in the map leaves every result pixel without a value.
+        if (lead) {
+            const long long edge = 2LL * run.range_win + 1;
+            const long long side = std::min(map.nb_lig, map.nb_col);
+            if (edge > side)
+                out.warnings.push_back(Status::make(
+                    Status::Code::Ok, run.nom_lect, txt::window_too_large,
+                    {edge, edge, static_cast<long long>(map.nb_lig),
+                     static_cast<long long>(map.nb_col), (side - 1) / 2}));
+        }
+        // More threads than cores only share the cores and take more memory.
+        int threads = req.threads;
+        if (const int cores = fast_scan_threads(); threads > cores) {
+            if (lead)
+                out.warnings.push_back(Status::make(Status::Code::Ok, {}, txt::threads_lowered,
+                                                    {static_cast<long long>(threads),
+                                                     static_cast<long long>(cores),
+                                                     static_cast<long long>(cores)}));
+            threads = cores;
+        }
+
         // Where the results lie: the corner an ascii grid or a GeoTIFF needs.
         if (!map.UTM_coord && req.has_corner) {
             map.X_min = req.x_min;
@@ -379,9 +484,8 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
                       "--y-min"));
 
         // The report file, created before the treatment as in the dialogue.
-        run.nomim3 = req.output_base.empty()
-                         ? default_output_base(req.map, req.window, run.range_win)
-                         : req.output_base;
+        if (Status s = output_base(req, run.range_win, run.nomim3); !s.ok())
+            return fail(std::move(s));
         run.nom_info = run.nomim3 + "_info.txt";
         if (Status s = clash_with_map(run, map); !s.ok()) return fail(std::move(s));
         Report rep;
@@ -397,7 +501,7 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
         job.win_shape = run.win_shape;
         job.range_win = run.range_win;
         job.draw_mesh = req.mesh_lines;
-        job.threads = req.threads;
+        job.threads = threads;
         const engine::BandPlan plan = plan_for(job);
         out.bands = plan.bands;
         out.band_rows = plan.h;

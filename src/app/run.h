@@ -34,6 +34,11 @@ struct RunRequest {
     // fit in it. 0: a quarter of the machine's memory.
     long long memory_mb = 0;
     int band_rows = 0;  // rows per band forced (tests and measures); 0: from memory
+    // GeoTIFF results: creation options NAME=VALUE for GDAL's driver, and the Cloud
+    // Optimized layout (GDAL's COG driver) instead of a plain tiled GeoTIFF.
+    std::vector<std::string> creation_options;
+    bool cog = false;
+    bool band_given = false;  // --band given: a colour picture's band is read all the same
 
     // A usage fault of the request itself (no map read yet): Usage with its detail.
     Status validate() const;

@@ -1,7 +1,11 @@
 #include "cli/command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <sstream>
@@ -12,6 +16,7 @@
 #include "formats/gdal_raster.h"
 #include "raster/output_file.h"
 #include "results/summary.h"
+#include "text/catalogue.h"
 #include "text/status_text.h"
 
 #ifdef LANDMOSAIC_HAVE_JSON
@@ -28,19 +33,127 @@ constexpr bool kUtf8 = false;  // the console shows code page 850
 constexpr bool kUtf8 = true;
 #endif
 
+// What the build reads and writes, for the end of the help (lines under 100 characters).
 std::string formats_note() {
     if (gdal_available())
-        return "Maps: .raw (with its .txt header), .bmp and .asc are read by the program itself; "
+        return "Maps: .raw (with its .txt header), .bmp and .asc are read by the program itself;\n"
                "any other raster (GeoTIFF, BigTIFF, ...) through GDAL " +
                gdal_version() +
-               ". Results: GeoTIFF by default (georeferenced, coloured), or raw, bmp, asc.";
-    return "This build has no GDAL: only the native formats are available. Maps: .raw (with its "
-           ".txt header), .bmp and .asc; results in raw, bmp or asc (choose one with -f).";
+               ".\nResults: GeoTIFF by default (georeferenced, coloured), COG, or raw, bmp, asc.\n";
+    return "This build has no GDAL: only the native formats are available.\n"
+           "Maps: .raw (with its .txt header), .bmp and .asc; results in raw, bmp or asc\n"
+           "(choose one with -f).\n";
 }
 
-int usage_error(std::ostream& err, const std::string& program, const std::string& message) {
-    err << program << ": " << message << "\nRun with --help for more information.\n";
+// A message of the catalogue in the run's language, for standard error.
+std::string say(const Text& t, int idiom, std::initializer_list<Arg> args) {
+    const Msg& m = t.in(idiom);
+    return format_text(m.text, std::string_view(m.acc.data(), m.acc.size()), args, kUtf8);
+}
+
+int usage_error(std::ostream& err, const std::string& program, const std::string& message,
+                int idiom) {
+    err << program << ": " << message << "\n" << say(txt::usage_hint, idiom, {}) << "\n";
     return 2;
+}
+
+// The help: options grouped by what they are about, lines under 100 characters.
+std::string help_text(const CommandLine& cl) {
+    const std::string& p = cl.program;
+    std::string h = "Usage: " + p + " [options] MAP\n";
+    if (cl.has_dialogue)
+        h += "       " + p + " summary BASE\n       " + p + "                (no arguments: the dialogue)\n";
+    h += "\n"
+         "The diversity (number of classes) and homogeneity (share of the largest class) of a\n"
+         "classified map, in a moving window or a cell mesh.\n"
+         "\n"
+         "Map:\n"
+         "  MAP                    the classified map: one band of class codes 0 to 254\n"
+         "      --band N           band of a multi-band map (default 1)\n"
+         "      --pixel-size M     pixel edge in metres, for maps that carry none (bitmap)\n"
+         "      --x-min X          lower left corner, for maps that carry none (with --y-min)\n"
+         "      --y-min Y          lower left corner, for maps that carry none (with --x-min)\n"
+         "\n"
+         "Window:\n"
+         "  -w, --window SHAPE     square or circle moving window, or cell mesh (required)\n"
+         "  -r, --rank R           the rank, 0 to 23169: window edge 2R+1, radius R+0.5\n"
+         "      --surface KM2      the rank the rank help advises for that surface\n"
+         "      --mesh-lines       draw the cell mesh on the diversity image (mesh only)\n"
+         "\n"
+         "Results:\n"
+         "  -o, --output BASE      BASE_diversity.EXT, BASE_homog.EXT and BASE_info.txt; an\n"
+         "                         existing folder (or one ending with /) gets\n"
+         "                         FOLDER/<map name>_<window><R>_* (default: beside the map)\n"
+         "  -f, --format FORMAT    tif (default), cog (Cloud Optimized GeoTIFF), raw, bmp or asc\n"
+         "      --co NAME=VALUE    GeoTIFF creation option, repeatable (COMPRESS=ZSTD, ...)\n"
+         "      --quicklook        also BASE_diversity.png, BASE_homog.png, BASE_summary.html\n"
+         "      --json FILE        machine-readable summary of the run\n"
+         "      --lang LANG        language of the report and messages: en, fr or es\n"
+         "\n"
+         "Run:\n"
+         "      --threads N        threads of the scan (default: every core)\n"
+         "      --memory MB        memory the run may take; larger maps are treated in bands\n"
+         "                         of rows (default: a quarter of the machine's memory)\n"
+         "  -q, --quiet            no progress bar\n"
+         "  -h, --help             this help\n"
+         "      --version          the version\n";
+    if (cl.has_dialogue)
+        h += "\n"
+             "Commands:\n"
+             "  summary BASE           the pictures and summary page of an earlier run\n";
+    h += "\n"
+         "Examples:\n"
+         "  " + p + " -w circle --surface 1 --quicklook clc06.tif\n"
+         "  " + p + " -w mesh -r 5 -f asc --x-min 500000 --y-min 100000 -o runs/ map.bmp\n"
+         "\n";
+    h += formats_note();
+    return h;
+}
+
+// The language asked for, looked for before the options are read, so that a message
+// about any of them is in that language.
+int idiom_of(int argc, const char* const* argv) {
+    int idiom = kEnglish;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        std::string v;
+        if (a == "--lang" && i + 1 < argc)
+            v = argv[i + 1];
+        else if (a.rfind("--lang=", 0) == 0)
+            v = a.substr(7);
+        else
+            continue;
+        if (v == "fr") idiom = kFrench;
+        if (v == "es") idiom = kSpanish;
+        if (v == "en") idiom = kEnglish;
+    }
+    return idiom;
+}
+
+// A whole number written in decimal digits, with an optional sign.
+bool read_whole(const std::string& s, long long& v) {
+    std::size_t i = !s.empty() && (s[0] == '+' || s[0] == '-') ? 1 : 0;
+    if (i == s.size()) return false;
+    for (std::size_t k = i; k < s.size(); ++k)
+        if (s[k] < '0' || s[k] > '9') return false;
+    errno = 0;
+    v = std::strtoll(s.c_str(), nullptr, 10);
+    return errno != ERANGE;
+}
+
+// A finite decimal number (no hexadecimal, no inf or nan).
+bool read_real(const std::string& s, double& v) {
+    if (s.empty() || s.find_first_of("xXnNiI") != std::string::npos) return false;
+    char* end = nullptr;
+    errno = 0;
+    v = std::strtod(s.c_str(), &end);
+    return end == s.c_str() + s.size() && errno != ERANGE && std::isfinite(v);
+}
+
+std::string show(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return buf;
 }
 
 #ifdef LANDMOSAIC_HAVE_JSON
@@ -55,108 +168,186 @@ bool write_text_file(const std::string& path, const std::string& text) {
 
 }  // namespace
 
+namespace option_limits {
+// Past these values the results cannot be written faithfully: the raw header keeps the
+// pixel edge as a whole number, the ASCII grid prints the corner with six decimals.
+constexpr double kMaxPixelSize = 1e7;
+constexpr double kMaxCoordinate = 1e10;
+constexpr double kMaxSurfaceKm2 = 510e6;  // the Earth's
+constexpr long long kMaxMemoryMb = 1LL << 30;
+constexpr long long kMaxBand = 65535;
+}  // namespace option_limits
+
 int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::ostream& out,
                        std::ostream& err) {
+    using namespace option_limits;
     RunRequest& req = cl.req;
-    std::string window;
-    std::string format;
-    std::string lang = "en";
-    std::string& json_path = cl.json_path;
-    bool& quiet = cl.quiet;
-    bool& quicklook = cl.quicklook;
     const std::string& program = cl.program;
+    const int idiom = idiom_of(argc, argv);
+    req.idiom = idiom;
+    // Every value is taken as text and checked here, each option by its own rule, so
+    // that a message says what was given and what is allowed, in the run's language.
+    struct Given {
+        std::string window, rank, surface, format, lang, pixel_size, x_min, y_min, band,
+            threads, memory, band_rows;
+        std::vector<std::string> maps;
+    } g;
 
-    CLI::App app{
-        std::string("LANDMOSAIC: the diversity (number of classes) and homogeneity (share of "
-                    "the largest class) of a classified map, in a moving window or a cell "
-                    "mesh.") +
-            (cl.has_dialogue ? "\nWithout arguments the program runs its dialogue." : ""),
-        program};
-    // Asked only when the help is shown: asking loads GDAL.
-    app.footer(std::function<std::string()>(formats_note));
-    app.add_option("-w,--window", window, "square or circle moving window, or cell mesh")
-        ->required()
-        ->check(CLI::IsMember({"square", "circle", "mesh"}));
-    auto* rank = app.add_option("-r,--rank", req.rank, "the rank R: window edge 2R+1, radius R+0.5")
-                     ->check(CLI::Range(0, kMaxRank));
-    auto* surface = app.add_option("--surface", req.surface_km2,
-                                   "KM2: the rank the rank help advises for that surface")
-                        ->check(CLI::NonNegativeNumber);
-    rank->excludes(surface);
-    app.add_option("-o,--output", req.output_base,
-                   "BASE: results BASE_diversity.EXT, BASE_homog.EXT, BASE_info.txt "
-                   "(default: beside the map, <map name>_<window><R>)");
-    app.add_option("-f,--format", format, "result format: tif (default), raw, bmp or asc")
-        ->check(CLI::IsMember({"tif", "raw", "bmp", "asc"}));
-    app.add_option("--lang", lang, "language of the report and messages: en, fr or es")
-        ->check(CLI::IsMember({"en", "fr", "es"}));
-    app.add_flag("--mesh-lines", req.mesh_lines, "draw the cell mesh on the diversity image");
-    app.add_option("--pixel-size", req.pixel_size, "M: pixel edge for maps that carry none")
-        ->check(CLI::PositiveNumber);
-    auto* x_min =
-        app.add_option("--x-min", req.x_min, "X: lower left corner, for maps without one");
-    auto* y_min =
-        app.add_option("--y-min", req.y_min, "Y: lower left corner, for maps without one");
-    x_min->needs(y_min);
-    y_min->needs(x_min);
-    app.add_option("--band", req.band, "N: band of a multi-band map (default 1)")
-        ->check(CLI::PositiveNumber);
-    app.add_option("--threads", req.threads, "N: threads of the scan (default: all cores)")
-        ->check(CLI::PositiveNumber);
-    app.add_option("--memory", req.memory_mb,
-                   "MB: memory the run may take; larger maps are read and treated in bands of "
-                   "rows (default: a quarter of the machine's memory)")
-        ->check(CLI::PositiveNumber);
-    // Rows per band forced, for tests and measures.
-    app.add_option("--band-rows", req.band_rows)->check(CLI::PositiveNumber)->group("");
-    app.add_flag("-q,--quiet", quiet, "no progress bar");
-    app.add_option("--json", json_path, "FILE: machine-readable summary of the run");
-    app.add_flag("--quicklook", quicklook,
-                 "also write BASE_diversity.png, BASE_homog.png (coloured pictures) and "
-                 "BASE_summary.html (a one-page summary)");
-    app.set_version_flag("--version", std::function<std::string()>([] {
-                             return std::string(kVersion) + (gdal_available()
-                                                                 ? " (GDAL " + gdal_version() + ")"
-                                                                 : " (without GDAL)");
-                         }));
-    app.add_option("MAP", req.map, "the classified map")->required();
+    CLI::App app{"", program};
+    app.set_help_flag();
+    bool help = false;
+    app.add_flag("-h,--help", help);
+    app.allow_extras(false);
+    auto* window = app.add_option("-w,--window", g.window);
+    auto* rank = app.add_option("-r,--rank", g.rank);
+    auto* surface = app.add_option("--surface", g.surface);
+    app.add_option("-o,--output", req.output_base);
+    app.add_option("-f,--format", g.format);
+    app.add_option("--co", req.creation_options)->allow_extra_args(false);
+    app.add_option("--lang", g.lang);
+    app.add_flag("--mesh-lines", req.mesh_lines);
+    auto* pixel_size = app.add_option("--pixel-size", g.pixel_size);
+    auto* x_min = app.add_option("--x-min", g.x_min);
+    auto* y_min = app.add_option("--y-min", g.y_min);
+    app.add_option("--band", g.band);
+    app.add_option("--threads", g.threads);
+    app.add_option("--memory", g.memory);
+    app.add_option("--band-rows", g.band_rows);  // rows per band forced, for tests and measures
+    app.add_flag("-q,--quiet", cl.quiet);
+    app.add_option("--json", cl.json_path);
+    app.add_flag("--quicklook", cl.quicklook);
+    bool version = false;
+    app.add_flag("--version", version);
+    app.add_option("MAP", g.maps);
 
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        out << app.help();
-        return 0;
-    } catch (const CLI::CallForAllHelp&) {
-        out << app.help();
-        return 0;
-    } catch (const CLI::CallForVersion& e) {
-        out << e.what() << "\n";
-        return 0;
     } catch (const CLI::ParseError& e) {
-        return usage_error(err, program, e.what());
+        return usage_error(err, program, e.what(), idiom);
+    }
+    if (help) {
+        out << help_text(cl);
+        return 0;
+    }
+    if (version) {
+        out << kVersion
+            << (gdal_available() ? " (GDAL " + gdal_version() + ")" : std::string(" (without GDAL)"))
+            << "\n";
+        return 0;
     }
 
-    req.window = window == "circle" ? WindowKind::Circle
-                 : window == "mesh" ? WindowKind::Mesh
-                                    : WindowKind::Square;
-    if (format.empty()) {
-        if (!gdal_available())
-            return usage_error(err, program,
-                               "this build has no GDAL, so no GeoTIFF results: choose a "
-                               "format with -f raw|bmp|asc");
-        format = "tif";
+    auto bad = [&](const char* option, const std::string& given, const std::string& allowed) {
+        return usage_error(err, program, say(txt::option_value, idiom, {option, given, allowed}),
+                           idiom);
+    };
+    auto whole = [&](const char* option, const std::string& text, long long lo, long long hi,
+                     auto& value) -> bool {
+        long long v = 0;
+        if (read_whole(text, v) && v >= lo && v <= hi) {
+            value = static_cast<std::remove_reference_t<decltype(value)>>(v);
+            return true;
+        }
+        bad(option, text,
+            hi >= INT_MAX ? say(txt::allowed_whole_min, idiom, {lo})
+                            : say(txt::allowed_whole_range, idiom, {lo, hi}));
+        return false;
+    };
+    auto real = [&](const char* option, const std::string& text, double lo, double hi,
+                    bool above, double& value) -> bool {
+        double v = 0;
+        if (read_real(text, v) && (above ? v > lo : v >= lo) && v <= hi) {
+            value = v;
+            return true;
+        }
+        bad(option, text,
+            above ? say(txt::allowed_number_above, idiom, {show(lo), show(hi)})
+                  : say(txt::allowed_number_range, idiom, {show(lo), show(hi)}));
+        return false;
+    };
+    auto choice = [&](const char* option, const std::string& text,
+                      const std::vector<std::string>& allowed, const std::string& hint = {}) {
+        for (std::size_t k = 0; k < allowed.size(); ++k)
+            if (text == allowed[k]) return static_cast<int>(k);
+        std::string list;
+        for (const std::string& a : allowed) list += (list.empty() ? "" : ", ") + a;
+        std::string message = say(txt::option_value, idiom,
+                                  {option, text, say(txt::allowed_choice, idiom, {list})});
+        if (!hint.empty()) message += " (" + hint + ")";
+        usage_error(err, program, message, idiom);
+        return -1;
+    };
+    auto required = [&](const char* what) {
+        return usage_error(err, program, say(txt::option_required, idiom, {what}), idiom);
+    };
+
+    if (window->count() == 0) return required("--window");
+    const int w = choice("--window", g.window, {"square", "circle", "mesh"});
+    if (w < 0) return 2;
+    req.window = w == 1 ? WindowKind::Circle : w == 2 ? WindowKind::Mesh : WindowKind::Square;
+    if (rank->count() > 0 && surface->count() > 0)
+        return usage_error(err, program,
+                           say(txt::option_excludes, idiom, {"--rank", "--surface"}), idiom);
+    if (rank->count() == 0 && surface->count() == 0)
+        return usage_error(err, program, say(txt::option_required, idiom, {"--rank or --surface"}),
+                           idiom);
+    if (rank->count() > 0 && !whole("--rank", g.rank, 0, kMaxRank, req.rank)) return 2;
+    if (surface->count() > 0 &&
+        !real("--surface", g.surface, 0, kMaxSurfaceKm2, false, req.surface_km2))
+        return 2;
+    if (!g.format.empty()) {
+        const int f = choice("--format", g.format, {"tif", "cog", "raw", "bmp", "asc"},
+                             g.format == "png" ? say(txt::png_hint, idiom, {}) : "");
+        if (f < 0) return 2;
+        req.res_form = f == 2 ? kRaster : f == 3 ? kBitmap : f == 4 ? kAscii : kGeoTiff;
+        req.cog = f == 1;
+    } else if (!gdal_available()) {
+        return usage_error(err, program,
+                           "this build has no GDAL, so no GeoTIFF results: choose a "
+                           "format with -f raw|bmp|asc",
+                           idiom);
+    } else {
+        req.res_form = kGeoTiff;
     }
-    req.res_form = format == "raw"   ? kRaster
-                   : format == "bmp" ? kBitmap
-                   : format == "asc" ? kAscii
-                                     : kGeoTiff;
-    req.idiom = lang == "fr" ? kFrench : lang == "es" ? kSpanish : kEnglish;
+    if (!g.lang.empty() && choice("--lang", g.lang, {"en", "fr", "es"}) < 0) return 2;
+    if (pixel_size->count() > 0 &&
+        !real("--pixel-size", g.pixel_size, 0, kMaxPixelSize, true, req.pixel_size))
+        return 2;
+    if (x_min->count() != y_min->count())
+        return usage_error(err, program,
+                           say(txt::option_needs, idiom,
+                               {x_min->count() ? "--x-min" : "--y-min",
+                                x_min->count() ? "--y-min" : "--x-min"}),
+                           idiom);
+    if (x_min->count() > 0 &&
+        (!real("--x-min", g.x_min, -kMaxCoordinate, kMaxCoordinate, false, req.x_min) ||
+         !real("--y-min", g.y_min, -kMaxCoordinate, kMaxCoordinate, false, req.y_min)))
+        return 2;
     req.has_corner = x_min->count() > 0;
+    if (!g.band.empty() && !whole("--band", g.band, 1, kMaxBand, req.band)) return 2;
+    req.band_given = !g.band.empty();
+    if (!g.threads.empty() && !whole("--threads", g.threads, 1, INT_MAX, req.threads)) return 2;
+    if (!g.memory.empty() && !whole("--memory", g.memory, 1, kMaxMemoryMb, req.memory_mb))
+        return 2;
+    if (!g.band_rows.empty() && !whole("--band-rows", g.band_rows, 1, INT_MAX, req.band_rows))
+        return 2;
+    for (const std::string& co : req.creation_options)
+        if (co.find('=') == std::string::npos || co.front() == '=')
+            return bad("--co", co, say(txt::allowed_creation_option, idiom, {}));
+    if (!req.creation_options.empty() && req.res_form != kGeoTiff)
+        return usage_error(err, program,
+                           say(txt::option_needs, idiom, {"--co", "-f tif|cog"}), idiom);
+    if (g.maps.empty()) return required("MAP");
+    if (g.maps.size() > 1)
+        return usage_error(err, program, "The following argument was not expected: " + g.maps[1],
+                           idiom);
+    req.map = g.maps.front();
 #ifndef LANDMOSAIC_HAVE_JSON
-    if (!json_path.empty())
-        return usage_error(err, program, "this build cannot write --json summaries");
+    if (!cl.json_path.empty())
+        return usage_error(err, program, "this build cannot write --json summaries", idiom);
 #endif
-    if (Status s = req.validate(); !s.ok()) return usage_error(err, program, s.detail);
+    if (Status s = req.validate(); !s.ok())
+        return usage_error(err, program, s.message ? status_line(s, idiom, kUtf8) : s.detail,
+                           idiom);
     return -1;
 }
 
@@ -168,7 +359,8 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
         err << program << ": " << status_line(w, req.idiom, kUtf8) << "\n";
     if (outcome.exit_status == 2) {
         const Status& s = outcome.failures.front();
-        return usage_error(err, program, s.message ? status_line(s, req.idiom, kUtf8) : s.detail);
+        return usage_error(err, program, s.message ? status_line(s, req.idiom, kUtf8) : s.detail,
+                           req.idiom);
     }
     for (const Status& f : outcome.failures)
         err << program << ": " << status_line(f, req.idiom, kUtf8) << "\n";

@@ -390,7 +390,9 @@ class GeoTiffSink final : public engine::RowSink {
             double gt[6];
             std::copy(map.georef.transform, map.georef.transform + 6, gt);
             ok = ok && GDALSetGeoTransform(ds_, gt) == CE_None;
-        } else if (map.UTM_coord && map.dpix_size > 0) {
+        } else if (map.dpix_size > 0) {
+            // A map without a georeference of its own: its pixel size and the corner given
+            // (0, 0 by default), and no coordinate system.
             double gt[6] = {map.X_min, map.dpix_size, 0, map.Y_min + map.nb_lig * map.dpix_size,
                             0,         -map.dpix_size};
             ok = ok && GDALSetGeoTransform(ds_, gt) == CE_None;

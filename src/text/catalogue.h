@@ -601,4 +601,91 @@ inline constexpr Text output_is_map{
     {"le r%csultat %s remplacerait la carte %s : choisir une autre base avec -o", {etono}},
     {"el resultado %s reemplazar%ca el mapa %s: elegir otra base con -o", {itono}}};
 
+// ---------------------------------------------------------------- command line: options
+// An option given a value it does not take: the option, the value as given, what it takes.
+inline constexpr Text option_value{
+    {"%s '%s' is not allowed: it takes %s"},
+    {"%s '%s' n'est pas accept%c : l'option prend %s", {etono}},
+    {"%s '%s' no se admite: la opci%cn admite %s", {otono}}};
+inline constexpr Text allowed_whole_range{{"a whole number from %lld to %lld"},
+                                          {"un nombre entier de %lld %c %lld", {fatono}},
+                                          {"un n%cmero entero de %lld a %lld", {utono}}};
+inline constexpr Text allowed_whole_min{{"a whole number, %lld or more"},
+                                        {"un nombre entier, %lld ou plus"},
+                                        {"un n%cmero entero, %lld o m%cs", {utono, atono}}};
+inline constexpr Text allowed_number_range{{"a number from %s to %s"},
+                                           {"un nombre de %s %c %s", {fatono}},
+                                           {"un n%cmero de %s a %s", {utono}}};
+inline constexpr Text allowed_number_above{
+    {"a number above %s, up to %s"},
+    {"un nombre sup%crieur %c %s, jusqu'%c %s", {etono, fatono, fatono}},
+    {"un n%cmero mayor que %s, hasta %s", {utono}}};
+inline constexpr Text allowed_choice{{"one of %s"}, {"l'une des valeurs %s"}, {"uno de %s"}};
+inline constexpr Text allowed_creation_option{{"NAME=VALUE"}, {"NOM=VALEUR"}, {"NOMBRE=VALOR"}};
+// After a refused -f png.
+inline constexpr Text png_hint{
+    {"PNG pictures come with --quicklook"},
+    {"les images PNG s'obtiennent avec --quicklook"},
+    {"las im%cgenes PNG se obtienen con --quicklook", {atono}}};
+inline constexpr Text option_required{{"%s is required"},
+                                      {"%s est obligatoire"},
+                                      {"%s es obligatorio"}};
+inline constexpr Text option_needs{{"%s needs %s"},
+                                   {"%s demande aussi %s"},
+                                   {"%s necesita tambi%cn %s", {etono}}};
+inline constexpr Text option_excludes{{"%s and %s exclude each other: give one of them"},
+                                      {"%s et %s s'excluent : en donner un seul"},
+                                      {"%s y %s se excluyen: dar uno solo"}};
+// The last line of every usage error.
+inline constexpr Text usage_hint{{"Run with --help for more information."},
+                                 {"Lancer avec --help pour en savoir plus."},
+                                 {"Ejecutar con --help para m%cs informaci%cn.", {atono, otono}}};
+
+// ---------------------------------------------------------------- command line: warnings
+inline constexpr Text threads_lowered{
+    {"--threads %lld: this machine has %lld cores, so %lld threads are used"},
+    {"--threads %lld : cette machine a %lld coeurs, %lld fils d'ex%ccution sont utilis%cs",
+     {etono, etono}},
+    {"--threads %lld: esta m%cquina tiene %lld n%ccleos, se usan %lld hilos", {atono, utono}}};
+inline constexpr Text georef_ignored{
+    {"%s is ignored: the map %s carries its own georeference"},
+    {"%s est ignor%c : la carte %s porte son propre g%cor%cf%crencement",
+     {etono, etono, etono, etono}},
+    {"%s se ignora: el mapa %s lleva su propia georreferencia"}};
+inline constexpr Text window_too_large{
+    {"the window (%lld x %lld pixels) is larger than the map (%lld lines, %lld columns): every "
+     "result pixel is no value; rank %lld or less fits"},
+    {"la fen%ctre (%lld x %lld pixels) d%cpasse la carte (%lld lignes, %lld colonnes) : tout "
+     "le r%csultat est sans valeur ; un rang de %lld ou moins convient",
+     {circonf, etono, etono}},
+    {"la ventana (%lld x %lld p%cxeles) es mayor que el mapa (%lld l%cneas, %lld columnas): "
+     "todo el resultado queda sin valor; sirve un rango de %lld o menos",
+     {itono, itono}}};
+
+// ---------------------------------------------------------------- command line: map and folders
+inline constexpr Text map_missing{
+    {"cannot open map '%s': no such file"},
+    {"impossible d'ouvrir la carte '%s' : ce fichier n'existe pas"},
+    {"no se puede abrir el mapa '%s': el archivo no existe"}};
+inline constexpr Text map_missing_suggest{
+    {"cannot open map '%s': no such file (there is %s)"},
+    {"impossible d'ouvrir la carte '%s' : ce fichier n'existe pas (il y a %s)"},
+    {"no se puede abrir el mapa '%s': el archivo no existe (existe %s)"}};
+inline constexpr Text map_is_folder{{"cannot open map '%s': it is a folder"},
+                                    {"impossible d'ouvrir la carte '%s' : c'est un dossier"},
+                                    {"no se puede abrir el mapa '%s': es una carpeta"}};
+inline constexpr Text output_folder_missing{
+    {"the output folder %s does not exist"},
+    {"le dossier de sortie %s n'existe pas"},
+    {"la carpeta de salida %s no existe"}};
+inline constexpr Text reason_colour_bands{
+    {"its bands are %s: a colour picture, not a classified map (one band of class codes); "
+     "--band N reads one of them anyway"},
+    {"ses bandes sont %s : une image en couleurs, pas une carte classifi%ce (une bande de "
+     "codes de classe) ; --band N en lit une quand m%cme",
+     {etono, circonf}},
+    {"sus bandas son %s: una imagen en color, no un mapa clasificado (una banda de c%cdigos "
+     "de clase); --band N lee una de ellas de todos modos",
+     {otono}}};
+
 }  // namespace txt
