@@ -39,6 +39,11 @@ struct RunRequest {
     std::vector<std::string> creation_options;
     bool cog = false;
     bool band_given = false;  // --band given: a colour picture's band is read all the same
+    // What the front end writes after the run: the quicklook pictures and page beside the
+    // results, and files of its own (a JSON summary). No output may replace another or a
+    // file of the map: they are all checked before anything is written.
+    bool pictures = false;
+    std::vector<std::string> also_writes;
 
     // A usage fault of the request itself (no map read yet): Usage with its detail.
     Status validate() const;

@@ -341,6 +341,8 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
         return usage_error(err, program, "The following argument was not expected: " + g.maps[1],
                            idiom);
     req.map = g.maps.front();
+    req.pictures = cl.quicklook;
+    if (!cl.json_path.empty()) req.also_writes.push_back(cl.json_path);
 #ifndef LANDMOSAIC_HAVE_JSON
     if (!cl.json_path.empty())
         return usage_error(err, program, "this build cannot write --json summaries", idiom);
