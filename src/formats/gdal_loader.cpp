@@ -94,6 +94,10 @@ Status not_written(const std::string& path) {
 }  // namespace
 
 std::string gdal_module_problem() {
+    // Without the variable nothing is loaded here: a run on the native formats never
+    // loads GDAL.
+    const char* env = std::getenv("LANDMOSAIC_GDAL_MODULE");
+    if (!env || !*env) return {};
     const Loaded& l = loaded();
     if (!l.named || l.module) return {};
     return "LANDMOSAIC_GDAL_MODULE is set but cannot be used: " + l.why;
