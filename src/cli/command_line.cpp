@@ -205,7 +205,10 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
     if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
     ProgressBar bar(terminal && !cl.quiet);
     const RunOutcome outcome =
-        run_landmosaic(cl.req, [&](int row, int rows) { bar.update(row, rows); });
+        run_landmosaic(cl.req, [&](int row, int rows) {
+            bar.update(row, rows);
+            return true;
+        });
     bar.finish();
     return finish_command_line(cl, outcome, out, err);
 }

@@ -112,15 +112,9 @@ std::string gdal_version() {
 }
 
 Status gdal_load_map(const std::string& path, int band, LoadedMap& map,
-                     const RowProgressFn& progress) {
+                     const Progress& progress) {
     if (!gdal_available()) return Status::refused(path, txt::reason_no_gdal);
     return loaded().module->gdal_load_map(path, band, map, progress);
-}
-
-Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
-                     const std::vector<std::pair<std::string, std::string>>& metadata) {
-    if (!gdal_available()) return not_written(path);
-    return loaded().module->write_geotiff(path, std::move(m), map, kind, metadata);
 }
 
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,

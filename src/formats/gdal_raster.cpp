@@ -360,7 +360,7 @@ std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band
 }
 
 Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
-                     const RowProgressFn& progress) {
+                     const Progress& progress) {
     Status st;
     LoadedMap header;
     auto src = gdal_impl::gdal_row_source(path, band_no, header, st);
@@ -372,7 +372,7 @@ Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
     if (!tab) return Status::refused(path, txt::reason_too_large, {nb_lig, nb_col});
     for (int i = 0; i < nb_lig; ++i) {
         if (!src->read(i, 1, tab.get() + i).ok()) return src->failure();
-        if (progress) progress(i + 1, nb_lig);
+        if (progress && !progress(i + 1, nb_lig)) return Status::cancelled();
     }
     header.tab_in = std::move(tab);
     map = std::move(header);
@@ -647,29 +647,12 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
 }
 
 
-Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
-                     const std::vector<std::pair<std::string, std::string>>& metadata) {
-    auto not_written = [&](std::string detail) {
-        Status s = Status::make(Status::Code::NotWritten, path, txt::result_not_written, {path});
-        s.detail = std::move(detail);
-        return s;
-    };
-    if (!m) return not_written({});
-    Status st;
-    auto sink = gdal_impl::geotiff_sink(path, map, kind, metadata, st);
-    if (!sink) return st;
-    engine::Status e = sink->write(0, map.nb_lig, m);
-    if (e.ok()) e = sink->commit();
-    if (!e.ok()) return not_written(e.detail);
-    return Status::success();
-}
-
 }  // namespace gdal_impl
 
 extern "C" __attribute__((visibility("default"))) const GdalModule* landmosaic_gdal_module() {
     static const GdalModule module{kGdalModuleVersion,      gdal_module_sizes(),
                                    gdal_impl::gdal_version, gdal_impl::gdal_load_map,
-                                   gdal_impl::write_geotiff, gdal_impl::gdal_row_source,
+                                   gdal_impl::gdal_row_source,
                                    gdal_impl::geotiff_sink};
     return &module;
 }
