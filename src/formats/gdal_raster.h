@@ -25,8 +25,10 @@ std::string gdal_version();
 Status gdal_load_map(const std::string& path, int band, LoadedMap& map,
                      const RowProgressFn& progress = {});
 
-// What a result image is, for its colour table and band description.
-enum class ResultKind { Diversity, Homogeneity };
+// What a result image is, for its data type, colour table and band description:
+// Real is a Float32 band with no-data -1 and no colours; Dominant holds class codes and
+// takes the map's colour table when it has one; Share is a percent like the homogeneity.
+enum class ResultKind { Diversity, Homogeneity, Real, Dominant, Share };
 
 // Writes `m` as a GeoTIFF (one byte band, tiled, DEFLATE, BigTIFF when needed, no-data
 // 255) with the map's coordinate system and geotransform (or, for a map without one,
