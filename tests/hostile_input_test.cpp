@@ -25,6 +25,7 @@
 #include "text/catalogue.h"
 #include "dialogue/console.h"
 #include "dialogue/opening.h"
+#include "formats/gdal_raster.h"
 
 namespace fs = std::filesystem;
 using tf::replace_all;
@@ -785,8 +786,12 @@ std::map<std::string, std::string> contents(const fs::path& dir) {
 
 // No temporary file of a writer is left in the folder.
 void no_temporary_files(const fs::path& dir) {
-    for (const auto& e : fs::directory_iterator(dir))
-        EXPECT_FALSE(e.path().filename().string().starts_with(".landmosaic-")) << e.path();
+    for (const auto& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        EXPECT_FALSE(name.starts_with(".landmosaic-") ||
+                     (name.starts_with(".") && name.find(".part") != std::string::npos))
+            << e.path();
+    }
 }
 
 }  // namespace
@@ -984,6 +989,216 @@ TEST(HostileInput, TwoRunsOnOneResultNameLeaveOneRunsWholeFiles) {
         EXPECT_TRUE(homo == a_homo || homo == b_homo);
         const std::string info = slurp(f.maps / "res_info.txt");
         EXPECT_TRUE(info.ends_with("res_homog.raw ")) << info;
+        no_temporary_files(f.maps);
+    }
+}
+
+// ------------------------------------------------- the command line and the MPI program
+
+namespace {
+
+// A small file system of its own on `dir` (tmpfs of `size`), unmounted at the end; false
+// (with the reason) where it cannot be mounted.
+struct SmallDisk {
+    fs::path dir;
+    bool mounted = false;
+    std::string why;
+    SmallDisk(const fs::path& d, const std::string& size) : dir(d) {
+        if (geteuid() != 0) {
+            why = "mounting a small file system needs the superuser";
+            return;
+        }
+        mounted = shell("mount -t tmpfs -o size=" + size + " landmosaic-small '" + d.string() +
+                        "' 2>/dev/null") == 0;
+        if (!mounted) why = "no tmpfs can be mounted here";
+    }
+    ~SmallDisk() {
+        if (mounted) shell("umount '" + dir.string() + "'");
+    }
+};
+
+// The command that runs the command line (np 0) or landmosaic-mpi on np ranks.
+std::string front_end(int np) {
+    if (np == 0) return program();
+#ifdef LANDMOSAIC_MPI_EXE
+    return std::string("ASAN_OPTIONS=detect_leaks=0 timeout 60 mpirun --oversubscribe") +
+           (geteuid() == 0 ? " --allow-run-as-root" : "") + " -np " + std::to_string(np) + " '" +
+           LANDMOSAIC_MPI_EXE + "'";
+#else
+    return {};
+#endif
+}
+
+bool have_mpi() {
+#ifdef LANDMOSAIC_MPI_EXE
+    return shell("command -v mpirun > /dev/null 2>&1") == 0;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+// A disk that fills up during a batch run, on one process or on the ranks of an MPI job:
+// each image is either written whole (the bytes of the same run on a roomy disk) and
+// named in the report, or not written at all, with its message, an earlier file of its
+// name untouched; the report is kept; status 1; no temporary file is left.
+TEST(HostileInput, FullDiskInABatchRunKeepsWhatWasWrittenWhole) {
+    Folder f;
+    std::string px;
+    for (int i = 0; i < 600; ++i)
+        for (int j = 0; j < 600; ++j) px += static_cast<char>((i / 40 + j / 70) % 6);
+    spit(f.root / "map.raw", px);
+    spit(f.root / "map.txt", "600\n600\n1\n0\n255\n30\n");
+    struct Case {
+        int np;  // 0: the command line
+        const char* format;
+        const char* extra;
+        const char* disk;  // room for the diversity image, not for both
+    };
+    const Case cases[] = {{0, "raw", "", "512k"},
+                          {0, "asc", " --x-min 0 --y-min 0", "1m"},
+                          {3, "bmp", "", "512k"},
+                          {3, "raw", " --band-rows 100", "512k"},
+                          {2, "asc", " --x-min 0 --y-min 0 --band-rows 70", "1m"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.np) + " " + c.format + c.extra);
+        if (c.np > 0 && !have_mpi()) continue;
+        const std::string args = std::string(" -q -w square -r 1 -f ") + c.format + c.extra +
+                                 " '" + (f.root / "map.raw").string() + "' -o '";
+        // The files the run writes on a roomy disk.
+        ASSERT_EQ(shell(front_end(c.np) + args + (f.root / "ref").string() +
+                        "' > /dev/null 2>&1"),
+                  0);
+        SmallDisk disk(f.maps, c.disk);
+        if (!disk.mounted) GTEST_SKIP() << disk.why;
+        const std::string ext = std::string(".") + c.format;
+        for (const char* image : {"_diversity", "_homog"})
+            spit(f.maps / ("r" + std::string(image) + ext), "an earlier image");
+        const int status = shell(front_end(c.np) + args + (f.maps / "r").string() + "' > '" +
+                                 (f.root / "out.txt").string() + "' 2> '" +
+                                 (f.root / "err.txt").string() + "'");
+        EXPECT_EQ(status, 1);
+        const std::string err = slurp(f.root / "err.txt");
+        const std::string report = slurp(f.maps / "r_info.txt");
+        EXPECT_NE(report.find("PROGRAM LANDMOSAIC"), std::string::npos) << err;
+        int whole = 0;
+        for (const char* image : {"_diversity", "_homog"}) {
+            const fs::path file = f.maps / ("r" + std::string(image) + ext);
+            const std::string bytes = slurp(file);
+            const bool named = report.find(" image: " + file.string() + " ") != std::string::npos;
+            const bool said = err.find(file.string() + " could not be written") != std::string::npos;
+            if (bytes == slurp(f.root / ("ref" + std::string(image) + ext))) {
+                ++whole;
+                EXPECT_TRUE(named) << file;
+                EXPECT_FALSE(said) << err;
+            } else {
+                EXPECT_EQ(bytes, "an earlier image") << file;
+                EXPECT_FALSE(named) << report;
+                EXPECT_TRUE(said) << err;
+            }
+        }
+        // One process writes the images one after the other: the first one fits.
+        if (c.np == 0) {
+            EXPECT_EQ(whole, 1);
+        }
+        EXPECT_EQ(slurp(f.root / "map.raw"), px);
+        no_temporary_files(f.maps);
+    }
+}
+
+// Paths that are not what they seem, on the command line: a FIFO as the map or as a
+// source of a VRT map is refused at once (GDAL's open would wait on it forever); a path
+// whose bytes are not UTF-8 goes into the JSON summary as replacement characters with
+// its bytes beside; a GeoTIFF result name as long as the folder allows is written; a GDAL
+// module named by LANDMOSAIC_GDAL_MODULE that cannot be used stops the run.
+TEST(HostileInput, BatchRunPathsThatAreNotWhatTheySeem) {
+    Folder f;
+    raw_map(f.maps / "map", true);
+    const std::string err = (f.root / "err.txt").string();
+    auto run = [&](const std::string& env, const std::string& args) {
+        return shell("cd '" + f.maps.string() + "' && " + env + program() +
+                     " -q -w square -r 1 " + args + " > /dev/null 2> '" + err + "'");
+    };
+    // A map name that is not UTF-8.
+    const std::string odd = "m\xff\xfe";
+    fs::copy_file(f.maps / "map.raw", f.maps / (odd + ".raw"));
+    fs::copy_file(f.maps / "map.txt", f.maps / (odd + ".txt"));
+    EXPECT_EQ(run("", "-f raw --json s.json '" + odd + ".raw'"), 0) << slurp(err);
+    const std::string summary = slurp(f.maps / "s.json");
+    if (!summary.empty()) {
+        EXPECT_NE(summary.find("\"map\": \"m\xEF\xBF\xBD\xEF\xBF\xBD.raw\""),
+                  std::string::npos)
+            << summary;
+        EXPECT_NE(summary.find("\"map_bytes\": [\n    109,\n    255,\n    254,"),
+                  std::string::npos)
+            << summary;
+    }
+    // The GDAL module named outright: a missing file, a library that is no module.
+    for (const std::string& module :
+         {std::string("/nonexistent/landmosaic-gdal.so"), std::string("libz.so.1")}) {
+        SCOPED_TRACE(module);
+        EXPECT_EQ(run("LANDMOSAIC_GDAL_MODULE='" + module + "' ", "-f raw -o g map.raw"), 2);
+        EXPECT_NE(slurp(err).find("LANDMOSAIC_GDAL_MODULE is set but cannot be used: "),
+                  std::string::npos)
+            << slurp(err);
+        EXPECT_FALSE(fs::exists(f.maps / "g_info.txt"));
+    }
+    if (!gdal_available()) GTEST_SKIP() << "the rest needs GDAL";
+    // A FIFO as a GeoTIFF map, and as the source of a VRT map.
+    ASSERT_EQ(mkfifo((f.maps / "fifo.tif").c_str(), 0600), 0);
+    spit(f.maps / "fifo.vrt",
+         "<VRTDataset rasterXSize=\"11\" rasterYSize=\"9\"><VRTRasterBand dataType=\"Byte\" "
+         "band=\"1\"><SimpleSource><SourceFilename relativeToVRT=\"1\">fifo.tif"
+         "</SourceFilename><SourceBand>1</SourceBand></SimpleSource></VRTRasterBand>"
+         "</VRTDataset>\n");
+    for (const char* m : {"fifo.tif", "fifo.vrt"}) {
+        SCOPED_TRACE(m);
+        EXPECT_EQ(run("", "--pixel-size 30 " + std::string(m)), 1);
+        EXPECT_NE(slurp(err).find("fifo.tif refused: it is not a regular file"),
+                  std::string::npos)
+            << slurp(err);
+    }
+    // GeoTIFF results whose names take all of the 255 bytes a name may have.
+    const std::string base(255 - std::string("_diversity.tif").size(), 'n');
+    EXPECT_EQ(run("", "-o " + base + " map.raw"), 0) << slurp(err);
+    EXPECT_TRUE(fs::exists(f.maps / (base + "_diversity.tif")));
+    EXPECT_TRUE(fs::exists(f.maps / (base + "_homog.tif")));
+    no_temporary_files(f.maps);
+}
+
+// Under an address-space limit, GDAL's compression threads may not start: a GeoTIFF run
+// still ends by itself within seconds, whole or with its message, and leaves no
+// temporary file. (Not under AddressSanitizer, which needs a vast address space.)
+TEST(HostileInput, GeoTiffRunUnderAnAddressSpaceLimitEndsByItself) {
+    if (!gdal_available()) GTEST_SKIP() << "built without GDAL";
+    Folder f;
+    spit(f.maps / "map.txt", "20000\n300\n1\n0\n255\n30\n");
+    spit(f.maps / "map.raw", "");
+    fs::resize_file(f.maps / "map.raw", 20000 * 300);
+    // The address space the program takes with GDAL loaded, to the nearest 4 MB above.
+    int lo = 0, hi = 1024 * 1024;
+    while (hi - lo > 4 * 1024) {
+        const int mid = (lo + hi) / 2;
+        const std::string probe = "ulimit -v " + std::to_string(mid) + " && '" + LANDMOSAIC_EXE +
+                                  "' --version 2>&1 | grep -q '(GDAL '";
+        (shell(probe) == 0 ? hi : lo) = mid;
+    }
+    for (int extra_mb : {4, 24, 64}) {
+        SCOPED_TRACE(extra_mb);
+        const std::string cmd = "cd '" + f.maps.string() + "' && ulimit -v " +
+                                std::to_string(hi + extra_mb * 1024) + " && " + program() +
+                                " -q --memory 16 -w square -r 1 map.raw -o r > /dev/null 2> '" +
+                                (f.root / "err.txt").string() + "'";
+        const int status = shell(cmd);
+        const std::string said = slurp(f.root / "err.txt");
+        if (said.find("Sanitizer") != std::string::npos)
+            GTEST_SKIP() << "the program is built with a sanitizer";
+        EXPECT_TRUE(status == 0 || status == 1) << status << " " << said;
+        EXPECT_EQ(said.find("CPLCreateJoinableThread"), std::string::npos) << said;
+        if (status == 0) {
+            EXPECT_TRUE(fs::exists(f.maps / "r_homog.tif"));
+        }
         no_temporary_files(f.maps);
     }
 }

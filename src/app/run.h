@@ -8,6 +8,7 @@
 #include "analysis/metrics.h"
 #include "analysis/results.h"
 #include "core/answers.h"
+#include "core/progress.h"
 #include "core/status.h"
 #include "engine/bands.h"
 #include "engine/team.h"
@@ -43,6 +44,11 @@ struct RunRequest {
     // hold classified pixels for a pixel of a class to get values; 0: the rule of whole
     // windows inside the map.
     double min_valid = 0;
+    // What the front end writes after the run: the quicklook pictures and page beside the
+    // results, and files of its own (a JSON summary). No output may replace another or a
+    // file of the map: they are all checked before anything is written.
+    bool pictures = false;
+    std::vector<std::string> also_writes;
 
     // A usage fault of the request itself (no map read yet): Usage with its detail.
     Status validate() const;
@@ -98,8 +104,9 @@ int advised_rank(WindowKind w, double dpix_size, double surface_km2);
 
 // Runs the request: loads the map, takes the inventory, fixes the window, writes the
 // report and both images. `progress(row, rows)` follows the scan.
-RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress = {});
+// When `progress` returns false the run stops: Cancelled, no result file written.
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress = {});
 // The same run shared among the processes of `team` (collective: every process calls it).
 // The leader's outcome is the run's; the leader alone writes the report and calls
 // `progress`.
-RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress, engine::Team& team);
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress, engine::Team& team);

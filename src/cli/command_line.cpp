@@ -146,6 +146,9 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
         return usage_error(err, program, e.what());
     }
 
+    // A GDAL module named and unusable stops the run: another one would run in its place.
+    if (const std::string why = gdal_module_problem(); !why.empty())
+        return usage_error(err, program, why);
     req.window = window == "circle" ? WindowKind::Circle
                  : window == "mesh" ? WindowKind::Mesh
                                     : WindowKind::Square;
@@ -164,6 +167,8 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     req.has_corner = x_min->count() > 0;
     if (min_valid->count() > 0 && !(req.min_valid > 0 && req.min_valid <= 100))
         return usage_error(err, program, "--min-valid must be a percent above 0, at most 100");
+    req.pictures = quicklook;
+    if (!json_path.empty()) req.also_writes.push_back(json_path);
 #ifndef LANDMOSAIC_HAVE_JSON
     if (!json_path.empty())
         return usage_error(err, program, "this build cannot write --json summaries");
@@ -212,7 +217,10 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
     if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
     ProgressBar bar(terminal && !cl.quiet);
     const RunOutcome outcome =
-        run_landmosaic(cl.req, [&](int row, int rows) { bar.update(row, rows); });
+        run_landmosaic(cl.req, [&](int row, int rows) {
+            bar.update(row, rows);
+            return true;
+        });
     bar.finish();
     return finish_command_line(cl, outcome, out, err);
 }

@@ -200,9 +200,9 @@ Status BandTreatment::allocate() {
     return {};
 }
 
-Status BandTreatment::treat(int b, RowSource& src, const std::function<void(int row)>& progress) {
+Status BandTreatment::treat(int b, RowSource& src, const Progress& progress) {
     Status st = load(b, src);
-    if (st.ok()) scan(progress);
+    if (st.ok()) st = scan(progress);
     return st;
 }
 
@@ -234,7 +234,7 @@ Status BandTreatment::load(int b, RowSource& src) {
     return {};
 }
 
-void BandTreatment::scan(const std::function<void(int row)>& progress) {
+Status BandTreatment::scan(const Progress& progress) {
     const int a = held_first_;
     view_.nb_lig = held_end_ - a;
     const int o = y0_ - a;
@@ -256,17 +256,22 @@ void BandTreatment::scan(const std::function<void(int row)>& progress) {
         }
         totals_.add(band);
         if (progress)
-            for (int k = 0; k < n_; ++k) progress(y0_ + k);
-        return;
+            for (int k = 0; k < n_; ++k)
+                if (!progress(y0_ + k, info_.nb_lig)) return Status{Fault::Cancelled, {}, {}};
+        return {};
     }
     fill_grid(div_, view_.nb_lig, info_.nb_col, kNoValue);
     fill_grid(homo_, view_.nb_lig, info_.nb_col, kNoValue);
+    bool cancelled = false;
     fast_scan(
         job_.treat_type, job_.win_shape, view_, inv_, win_, job_.range_win, div_, homo_,
-        [&](int row) {
-            if (progress) progress(a + row);
+        [&](int row, int) {
+            if (!progress || progress(a + row, info_.nb_lig)) return true;
+            cancelled = true;
+            return false;
         },
         job_.threads);
+    if (cancelled) return Status{Fault::Cancelled, {}, {}};
 
     div_rows_ = div_.get() + o;
     homo_rows_ = homo_.get() + o;
@@ -286,11 +291,12 @@ void BandTreatment::scan(const std::function<void(int row)>& progress) {
                    plane_stats(metrics::Type::Byte, homo_rows_, n_, info_.nb_col)};
     totals_.add(band);
     if (job_.draw_mesh) draw_mesh_rows(div_.get() + o, y0_, n_, info_.nb_col, job_.range_win);
+    return {};
 }
 
 Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,
                       const BandPlan& plan, const std::vector<RowSink*>& sinks,
-                      DiversityTotals& totals, const std::function<void(int row)>& progress) {
+                      DiversityTotals& totals, const Progress& progress) {
     BandTreatment t(src.info(), inv, win, job, plan);
     Status st = t.allocate();
     if (!st.ok()) return st;
@@ -308,7 +314,7 @@ Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, c
 
 Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,
                       const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
-                      DiversityTotals& totals, const std::function<void(int row)>& progress) {
+                      DiversityTotals& totals, const Progress& progress) {
     return treat_in_bands(src, inv, win, job, plan, {&diversity, &homogeneity}, totals, progress);
 }
 

@@ -7,12 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "core/progress.h"
 #include "core/status.h"
 #include "core/rows.h"
 #include "raster/map.h"
 
 // True when the program was built with GDAL.
 bool gdal_available();
+// Why the GDAL module named by the environment variable LANDMOSAIC_GDAL_MODULE cannot be
+// used; empty when the variable is not set or names a module that loads.
+std::string gdal_module_problem();
 // The version of GDAL in use; empty without it.
 std::string gdal_version();
 
@@ -23,20 +27,12 @@ std::string gdal_version();
 // non-square or rotated pixels and missing bands are refused, saying why.
 // `progress(row, rows)` follows the reading.
 Status gdal_load_map(const std::string& path, int band, LoadedMap& map,
-                     const RowProgressFn& progress = {});
+                     const Progress& progress = {});
 
 // What a result image is, for its data type, colour table and band description:
 // Real is a Float32 band with no-data -1 and no colours; Dominant holds class codes and
 // takes the map's colour table when it has one; Share is a percent like the homogeneity.
 enum class ResultKind { Diversity, Homogeneity, Real, Dominant, Share };
-
-// Writes `m` as a GeoTIFF (one byte band, tiled, DEFLATE, BigTIFF when needed, no-data
-// 255) with the map's coordinate system and geotransform (or, for a map without one,
-// the corner and pixel size it has), a band description, `metadata` as the dataset's
-// metadata and a colour table for `kind` (255 transparent). The file is written under
-// a temporary name in the same folder and renamed into place once complete.
-Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
-                     const std::vector<std::pair<std::string, std::string>>& metadata);
 
 // Band `band` of the raster `path` read a window of rows at a time (RasterIO), each value
 // taken as gdal_load_map takes it, for maps that are not held whole. The sizes, pixel
@@ -46,12 +42,19 @@ class GdalRowSource : public engine::RowSource {
   public:
     // What made the last open or read fail, in the words gdal_load_map would use.
     virtual const Status& failure() const = 0;
+    // Every file the dataset is made of, as GDAL lists them, each taken to the local file
+    // that holds it (the archive or file behind a /vsi path), so that no output of the run
+    // is written over any of them.
+    virtual std::vector<std::string> files() const = 0;
 };
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
                                                Status& st);
 
-// A GeoTIFF result written a band of rows at a time: the file write_geotiff writes for a
-// map of `header`'s size and georeference, under a temporary name until commit().
+// A GeoTIFF result written a band of rows at a time (one byte band, tiled, DEFLATE,
+// BigTIFF when needed, no-data 255) with the map's coordinate system and geotransform
+// (or, for a map without one, the corner and pixel size it has), a band description,
+// `metadata` as the dataset's metadata and a colour table for `kind` (255 transparent),
+// under a temporary name in the same folder until commit().
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
     const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);

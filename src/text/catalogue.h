@@ -463,6 +463,12 @@ inline constexpr Text result_not_written{
     {"\n\tThe result file %s could not be written \n"},
     {"\n\tLe fichier r%csultat %s n'a pas pu %ctre %ccrit \n", {etono, circonf, etono}},
     {"\n\tNo se pudo escribir el archivo de resultado %s \n"}};
+inline constexpr Text run_cancelled{
+    {"\n\tThe run was cancelled: no result file was written \n"},
+    {"\n\tLe traitement a %ct%c interrompu : aucun fichier r%csultat n'a %ct%c %ccrit \n",
+     {etono, etono, etono, etono, etono, etono}},
+    {"\n\tEl tratamiento fue interrumpido: no se escribi%c ning%cn archivo de resultado \n",
+     {otono, utono}}};
 
 // ---------------------------------------------------------------- report file (plain ASCII)
 struct ReportLine {
@@ -623,5 +629,13 @@ inline constexpr Text output_is_map{
     {"the result %s would replace the map %s: choose another result base with -o"},
     {"le r%csultat %s remplacerait la carte %s : choisir une autre base avec -o", {etono}},
     {"el resultado %s reemplazar%ca el mapa %s: elegir otra base con -o", {itono}}};
+
+// Two outputs of one run that are the same file.
+inline constexpr Text outputs_clash{
+    {"the output %s would replace the output %s of the same run: choose other names"},
+    {"la sortie %s remplacerait la sortie %s de la m%cme ex%ccution : choisir d'autres noms",
+     {circonf, etono}},
+    {"la salida %s reemplazar%ca la salida %s de la misma ejecuci%cn: elegir otros nombres",
+     {itono, otono}}};
 
 }  // namespace txt

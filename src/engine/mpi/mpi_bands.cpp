@@ -173,9 +173,7 @@ class MpiSink final : public RowSink {
         opened_ = rc == MPI_SUCCESS;
         if (!opened_ && st.ok()) st = fault(Fault::CannotWrite, name_);
         if (opened_ && w_.rank == 0 && !head.empty() && st.ok()) {
-            rc = MPI_File_write_at(fh_, 0, head.data(), static_cast<int>(head.size()), MPI_CHAR,
-                                   MPI_STATUS_IGNORE);
-            if (rc != MPI_SUCCESS) st = fault(Fault::CannotWrite, name_);
+            if (!write_at(0, head.data(), head.size())) st = failed_;
         }
         text_at_ = static_cast<long long>(head.size());
         failed_ = agree(st);
@@ -222,7 +220,12 @@ class MpiSink final : public RowSink {
     // its rows and `keep` holds, and removes it otherwise. The same status on every rank.
     Status finish(bool keep) {
         finished_ = true;
-        if (opened_) MPI_File_close(&fh_);
+        // Every rank's bytes reach the file system before the file is judged: a disk
+        // that fills up may only say so now.
+        if (opened_ && keep && MPI_File_sync(fh_) != MPI_SUCCESS && failed_.ok())
+            failed_ = fault(Fault::CannotWrite, name_);
+        if (opened_ && MPI_File_close(&fh_) != MPI_SUCCESS && failed_.ok())
+            failed_ = fault(Fault::CannotWrite, name_);
         opened_ = false;
         Status st = agree(failed_);
         if (w_.rank == 0) {
@@ -237,11 +240,17 @@ class MpiSink final : public RowSink {
     }
 
   private:
+    // Writes the n bytes at `offset`; a short write (a full disk) fails as an error does.
     bool write_at(long long offset, const void* data, std::size_t n) {
+        MPI_Status status;
         const int rc = MPI_File_write_at(fh_, static_cast<MPI_Offset>(offset), data,
-                                         static_cast<int>(n), MPI_BYTE, MPI_STATUS_IGNORE);
-        if (rc != MPI_SUCCESS) failed_ = fault(Fault::CannotWrite, name_);
-        return rc == MPI_SUCCESS;
+                                         static_cast<int>(n), MPI_BYTE, &status);
+        int written = -1;
+        const bool ok = rc == MPI_SUCCESS &&
+                        MPI_Get_count(&status, MPI_BYTE, &written) == MPI_SUCCESS &&
+                        written == static_cast<int>(n);
+        if (!ok && failed_.ok()) failed_ = fault(Fault::CannotWrite, name_);
+        return ok;
     }
 
     int form_;
@@ -405,7 +414,8 @@ void MpiTeam::share(MapInfo& info) {
     shared_ = info;
 }
 
-Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv) {
+Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv,
+                               const Progress& progress) {
     const World w{rank_, size_};
     forward_only_ = from_leader(w.rank == 0 && (!src || !src->random_access()) ? 1 : 0) != 0;
     inv = Inventory{};
@@ -414,7 +424,7 @@ Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& 
     if (forward_only_) {
         // Read once, on rank 0.
         if (w.rank == 0) {
-            st = engine::take_inventory(*src, plan, inv);
+            st = engine::take_inventory(*src, plan, inv, progress);
             if (st.ok()) st = src->restart();
             std::copy(inv.hist_explor, inv.hist_explor + 256, counts);
         }
@@ -436,6 +446,9 @@ Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& 
                 const unsigned char* row = rows[k];
                 for (int j = 0; j < info.nb_col; ++j) ++mine[row[j]];
             }
+            if (st.ok() && w.rank == 0 && progress &&
+                !progress(static_cast<int>(y) + n - 1, info.nb_lig))
+                st = fault(Fault::Cancelled);
         }
         if (st.ok()) st = src->restart();
         st = agree(st);
@@ -457,7 +470,7 @@ std::unique_ptr<RowSink> MpiTeam::make_sink(int res_form, const std::string& bas
 
 Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
                       const BandPlan& plan, const std::vector<RowSink*>& sinks,
-                      DiversityTotals& totals, const std::function<void(int row)>& progress) {
+                      DiversityTotals& totals, const Progress& progress) {
     const World w{rank_, size_};
     const MapInfo info = src ? src->info() : shared_;
     BandTreatment t(info, inv, win, job, plan);
@@ -535,18 +548,20 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
             mine = t.load(b, *source);
         }
         const bool treated = has && mine.ok();
-        if (treated) t.scan();
+        if (treated) mine = t.scan();
         for (std::size_t i = 0; i < team_sinks.size(); ++i)
             if (team_sinks[i]) team_sinks[i]->round(treated, t.y0(), t.n(), t.rows(i));
         if (widest > 0) {
             const Status wrote = gather(alone, row_bytes, w, k, plan, treated, t, band);
             if (mine.ok()) mine = wrote;
         }
-        st = agree(mine);
-        if (st.ok() && progress && w.rank == 0) {
+        // The leader's progress follows the rounds; when it cancels, every rank stops.
+        if (mine.ok() && progress && w.rank == 0) {
             const int last = std::min((k + 1) * w.size, plan.bands) - 1;
-            progress(plan.first_row(last) + plan.rows(last) - 1);
+            if (!progress(plan.first_row(last) + plan.rows(last) - 1, info.nb_lig))
+                mine = fault(Fault::Cancelled);
         }
+        st = agree(mine);
     }
 
     // The histogram of every band, on every rank.
