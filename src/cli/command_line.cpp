@@ -136,6 +136,9 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
         return usage_error(err, program, e.what());
     }
 
+    // A GDAL module named and unusable stops the run: another one would run in its place.
+    if (const std::string why = gdal_module_problem(); !why.empty())
+        return usage_error(err, program, why);
     req.window = window == "circle" ? WindowKind::Circle
                  : window == "mesh" ? WindowKind::Mesh
                                     : WindowKind::Square;

@@ -2,6 +2,10 @@
 #include "formats/gdal_raster.h"
 #include "text/catalogue.h"
 
+std::string gdal_module_problem() {
+    return {};
+}
+
 std::string gdal_version() {
     return {};
 }

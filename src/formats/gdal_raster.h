@@ -14,6 +14,9 @@
 
 // True when the program was built with GDAL.
 bool gdal_available();
+// Why the GDAL module named by the environment variable LANDMOSAIC_GDAL_MODULE cannot be
+// used; empty when the variable is not set or names a module that loads.
+std::string gdal_module_problem();
 // The version of GDAL in use; empty without it.
 std::string gdal_version();
 
