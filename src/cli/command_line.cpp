@@ -79,12 +79,17 @@ std::string help_text(const CommandLine& cl) {
          "  -r, --rank R           the rank, 0 to 23169: window edge 2R+1, radius R+0.5\n"
          "      --surface KM2      the rank the rank help advises for that surface\n"
          "      --mesh-lines       draw the cell mesh on the diversity image (mesh only)\n"
+         "      --min-valid PCT    a pixel of a class gets values when at least PCT % of its\n"
+         "                         window holds classified pixels (default: whole windows)\n"
          "\n"
          "Results:\n"
          "  -o, --output BASE      BASE_diversity.EXT, BASE_homog.EXT and BASE_info.txt; an\n"
          "                         existing folder (or one ending with /) gets\n"
          "                         FOLDER/<map name>_<window><R>_* (default: beside the map)\n"
          "  -f, --format FORMAT    tif (default), cog (Cloud Optimized GeoTIFF), raw, bmp or asc\n"
+         "      --metrics LIST     the metrics mapped, comma-separated: diversity, homogeneity,\n"
+         "                         shannon, simpson, evenness, dominant, share:CODE (default\n"
+         "                         diversity,homogeneity; the others need -f tif or cog)\n"
          "      --co NAME=VALUE    GeoTIFF creation option, repeatable (COMPRESS=ZSTD, ...)\n"
          "      --quicklook        also BASE_diversity.png, BASE_homog.png, BASE_summary.html\n"
          "      --json FILE        machine-readable summary of the run\n"
@@ -189,7 +194,7 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     // that a message says what was given and what is allowed, in the run's language.
     struct Given {
         std::string window, rank, surface, format, lang, pixel_size, x_min, y_min, band,
-            threads, memory, band_rows;
+            threads, memory, band_rows, min_valid;
         std::vector<std::string> maps;
     } g;
 
@@ -213,6 +218,8 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     app.add_option("--threads", g.threads);
     app.add_option("--memory", g.memory);
     app.add_option("--band-rows", g.band_rows);  // rows per band forced, for tests and measures
+    app.add_option("--metrics", req.metrics)->delimiter(',')->allow_extra_args(false);
+    auto* min_valid = app.add_option("--min-valid", g.min_valid);
     app.add_flag("-q,--quiet", cl.quiet);
     app.add_option("--json", cl.json_path);
     app.add_flag("--quicklook", cl.quicklook);
@@ -339,6 +346,9 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     if (!req.creation_options.empty() && req.res_form != kGeoTiff)
         return usage_error(err, program,
                            say(txt::option_needs, idiom, {"--co", "-f tif|cog"}), idiom);
+    if (min_valid->count() > 0 &&
+        !real("--min-valid", g.min_valid, 0, 100, true, req.min_valid))
+        return 2;
     if (g.maps.empty()) return required("MAP");
     if (g.maps.size() > 1)
         return usage_error(err, program, "The following argument was not expected: " + g.maps[1],
@@ -369,8 +379,8 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
     }
     for (const Status& f : outcome.failures)
         err << program << ": " << status_line(f, req.idiom, kUtf8) << "\n";
-    for (const std::string* p : {&outcome.report, &outcome.diversity, &outcome.homogeneity})
-        if (!p->empty()) out << *p << "\n";
+    if (!outcome.report.empty()) out << outcome.report << "\n";
+    for (const RunOutcome::File& f : outcome.files) out << f.path << "\n";
 
     int status = outcome.exit_status;
     const std::string info = "_info.txt";
