@@ -1,0 +1,49 @@
+// The run's steps on a map held in memory (the Python package's arrays): the inventory
+// and the scan of the command line, read from a row source and written to row sinks
+// that the caller provides, with no file and no report. Never prints.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "app/run.h"
+#include "engine/rows.h"
+
+struct ArrayScanRequest {
+    WindowKind window = WindowKind::Square;
+    int rank = -1;            // the rank R; below 0 when the surface chooses it
+    double surface_km2 = -1;  // the surface the rank help turns into a rank
+    double pixel_size = 0;    // pixel edge in metres; needed with surface_km2 only
+    int threads = 0;          // 0: every core
+    // Memory the bands of the scan may take, in MB (the map and results are the caller's
+    // and not counted); 0: 64 MB. band_rows > 0 forces the rows per band.
+    long long memory_mb = 0;
+    int band_rows = 0;
+
+    // A fault of the request itself: Usage with its detail.
+    Status validate() const;
+};
+
+// Progress over the rows of a pass; false stops the work at the next row.
+using CancellableProgress = std::function<bool(int row, int rows)>;
+
+struct ArrayScanOutcome {
+    Status failure;          // Usage, OutOfMemory or NotWritten; ok otherwise
+    bool cancelled = false;  // the progress callback stopped the run
+    int range_win = 0;       // the rank used
+    Window win;
+    Inventory inv;
+    std::int64_t histo_div[260] = {};  // pixels per diversity value
+    int max_histo = 0;
+    bool ok() const { return failure.ok() && !cancelled; }
+};
+
+// The item inventory of the map of `src`.
+ArrayScanOutcome array_inventory(engine::RowSource& src, const CancellableProgress& progress = {});
+
+// The inventory, then the scan of the request over the map of `src`, its diversity and
+// homogeneity rows handed to the two sinks (then committed), byte for byte the rows the
+// command line writes for the same map and window.
+ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
+                            engine::RowSink& diversity, engine::RowSink& homogeneity,
+                            const CancellableProgress& progress = {});
