@@ -92,10 +92,15 @@ def window_surface(window, rank, pixel_size=None):
     return _landmosaic.window_surface(window, rank, pixel_size)
 
 
+# Options of `run` named as `scan` names them.
+_ALIASES = {"surface_km2": "surface"}
+
+
 def run(map_path, **options):
     """A whole run on files, as the command line makes it; returns its JSON summary as a dict.
 
-    Options are the command line's long options, "-" written "_": window="circle", rank=5,
+    Options are the command line's long options, "-" written "_" (surface_km2 for
+    --surface, as `scan` names it): window="circle", rank=5,
     output="results/vaud", format="tif", lang="fr", memory=2000, quicklook=True, ... A True
     value is a flag, None or False leaves the option out, a list is joined with commas.
 
@@ -103,9 +108,10 @@ def run(map_path, **options):
     run failed (its `summary` says what was written), KeyboardInterrupt on Ctrl-C (the
     results being written are abandoned, earlier files of the same names kept).
     """
-    args = []
+    path = _os.fspath(map_path)
+    args = ["./" + path if path.startswith("-") else path]
     for key, value in options.items():
-        flag = "--" + key.replace("_", "-")
+        flag = "--" + _ALIASES.get(key, key).replace("_", "-")
         if value is None or value is False:
             continue
         if value is True:
@@ -114,7 +120,6 @@ def run(map_path, **options):
         if isinstance(value, (list, tuple)):
             value = ",".join(str(v) for v in value)
         args += [flag, str(value)]
-    args += ["--", _os.fspath(map_path)]
     status, summary, messages = _landmosaic._run(args)
     if status == 2:
         raise ValueError(messages.strip())
