@@ -38,7 +38,7 @@ have_file /usr/include/pybind11/pybind11.h || need+=(pybind11-dev)
 ls /usr/include/python3*/Python.h >/dev/null 2>&1 || need+=(python3-dev)
 for module in numpy:python3-numpy pytest:python3-pytest xarray:python3-xarray \
     rioxarray:python3-rioxarray dask:python3-dask distributed:python3-distributed \
-    scipy:python3-scipy setuptools:python3-setuptools venv:python3-venv; do
+    scipy:python3-scipy setuptools:python3-setuptools ensurepip:python3-venv; do
     /usr/bin/python3 -c "import ${module%%:*}" >/dev/null 2>&1 || need+=("${module#*:}")
 done
 # A real browser renders the HTML summary in one test (skipped without it).
