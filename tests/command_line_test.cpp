@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -401,6 +402,68 @@ TEST(GdalRoundTrip, OnlyTheRunsThatNeedGdalLoadIt) {
 }
 
 // ------------------------------------------------------------------ JSON summary
+
+namespace {
+
+// Every file of a folder with its bytes.
+std::map<std::string, std::string> folder_bytes(const fs::path& dir) {
+    std::map<std::string, std::string> m;
+    for (const auto& e : fs::directory_iterator(dir))
+        m[e.path().filename().string()] = fx::slurp(e.path());
+    return m;
+}
+
+}  // namespace
+
+// No output of a run may be written over a file of the map, whatever GDAL spelling names
+// the map (a driver prefix, a /vsi path, a VRT over the file), nor over another output of
+// the same run (the JSON summary, the pictures): a usage error before anything is written.
+TEST(CommandLine, OutputsNeverReplaceTheMapOrEachOther) {
+    fx::ScratchDir dir("cli_clash");
+    const fs::path d = dir.root;
+    const fx::ClassMap map = fx::make_map(13, 17, 5, 4);
+    fx::spit(d / "m.asc", fx::asc_input_bytes(map, 1000, 2000, 30));
+    ASSERT_EQ(cli({"-w", "square", "-r", "1", "-f", "raw", "-q", "-o", (d / "m").string(),
+                   (d / "m.asc").string()})
+                  .status,
+              0);
+    fs::rename(d / "m_diversity.raw", d / "m.raw");
+    fs::rename(d / "m_diversity.txt", d / "m.txt");
+    for (const char* f : {"m_homog.raw", "m_homog.txt", "m_info.txt"}) fs::remove(d / f);
+    auto p = [&](const std::string& name) { return (d / name).string(); };
+    std::vector<std::vector<std::string>> cases = {
+        {"-f", "raw", "--json", p("m.raw"), p("m.raw")},
+        {"-f", "raw", "--json", p("m.txt"), p("m.raw")},
+        {"-f", "raw", "--json", p("./m.raw"), p("m.raw")},
+        {"-f", "raw", "-o", p("r"), "--json", p("r_homog.raw"), p("m.raw")},
+        {"-f", "asc", "-o", p("r"), "--json", p("sub/../r_info.txt"), p("m.asc")},
+        {"-f", "bmp", "-o", p("r"), "--quicklook", "--json", p("r_summary.html"), p("m.asc")},
+    };
+    const bool gdal = gdal_available() && have_gdal_tools();
+    if (gdal) {
+        translate(d / "m.asc", d / "s_diversity.tif", "-ot Byte");
+        fs::copy_file(d / "s_diversity.tif", d / "u_homog.tif");
+        fs::copy_file(d / "s_diversity.tif", d / "q_diversity.png");
+        translate(d / "s_diversity.tif", d / "v.vrt", "-of VRT");
+        const std::string size = std::to_string(fs::file_size(d / "u_homog.tif"));
+        cases.push_back({"-o", p("s"), "GTIFF_DIR:1:" + p("s_diversity.tif")});
+        cases.push_back({"-o", p("u"), "/vsisubfile/0_" + size + "," + p("u_homog.tif")});
+        cases.push_back({"-o", p("s"), p("v.vrt")});
+        cases.push_back({"-f", "raw", "-o", p("q"), "--quicklook", p("q_diversity.png")});
+    }
+    const auto before = folder_bytes(d);
+    for (std::vector<std::string> args : cases) {
+        args.insert(args.begin(), {"-w", "square", "-r", "1", "-q"});
+        std::string shown;
+        for (const std::string& a : args) shown += a + " ";
+        SCOPED_TRACE(shown);
+        const CliResult r = cli(args);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(r.err.find("would replace the "), std::string::npos) << r.err;
+        EXPECT_EQ(folder_bytes(d), before);
+    }
+    if (!gdal) GTEST_SKIP() << "the GDAL spellings need GDAL and its command-line tools";
+}
 
 #if __has_include(<nlohmann/json.hpp>)
 #include <nlohmann/json.hpp>

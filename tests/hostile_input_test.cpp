@@ -987,4 +987,118 @@ TEST(HostileInput, TwoRunsOnOneResultNameLeaveOneRunsWholeFiles) {
         no_temporary_files(f.maps);
     }
 }
+
+// ------------------------------------------------- the command line and the MPI program
+
+namespace {
+
+// A small file system of its own on `dir` (tmpfs of `size`), unmounted at the end; false
+// (with the reason) where it cannot be mounted.
+struct SmallDisk {
+    fs::path dir;
+    bool mounted = false;
+    std::string why;
+    SmallDisk(const fs::path& d, const std::string& size) : dir(d) {
+        if (geteuid() != 0) {
+            why = "mounting a small file system needs the superuser";
+            return;
+        }
+        mounted = shell("mount -t tmpfs -o size=" + size + " landmosaic-small '" + d.string() +
+                        "' 2>/dev/null") == 0;
+        if (!mounted) why = "no tmpfs can be mounted here";
+    }
+    ~SmallDisk() {
+        if (mounted) shell("umount '" + dir.string() + "'");
+    }
+};
+
+// The command that runs the command line (np 0) or landmosaic-mpi on np ranks.
+std::string front_end(int np) {
+    if (np == 0) return program();
+#ifdef LANDMOSAIC_MPI_EXE
+    return std::string("ASAN_OPTIONS=detect_leaks=0 timeout 60 mpirun --oversubscribe") +
+           (geteuid() == 0 ? " --allow-run-as-root" : "") + " -np " + std::to_string(np) + " '" +
+           LANDMOSAIC_MPI_EXE + "'";
+#else
+    return {};
+#endif
+}
+
+bool have_mpi() {
+#ifdef LANDMOSAIC_MPI_EXE
+    return shell("command -v mpirun > /dev/null 2>&1") == 0;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+// A disk that fills up during a batch run, on one process or on the ranks of an MPI job:
+// each image is either written whole (the bytes of the same run on a roomy disk) and
+// named in the report, or not written at all, with its message, an earlier file of its
+// name untouched; the report is kept; status 1; no temporary file is left.
+TEST(HostileInput, FullDiskInABatchRunKeepsWhatWasWrittenWhole) {
+    Folder f;
+    std::string px;
+    for (int i = 0; i < 600; ++i)
+        for (int j = 0; j < 600; ++j) px += static_cast<char>((i / 40 + j / 70) % 6);
+    spit(f.root / "map.raw", px);
+    spit(f.root / "map.txt", "600\n600\n1\n0\n255\n30\n");
+    struct Case {
+        int np;  // 0: the command line
+        const char* format;
+        const char* extra;
+        const char* disk;  // room for the diversity image, not for both
+    };
+    const Case cases[] = {{0, "raw", "", "512k"},
+                          {0, "asc", " --x-min 0 --y-min 0", "1m"},
+                          {3, "bmp", "", "512k"},
+                          {3, "raw", " --band-rows 100", "512k"},
+                          {2, "asc", " --x-min 0 --y-min 0 --band-rows 70", "1m"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.np) + " " + c.format + c.extra);
+        if (c.np > 0 && !have_mpi()) continue;
+        const std::string args = std::string(" -q -w square -r 1 -f ") + c.format + c.extra +
+                                 " '" + (f.root / "map.raw").string() + "' -o '";
+        // The files the run writes on a roomy disk.
+        ASSERT_EQ(shell(front_end(c.np) + args + (f.root / "ref").string() +
+                        "' > /dev/null 2>&1"),
+                  0);
+        SmallDisk disk(f.maps, c.disk);
+        if (!disk.mounted) GTEST_SKIP() << disk.why;
+        const std::string ext = std::string(".") + c.format;
+        for (const char* image : {"_diversity", "_homog"})
+            spit(f.maps / ("r" + std::string(image) + ext), "an earlier image");
+        const int status = shell(front_end(c.np) + args + (f.maps / "r").string() + "' > '" +
+                                 (f.root / "out.txt").string() + "' 2> '" +
+                                 (f.root / "err.txt").string() + "'");
+        EXPECT_EQ(status, 1);
+        const std::string err = slurp(f.root / "err.txt");
+        const std::string report = slurp(f.maps / "r_info.txt");
+        EXPECT_NE(report.find("PROGRAM LANDMOSAIC"), std::string::npos) << err;
+        int whole = 0;
+        for (const char* image : {"_diversity", "_homog"}) {
+            const fs::path file = f.maps / ("r" + std::string(image) + ext);
+            const std::string bytes = slurp(file);
+            const bool named = report.find(" image: " + file.string() + " ") != std::string::npos;
+            const bool said = err.find(file.string() + " could not be written") != std::string::npos;
+            if (bytes == slurp(f.root / ("ref" + std::string(image) + ext))) {
+                ++whole;
+                EXPECT_TRUE(named) << file;
+                EXPECT_FALSE(said) << err;
+            } else {
+                EXPECT_EQ(bytes, "an earlier image") << file;
+                EXPECT_FALSE(named) << report;
+                EXPECT_TRUE(said) << err;
+            }
+        }
+        // One process writes the images one after the other: the first one fits.
+        if (c.np == 0) {
+            EXPECT_EQ(whole, 1);
+        }
+        EXPECT_EQ(slurp(f.root / "map.raw"), px);
+        no_temporary_files(f.maps);
+    }
+}
 #endif

@@ -17,6 +17,8 @@
 #include "results/images.h"
 #include "results/report.h"
 #include "results/result_names.h"
+#include "results/summary.h"
+#include "raster/output_file.h"
 #include "text/catalogue.h"
 #include "window/geometry.h"
 
@@ -193,6 +195,31 @@ class NoSink final : public engine::RowSink {
     engine::Status commit() override { return {engine::Fault::CannotWrite, {}, {}}; }
 };
 
+// One image of a run whose writing failed stops neither the treatment nor the other
+// image: its first failure is kept and given back by commit(), which then writes
+// nothing, so that the outputs that can be written whole still are, and the report and
+// the summary still hold the whole map's figures.
+class KeptFailureSink final : public engine::RowSink {
+  public:
+    explicit KeptFailureSink(std::unique_ptr<engine::RowSink> inner) : inner_(std::move(inner)) {
+        name_ = inner_->name();
+    }
+    engine::Status write(int y, int n, const unsigned char* const* rows) override {
+        if (failed_.ok()) {
+            failed_ = inner_->write(y, n, rows);
+            // The temporary file goes at once: the room it takes may be what the other
+            // image needs.
+            if (!failed_.ok()) inner_.reset();
+        }
+        return {};
+    }
+    engine::Status commit() override { return failed_.ok() ? inner_->commit() : failed_; }
+
+  private:
+    std::unique_ptr<engine::RowSink> inner_;
+    engine::Status failed_;
+};
+
 // The run's parameters, kept in the GeoTIFF results.
 std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& out,
                                                               const RunRequest& req,
@@ -220,12 +247,53 @@ std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& 
     };
 }
 
-// A result that would be the map itself or its header: Usage, naming both.
-Status clash_with_map(const RunAnswers& run, const LoadedMap& map) {
-    std::string input;
-    const std::string output = clashing_output(run.nomim3, {run.nom_lect, map.nomdescr1}, input);
-    if (output.empty()) return Status::success();
-    return Status::make(Status::Code::Usage, output, txt::output_is_map, {output, input});
+// The same path for the check of the outputs: absolute, with the links of the part of it
+// that exists followed and the rest normalised, so that two spellings of a file that does
+// not exist yet compare equal.
+std::string comparable(const std::string& path) {
+    std::error_code ec;
+    fs::path p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    return ec ? fs::absolute(path).lexically_normal().string() : p.string();
+}
+
+// Every file the run and its front end will write, the report first.
+std::vector<std::string> run_outputs(const RunRequest& req, const RunAnswers& run) {
+    std::vector<std::string> out = {run.nom_info};
+    for (const std::string& image : {diversity_base(run), homogeneity_base(run)}) {
+        out.push_back(image + image_extension(run.res_form));
+        if (run.res_form == kRaster) out.push_back(image + ".txt");
+    }
+    if (req.pictures) {
+        const QuicklookNames pictures(run.nomim3);
+        out.insert(out.end(), {pictures.diversity_png, pictures.homog_png, pictures.summary_html});
+    }
+    out.insert(out.end(), req.also_writes.begin(), req.also_writes.end());
+    return out;
+}
+
+// An output that would replace a file of the map (its pixels, its header, any file a GDAL
+// dataset is made of, whatever the spelling), or another output of the same run: Usage,
+// naming both. Checked before anything is written.
+Status outputs_clash(const RunRequest& req, const RunAnswers& run,
+                     const std::vector<std::string>& inputs) {
+    // Every name a result could take in any format, and the files of the front end.
+    std::vector<std::string> against_map = result_outputs(run.nomim3);
+    const std::vector<std::string> mine = run_outputs(req, run);
+    against_map.insert(against_map.end(), mine.begin(), mine.end());
+    for (const std::string& out : against_map) {
+        const std::string o = comparable(out);
+        for (const std::string& in : inputs) {
+            if (in.empty()) continue;
+            if (out == in || o == comparable(in) || same_file(out, in))
+                return Status::make(Status::Code::Usage, out, txt::output_is_map, {out, in});
+        }
+    }
+    for (std::size_t a = 0; a < mine.size(); ++a)
+        for (std::size_t b = a + 1; b < mine.size(); ++b)
+            if (comparable(mine[a]) == comparable(mine[b]) || same_file(mine[a], mine[b]))
+                return Status::make(Status::Code::Usage, mine[b], txt::outputs_clash,
+                                    {mine[b], mine[a]});
+    return Status::success();
 }
 
 }  // namespace
@@ -383,7 +451,10 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
                          ? default_output_base(req.map, req.window, run.range_win)
                          : req.output_base;
         run.nom_info = run.nomim3 + "_info.txt";
-        if (Status s = clash_with_map(run, map); !s.ok()) return fail(std::move(s));
+        std::vector<std::string> inputs = {run.nom_lect, map.nomdescr1};
+        if (gdal)
+            for (std::string& f : gdal->files()) inputs.push_back(std::move(f));
+        if (Status s = outputs_clash(req, run, inputs); !s.ok()) return fail(std::move(s));
         Report rep;
         if (!team.all_ok(!lead || rep.open(run.nom_info)))
             return fail(Status::make(Status::Code::NotWritten, run.nom_info,
@@ -438,6 +509,11 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
             }
             if (!im.sink) im.sink = std::make_unique<NoSink>();
         }
+        // A sink the leader writes alone keeps its failure to itself (a team's sinks agree
+        // on theirs among the processes, image by image).
+        for (Image& im : images)
+            if (im.failure.ok() && !im.sink->collective())
+                im.sink = std::make_unique<KeptFailureSink>(std::move(im.sink));
         engine::DiversityTotals totals;
         const int rows = map.nb_lig;
         if (engine::Status e = team.treat(src.get(), out.inv, out.win, job, plan, *images[0].sink,

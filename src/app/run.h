@@ -34,6 +34,11 @@ struct RunRequest {
     // fit in it. 0: a quarter of the machine's memory.
     long long memory_mb = 0;
     int band_rows = 0;  // rows per band forced (tests and measures); 0: from memory
+    // What the front end writes after the run: the quicklook pictures and page beside the
+    // results, and files of its own (a JSON summary). No output may replace another or a
+    // file of the map: they are all checked before anything is written.
+    bool pictures = false;
+    std::vector<std::string> also_writes;
 
     // A usage fault of the request itself (no map read yet): Usage with its detail.
     Status validate() const;

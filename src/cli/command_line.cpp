@@ -152,6 +152,8 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
                                      : kGeoTiff;
     req.idiom = lang == "fr" ? kFrench : lang == "es" ? kSpanish : kEnglish;
     req.has_corner = x_min->count() > 0;
+    req.pictures = quicklook;
+    if (!json_path.empty()) req.also_writes.push_back(json_path);
 #ifndef LANDMOSAIC_HAVE_JSON
     if (!json_path.empty())
         return usage_error(err, program, "this build cannot write --json summaries");

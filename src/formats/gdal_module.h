@@ -29,7 +29,7 @@ struct GdalModule {
         const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);
 };
 
-inline constexpr int kGdalModuleVersion = 1;
+inline constexpr int kGdalModuleVersion = 2;
 
 // A fingerprint of the layouts the two sides share.
 inline constexpr unsigned gdal_module_sizes() {

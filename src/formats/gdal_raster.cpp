@@ -69,6 +69,32 @@ std::string last_gdal_error() {
     return msg ? msg : "";
 }
 
+// The local file behind a path GDAL names: a /vsi path (/vsisubfile/OFF_SIZE,FILE,
+// /vsigzip/FILE, /vsizip/ARCHIVE/MEMBER, ...) is taken to the file or archive it reads,
+// the longest leading part of it that exists; a path with nothing local behind it (a
+// network file, memory) gives "".
+std::string local_file(std::string path) {
+    if (path.rfind("/vsi", 0) == 0) {
+        const std::size_t slash = path.find('/', 1);
+        if (slash == std::string::npos) return {};
+        const std::string handler = path.substr(0, slash + 1);
+        path.erase(0, slash + 1);
+        if (handler == "/vsisubfile/") {
+            const std::size_t comma = path.find(',');
+            if (comma == std::string::npos) return {};
+            path.erase(0, comma + 1);
+        }
+        if (path.rfind("/vsi", 0) == 0) return local_file(path);
+        if (path.empty()) return {};
+    }
+    std::error_code ec;
+    for (fs::path p(path); !p.empty(); p = p.parent_path()) {
+        if (fs::exists(p, ec)) return fs::is_directory(p, ec) ? std::string() : p.string();
+        if (p == p.parent_path()) break;
+    }
+    return {};
+}
+
 // A real number as it is best shown: whole numbers without decimals.
 std::string show_number(double v) {
     char buf[64];
@@ -102,6 +128,15 @@ class GdalRows final : public GdalRowSource {
         if (ds_) GDALClose(ds_);
     }
     const Status& failure() const override { return failure_; }
+    std::vector<std::string> files() const override {
+        std::vector<std::string> list;
+        if (!ds_) return list;
+        char** names = GDALGetFileList(ds_);
+        for (char** n = names; n && *n; ++n)
+            if (std::string f = local_file(*n); !f.empty()) list.push_back(std::move(f));
+        CSLDestroy(names);
+        return list;
+    }
 
     Status open(const std::string& path, int band_no, LoadedMap& map) {
         register_drivers();

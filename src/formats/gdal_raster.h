@@ -44,6 +44,10 @@ class GdalRowSource : public engine::RowSource {
   public:
     // What made the last open or read fail, in the words gdal_load_map would use.
     virtual const Status& failure() const = 0;
+    // Every file the dataset is made of, as GDAL lists them, each taken to the local file
+    // that holds it (the archive or file behind a /vsi path), so that no output of the run
+    // is written over any of them.
+    virtual std::vector<std::string> files() const = 0;
 };
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
                                                Status& st);

@@ -601,4 +601,12 @@ inline constexpr Text output_is_map{
     {"le r%csultat %s remplacerait la carte %s : choisir une autre base avec -o", {etono}},
     {"el resultado %s reemplazar%ca el mapa %s: elegir otra base con -o", {itono}}};
 
+// Two outputs of one run that are the same file.
+inline constexpr Text outputs_clash{
+    {"the output %s would replace the output %s of the same run: choose other names"},
+    {"la sortie %s remplacerait la sortie %s de la m%cme ex%ccution : choisir d'autres noms",
+     {circonf, etono}},
+    {"la salida %s reemplazar%ca la salida %s de la misma ejecuci%cn: elegir otros nombres",
+     {itono, otono}}};
+
 }  // namespace txt

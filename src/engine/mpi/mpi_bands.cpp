@@ -172,9 +172,7 @@ class MpiSink final : public RowSink {
         opened_ = rc == MPI_SUCCESS;
         if (!opened_ && st.ok()) st = fault(Fault::CannotWrite, name_);
         if (opened_ && w_.rank == 0 && !head.empty() && st.ok()) {
-            rc = MPI_File_write_at(fh_, 0, head.data(), static_cast<int>(head.size()), MPI_CHAR,
-                                   MPI_STATUS_IGNORE);
-            if (rc != MPI_SUCCESS) st = fault(Fault::CannotWrite, name_);
+            if (!write_at(0, head.data(), head.size())) st = failed_;
         }
         text_at_ = static_cast<long long>(head.size());
         failed_ = agree(st);
@@ -221,7 +219,12 @@ class MpiSink final : public RowSink {
     // its rows and `keep` holds, and removes it otherwise. The same status on every rank.
     Status finish(bool keep) {
         finished_ = true;
-        if (opened_) MPI_File_close(&fh_);
+        // Every rank's bytes reach the file system before the file is judged: a disk
+        // that fills up may only say so now.
+        if (opened_ && keep && MPI_File_sync(fh_) != MPI_SUCCESS && failed_.ok())
+            failed_ = fault(Fault::CannotWrite, name_);
+        if (opened_ && MPI_File_close(&fh_) != MPI_SUCCESS && failed_.ok())
+            failed_ = fault(Fault::CannotWrite, name_);
         opened_ = false;
         Status st = agree(failed_);
         if (w_.rank == 0) {
@@ -236,11 +239,17 @@ class MpiSink final : public RowSink {
     }
 
   private:
+    // Writes the n bytes at `offset`; a short write (a full disk) fails as an error does.
     bool write_at(long long offset, const void* data, std::size_t n) {
+        MPI_Status status;
         const int rc = MPI_File_write_at(fh_, static_cast<MPI_Offset>(offset), data,
-                                         static_cast<int>(n), MPI_BYTE, MPI_STATUS_IGNORE);
-        if (rc != MPI_SUCCESS) failed_ = fault(Fault::CannotWrite, name_);
-        return rc == MPI_SUCCESS;
+                                         static_cast<int>(n), MPI_BYTE, &status);
+        int written = -1;
+        const bool ok = rc == MPI_SUCCESS &&
+                        MPI_Get_count(&status, MPI_BYTE, &written) == MPI_SUCCESS &&
+                        written == static_cast<int>(n);
+        if (!ok && failed_.ok()) failed_ = fault(Fault::CannotWrite, name_);
+        return ok;
     }
 
     int form_;
