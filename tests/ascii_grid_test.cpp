@@ -141,8 +141,11 @@ TEST(AsciiGrid, LargeGridsReadAcrossBlocksLineByLine) {
     ASSERT_TRUE(write_ascii_grid(dir / "big", g.get(), nb_lig, nb_col, 1, 2, 3));
     std::vector<int> lines;
     AsciiGrid r;
-    ASSERT_EQ(read_ascii_grid(dir / "big.asc", r, [&](int i) { lines.push_back(i); }),
-              GridError::None);
+    const Progress record = [&](int i, int rows) {
+        lines.push_back(i);
+        return rows == nb_lig;
+    };
+    ASSERT_EQ(read_ascii_grid(dir / "big.asc", r, record), GridError::None);
     EXPECT_TRUE(rt::same_grid(r.cells, g, nb_lig, nb_col));
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(nb_lig));
     for (int i = 0; i < nb_lig; ++i) EXPECT_EQ(lines[i], i);

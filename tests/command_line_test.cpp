@@ -222,6 +222,17 @@ TEST_P(BatchEqualsDialogue, SameFilesByteForByte) {
     expected.insert({"land" + std::string(kExt[s.format])});
     if (s.format == 0) expected.insert("land.txt");
     EXPECT_EQ(fx::list_folder(folder), expected);
+
+    // The same run cancelled by its progress: no file written or left behind, the
+    // results of the run before intact.
+    int calls = 0;
+    const RunOutcome cancelled = run_landmosaic(req, [&](int, int) { return ++calls < 2; });
+    EXPECT_EQ(cancelled.exit_status, 1);
+    ASSERT_FALSE(cancelled.failures.empty());
+    EXPECT_EQ(cancelled.failures.back().code, Status::Code::Cancelled);
+    EXPECT_EQ(fx::list_folder(folder), expected);
+    for (const std::string& name : results)
+        EXPECT_EQ(fx::slurp(folder / name), fx::slurp(aside / name)) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -135,7 +135,11 @@ void expect_same(TestMap& t, int treat_type, int win_shape, int R, const Window&
         ByteGrid div = pre_fill ? pre_filled_grid(t.map, fill_rng) : no_value_grid(t.map);
         ByteGrid homo = pre_fill ? pre_filled_grid(t.map, fill_rng) : no_value_grid(t.map);
         ScanResult r;
-        const RowProgress record = [&](int row) { r.rows.push_back(row); };
+        const Progress record = [&](int row, int rows) {
+            EXPECT_EQ(rows, t.map.nb_lig);
+            r.rows.push_back(row);
+            return true;
+        };
         std::int64_t histo[256] = {};
         if (f == nullptr) {
             reference_scan(treat_type, win_shape, t.map, t.inv, win, R, div, homo, record);
@@ -267,7 +271,7 @@ TEST(FastScan, AllTwoHundredFiftyFiveItems) {
     // The square of rank 8 centred on the block does reach 255 items.
     Window win = window_for(kWindow, kSquare, 8);
     ByteGrid div = no_value_grid(t.map), homo = no_value_grid(t.map);
-    fast_square_scan(t.map, t.inv, win, 8, div, homo, {}, 2);
+    fast_scan(kWindow, kSquare, t.map, t.inv, win, 8, div, homo, {}, 2);
     EXPECT_EQ(div[17][18], 255);
 }
 
@@ -330,15 +334,30 @@ TEST(FastScan, AProgressThatThrowsStopsTheScanCleanly) {
     Window win = window_for(kWindow, kCircle, 3);
     ByteGrid div = no_value_grid(t.map), homo = no_value_grid(t.map);
     std::vector<int> rows;
-    const RowProgress stop_at_ten = [&](int row) {
+    const Progress stop_at_ten = [&](int row, int) {
         if (rows.size() == 10) throw std::runtime_error("stop");
         rows.push_back(row);
+        return true;
     };
     EXPECT_THROW(fast_scan(kWindow, kCircle, t.map, t.inv, win, 3, div, homo, stop_at_ten, 4),
                  std::runtime_error);
     std::vector<int> first(10);
     std::iota(first.begin(), first.end(), 3);
     EXPECT_EQ(rows, first);
+
+    // A progress that answers false is the last one called, on every scan.
+    for (const int treat_type : {kMesh, kWindow})
+        for (const int threads : {1, 4}) {
+            rows.clear();
+            const Progress cancel_at_five = [&](int row, int) {
+                rows.push_back(row);
+                return rows.size() < 5;
+            };
+            const Window square = window_for(treat_type, kSquare, 3);
+            fast_scan(treat_type, kSquare, t.map, t.inv, square, 3, div, homo, cancel_at_five,
+                      threads);
+            EXPECT_EQ(rows.size(), 5u);
+        }
 }
 
 // The band engine against the whole-map path: the map written in one format, read back
@@ -390,7 +409,11 @@ WholeRun whole_map_run(TestMap& t, const Window& win, const engine::BandJob& job
     const LoadedMap& map = t.map;
     ByteGrid div = no_value_grid(map), homo = no_value_grid(map);
     fast_scan(job.treat_type, job.win_shape, map, t.inv, win, job.range_win, div, homo,
-              [&](int row) { w.rows.push_back(row); }, 2);
+              [&](int row, int) {
+                  w.rows.push_back(row);
+                  return true;
+              },
+              2);
     diversity_histogram(div, map.nb_lig, map.nb_col, w.res);
     if (job.draw_mesh) draw_mesh(div.get(), map.nb_lig, map.nb_col, job.range_win);
     for (ByteGrid* g : {&div, &homo}) {
@@ -435,7 +458,10 @@ void expect_banded_same(const std::string& name, int in, TestMap& t, const Windo
     engine::DiversityTotals totals;
     std::vector<int> rows;
     ASSERT_TRUE(engine::treat_in_bands(*src, inv, win, job, plan, *div, *homo, totals,
-                                       [&](int row) { rows.push_back(row); })
+                                       [&](int row, int) {
+                                           rows.push_back(row);
+                                           return true;
+                                       })
                     .ok());
     ASSERT_TRUE(div->commit().ok());
     ASSERT_TRUE(homo->commit().ok());
@@ -765,8 +791,11 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
             header.X_min = 5e5;
             header.Y_min = 4e6;
             req.map = dir / "map.tif";
-            ASSERT_TRUE(write_geotiff(req.map, t.map.tab_in.get(), header, ResultKind::Diversity, {})
-                            .ok());
+            Status st;
+            auto sink = geotiff_sink(req.map, header, ResultKind::Diversity, {}, st);
+            ASSERT_TRUE(sink && st.ok());
+            ASSERT_TRUE(sink->write(0, header.nb_lig, t.map.tab_in.get()).ok());
+            ASSERT_TRUE(sink->commit().ok());
         } else {
             req.map = write_map(t.map, c.form, dir / "map");
         }

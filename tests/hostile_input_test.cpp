@@ -25,6 +25,7 @@
 #include "text/catalogue.h"
 #include "dialogue/console.h"
 #include "dialogue/opening.h"
+#include "formats/gdal_raster.h"
 
 namespace fs = std::filesystem;
 using tf::replace_all;
@@ -785,8 +786,12 @@ std::map<std::string, std::string> contents(const fs::path& dir) {
 
 // No temporary file of a writer is left in the folder.
 void no_temporary_files(const fs::path& dir) {
-    for (const auto& e : fs::directory_iterator(dir))
-        EXPECT_FALSE(e.path().filename().string().starts_with(".landmosaic-")) << e.path();
+    for (const auto& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        EXPECT_FALSE(name.starts_with(".landmosaic-") ||
+                     (name.starts_with(".") && name.find(".part") != std::string::npos))
+            << e.path();
+    }
 }
 
 }  // namespace
@@ -1098,6 +1103,102 @@ TEST(HostileInput, FullDiskInABatchRunKeepsWhatWasWrittenWhole) {
             EXPECT_EQ(whole, 1);
         }
         EXPECT_EQ(slurp(f.root / "map.raw"), px);
+        no_temporary_files(f.maps);
+    }
+}
+
+// Paths that are not what they seem, on the command line: a FIFO as the map or as a
+// source of a VRT map is refused at once (GDAL's open would wait on it forever); a path
+// whose bytes are not UTF-8 goes into the JSON summary as replacement characters with
+// its bytes beside; a GeoTIFF result name as long as the folder allows is written; a GDAL
+// module named by LANDMOSAIC_GDAL_MODULE that cannot be used stops the run.
+TEST(HostileInput, BatchRunPathsThatAreNotWhatTheySeem) {
+    Folder f;
+    raw_map(f.maps / "map", true);
+    const std::string err = (f.root / "err.txt").string();
+    auto run = [&](const std::string& env, const std::string& args) {
+        return shell("cd '" + f.maps.string() + "' && " + env + program() +
+                     " -q -w square -r 1 " + args + " > /dev/null 2> '" + err + "'");
+    };
+    // A map name that is not UTF-8.
+    const std::string odd = "m\xff\xfe";
+    fs::copy_file(f.maps / "map.raw", f.maps / (odd + ".raw"));
+    fs::copy_file(f.maps / "map.txt", f.maps / (odd + ".txt"));
+    EXPECT_EQ(run("", "-f raw --json s.json '" + odd + ".raw'"), 0) << slurp(err);
+    const std::string summary = slurp(f.maps / "s.json");
+    if (!summary.empty()) {
+        EXPECT_NE(summary.find("\"map\": \"m\xEF\xBF\xBD\xEF\xBF\xBD.raw\""),
+                  std::string::npos)
+            << summary;
+        EXPECT_NE(summary.find("\"map_bytes\": [\n    109,\n    255,\n    254,"),
+                  std::string::npos)
+            << summary;
+    }
+    // The GDAL module named outright: a missing file, a library that is no module.
+    for (const std::string& module :
+         {std::string("/nonexistent/landmosaic-gdal.so"), std::string("libz.so.1")}) {
+        SCOPED_TRACE(module);
+        EXPECT_EQ(run("LANDMOSAIC_GDAL_MODULE='" + module + "' ", "-f raw -o g map.raw"), 2);
+        EXPECT_NE(slurp(err).find("LANDMOSAIC_GDAL_MODULE is set but cannot be used: "),
+                  std::string::npos)
+            << slurp(err);
+        EXPECT_FALSE(fs::exists(f.maps / "g_info.txt"));
+    }
+    if (!gdal_available()) GTEST_SKIP() << "the rest needs GDAL";
+    // A FIFO as a GeoTIFF map, and as the source of a VRT map.
+    ASSERT_EQ(mkfifo((f.maps / "fifo.tif").c_str(), 0600), 0);
+    spit(f.maps / "fifo.vrt",
+         "<VRTDataset rasterXSize=\"11\" rasterYSize=\"9\"><VRTRasterBand dataType=\"Byte\" "
+         "band=\"1\"><SimpleSource><SourceFilename relativeToVRT=\"1\">fifo.tif"
+         "</SourceFilename><SourceBand>1</SourceBand></SimpleSource></VRTRasterBand>"
+         "</VRTDataset>\n");
+    for (const char* m : {"fifo.tif", "fifo.vrt"}) {
+        SCOPED_TRACE(m);
+        EXPECT_EQ(run("", "--pixel-size 30 " + std::string(m)), 1);
+        EXPECT_NE(slurp(err).find("fifo.tif refused: it is not a regular file"),
+                  std::string::npos)
+            << slurp(err);
+    }
+    // GeoTIFF results whose names take all of the 255 bytes a name may have.
+    const std::string base(255 - std::string("_diversity.tif").size(), 'n');
+    EXPECT_EQ(run("", "-o " + base + " map.raw"), 0) << slurp(err);
+    EXPECT_TRUE(fs::exists(f.maps / (base + "_diversity.tif")));
+    EXPECT_TRUE(fs::exists(f.maps / (base + "_homog.tif")));
+    no_temporary_files(f.maps);
+}
+
+// Under an address-space limit, GDAL's compression threads may not start: a GeoTIFF run
+// still ends by itself within seconds, whole or with its message, and leaves no
+// temporary file. (Not under AddressSanitizer, which needs a vast address space.)
+TEST(HostileInput, GeoTiffRunUnderAnAddressSpaceLimitEndsByItself) {
+    if (!gdal_available()) GTEST_SKIP() << "built without GDAL";
+    Folder f;
+    spit(f.maps / "map.txt", "20000\n300\n1\n0\n255\n30\n");
+    spit(f.maps / "map.raw", "");
+    fs::resize_file(f.maps / "map.raw", 20000 * 300);
+    // The address space the program takes with GDAL loaded, to the nearest 4 MB above.
+    int lo = 0, hi = 1024 * 1024;
+    while (hi - lo > 4 * 1024) {
+        const int mid = (lo + hi) / 2;
+        const std::string probe = "ulimit -v " + std::to_string(mid) + " && '" + LANDMOSAIC_EXE +
+                                  "' --version 2>&1 | grep -q '(GDAL '";
+        (shell(probe) == 0 ? hi : lo) = mid;
+    }
+    for (int extra_mb : {4, 24, 64}) {
+        SCOPED_TRACE(extra_mb);
+        const std::string cmd = "cd '" + f.maps.string() + "' && ulimit -v " +
+                                std::to_string(hi + extra_mb * 1024) + " && " + program() +
+                                " -q --memory 16 -w square -r 1 map.raw -o r > /dev/null 2> '" +
+                                (f.root / "err.txt").string() + "'";
+        const int status = shell(cmd);
+        const std::string said = slurp(f.root / "err.txt");
+        if (said.find("Sanitizer") != std::string::npos)
+            GTEST_SKIP() << "the program is built with a sanitizer";
+        EXPECT_TRUE(status == 0 || status == 1) << status << " " << said;
+        EXPECT_EQ(said.find("CPLCreateJoinableThread"), std::string::npos) << said;
+        if (status == 0) {
+            EXPECT_TRUE(fs::exists(f.maps / "r_homog.tif"));
+        }
         no_temporary_files(f.maps);
     }
 }

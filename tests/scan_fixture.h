@@ -164,3 +164,18 @@ struct StringConsole {
     explicit StringConsole(const std::string& answers = "") : in(answers), con(in, out, false) {}
     std::string output() const { return out.str(); }
 };
+
+// The histogram of the diversity values below 255 of tab_div, counted pixel by pixel:
+// histo_div and max_histo, the oracle of the histograms the scans count as they go.
+inline void diversity_histogram(const ByteGrid& tab_div, int nb_lig, int nb_col, Results& res) {
+    res.max_histo = 0;
+    for (std::int64_t& h : res.histo_div) h = 0;
+    for (int i = 0; i < nb_lig; ++i)
+        for (int j = 0; j < nb_col; ++j) {
+            const int val = tab_div[i][j];
+            if (val < kNoValue) {
+                if (val > res.max_histo) res.max_histo = val;
+                ++res.histo_div[val];
+            }
+        }
+}

@@ -26,7 +26,10 @@ Scan scan(TestMap& t, int treat_type, int win_shape, int R) {
     Window win = window_for(treat_type, win_shape, R);
     Scan s{no_value_grid(t.map), no_value_grid(t.map), {}};
     reference_scan(treat_type, win_shape, t.map, t.inv, win, R, s.div, s.homo,
-                   [&](int row) { s.progress.push_back(row); });
+                   [&](int row, int) {
+                       s.progress.push_back(row);
+                       return true;
+                   });
     return s;
 }
 

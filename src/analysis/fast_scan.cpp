@@ -291,7 +291,8 @@ void window_row(const ByteGrid& tab_in, const WindowShape& shape, const ItemTabl
 // 0 .. rows - 1, on `workers` threads, the calling thread being worker 0. A band calls
 // row_done(row) for each of its rows once that row's values are all written. report(row)
 // is called on the calling thread for every row, in the order of the rows, as soon as it
-// and all those before it are done. When `work` or `report` throws, the other workers
+// and all those before it are done; when it returns false, no band is started after it
+// and no row reported. When `work` or `report` throws, the other workers
 // stop taking bands and the exception goes on from the calling thread once they have
 // finished.
 template <class Work, class Report>
@@ -305,8 +306,13 @@ void share_bands(int rows, int band, int workers, const Work& work, const Report
     std::atomic<int> next{0};
     std::atomic<bool> stop{false};
     int shown = 0;
+    bool cancelled = false;
     const auto show_done = [&] {
-        while (shown < rows && done[shown].load(std::memory_order_acquire)) report(shown++);
+        while (!cancelled && shown < rows && done[shown].load(std::memory_order_acquire))
+            if (!report(shown++)) {
+                cancelled = true;
+                stop.store(true);
+            }
     };
     const auto take_bands = [&](int worker) {
         while (!stop.load(std::memory_order_relaxed)) {
@@ -645,7 +651,7 @@ WindowMethod choose_method(WindowMethod asked, bool circle, const WindowShape& s
 // The moving window of `shape` over the whole map. `circle`: the shape comes from a mask.
 void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                  const WindowShape& shape, bool circle, const Target& target,
-                 const RowProgress& progress, const ScanOptions& options) {
+                 const Progress& progress, const ScanOptions& options) {
     const int rw = shape.rw;
     const long long rows = static_cast<long long>(map.nb_lig) - 2LL * rw;
     const long long cols = static_cast<long long>(map.nb_col) - 2LL * rw;
@@ -653,13 +659,12 @@ void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
         no_value_lines(target, 0, map.nb_lig);
         return;
     }
-    const auto report = [&](int row) {
-        if (progress) progress(rw + row);
-    };
+    const auto report = [&](int row) { return !progress || progress(rw + row, map.nb_lig); };
     if (cols <= 0) {
         // No whole window across the map: each centre row still reports.
         no_value_lines(target, 0, map.nb_lig);
-        for (int t = 0; t < rows; ++t) report(t);
+        for (int t = 0; t < rows; ++t)
+            if (!report(t)) break;
         return;
     }
     no_value_lines(target, 0, rw);
@@ -803,7 +808,7 @@ void cell_row(const ByteGrid& tab_in, const ItemTable& items, const Homogeneity&
 }
 
 void cell_mesh(const LoadedMap& map, const Inventory& inv, const Window& win, const Target& target,
-               const RowProgress& progress, const ScanOptions& options) {
+               const Progress& progress, const ScanOptions& options) {
     const int m = win.side;
     if (m <= 0) {
         no_value_lines(target, 0, map.nb_lig);
@@ -813,11 +818,10 @@ void cell_mesh(const LoadedMap& map, const Inventory& inv, const Window& win, co
     const int col_segm = map.nb_col / m;
     if (lig_segm <= 0 || col_segm <= 0) no_value_lines(target, 0, map.nb_lig);
     if (lig_segm <= 0) return;
-    const auto report = [&](int task) {
-        if (progress) progress(task * m);
-    };
+    const auto report = [&](int task) { return !progress || progress(task * m, map.nb_lig); };
     if (col_segm <= 0) {
-        for (int t = 0; t < lig_segm; ++t) report(t);
+        for (int t = 0; t < lig_segm; ++t)
+            if (!report(t)) break;
         return;
     }
     no_value_lines(target, lig_segm * m, map.nb_lig);
@@ -851,7 +855,7 @@ ScanOptions with_threads(int threads) {
 }
 
 void square_window(const LoadedMap& map, const Inventory& inv, const Window& win, int rw,
-                   ByteGrid& tab_div, ByteGrid& tab_homo, const RowProgress& progress,
+                   ByteGrid& tab_div, ByteGrid& tab_homo, const Progress& progress,
                    const ScanOptions& options) {
     const Target target = target_of(map, tab_div, tab_homo, options);
     // A window taller or wider than the map evaluates nothing; its shape is not built.
@@ -864,7 +868,7 @@ void square_window(const LoadedMap& map, const Inventory& inv, const Window& win
 }
 
 void circle_window(const LoadedMap& map, const Inventory& inv, const Window& win, int rw,
-                   ByteGrid& tab_div, ByteGrid& tab_homo, const RowProgress& progress,
+                   ByteGrid& tab_div, ByteGrid& tab_homo, const Progress& progress,
                    const ScanOptions& options) {
     const Target target = target_of(map, tab_div, tab_homo, options);
     if (rw < 0 || !win.tab_rad || win.nb != 2LL * rw + 1 || 2LL * rw + 1 > map.nb_lig) {
@@ -882,35 +886,16 @@ int fast_scan_threads() {
     return n == 0 ? 1 : static_cast<int>(std::min(n, 256u));
 }
 
-void fast_cell_mesh_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
-                         ByteGrid& tab_div, ByteGrid& tab_homo, const RowProgress& progress,
-                         int threads) {
-    const ScanOptions o = with_threads(threads);
-    cell_mesh(map, inv, win, target_of(map, tab_div, tab_homo, o), progress, o);
-}
-
-void fast_square_scan(const LoadedMap& map, const Inventory& inv, const Window& win, int rw,
-                      ByteGrid& tab_div, ByteGrid& tab_homo, const RowProgress& progress,
-                      int threads) {
-    square_window(map, inv, win, rw, tab_div, tab_homo, progress, with_threads(threads));
-}
-
-void fast_circle_scan(const LoadedMap& map, const Inventory& inv, const Window& win, int rw,
-                      ByteGrid& tab_div, ByteGrid& tab_homo, const RowProgress& progress,
-                      int threads) {
-    circle_window(map, inv, win, rw, tab_div, tab_homo, progress, with_threads(threads));
-}
-
 void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Inventory& inv,
                const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
-               const RowProgress& progress, int threads) {
+               const Progress& progress, int threads) {
     fast_scan(treat_type, win_shape, map, inv, win, rw, tab_div, tab_homo, progress,
               with_threads(threads));
 }
 
 void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Inventory& inv,
                const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
-               const RowProgress& progress, const ScanOptions& options) {
+               const Progress& progress, const ScanOptions& options) {
     if (treat_type == 0) {
         cell_mesh(map, inv, win, target_of(map, tab_div, tab_homo, options), progress, options);
     } else if (treat_type == 1 && win_shape == 0) {

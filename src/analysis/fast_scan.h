@@ -11,7 +11,8 @@
 // right instead, by the runs of the mask rows. The cell mesh counts every cell once.
 // Centre rows (rows of cells for the mesh) are shared out in bands among worker threads;
 // `progress` is still called on the calling thread, once per row, in the order of the
-// rows.
+// rows; when it returns false the workers take no more rows and the scan returns, its
+// grids incomplete.
 //
 // The grids are the size of the map. The inventory is only read (its hist_item is not
 // used): every worker keeps its own counts.
@@ -46,30 +47,14 @@ struct ScanOptions {
 // The number of workers a scan uses when it is given 0: one per hardware thread.
 int fast_scan_threads();
 
-// The cell mesh, as cell_mesh_scan.
-void fast_cell_mesh_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
-                         ByteGrid& tab_div, ByteGrid& tab_homo, const RowProgress& progress = {},
-                         int threads = 0);
-
-// The square moving window of rank rw, as square_scan.
-void fast_square_scan(const LoadedMap& map, const Inventory& inv, const Window& win, int rw,
-                      ByteGrid& tab_div, ByteGrid& tab_homo, const RowProgress& progress = {},
-                      int threads = 0);
-
-// The circular moving window of rank rw, as circle_scan. Any mask shape is followed:
-// a row of the mask may hold several separate runs of pixels.
-void fast_circle_scan(const LoadedMap& map, const Inventory& inv, const Window& win, int rw,
-                      ByteGrid& tab_div, ByteGrid& tab_homo, const RowProgress& progress = {},
-                      int threads = 0);
-
 // The scan chosen by the treatment type and the window shape, as reference_scan.
 // `threads`: the number of workers, 0 for one per hardware thread.
 void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Inventory& inv,
                const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
-               const RowProgress& progress = {}, int threads = 0);
+               const Progress& progress = {}, int threads = 0);
 void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Inventory& inv,
                const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
-               const RowProgress& progress, const ScanOptions& options);
+               const Progress& progress, const ScanOptions& options);
 
 // The diversity histogram from the counters of ScanOptions::histogram: histo_div and
 // max_histo as diversity_histogram would find them in the grid.

@@ -25,7 +25,7 @@ void fill_grid(const ByteGrid& g, int nb_lig, int nb_col, unsigned char value) {
 }
 
 void cell_mesh_scan(const LoadedMap& map, Inventory& inv, const Window& win, ByteGrid& tab_div,
-                    ByteGrid& tab_homo, const RowProgress& progress) {
+                    ByteGrid& tab_homo, const Progress& progress) {
     const int m = win.side;
     if (m <= 0) return;
     const int lig_segm = map.nb_lig / m;
@@ -53,12 +53,12 @@ void cell_mesh_scan(const LoadedMap& map, Inventory& inv, const Window& win, Byt
                     if (tab_homo[k][l] == kNoValue)
                         tab_homo[k][l] = static_cast<unsigned char>(r.val3);
         }
-        if (progress) progress(i);
+        if (progress && !progress(i, map.nb_lig)) return;
     }
 }
 
 void square_scan(const LoadedMap& map, Inventory& inv, const Window& win, int rw, ByteGrid& tab_div,
-                 ByteGrid& tab_homo, const RowProgress& progress) {
+                 ByteGrid& tab_homo, const Progress& progress) {
     if (rw < 0) return;
     const long long last_i = last_centre(map.nb_lig, rw);
     const long long last_j = last_centre(map.nb_col, rw);
@@ -74,12 +74,12 @@ void square_scan(const LoadedMap& map, Inventory& inv, const Window& win, int rw
             }
             write_tally(tab_div, tab_homo, i, j, tally.finish());
         }
-        if (progress) progress(i);
+        if (progress && !progress(i, map.nb_lig)) return;
     }
 }
 
 void circle_scan(const LoadedMap& map, Inventory& inv, const Window& win, int rw, ByteGrid& tab_div,
-                 ByteGrid& tab_homo, const RowProgress& progress) {
+                 ByteGrid& tab_homo, const Progress& progress) {
     if (rw < 0 || !win.tab_rad || win.nb != 2LL * rw + 1) return;
     const long long last_i = last_centre(map.nb_lig, rw);
     const long long last_j = last_centre(map.nb_col, rw);
@@ -100,13 +100,13 @@ void circle_scan(const LoadedMap& map, Inventory& inv, const Window& win, int rw
             }
             write_tally(tab_div, tab_homo, i, j, tally.finish());
         }
-        if (progress) progress(i);
+        if (progress && !progress(i, map.nb_lig)) return;
     }
 }
 
 void reference_scan(int treat_type, int win_shape, const LoadedMap& map, Inventory& inv,
                     const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
-                    const RowProgress& progress) {
+                    const Progress& progress) {
     if (treat_type == 0) {
         cell_mesh_scan(map, inv, win, tab_div, tab_homo, progress);
     } else if (treat_type == 1 && win_shape == 0) {

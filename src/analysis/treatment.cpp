@@ -7,20 +7,6 @@
 #include "analysis/scans.h"
 #include "text/catalogue.h"
 
-void diversity_histogram(const ByteGrid& tab_div, int nb_lig, int nb_col, Results& res) {
-    res.max_histo = 0;
-    for (std::int64_t& h : res.histo_div) h = 0;
-    for (int i = 0; i < nb_lig; ++i) {
-        for (int j = 0; j < nb_col; ++j) {
-            const int val = tab_div[i][j];
-            if (val < kNoValue) {
-                if (val > res.max_histo) res.max_histo = val;
-                ++res.histo_div[val];
-            }
-        }
-    }
-}
-
 namespace {
 
 // A grid of the map's size; the scan writes every one of its pixels.
@@ -34,7 +20,7 @@ Status zeroed_grid(ByteGrid& g, int nb_lig, int nb_col) {
 }  // namespace
 
 Status treat(int treat_type, int win_shape, int range_win, const LoadedMap& map,
-             const Inventory& inv, const Window& win, Results& res, const RowProgress& progress,
+             const Inventory& inv, const Window& win, Results& res, const Progress& progress,
              int threads) {
     const int nb_lig = map.nb_lig;
     const int nb_col = map.nb_col;
@@ -50,8 +36,16 @@ Status treat(int treat_type, int win_shape, int range_win, const LoadedMap& map,
     options.fresh = true;
     options.histogram = counts;
 
-    fast_scan(treat_type, win_shape, map, inv, win, res.rw, res.tab_div, res.tab_homo, progress,
-              options);
+    bool cancelled = false;
+    fast_scan(
+        treat_type, win_shape, map, inv, win, res.rw, res.tab_div, res.tab_homo,
+        [&](int row, int rows) {
+            if (!progress || progress(row, rows)) return true;
+            cancelled = true;
+            return false;
+        },
+        options);
+    if (cancelled) return Status::cancelled();
 
     histogram_from_counts(counts, res);
     // The diversity image holds the values of tab_div, 255 where none: the grid itself.

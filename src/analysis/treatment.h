@@ -11,11 +11,8 @@
 // circular moving window (win_shape 0 or 1) of rank range_win, which writes every pixel
 // (255 where no value) and counts the diversity values: histo_div and max_histo. tab_div
 // then becomes tab_divers, the diversity image. `progress` is called once per row (of
-// cells for the mesh), in row order; `threads` 0 uses every core. OutOfMemory, naming
-// the grid's size, when a grid cannot be allocated.
+// cells for the mesh), in row order, and cancels when it returns false; `threads` 0 uses
+// every core. OutOfMemory, naming the grid's size, when a grid cannot be allocated.
 Status treat(int treat_type, int win_shape, int range_win, const LoadedMap& map,
              const Inventory& inv, const Window& win, Results& res,
-             const RowProgress& progress = {}, int threads = 0);
-
-// The histogram of the diversity values below 255 of tab_div: histo_div and max_histo.
-void diversity_histogram(const ByteGrid& tab_div, int nb_lig, int nb_col, Results& res);
+             const Progress& progress = {}, int threads = 0);

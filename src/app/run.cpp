@@ -7,13 +7,9 @@
 #include <new>
 #include <utility>
 
-#include "analysis/mesh.h"
-#include "analysis/treatment.h"
 #include "engine/bands.h"
 #include "formats/gdal_raster.h"
-#include "raster/inventory.h"
-#include "raster/loading.h"
-#include "raster/nrutil.h"
+#include "raster/raw_format.h"
 #include "results/images.h"
 #include "results/report.h"
 #include "results/result_names.h"
@@ -97,9 +93,10 @@ Status from_engine(const engine::Status& e, int format, const engine::MapInfo& i
             return Status::refused(f, txt::reason_few_cells);
         case Fault::NotInteger:
             return Status::refused(f, txt::reason_not_integer, {e.detail});
+        case Fault::Cancelled:
+            return Status::cancelled();
         case Fault::TooLarge:
-        case Fault::CannotWrite:
-        case Fault::Cancelled: {
+        case Fault::CannotWrite: {
             Status s = Status::make(Status::Code::NotWritten, f, txt::result_not_written, {f});
             s.detail = e.detail;
             return s;
@@ -337,12 +334,12 @@ Status RunRequest::validate() const {
     return Status::success();
 }
 
-RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress) {
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress) {
     engine::Team alone;
     return run_landmosaic(req, progress, alone);
 }
 
-RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
                           engine::Team& team) {
     const bool lead = team.leads();
     const auto t_start = std::chrono::steady_clock::now();
@@ -407,7 +404,12 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
         };
 
         t = std::chrono::steady_clock::now();
-        if (engine::Status e = team.take_inventory(src.get(), plan_for({}), out.inv); !e.ok())
+        // The progress of the scan stays at its start while the inventory is taken; the
+        // callback may still cancel.
+        const int rows = map.nb_lig;
+        const Progress cancel_only = [&](int, int) { return !progress || !lead || progress(0, rows); };
+        if (engine::Status e = team.take_inventory(src.get(), plan_for({}), out.inv, cancel_only);
+            !e.ok())
             return engine_failure(e);
         if (lead && src && src->info().extra_cells)
             out.warnings.push_back(Status::make(Status::Code::Ok, run.nom_lect,
@@ -515,15 +517,14 @@ RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress,
             if (im.failure.ok() && !im.sink->collective())
                 im.sink = std::make_unique<KeptFailureSink>(std::move(im.sink));
         engine::DiversityTotals totals;
-        const int rows = map.nb_lig;
+        const Progress leader_progress = [&](int row, int n) {
+            return !progress || !lead || progress(row, n);
+        };
         if (engine::Status e = team.treat(src.get(), out.inv, out.win, job, plan, *images[0].sink,
-                                          *images[1].sink, totals,
-                                          [&](int row) {
-                                              if (progress && lead) progress(row, rows);
-                                          });
+                                          *images[1].sink, totals, leader_progress);
             !e.ok())
             return engine_failure(e);
-        if (progress && lead) progress(rows, rows);
+        if (!leader_progress(rows, rows)) return engine_failure({engine::Fault::Cancelled, {}, {}});
         std::copy(std::begin(totals.histo_div), std::end(totals.histo_div),
                   std::begin(out.histo_div));
         out.max_histo = totals.max_histo;

@@ -7,6 +7,7 @@
 
 #include "analysis/results.h"
 #include "core/answers.h"
+#include "core/progress.h"
 #include "core/status.h"
 #include "engine/team.h"
 #include "raster/map.h"
@@ -81,8 +82,9 @@ int advised_rank(WindowKind w, double dpix_size, double surface_km2);
 
 // Runs the request: loads the map, takes the inventory, fixes the window, writes the
 // report and both images. `progress(row, rows)` follows the scan.
-RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress = {});
+// When `progress` returns false the run stops: Cancelled, no result file written.
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress = {});
 // The same run shared among the processes of `team` (collective: every process calls it).
 // The leader's outcome is the run's; the leader alone writes the report and calls
 // `progress`.
-RunOutcome run_landmosaic(const RunRequest& req, const RowProgressFn& progress, engine::Team& team);
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress, engine::Team& team);

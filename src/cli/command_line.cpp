@@ -136,6 +136,9 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
         return usage_error(err, program, e.what());
     }
 
+    // A GDAL module named and unusable stops the run: another one would run in its place.
+    if (const std::string why = gdal_module_problem(); !why.empty())
+        return usage_error(err, program, why);
     req.window = window == "circle" ? WindowKind::Circle
                  : window == "mesh" ? WindowKind::Mesh
                                     : WindowKind::Square;
@@ -202,7 +205,10 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
     if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
     ProgressBar bar(terminal && !cl.quiet);
     const RunOutcome outcome =
-        run_landmosaic(cl.req, [&](int row, int rows) { bar.update(row, rows); });
+        run_landmosaic(cl.req, [&](int row, int rows) {
+            bar.update(row, rows);
+            return true;
+        });
     bar.finish();
     return finish_command_line(cl, outcome, out, err);
 }

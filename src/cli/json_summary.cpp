@@ -4,8 +4,32 @@
 
 #include "text/status_text.h"
 
+namespace {
+
+using json = nlohmann::ordered_json;
+
+bool is_utf8(const std::string& s) {
+    try {
+        (void)json(s).dump();
+        return true;
+    } catch (const json::type_error&) {
+        return false;
+    }
+}
+
+// A path under `key`, and when its bytes are not UTF-8 (a name from another system), the
+// same bytes as numbers under `key`_bytes: the text shows them as replacement characters.
+void put_path(json& object, const std::string& key, const std::string& path) {
+    object[key] = path.empty() ? json(nullptr) : json(path);
+    if (is_utf8(path)) return;
+    json bytes = json::array();
+    for (unsigned char c : path) bytes.push_back(static_cast<int>(c));
+    object[key + "_bytes"] = std::move(bytes);
+}
+
+}  // namespace
+
 std::string json_summary(const RunRequest& req, const RunOutcome& out) {
-    using json = nlohmann::ordered_json;
     static const char* const kFormats[] = {"raw", "bmp", "asc", "tif"};
     static const char* const kLanguages[] = {"en", "fr", "es"};
     const RunAnswers& run = out.run;
@@ -21,9 +45,13 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
     json failures = json::array();
     for (const Status& s : out.failures) failures.push_back(status_line(s, run.idiom, true));
 
-    auto path_or_null = [](const std::string& p) { return p.empty() ? json(nullptr) : json(p); };
-    json j = {
-        {"map", req.map},
+    json outputs = json::object();
+    put_path(outputs, "report", out.report);
+    put_path(outputs, "diversity", out.diversity);
+    put_path(outputs, "homogeneity", out.homogeneity);
+    json j = json::object();
+    put_path(j, "map", req.map);
+    json rest = {
         {"parameters",
          {{"window", window_name(req.window)},
           {"rank", run.range_win},
@@ -43,10 +71,7 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
           {"pixels_with_class", out.inv.tot_surf_item},
           {"classes", items}}},
         {"diversity_histogram", histogram},
-        {"outputs",
-         {{"report", path_or_null(out.report)},
-          {"diversity", path_or_null(out.diversity)},
-          {"homogeneity", path_or_null(out.homogeneity)}}},
+        {"outputs", std::move(outputs)},
         {"timings_s",
          {{"load", out.timings.load},
           {"inventory", out.timings.inventory},
@@ -56,5 +81,6 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
         {"exit_status", out.exit_status},
         {"failures", failures},
     };
-    return j.dump(2) + "\n";
+    for (auto& [key, value] : rest.items()) j[key] = std::move(value);
+    return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

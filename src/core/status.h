@@ -3,7 +3,6 @@
 // output). Stages never print; only the dialogue and the command line do.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -23,6 +22,7 @@ struct [[nodiscard]] Status {
         NotWritten,   // an output file could not be written
         OutOfMemory,  // a grid could not be allocated (message names its size)
         Usage,        // the request itself is wrong (command line)
+        Cancelled,    // the progress callback asked to stop (no message: the front end says)
     };
     Code code = Code::Ok;
     std::string file;               // the file concerned
@@ -34,6 +34,8 @@ struct [[nodiscard]] Status {
     bool ok() const { return code == Code::Ok; }
 
     static Status success() { return {}; }
+    // Defined with the catalogue's words (status_text.cpp).
+    static Status cancelled();
     static Status refused(std::string file, const Text& reason,
                           std::vector<StatusValue> args = {}) {
         Status s;
@@ -53,7 +55,3 @@ struct [[nodiscard]] Status {
         return s;
     }
 };
-
-// Progress of a stage over the rows of the map: called on the calling thread, in row
-// order, with the row reached and the number of rows.
-using RowProgressFn = std::function<void(int row, int rows)>;

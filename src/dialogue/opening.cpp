@@ -175,11 +175,9 @@ int opening(Console& con) {
         choose_language(con, run);
         describe_program(con, run);
         choose_input(con, run);
-        // Step 8: the map and its inventory, then the per-item counters.
+        // Step 8: the map and its inventory.
         run.nom_lect = run.nomim1;
         lecture(con, run, map, inv);
-        inv.hist_item = IntVector(ivecteur(inv.num_item + 1));
-        if (!inv.hist_item) stop_run(con, run.idiom, txt::memory_exhausted);
         choose_window(con, run, map, win);
         choose_outputs(con, run, map, rep);
         // Steps 12 and 13: the treatment.

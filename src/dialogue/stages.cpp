@@ -17,9 +17,10 @@ void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv) {
     // progress of an ASCII grid, before any refusal.
     std::vector<Status> warnings;
     LoadOptions opt;
-    opt.ascii_line = [&](int i) {
+    opt.ascii_line = [&](int i, int) {
         if (i == 0) con.print("\n");
         if (i > 0 && i % 100 == 0) con.say(idiom, txt::ascii_progress, {i});
+        return true;
     };
     opt.warn = [&](const Status& w) { warnings.push_back(w); };
     auto show_warnings = [&] {
@@ -96,7 +97,10 @@ void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Invent
     const int idiom = run.idiom;
     con.say(idiom, txt::treatment_heading);
     const Status s = treat(run.treat_type, run.win_shape, run.range_win, map, inv, win, res,
-                           [&](int row) { con.say(idiom, txt::treatment_progress, {row}); });
+                           [&](int row, int) {
+                               con.say(idiom, txt::treatment_progress, {row});
+                               return true;
+                           });
     if (!s.ok()) stop_on(con, idiom, s);
     // The histogram goes to the console only.
     con.print(txt::max_histo_line, {res.max_histo});

@@ -124,9 +124,9 @@ Status BandTreatment::allocate() {
     return {};
 }
 
-Status BandTreatment::treat(int b, RowSource& src, const std::function<void(int row)>& progress) {
+Status BandTreatment::treat(int b, RowSource& src, const Progress& progress) {
     Status st = load(b, src);
-    if (st.ok()) scan(progress);
+    if (st.ok()) st = scan(progress);
     return st;
 }
 
@@ -158,17 +158,21 @@ Status BandTreatment::load(int b, RowSource& src) {
     return {};
 }
 
-void BandTreatment::scan(const std::function<void(int row)>& progress) {
+Status BandTreatment::scan(const Progress& progress) {
     const int a = held_first_;
     view_.nb_lig = held_end_ - a;
     fill_grid(div_, view_.nb_lig, info_.nb_col, kNoValue);
     fill_grid(homo_, view_.nb_lig, info_.nb_col, kNoValue);
+    bool cancelled = false;
     fast_scan(
         job_.treat_type, job_.win_shape, view_, inv_, win_, job_.range_win, div_, homo_,
-        [&](int row) {
-            if (progress) progress(a + row);
+        [&](int row, int) {
+            if (!progress || progress(a + row, info_.nb_lig)) return true;
+            cancelled = true;
+            return false;
         },
         job_.threads);
+    if (cancelled) return Status{Fault::Cancelled, {}, {}};
 
     const int o = y0_ - a;
     div_rows_ = div_.get() + o;
@@ -186,11 +190,12 @@ void BandTreatment::scan(const std::function<void(int row)>& progress) {
     }
     totals_.add(band);
     if (job_.draw_mesh) draw_mesh_rows(div_.get() + o, y0_, n_, info_.nb_col, job_.range_win);
+    return {};
 }
 
 Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,
                       const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
-                      DiversityTotals& totals, const std::function<void(int row)>& progress) {
+                      DiversityTotals& totals, const Progress& progress) {
     BandTreatment t(src.info(), inv, win, job, plan);
     Status st = t.allocate();
     if (!st.ok()) return st;

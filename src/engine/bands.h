@@ -12,17 +12,14 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "analysis/results.h"
+#include "core/progress.h"
 #include "engine/rows.h"
 #include "raster/map.h"
 #include "window/window.h"
 
 namespace engine {
-
-// Progress: called with a row and the number of rows; false stops the work.
-using Progress = std::function<bool(int row, int rows)>;
 
 // What a band treatment needs besides the map.
 struct BandJob {
@@ -82,13 +79,14 @@ class BandTreatment {
     Status allocate();
     // Reads what band b lacks, runs the scan on it, takes its histogram and draws the mesh
     // lines on its diversity rows. `progress` gets each centre row (top row of each row of
-    // cells), as the whole-map scan reports them.
-    Status treat(int b, RowSource& src, const std::function<void(int row)>& progress = {});
+    // cells), as the whole-map scan reports them, with the map's lines; when it returns
+    // false the scan stops and treat() returns Cancelled.
+    Status treat(int b, RowSource& src, const Progress& progress = {});
     // The two halves of treat(): the rows of band b into the ring, then the scan.
     Status load(int b, RowSource& src);
     // The next load reads all its rows from its source, keeping none from the band before.
     void forget_rows() { held_first_ = held_end_ = 0; }
-    void scan(const std::function<void(int row)>& progress = {});
+    Status scan(const Progress& progress = {});
     // The result rows of the band last treated: rows [y0, y0 + n) of the map.
     int y0() const { return y0_; }
     int n() const { return n_; }
@@ -113,10 +111,10 @@ class BandTreatment {
 };
 
 // Pass 2 on one process: every band in order, its rows handed to the diversity and
-// homogeneity sinks. `progress` is called on this thread in row order.
+// homogeneity sinks. `progress` is called on this thread in row order; false cancels.
 Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,
                       const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
-                      DiversityTotals& totals, const std::function<void(int row)>& progress = {});
+                      DiversityTotals& totals, const Progress& progress = {});
 
 // Lines of the m x m mesh (value 0) drawn on rows [y0, y0 + n) of a diversity image of
 // nb_col columns: every row whose index is a multiple of m, and the columns that are.

@@ -162,6 +162,8 @@ class BitmapSource final : public RowSource {
 
 Fault grid_fault(GridError e) {
     switch (e) {
+        case GridError::Cancelled:
+            return Fault::Cancelled;
         case GridError::None:
             return Fault::None;
         case GridError::CannotOpen:

@@ -2,8 +2,9 @@
 
 namespace engine {
 
-Status Team::take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv) {
-    Status st = engine::take_inventory(*src, plan, inv);
+Status Team::take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv,
+                            const Progress& progress) {
+    Status st = engine::take_inventory(*src, plan, inv, progress);
     if (st.ok()) st = src->restart();
     return st;
 }
@@ -15,7 +16,7 @@ std::unique_ptr<RowSink> Team::make_sink(int res_form, const std::string& base, 
 
 Status Team::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
                    const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
-                   DiversityTotals& totals, const std::function<void(int row)>& progress) {
+                   DiversityTotals& totals, const Progress& progress) {
     return treat_in_bands(*src, inv, win, job, plan, diversity, homogeneity, totals, progress);
 }
 

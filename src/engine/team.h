@@ -7,7 +7,6 @@
 // progress; the others treat their share of the bands.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,8 +33,10 @@ class Team {
     virtual void abort_all() {}
 
     // Pass 1: the inventory of the whole map on every process, the source (null on a
-    // process that does not read the map) then made ready for another pass.
-    virtual Status take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv);
+    // process that does not read the map) then made ready for another pass. `progress`
+    // runs on the leader; false cancels on every process.
+    virtual Status take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv,
+                                  const Progress& progress = {});
 
     // The sink of a result image in a native format (0 raw, 1 bitmap, 2 ASCII grid).
     virtual std::unique_ptr<RowSink> make_sink(int res_form, const std::string& base,
@@ -44,11 +45,12 @@ class Team {
     // Pass 2: every band treated and its rows handed to the sinks; on return `totals`
     // holds the histogram of the whole map on every process. Sinks the team made write
     // on every process; any other sink is written by the leader alone, with the rows of
-    // every band in order. `progress` runs on the leader, in row order.
+    // every band in order. `progress` runs on the leader, in row order; false cancels on
+    // every process.
     virtual Status treat(RowSource* src, const Inventory& inv, const Window& win,
                          const BandJob& job, const BandPlan& plan, RowSink& diversity,
                          RowSink& homogeneity, DiversityTotals& totals,
-                         const std::function<void(int row)>& progress);
+                         const Progress& progress);
 };
 
 }  // namespace engine

@@ -2,6 +2,10 @@
 #include "formats/gdal_raster.h"
 #include "text/catalogue.h"
 
+std::string gdal_module_problem() {
+    return {};
+}
+
 std::string gdal_version() {
     return {};
 }
@@ -10,15 +14,8 @@ bool gdal_available() {
     return false;
 }
 
-Status gdal_load_map(const std::string& path, int, LoadedMap&, const RowProgressFn&) {
+Status gdal_load_map(const std::string& path, int, LoadedMap&, const Progress&) {
     return Status::refused(path, txt::reason_no_gdal);
-}
-
-Status write_geotiff(const std::string& path, ByteMatrix, const LoadedMap&, ResultKind,
-                     const std::vector<std::pair<std::string, std::string>>&) {
-    Status s = Status::make(Status::Code::NotWritten, path, txt::result_not_written, {path});
-    s.detail = "this build has no GDAL";
-    return s;
 }
 
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int, LoadedMap&,

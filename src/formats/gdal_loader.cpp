@@ -17,7 +17,8 @@ namespace {
 
 struct Loaded {
     const GdalModule* module = nullptr;
-    std::string why;  // why there is no module, when there is none
+    std::string why;       // why there is no module, when there is none
+    bool named = false;    // LANDMOSAIC_GDAL_MODULE names the module
 };
 
 // Where the module may be, first found first taken: the file named by
@@ -41,9 +42,17 @@ std::vector<std::string> module_places() {
 
 Loaded load_module() {
     Loaded l;
+    // A module named by the variable is that one or none: another one found elsewhere
+    // would run a program the user did not ask for.
+    const char* env = std::getenv("LANDMOSAIC_GDAL_MODULE");
+    l.named = env && *env;
     for (const std::string& place : module_places()) {
         std::error_code ec;
-        if (!fs::exists(place, ec)) continue;
+        if (l.named && place != env) break;
+        if (!fs::exists(place, ec)) {
+            if (l.named) l.why = place + ": no such file";
+            continue;
+        }
         void* h = dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!h) {
             const char* e = dlerror();
@@ -54,7 +63,8 @@ Loaded load_module() {
         auto entry = reinterpret_cast<Entry>(dlsym(h, kGdalModuleEntry));
         const GdalModule* m = entry ? entry() : nullptr;
         if (!m || m->version != kGdalModuleVersion || m->sizes != gdal_module_sizes()) {
-            l.why = place + " belongs to another build of the program";
+            l.why = place + (entry ? " belongs to another build of the program"
+                                   : " is not a GDAL module of this program");
             dlclose(h);
             continue;
         }
@@ -83,6 +93,16 @@ Status not_written(const std::string& path) {
 
 }  // namespace
 
+std::string gdal_module_problem() {
+    // Without the variable nothing is loaded here: a run on the native formats never
+    // loads GDAL.
+    const char* env = std::getenv("LANDMOSAIC_GDAL_MODULE");
+    if (!env || !*env) return {};
+    const Loaded& l = loaded();
+    if (!l.named || l.module) return {};
+    return "LANDMOSAIC_GDAL_MODULE is set but cannot be used: " + l.why;
+}
+
 bool gdal_available() {
     return loaded().module != nullptr;
 }
@@ -92,15 +112,9 @@ std::string gdal_version() {
 }
 
 Status gdal_load_map(const std::string& path, int band, LoadedMap& map,
-                     const RowProgressFn& progress) {
+                     const Progress& progress) {
     if (!gdal_available()) return Status::refused(path, txt::reason_no_gdal);
     return loaded().module->gdal_load_map(path, band, map, progress);
-}
-
-Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
-                     const std::vector<std::pair<std::string, std::string>>& metadata) {
-    if (!gdal_available()) return not_written(path);
-    return loaded().module->write_geotiff(path, std::move(m), map, kind, metadata);
 }
 
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,

@@ -18,10 +18,7 @@ struct GdalModule {
 
     std::string (*gdal_version)();
     Status (*gdal_load_map)(const std::string& path, int band, LoadedMap& map,
-                            const RowProgressFn& progress);
-    Status (*write_geotiff)(const std::string& path, ByteMatrix m, const LoadedMap& map,
-                            ResultKind kind,
-                            const std::vector<std::pair<std::string, std::string>>& metadata);
+                            const Progress& progress);
     std::unique_ptr<GdalRowSource> (*gdal_row_source)(const std::string& path, int band,
                                                       LoadedMap& header, Status& st);
     std::unique_ptr<engine::RowSink> (*geotiff_sink)(

@@ -6,9 +6,17 @@
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_string.h>
+#include <cpl_minixml.h>
 #include <gdal.h>
+#include <cpl_multiproc.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -95,6 +103,49 @@ std::string local_file(std::string path) {
     return {};
 }
 
+bool is_vrt(const std::string& path) {
+    std::string ext = fs::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".vrt";
+}
+
+// The first file among `path` and, for a VRT, the files its sources name (VRTs within
+// VRTs too), that exists but is not a regular file: a FIFO, a device or a folder, on which
+// GDAL's open would block or read garbage. "" when there is none. Read before GDAL opens
+// anything.
+std::string special_file_in(const std::string& path, int depth = 0) {
+    const std::string local = local_file(path);
+    if (local.empty()) return {};
+    struct stat st;
+    if (::stat(local.c_str(), &st) != 0) return {};
+    if (!S_ISREG(st.st_mode)) return local;
+    if (depth > 8 || local != path || !is_vrt(path)) return {};
+    CPLXMLNode* root = CPLParseXMLFile(path.c_str());
+    if (!root) return {};
+    std::string found;
+    const fs::path folder = fs::path(path).parent_path();
+    // Every SourceFilename element, wherever it is in the tree.
+    std::vector<CPLXMLNode*> todo = {root};
+    while (!todo.empty() && found.empty()) {
+        CPLXMLNode* n = todo.back();
+        todo.pop_back();
+        for (; n && found.empty(); n = n->psNext) {
+            if (n->eType != CXT_Element) continue;
+            if (EQUAL(n->pszValue, "SourceFilename")) {
+                std::string name = CPLGetXMLValue(n, nullptr, "");
+                if (name.empty()) continue;
+                if (EQUAL(CPLGetXMLValue(n, "relativeToVRT", "0"), "1"))
+                    name = (folder / name).string();
+                found = special_file_in(name, depth + 1);
+            } else if (n->psChild) {
+                todo.push_back(n->psChild);
+            }
+        }
+    }
+    CPLDestroyXMLNode(root);
+    return found;
+}
+
 // A real number as it is best shown: whole numbers without decimals.
 std::string show_number(double v) {
     char buf[64];
@@ -142,6 +193,8 @@ class GdalRows final : public GdalRowSource {
         register_drivers();
         CPLErrorReset();
         path_ = path;
+        if (const std::string special = special_file_in(path); !special.empty())
+            return Status::refused(special, txt::reason_not_regular);
         ds_ = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
                          nullptr, nullptr, nullptr);
         if (!ds_) {
@@ -307,7 +360,7 @@ std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band
 }
 
 Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
-                     const RowProgressFn& progress) {
+                     const Progress& progress) {
     Status st;
     LoadedMap header;
     auto src = gdal_impl::gdal_row_source(path, band_no, header, st);
@@ -319,7 +372,7 @@ Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
     if (!tab) return Status::refused(path, txt::reason_too_large, {nb_lig, nb_col});
     for (int i = 0; i < nb_lig; ++i) {
         if (!src->read(i, 1, tab.get() + i).ok()) return src->failure();
-        if (progress) progress(i + 1, nb_lig);
+        if (progress && !progress(i + 1, nb_lig)) return Status::cancelled();
     }
     header.tab_in = std::move(tab);
     map = std::move(header);
@@ -379,15 +432,45 @@ GDALColorEntry homogeneity_colour(int v) {
     return {mix(255, 0), mix(255, 90), mix(204, 50), 255};
 }
 
-// A name in the same folder for the file being written.
+// A name in the same folder for the file being written: short and of a fixed length
+// (".landmosaic-" and 12 random letters and digits, as every temporary file of the
+// program), so that a final name as long as the folder allows still gets one.
 std::string temporary_name(const std::string& path) {
-    const fs::path p(path);
-    static std::random_device seed;
-    std::string name = ".";
-    name += p.filename().string();
-    name += ".part";
-    name += std::to_string(seed());
-    return (p.parent_path() / name).string();
+    static std::mutex m;
+    static std::mt19937_64 draw{std::random_device{}() ^
+                                static_cast<std::uint64_t>(
+                                    std::chrono::steady_clock::now().time_since_epoch().count())};
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::lock_guard<std::mutex> lock(m);
+    std::string name = ".landmosaic-";
+    for (int k = 0; k < 12; ++k) name += digits[draw() % 36];
+    name += ".tmp";
+    return (fs::path(path).parent_path() / name).string();
+}
+
+// Whether GDAL may compress tiles on worker threads. Under an address-space limit its
+// thread pool may fail to start its threads and then wait on them forever, or a worker may
+// fail to allocate where nothing can report it: tiles are then compressed on the calling
+// thread, where every failure comes back as an error. Threads are also tried once, so that
+// a system that cannot start them is known before GDAL relies on them.
+bool compression_threads_usable() {
+    static const bool usable = [] {
+        struct rlimit as;
+        if (::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY) return false;
+        const unsigned n = std::max(1u, std::thread::hardware_concurrency());
+        std::vector<CPLJoinableThread*> started;
+        bool all = true;
+        for (unsigned k = 0; k < n && all; ++k) {
+            CPLJoinableThread* t = CPLCreateJoinableThread([](void*) {}, nullptr);
+            if (t)
+                started.push_back(t);
+            else
+                all = false;
+        }
+        for (CPLJoinableThread* t : started) CPLJoinThread(t);
+        return all;
+    }();
+    return usable;
 }
 
 }  // namespace
@@ -412,7 +495,8 @@ class GeoTiffSink final : public engine::RowSink {
         options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
         options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
         // Tiles are compressed on every core, and written in order all the same.
-        options = CSLSetNameValue(options, "NUM_THREADS", "ALL_CPUS");
+        if (compression_threads_usable())
+            options = CSLSetNameValue(options, "NUM_THREADS", "ALL_CPUS");
         CPLErrorReset();
         ds_ = GDALCreate(drv, tmp_.c_str(), map.nb_col, map.nb_lig, 1, GDT_Byte, options);
         CSLDestroy(options);
@@ -563,29 +647,12 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
 }
 
 
-Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
-                     const std::vector<std::pair<std::string, std::string>>& metadata) {
-    auto not_written = [&](std::string detail) {
-        Status s = Status::make(Status::Code::NotWritten, path, txt::result_not_written, {path});
-        s.detail = std::move(detail);
-        return s;
-    };
-    if (!m) return not_written({});
-    Status st;
-    auto sink = gdal_impl::geotiff_sink(path, map, kind, metadata, st);
-    if (!sink) return st;
-    engine::Status e = sink->write(0, map.nb_lig, m);
-    if (e.ok()) e = sink->commit();
-    if (!e.ok()) return not_written(e.detail);
-    return Status::success();
-}
-
 }  // namespace gdal_impl
 
 extern "C" __attribute__((visibility("default"))) const GdalModule* landmosaic_gdal_module() {
     static const GdalModule module{kGdalModuleVersion,      gdal_module_sizes(),
                                    gdal_impl::gdal_version, gdal_impl::gdal_load_map,
-                                   gdal_impl::write_geotiff, gdal_impl::gdal_row_source,
+                                   gdal_impl::gdal_row_source,
                                    gdal_impl::geotiff_sink};
     return &module;
 }

@@ -7,12 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "core/progress.h"
 #include "core/status.h"
 #include "core/rows.h"
 #include "raster/map.h"
 
 // True when the program was built with GDAL.
 bool gdal_available();
+// Why the GDAL module named by the environment variable LANDMOSAIC_GDAL_MODULE cannot be
+// used; empty when the variable is not set or names a module that loads.
+std::string gdal_module_problem();
 // The version of GDAL in use; empty without it.
 std::string gdal_version();
 
@@ -23,18 +27,10 @@ std::string gdal_version();
 // non-square or rotated pixels and missing bands are refused, saying why.
 // `progress(row, rows)` follows the reading.
 Status gdal_load_map(const std::string& path, int band, LoadedMap& map,
-                     const RowProgressFn& progress = {});
+                     const Progress& progress = {});
 
 // What a result image is, for its colour table and band description.
 enum class ResultKind { Diversity, Homogeneity };
-
-// Writes `m` as a GeoTIFF (one byte band, tiled, DEFLATE, BigTIFF when needed, no-data
-// 255) with the map's coordinate system and geotransform (or, for a map without one,
-// the corner and pixel size it has), a band description, `metadata` as the dataset's
-// metadata and a colour table for `kind` (255 transparent). The file is written under
-// a temporary name in the same folder and renamed into place once complete.
-Status write_geotiff(const std::string& path, ByteMatrix m, const LoadedMap& map, ResultKind kind,
-                     const std::vector<std::pair<std::string, std::string>>& metadata);
 
 // Band `band` of the raster `path` read a window of rows at a time (RasterIO), each value
 // taken as gdal_load_map takes it, for maps that are not held whole. The sizes, pixel
@@ -52,8 +48,11 @@ class GdalRowSource : public engine::RowSource {
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
                                                Status& st);
 
-// A GeoTIFF result written a band of rows at a time: the file write_geotiff writes for a
-// map of `header`'s size and georeference, under a temporary name until commit().
+// A GeoTIFF result written a band of rows at a time (one byte band, tiled, DEFLATE,
+// BigTIFF when needed, no-data 255) with the map's coordinate system and geotransform
+// (or, for a map without one, the corner and pixel size it has), a band description,
+// `metadata` as the dataset's metadata and a colour table for `kind` (255 transparent),
+// under a temporary name in the same folder until commit().
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
     const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);

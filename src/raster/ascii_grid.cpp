@@ -345,8 +345,7 @@ bool AsciiGridReader::more_cells() {
     return s_->pending || s_->in.next(tok);
 }
 
-GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
-                          const std::function<void(int)>& at_line) {
+GridError read_ascii_grid(const std::string& name, AsciiGrid& g, const Progress& at_line) {
     AsciiGridReader reader;
     const GridError opened = reader.open(name, g, INT_MAX);
     if (opened != GridError::None) return opened;
@@ -355,7 +354,7 @@ GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
     if (!grid) return GridError::TooLarge;
 
     for (int i = 0; i < g.nb_lig; ++i) {
-        if (at_line) at_line(i);
+        if (at_line && !at_line(i, g.nb_lig)) return GridError::Cancelled;
         const GridError e = reader.read_line(grid[i], g.bad_cell);
         if (e != GridError::None) return e;
     }

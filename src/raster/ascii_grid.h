@@ -2,10 +2,10 @@
 #pragma once
 
 #include <climits>
-#include <functional>
 #include <memory>
 #include <string>
 
+#include "core/progress.h"
 #include "raster/grid.h"
 #include "raster/nrutil.h"
 
@@ -25,6 +25,7 @@ enum class GridError {
     TooLarge,          // more cells than a map may hold, or no memory for them
     FewCells,          // fewer cells than the header declares
     NotInteger,        // a cell that is neither an integer nor the no-data value
+    Cancelled,         // the progress callback asked to stop
 };
 
 struct AsciiGrid {
@@ -44,10 +45,10 @@ struct AsciiGrid {
 // position (columns, rows, x and y of the lower left corner, cell size, and optionally
 // the no-data value); the keywords themselves are not compared. Numbers are decimal
 // (hexadecimal is refused). Cells are separated by any white space; each keeps its low
-// 8 bits, except a cell equal to the no-data value, which becomes 255. `at_line(i)` is called
-// before line i is read (for i = 0 once the cells have been allocated).
-GridError read_ascii_grid(const std::string& name, AsciiGrid& g,
-                          const std::function<void(int)>& at_line = {});
+// 8 bits, except a cell equal to the no-data value, which becomes 255. `at_line(i, rows)` is
+// called before line i is read (for i = 0 once the cells have been allocated); false
+// cancels.
+GridError read_ascii_grid(const std::string& name, AsciiGrid& g, const Progress& at_line = {});
 
 // Reads a grid one line at a time in a single forward pass, holding one block of the
 // file and no line of its own: for maps that are not held whole. The header, the sizes

@@ -155,13 +155,13 @@ Status load_ascii(const std::string& base, LoadedMap& map, std::string& nom_lect
                   const LoadOptions& opt) {
     nom_lect = base + ".asc";
     AsciiGrid g;
-    const GridError e = read_ascii_grid(nom_lect, g, [&](int i) {
-        if (opt.ascii_line) opt.ascii_line(i);
-    });
+    const GridError e = read_ascii_grid(nom_lect, g, opt.ascii_line);
     const std::string& name = nom_lect;
     switch (e) {
         case GridError::None:
             break;
+        case GridError::Cancelled:
+            return Status::cancelled();
         case GridError::CannotOpen:
             return Status::make(Status::Code::Missing, name, txt::ascii_missing, {name});
         case GridError::NotRegular:

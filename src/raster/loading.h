@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "core/progress.h"
 #include "core/status.h"
 #include "raster/map.h"
 #include "raster/raw_format.h"
@@ -13,8 +14,9 @@ struct LoadOptions {
     // A raw map whose header file is missing: the values the user gave for it. The
     // header is then written beside the map for later runs.
     const RawHeader* typed_header = nullptr;
-    // Called before line i of an ASCII grid is read (i = 0 once the cells exist).
-    std::function<void(int)> ascii_line;
+    // Called before line i of an ASCII grid is read (i = 0 once the cells exist), with
+    // the grid's lines; false cancels.
+    Progress ascii_line;
     // A warning about a map that is still read (a header that could not be written).
     std::function<void(const Status&)> warn;
 };

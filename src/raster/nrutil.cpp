@@ -74,55 +74,12 @@ void free_matrix(T** m, int /*NbLig*/) {
 
 }  // namespace
 
-float** fmatrice(int NbCol, int NbLig) {
-    return new_matrix<float>(NbCol, NbLig);
-}
-void frfmatrice(float** Mat, int NbLig) {
-    free_matrix(Mat, NbLig);
-}
 unsigned char** ucmatrice(int NbCol, int NbLig) {
     return new_matrix<unsigned char>(NbCol, NbLig);
 }
 void frucmatrice(unsigned char** Mat, int NbLig) {
     free_matrix(Mat, NbLig);
 }
-std::uint16_t** usmatrice(int NbCol, int NbLig) {
-    return new_matrix<std::uint16_t>(NbCol, NbLig);
-}
-void frusmatrice(std::uint16_t** Mat, int NbLig) {
-    free_matrix(Mat, NbLig);
-}
-std::int16_t** smatrice(int NbCol, int NbLig) {
-    return new_matrix<std::int16_t>(NbCol, NbLig);
-}
-void frsmatrice(std::int16_t** Mat, int NbLig) {
-    free_matrix(Mat, NbLig);
-}
-std::int32_t** imatrice(int NbCol, int NbLig) {
-    return new_matrix<std::int32_t>(NbCol, NbLig);
-}
-void frimatrice(std::int32_t** Mat, int NbLig) {
-    free_matrix(Mat, NbLig);
-}
-std::int32_t** limatrice(int NbCol, int NbLig) {
-    return new_matrix<std::int32_t>(NbCol, NbLig);
-}
-void frlimatrice(std::int32_t** Mat, int NbLig) {
-    free_matrix(Mat, NbLig);
-}
-double** dmatrice(int NbCol, int NbLig) {
-    return new_matrix<double>(NbCol, NbLig);
-}
-void frdmatrice(double** Mat, int NbLig) {
-    free_matrix(Mat, NbLig);
-}
-LongDouble10** ldmatrice(int NbCol, int NbLig) {
-    return new_matrix<LongDouble10>(NbCol, NbLig);
-}
-void frldmatrice(LongDouble10** Mat, int NbLig) {
-    free_matrix(Mat, NbLig);
-}
-
 void narrow_ucmatrice(unsigned char** Mat, int OldCol, int NewCol, int NbLig) {
     if (Mat == nullptr || NewCol < 0 || NewCol >= OldCol || NbLig <= 0) return;
     void** slots = reinterpret_cast<void**>(Mat) - 1;
@@ -137,39 +94,9 @@ void narrow_ucmatrice(unsigned char** Mat, int OldCol, int NewCol, int NbLig) {
     for (std::size_t i = 0; i < static_cast<std::size_t>(NbLig); ++i) Mat[i] = block + i * cols;
 }
 
-unsigned char* ucvecteur(int NbCol) {
-    return zeroed_block<unsigned char>(NbCol);
-}
-void frucvecteur(unsigned char* Mat) {
-    std::free(Mat);
-}
-std::uint16_t* usvecteur(int NbCol) {
-    return zeroed_block<std::uint16_t>(NbCol);
-}
-void frusvecteur(std::uint16_t* Mat) {
-    std::free(Mat);
-}
-std::int16_t* svecteur(int NbCol) {
-    return zeroed_block<std::int16_t>(NbCol);
-}
-void frsvecteur(std::int16_t* Mat) {
-    std::free(Mat);
-}
 std::int32_t* ivecteur(int NbCol) {
     return zeroed_block<std::int32_t>(NbCol);
 }
 void frivecteur(std::int32_t* Mat) {
-    std::free(Mat);
-}
-double* dvecteur(int NbCol) {
-    return zeroed_block<double>(NbCol);
-}
-void frdvecteur(double* Mat) {
-    std::free(Mat);
-}
-float* fvecteur(int NbCol) {
-    return zeroed_block<float>(NbCol);
-}
-void frfvecteur(float* Mat) {
     std::free(Mat);
 }

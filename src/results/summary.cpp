@@ -989,29 +989,6 @@ bool write_quicklooks(const std::string& base, SummaryInput in, ByteMatrix tab_d
     return failed.empty();
 }
 
-SummaryInput summary_input(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
-                           const Window& win, std::vector<std::string> outputs) {
-    SummaryInput in;
-    in.idiom = run.idiom;
-    in.map_name = run.nom_lect;
-    in.nb_lig = map.nb_lig;
-    in.nb_col = map.nb_col;
-    in.dpix_size = map.dpix_size;
-    in.corner_known = map.UTM_coord;
-    in.X_min = map.X_min;
-    in.Y_min = map.Y_min;
-    for (int k = 1; k <= inv.num_item && k < 260; ++k)
-        in.items.push_back({inv.number_item[k], inv.num_pixel_item[k], inv.percent_item[k]});
-    in.treat_type = run.treat_type;
-    in.win_shape = run.win_shape;
-    in.range_win = run.range_win;
-    const bool circle = run.treat_type == 1 && run.win_shape == 1;
-    in.window_pixels = circle ? win.num_pix_circ : win.surf_tot;
-    in.window_ha = win.surf_win;
-    in.outputs = std::move(outputs);
-    return in;
-}
-
 bool parse_report(const std::string& text, ReportContents& out) {
     out = ReportContents{};
     std::size_t pos = 0;

@@ -64,11 +64,6 @@ bool write_quicklooks(const std::string& base, SummaryInput in, ByteMatrix tab_d
                       ByteMatrix tab_homo, const MeshLines& mesh,
                       std::vector<std::string>& failed, std::string& why);
 
-// What a run of the program knows, as the page shows it. `outputs` lists the result
-// files written (report, images).
-SummaryInput summary_input(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
-                           const Window& win, std::vector<std::string> outputs);
-
 // The contents of a report file, read back.
 struct ReportContents {
     int idiom = 0;

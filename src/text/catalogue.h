@@ -450,6 +450,12 @@ inline constexpr Text result_not_written{
     {"\n\tThe result file %s could not be written \n"},
     {"\n\tLe fichier r%csultat %s n'a pas pu %ctre %ccrit \n", {etono, circonf, etono}},
     {"\n\tNo se pudo escribir el archivo de resultado %s \n"}};
+inline constexpr Text run_cancelled{
+    {"\n\tThe run was cancelled: no result file was written \n"},
+    {"\n\tLe traitement a %ct%c interrompu : aucun fichier r%csultat n'a %ct%c %ccrit \n",
+     {etono, etono, etono, etono, etono, etono}},
+    {"\n\tEl tratamiento fue interrumpido: no se escribi%c ning%cn archivo de resultado \n",
+     {otono, utono}}};
 
 // ---------------------------------------------------------------- report file (plain ASCII)
 struct ReportLine {

@@ -32,6 +32,13 @@ std::string trim(std::string s) {
 
 }  // namespace
 
+Status Status::cancelled() {
+    Status s;
+    s.code = Code::Cancelled;
+    s.message = &txt::run_cancelled;
+    return s;
+}
+
 std::string status_text(const Status& s, int idiom, bool utf8) {
     if (s.reason) {
         const std::string why = format_status(s.reason->in(idiom), s.args, utf8);

@@ -20,7 +20,10 @@ int main(int argc, char** argv) {
     if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
     ProgressBar bar(team.leads() && !cl.quiet && ProgressBar::stderr_is_terminal());
     const RunOutcome outcome = run_landmosaic(
-        cl.req, [&](int row, int rows) { bar.update(row, rows); }, team);
+        cl.req, [&](int row, int rows) {
+            bar.update(row, rows);
+            return true;
+        }, team);
     bar.finish();
     int status = team.leads() ? finish_command_line(cl, outcome, out, err) : 0;
     status = team.from_leader(status);

@@ -387,7 +387,8 @@ void MpiTeam::share(MapInfo& info) {
     shared_ = info;
 }
 
-Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv) {
+Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv,
+                               const Progress& progress) {
     const World w{rank_, size_};
     forward_only_ = from_leader(w.rank == 0 && (!src || !src->random_access()) ? 1 : 0) != 0;
     inv = Inventory{};
@@ -396,7 +397,7 @@ Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& 
     if (forward_only_) {
         // Read once, on rank 0.
         if (w.rank == 0) {
-            st = engine::take_inventory(*src, plan, inv);
+            st = engine::take_inventory(*src, plan, inv, progress);
             if (st.ok()) st = src->restart();
             std::copy(inv.hist_explor, inv.hist_explor + 256, counts);
         }
@@ -418,6 +419,9 @@ Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& 
                 const unsigned char* row = rows[k];
                 for (int j = 0; j < info.nb_col; ++j) ++mine[row[j]];
             }
+            if (st.ok() && w.rank == 0 && progress &&
+                !progress(static_cast<int>(y) + n - 1, info.nb_lig))
+                st = fault(Fault::Cancelled);
         }
         if (st.ok()) st = src->restart();
         st = agree(st);
@@ -439,7 +443,7 @@ std::unique_ptr<RowSink> MpiTeam::make_sink(int res_form, const std::string& bas
 
 Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
                       const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
-                      DiversityTotals& totals, const std::function<void(int row)>& progress) {
+                      DiversityTotals& totals, const Progress& progress) {
     const World w{rank_, size_};
     const MapInfo info = src ? src->info() : shared_;
     BandTreatment t(info, inv, win, job, plan);
@@ -507,7 +511,7 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
             mine = t.load(b, *source);
         }
         const bool treated = has && mine.ok();
-        if (treated) t.scan();
+        if (treated) mine = t.scan();
         if (div_team) div_team->round(treated, t.y0(), t.n(), t.diversity_rows());
         if (homo_team) homo_team->round(treated, t.y0(), t.n(), t.homogeneity_rows());
         if (!(div_team && homo_team)) {
@@ -518,11 +522,13 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
                 gather(alone, w, k, plan, info.nb_col, treated, t.y0(), t.n(), rows, band);
             if (mine.ok()) mine = wrote;
         }
-        st = agree(mine);
-        if (st.ok() && progress && w.rank == 0) {
+        // The leader's progress follows the rounds; when it cancels, every rank stops.
+        if (mine.ok() && progress && w.rank == 0) {
             const int last = std::min((k + 1) * w.size, plan.bands) - 1;
-            progress(plan.first_row(last) + plan.rows(last) - 1);
+            if (!progress(plan.first_row(last) + plan.rows(last) - 1, info.nb_lig))
+                mine = fault(Fault::Cancelled);
         }
+        st = agree(mine);
     }
 
     // The histogram of every band, on every rank.

@@ -43,12 +43,13 @@ class MpiTeam final : public Team {
     int from_leader(int value) override;
     void share(MapInfo& info) override;
     void abort_all() override;
-    Status take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv) override;
+    Status take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv,
+                          const Progress& progress) override;
     std::unique_ptr<RowSink> make_sink(int res_form, const std::string& base, const MapInfo& info,
                                        Status& st) override;
     Status treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
                  const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
-                 DiversityTotals& totals, const std::function<void(int row)>& progress) override;
+                 DiversityTotals& totals, const Progress& progress) override;
 
     // The peak resident memory of every rank in kB, on rank 0 (0 where the system does
     // not say).
