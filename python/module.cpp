@@ -272,10 +272,6 @@ py::object window_surface(const std::string& window, const py::object& rank,
     return py::float_(static_cast<double>(pixels) * edge * edge / 1e6);
 }
 
-// Thrown by the progress of a whole run when Ctrl-C was pressed; the run's files are
-// abandoned as they unwind (temporary files removed, earlier files kept).
-struct RunStopped {};
-
 // A whole run from the command line's arguments: (exit status, JSON summary, messages).
 py::tuple run(const std::vector<std::string>& args) {
     std::vector<const char*> argv = {"landmosaic"};
@@ -292,12 +288,8 @@ py::tuple run(const std::vector<std::string>& args) {
     int status = 0;
     {
         py::gil_scoped_release release;
-        try {
-            outcome = run_landmosaic(cl.req, [&](int row, int rows) {
-                if (!watch(row, rows)) throw RunStopped{};
-            });
-        } catch (const RunStopped&) {
-        }
+        // A run stopped by Ctrl-C writes no result file.
+        outcome = run_landmosaic(cl.req, [&](int row, int rows) { return watch(row, rows); });
         if (!watch.stopped()) status = finish_command_line(cl, outcome, out, err);
     }
     if (watch.stopped()) watch.raise();

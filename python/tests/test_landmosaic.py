@@ -152,22 +152,28 @@ def test_options_refused(options, words):
             landmosaic.dask.scan(da.from_array(codes_map()), **options)
 
 
-def test_ctrl_c_stops_a_long_scan_within_a_second():
+def test_ctrl_c_stops_a_long_scan_within_a_second(tmp_path):
     a = np.random.default_rng(2).integers(0, 60, (4000, 4000), dtype=np.uint8)
-    sent = []
+    raster = write_raw_map(str(tmp_path), a)
+    for work in (lambda: lm.scan(a, "circle", 40, threads=1),
+                 lambda: lm.run(raster, window="circle", rank=40, threads=1, format="raw",
+                                output=str(tmp_path / "stopped"))):
+        sent = []
 
-    def interrupt():
-        sent.append(time.monotonic())
-        os.kill(os.getpid(), signal.SIGINT)
+        def interrupt():
+            sent.append(time.monotonic())
+            os.kill(os.getpid(), signal.SIGINT)
 
-    timer = threading.Timer(0.3, interrupt)
-    timer.start()
-    try:
-        with pytest.raises(KeyboardInterrupt):
-            lm.scan(a, "circle", 40, threads=1)
-        assert sent and time.monotonic() - sent[0] < 1.0
-    finally:
-        timer.cancel()
+        timer = threading.Timer(0.3, interrupt)
+        timer.start()
+        try:
+            with pytest.raises(KeyboardInterrupt):
+                work()
+            assert sent and time.monotonic() - sent[0] < 1.0
+        finally:
+            timer.cancel()
+    # The stopped run wrote nothing, not even a temporary file.
+    assert sorted(os.listdir(tmp_path)) == ["codes.raw", "codes.txt"]
 
 
 def test_xarray_keeps_coordinates_crs_and_no_data():

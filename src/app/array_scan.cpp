@@ -16,10 +16,6 @@ Status usage(std::string detail) {
     return s;
 }
 
-// Thrown by the scan's progress when the caller asks to stop: the scan's workers stop
-// taking rows and the exception comes back on the calling thread, where it is caught.
-struct Stopped {};
-
 constexpr long long kDefaultBandMemoryMb = 64;
 
 }  // namespace
@@ -36,7 +32,7 @@ Status ArrayScanRequest::validate() const {
     return Status::success();
 }
 
-ArrayScanOutcome array_inventory(engine::RowSource& src, const CancellableProgress& progress) {
+ArrayScanOutcome array_inventory(engine::RowSource& src, const Progress& progress) {
     ArrayScanOutcome out;
     const engine::BandPlan plan = engine::plan_bands_of(src.info().nb_lig, {}, 1024);
     const engine::Status e = engine::take_inventory(src, plan, out.inv, progress);
@@ -49,7 +45,7 @@ ArrayScanOutcome array_inventory(engine::RowSource& src, const CancellableProgre
 
 ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
                             engine::RowSink& diversity, engine::RowSink& homogeneity,
-                            const CancellableProgress& progress) {
+                            const Progress& progress) {
     ArrayScanOutcome out;
     if (Status s = req.validate(); !s.ok()) {
         out.failure = std::move(s);
@@ -86,14 +82,9 @@ ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
                 ? engine::plan_bands_of(info.nb_lig, job, req.band_rows)
                 : engine::plan_bands(info.nb_lig, info.nb_col, job, mb * (1LL << 20));
         engine::DiversityTotals totals;
-        const int rows = info.nb_lig;
-        engine::Status e;
-        try {
-            e = engine::treat_in_bands(src, out.inv, out.win, job, plan, diversity, homogeneity,
-                                       totals, [&](int row) {
-                                           if (progress && !progress(row, rows)) throw Stopped{};
-                                       });
-        } catch (const Stopped&) {
+        engine::Status e = engine::treat_in_bands(src, out.inv, out.win, job, plan, diversity,
+                                                  homogeneity, totals, progress);
+        if (e.fault == engine::Fault::Cancelled) {
             out.cancelled = true;
             return out;
         }

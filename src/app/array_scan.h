@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "app/run.h"
+#include "core/progress.h"
 #include "engine/rows.h"
 
 struct ArrayScanRequest {
@@ -24,9 +24,6 @@ struct ArrayScanRequest {
     Status validate() const;
 };
 
-// Progress over the rows of a pass; false stops the work at the next row.
-using CancellableProgress = std::function<bool(int row, int rows)>;
-
 struct ArrayScanOutcome {
     Status failure;          // Usage, OutOfMemory or NotWritten; ok otherwise
     bool cancelled = false;  // the progress callback stopped the run
@@ -39,11 +36,12 @@ struct ArrayScanOutcome {
 };
 
 // The item inventory of the map of `src`.
-ArrayScanOutcome array_inventory(engine::RowSource& src, const CancellableProgress& progress = {});
+ArrayScanOutcome array_inventory(engine::RowSource& src, const Progress& progress = {});
 
 // The inventory, then the scan of the request over the map of `src`, its diversity and
 // homogeneity rows handed to the two sinks (then committed), byte for byte the rows the
-// command line writes for the same map and window.
+// command line writes for the same map and window. `progress` follows both passes; when
+// it returns false the work stops (`cancelled`) and the sinks are not committed.
 ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
                             engine::RowSink& diversity, engine::RowSink& homogeneity,
-                            const CancellableProgress& progress = {});
+                            const Progress& progress = {});
