@@ -6,8 +6,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cctype>
 #include <climits>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,16 +28,19 @@ using namespace pybind11::literals;
 
 namespace {
 
-// The names `scan` gives its results, in the order the command line writes them.
-const std::vector<std::string>& metric_names() {
-    static const std::vector<std::string> names = {"diversity", "homogeneity"};
+// The metric names the command line takes, "share:CODE" for the shares.
+std::vector<std::string> metric_names() {
+    std::vector<std::string> names;
+    for (const metrics::Row& r : metrics::table())
+        names.push_back(r.id == metrics::Id::Share ? std::string(r.name) + ":CODE" : r.name);
     return names;
 }
 
-std::string joined(const std::vector<std::string>& names) {
-    std::string s;
-    for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
-    return s;
+// The key of a metric's array: its name, a share written "share7".
+std::string metric_key(const metrics::Metric& m) {
+    std::string k = m.name();
+    k.erase(std::remove(k.begin(), k.end(), ':'), k.end());
+    return k;
 }
 
 std::string shape_text(const py::array& a) {
@@ -165,28 +171,46 @@ ArrayScanRequest request_of(const std::string& window, const py::object& rank,
     return req;
 }
 
-std::vector<std::string> metrics_of(const py::object& metrics) {
-    std::vector<std::string> wanted;
-    if (py::isinstance<py::str>(metrics)) {
-        wanted.push_back(metrics.cast<std::string>());
-    } else {
-        for (py::handle m : metrics) {
-            if (!py::isinstance<py::str>(m))
-                throw py::type_error("metric names are strings; got " +
-                                     py::repr(m).cast<std::string>());
-            wanted.push_back(m.cast<std::string>());
-        }
-    }
-    if (wanted.empty())
-        throw py::value_error("no metric asked for; allowed: " + joined(metric_names()));
-    for (const std::string& m : wanted) {
-        bool known = false;
-        for (const std::string& n : metric_names()) known = known || n == m;
-        if (!known)
-            throw py::value_error("metric '" + m + "' does not exist; allowed: " +
-                                  joined(metric_names()));
-    }
-    return wanted;
+// The metrics asked for, checked: names as the command line takes them, a share also
+// written "share7" as its key is.
+std::vector<metrics::Metric> metrics_of(const py::object& names, std::vector<std::string>& cli) {
+    cli.clear();
+    auto add = [&](py::handle m) {
+        if (!py::isinstance<py::str>(m))
+            throw py::type_error("metric names are strings; got " + py::repr(m).cast<std::string>());
+        std::string name = m.cast<std::string>();
+        if (name.size() > 5 && name.compare(0, 5, "share") == 0 &&
+            std::isdigit(static_cast<unsigned char>(name[5])))
+            name.insert(5, ":");
+        cli.push_back(name);
+    };
+    if (py::isinstance<py::str>(names))
+        add(names);
+    else
+        for (py::handle m : names) add(m);
+    std::vector<metrics::Metric> ms;
+    std::string error;
+    if (!metrics::parse(cli, ms, error)) throw py::value_error(error);
+    return ms;
+}
+
+double min_valid_of(const py::object& v) {
+    if (v.is_none()) return 0;
+    const double x = v.cast<double>();
+    if (!(x > 0 && x <= 100))
+        throw py::value_error("min_valid is a percent above 0 and at most 100 (or None); got " +
+                              py::repr(v).cast<std::string>());
+    return x;
+}
+
+// (key, dtype) of each metric asked for, in order.
+py::list metric_info(const py::object& names) {
+    std::vector<std::string> cli;
+    py::list info;
+    for (const metrics::Metric& m : metrics_of(names, cli))
+        info.append(py::make_tuple(metric_key(m),
+                                   m.type() == metrics::Type::Real ? "float32" : "uint8"));
+    return info;
 }
 
 [[noreturn]] void raise_failure(const Status& s) {
@@ -198,30 +222,36 @@ std::vector<std::string> metrics_of(const py::object& metrics) {
 py::dict scan(const py::object& array, const std::string& window, const py::object& rank,
               const py::object& surface_km2, const py::object& pixel_size,
               const py::object& metrics, const py::object& min_valid, const py::object& threads) {
-    const ArrayScanRequest req = request_of(window, rank, surface_km2, pixel_size, threads);
-    const std::vector<std::string> wanted = metrics_of(metrics);
-    if (!min_valid.is_none())
-        throw py::value_error("min_valid applies to the metrics that count valid pixels; "
-                              "this build has diversity and homogeneity only");
+    ArrayScanRequest req = request_of(window, rank, surface_km2, pixel_size, threads);
+    const std::vector<metrics::Metric> wanted = metrics_of(metrics, req.metrics);
+    req.min_valid = min_valid_of(min_valid);
     const py::array map = codes_of(array);
     const int rows = static_cast<int>(map.shape(0)), cols = static_cast<int>(map.shape(1));
-    py::array_t<std::uint8_t> div({map.shape(0), map.shape(1)});
-    py::array_t<std::uint8_t> homo({map.shape(0), map.shape(1)});
+    std::vector<py::array> results;
+    std::vector<std::unique_ptr<engine::MemorySink>> sinks;
+    std::vector<engine::RowSink*> to;
+    for (const metrics::Metric& m : wanted) {
+        const bool real = m.type() == metrics::Type::Real;
+        py::array a = real ? py::array(py::array_t<float>({map.shape(0), map.shape(1)}))
+                           : py::array(py::array_t<std::uint8_t>({map.shape(0), map.shape(1)}));
+        const long long row_bytes = static_cast<long long>(cols) * (real ? 4 : 1);
+        sinks.push_back(std::make_unique<engine::MemorySink>(
+            static_cast<unsigned char*>(a.mutable_data()), rows, row_bytes, row_bytes));
+        to.push_back(sinks.back().get());
+        results.push_back(std::move(a));
+    }
     engine::MemorySource src(static_cast<const unsigned char*>(map.data()), rows, cols,
                              map.strides(0), req.pixel_size);
-    engine::MemorySink div_sink(div.mutable_data(), rows, cols, cols);
-    engine::MemorySink homo_sink(homo.mutable_data(), rows, cols, cols);
     SignalWatch watch;
     ArrayScanOutcome out;
     {
         py::gil_scoped_release release;
-        out = scan_array(src, req, div_sink, homo_sink,
-                         [&](int row, int n) { return watch(row, n); });
+        out = scan_array(src, req, to, [&](int row, int n) { return watch(row, n); });
     }
     if (out.cancelled) watch.raise();
     if (!out.failure.ok()) raise_failure(out.failure);
     py::dict result;
-    for (const std::string& m : wanted) result[py::str(m)] = m == "diversity" ? div : homo;
+    for (std::size_t k = 0; k < wanted.size(); ++k) result[py::str(metric_key(wanted[k]))] = results[k];
     return result;
 }
 
@@ -310,4 +340,5 @@ PYBIND11_MODULE(_landmosaic, m) {
     m.def("rank_for_surface", &rank_for_surface, "km2"_a, "pixel_size"_a, "window"_a);
     m.def("window_surface", &window_surface, "window"_a, "rank"_a, "pixel_size"_a = py::none());
     m.def("_run", &run, "args"_a);
+    m.def("_metric_info", &metric_info, "metrics"_a);
 }

@@ -612,7 +612,7 @@ TEST(ArrayScan, EqualsTheCommandLineFilesInAnyBands) {
                                         map.nb_col, map.nb_col);
             engine::MemorySink homo_sink(reinterpret_cast<unsigned char*>(homo.data()),
                                          map.nb_lig, map.nb_col, map.nb_col);
-            const ArrayScanOutcome out = scan_array(src, req, div_sink, homo_sink);
+            const ArrayScanOutcome out = scan_array(src, req, {&div_sink, &homo_sink});
             ASSERT_TRUE(out.ok());
             EXPECT_EQ(div, fx::slurp(base + "_diversity.raw"));
             EXPECT_EQ(homo, fx::slurp(base + "_homog.raw"));
@@ -626,7 +626,7 @@ TEST(ArrayScan, EqualsTheCommandLineFilesInAnyBands) {
     engine::MemorySink homo_sink(homo.data(), map.nb_lig, map.nb_col, map.nb_col);
     int calls = 0;
     const ArrayScanOutcome stopped =
-        scan_array(src, req, div_sink, homo_sink, [&](int, int) { return ++calls < 5; });
+        scan_array(src, req, {&div_sink, &homo_sink}, [&](int, int) { return ++calls < 5; });
     EXPECT_TRUE(stopped.cancelled);
     EXPECT_EQ(calls, 5);
     EXPECT_FALSE(div_sink.commit().ok());

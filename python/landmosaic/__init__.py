@@ -55,16 +55,22 @@ def scan(array, window, rank=None, *, surface_km2=None, pixel_size=None,
         cells of 2R+1 pixels from the top left corner).
     rank: the rank R (0 to MAX_RANK): window edge 2R+1, circle radius R+0.5 pixels. None:
         the rank advised for `surface_km2` on pixels of `pixel_size` metres.
-    metrics: the names of the results wanted, among METRICS.
-    min_valid: for the metrics that count valid pixels (when this build has them).
+    metrics: the results wanted, named as the command line's --metrics names them:
+        diversity, homogeneity, shannon, simpson, evenness, dominant, share:CODE (also
+        written shareCODE, as its key is).
+    min_valid: the valid-pixel rule: a pixel of a class gets values when at least this
+        percent (above 0, at most 100) of its window's surface holds classified pixels,
+        windows reaching past the map's edge included. None: whole windows inside the map.
     threads: the engine's threads; None for every core.
 
-    Returns a dict {metric name: numpy array of the map's shape}, equal to the bands of
+    Returns a dict {metric name: numpy array of the map's shape} ("share:7" is the key
+    "share7"), equal to the bands of
     the command line's GeoTIFF results for the same map and options: uint8 metrics with
     255 where no window or whole cell reaches, float32 metrics with -1 there.
 
     Raises TypeError for a non-integer array, ValueError for a code outside 0..255, an
-    array that is not 2-D or is empty, an unknown window or metric, a rank out of range;
+    array that is not 2-D or is empty, an unknown window or metric, a rank out of range
+    or a min_valid outside (0, 100];
     KeyboardInterrupt (Ctrl-C) stops the scan within a second.
     """
     return _landmosaic.scan(array, window, rank, surface_km2=surface_km2, pixel_size=pixel_size,

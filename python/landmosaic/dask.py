@@ -11,9 +11,6 @@ from . import _landmosaic, rank_for_surface
 
 __all__ = ["scan"]
 
-_FLOAT_METRICS = getattr(_landmosaic, "FLOAT_METRICS", ())
-
-
 def _scan_block(block, window, rank, names, dtype, min_valid, threads):
     # One chunk with its halo: the wanted metrics stacked along a new first axis.
     if block.size == 0:
@@ -67,7 +64,7 @@ def scan(array, window, rank=None, *, surface_km2=None, pixel_size=None,
     _landmosaic.scan(_np.zeros((1, 1), _np.uint8), window, rank, surface_km2=surface_km2,
                      pixel_size=pixel_size, metrics=metrics, min_valid=min_valid,
                      threads=threads)
-    names = [metrics] if isinstance(metrics, str) else list(dict.fromkeys(metrics))
+    info = _landmosaic._metric_info(metrics)  # (key, dtype) of each metric, in order
 
     if window == "mesh":
         m = 2 * rank + 1
@@ -80,7 +77,7 @@ def scan(array, window, rank=None, *, surface_km2=None, pixel_size=None,
 
     out = {}
     for dtype in (_np.uint8, _np.float32):
-        group = [n for n in names if (n in _FLOAT_METRICS) == (dtype is _np.float32)]
+        group = [key for key, kind in info if _np.dtype(kind) == dtype]
         if not group:
             continue
         stacked = grown.map_blocks(_scan_block, window, rank, group, dtype, min_valid, threads,
@@ -91,4 +88,4 @@ def scan(array, window, rank=None, *, surface_km2=None, pixel_size=None,
                                             boundary={0: "none", 1: "none", 2: "none"})
         for i, n in enumerate(group):
             out[n] = stacked[i]
-    return {n: out[n] for n in names}
+    return {key: out[key] for key, _ in info}

@@ -5,12 +5,10 @@ metric, on the input's coordinates, with its CRS and transform when rioxarray is
 import numpy as _np
 import xarray as _xr
 
-from . import _landmosaic, rank_for_surface
+from . import rank_for_surface
 from . import scan as _scan
 
 __all__ = ["scan"]
-
-_FLOAT_METRICS = getattr(_landmosaic, "FLOAT_METRICS", ())
 
 try:
     import rioxarray as _rioxarray  # noqa: F401  (registers the .rio accessor)
@@ -117,7 +115,7 @@ def scan(dataarray, window, rank=None, *, surface_km2=None, pixel_size=None,
 
     ds = _xr.Dataset(coords=da.coords)
     for name, values in results.items():
-        fill = -1.0 if name in _FLOAT_METRICS else 255
+        fill = -1.0 if values.dtype.kind == "f" else 255
         var = _xr.DataArray(values, dims=da.dims, coords=da.coords,
                             attrs={"long_name": name})
         if _rioxarray is not None:

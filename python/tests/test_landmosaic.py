@@ -13,6 +13,11 @@ import pytest
 import landmosaic as lm
 
 WINDOWS = [("square", 2), ("circle", 3), ("mesh", 2), ("square", 0)]
+# Every metric the command line maps, keys as scan gives them, and result file suffixes.
+ALL_METRICS = ("diversity", "homogeneity", "shannon", "simpson", "evenness", "dominant",
+               "share:3")
+KEYS = ("diversity", "homogeneity", "shannon", "simpson", "evenness", "dominant", "share3")
+SUFFIXES = ("diversity", "homog", "shannon", "simpson", "evenness", "dominant", "share3")
 
 
 def codes_map(rows=41, cols=37, classes=6, seed=0):
@@ -59,14 +64,23 @@ def test_arrays_equal_the_command_line_files(tmp_path, window, rank):
         assert got[name].dtype == np.uint8 and got[name].shape == a.shape
         np.testing.assert_array_equal(got[name], written, err_msg=name)
 
-    # The GeoTIFF bands, when the program has GDAL.
-    base = str(tmp_path / "tif")
-    done = command_line("-w", window, "-r", str(rank), "-f", "tif", "-o", base, raster)
-    if done.returncode == 2 and "GDAL" in done.stderr:
-        pytest.skip("this build has no GDAL")
-    assert done.returncode == 0, done.stderr
-    np.testing.assert_array_equal(got["diversity"], read_geotiff_band(base + "_diversity.tif"))
-    np.testing.assert_array_equal(got["homogeneity"], read_geotiff_band(base + "_homog.tif"))
+    # Every metric, with and without the valid-pixel rule, against the GeoTIFF bands, when
+    # the program has GDAL.
+    for min_valid in (None, 60):
+        base = str(tmp_path / f"tif{min_valid}")
+        args = ["-w", window, "-r", str(rank), "-f", "tif", "-o", base,
+                "--metrics", ",".join(ALL_METRICS)]
+        done = command_line(*args, *(["--min-valid", str(min_valid)] if min_valid else []),
+                            raster)
+        if done.returncode == 2 and "GDAL" in done.stderr:
+            pytest.skip("this build has no GDAL")
+        assert done.returncode == 0, done.stderr
+        got = lm.scan(a, window, rank, metrics=ALL_METRICS, min_valid=min_valid)
+        assert tuple(got) == KEYS
+        for key, suffix in zip(KEYS, SUFFIXES):
+            band = read_geotiff_band(f"{base}_{suffix}.tif")
+            assert got[key].dtype == band.dtype, key
+            np.testing.assert_array_equal(got[key], band, err_msg=f"{key} {min_valid}")
 
 
 def test_run_and_inventory_agree_with_scan(tmp_path):
@@ -137,8 +151,11 @@ def test_arrays_refused(array, error, words):
     (dict(window="square"), "rank"),
     (dict(window="square", surface_km2=1.0), "pixel_size"),
     (dict(window="square", rank=1, metrics=("diversity", "richness")),
-     "'richness'.*diversity, homogeneity"),
+     "'richness'.*diversity, homogeneity, shannon, simpson, evenness, dominant, share:CODE"),
+    (dict(window="square", rank=1, metrics=("share:300",)), "'share:300'.*0 to 254"),
     (dict(window="square", rank=1, metrics=()), "no metric"),
+    (dict(window="square", rank=1, min_valid=0), "min_valid.*got 0"),
+    (dict(window="square", rank=1, min_valid=101), "min_valid.*got 101"),
     (dict(window="square", rank=1, threads=0), "threads"),
 ])
 def test_options_refused(options, words):
@@ -238,11 +255,14 @@ def test_dask_on_a_two_process_cluster_equals_the_whole_scan():
         cases, lazy = [], []
         for window, rank in WINDOWS + [("circle", 6), ("mesh", 4)]:
             for chunks in chunkings:
-                cases.append((window, rank, chunks))
-                lazy.append(ld.scan(da.from_array(a, chunks=chunks), window, rank))
+                for options in ({}, dict(metrics=ALL_METRICS, min_valid=40)):
+                    cases.append((window, rank, chunks, options))
+                    lazy.append(ld.scan(da.from_array(a, chunks=chunks), window, rank, **options))
         # One graph for all: the cluster's round trips are the test's time.
-        for (window, rank, chunks), computed in zip(cases, client.compute(lazy, sync=True)):
-            want = lm.scan(a, window, rank)
+        for (window, rank, chunks, options), computed in zip(cases,
+                                                             client.compute(lazy, sync=True)):
+            want = lm.scan(a, window, rank, **options)
+            assert list(computed) == list(want)
             for name in want:
                 np.testing.assert_array_equal(computed[name], want[name],
                                               err_msg=f"{window} {rank} {chunks} {name}")

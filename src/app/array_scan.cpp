@@ -20,7 +20,14 @@ constexpr long long kDefaultBandMemoryMb = 64;
 
 }  // namespace
 
-Status ArrayScanRequest::validate() const {
+Status ArrayScanRequest::validate(std::vector<metrics::Metric>* parsed) const {
+    std::vector<metrics::Metric> ms;
+    std::string error;
+    if (!metrics::parse(metrics, ms, error)) return usage(error);
+    if (parsed) *parsed = ms;
+    if (!(min_valid >= 0 && min_valid <= 100))
+        return usage("min_valid must be a percent above 0 and at most 100, or 0 for whole "
+                     "windows inside the map");
     if (rank > kMaxRank)
         return usage("rank must be 0 to " + std::to_string(kMaxRank) + ", not " +
                      std::to_string(rank));
@@ -44,10 +51,10 @@ ArrayScanOutcome array_inventory(engine::RowSource& src, const Progress& progres
 }
 
 ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
-                            engine::RowSink& diversity, engine::RowSink& homogeneity,
+                            const std::vector<engine::RowSink*>& sinks,
                             const Progress& progress) {
     ArrayScanOutcome out;
-    if (Status s = req.validate(); !s.ok()) {
+    if (Status s = req.validate(&out.metrics); !s.ok()) {
         out.failure = std::move(s);
         return out;
     }
@@ -70,6 +77,8 @@ ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
         job.win_shape = req.window == WindowKind::Circle ? 1 : 0;
         job.range_win = out.range_win;
         job.threads = req.threads;
+        job.metrics = out.metrics;
+        job.rule.min_valid = req.min_valid;
         const double edge = req.pixel_size > 0 ? req.pixel_size : 1.0;
         if (Status s = window_sizes(out.win, job.treat_type, job.win_shape, job.range_win, edge);
             !s.ok()) {
@@ -82,14 +91,14 @@ ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
                 ? engine::plan_bands_of(info.nb_lig, job, req.band_rows)
                 : engine::plan_bands(info.nb_lig, info.nb_col, job, mb * (1LL << 20));
         engine::DiversityTotals totals;
-        engine::Status e = engine::treat_in_bands(src, out.inv, out.win, job, plan, diversity,
-                                                  homogeneity, totals, progress);
+        engine::Status e =
+            engine::treat_in_bands(src, out.inv, out.win, job, plan, sinks, totals, progress);
         if (e.fault == engine::Fault::Cancelled) {
             out.cancelled = true;
             return out;
         }
-        if (e.ok()) e = diversity.commit();
-        if (e.ok()) e = homogeneity.commit();
+        for (engine::RowSink* sink : sinks)
+            if (e.ok()) e = sink->commit();
         if (e.fault == engine::Fault::OutOfMemory) {
             out.failure.code = Status::Code::OutOfMemory;
             return out;

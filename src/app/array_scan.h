@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "app/run.h"
 #include "core/progress.h"
@@ -19,9 +21,13 @@ struct ArrayScanRequest {
     // and not counted); 0: 64 MB. band_rows > 0 forces the rows per band.
     long long memory_mb = 0;
     int band_rows = 0;
+    // The metrics, by the names --metrics takes, and the valid-pixel rule (0: whole
+    // windows inside the map), as for the command line.
+    std::vector<std::string> metrics = metrics::default_names();
+    double min_valid = 0;
 
-    // A fault of the request itself: Usage with its detail.
-    Status validate() const;
+    // A fault of the request itself: Usage with its detail. `parsed` gets the metrics.
+    Status validate(std::vector<metrics::Metric>* parsed = nullptr) const;
 };
 
 struct ArrayScanOutcome {
@@ -30,7 +36,8 @@ struct ArrayScanOutcome {
     int range_win = 0;       // the rank used
     Window win;
     Inventory inv;
-    std::int64_t histo_div[260] = {};  // pixels per diversity value
+    std::vector<metrics::Metric> metrics;  // the metrics, in the order of the sinks
+    std::int64_t histo_div[260] = {};      // pixels per diversity value
     int max_histo = 0;
     bool ok() const { return failure.ok() && !cancelled; }
 };
@@ -38,10 +45,11 @@ struct ArrayScanOutcome {
 // The item inventory of the map of `src`.
 ArrayScanOutcome array_inventory(engine::RowSource& src, const Progress& progress = {});
 
-// The inventory, then the scan of the request over the map of `src`, its diversity and
-// homogeneity rows handed to the two sinks (then committed), byte for byte the rows the
-// command line writes for the same map and window. `progress` follows both passes; when
-// it returns false the work stops (`cancelled`) and the sinks are not committed.
+// The inventory, then the scan of the request over the map of `src`, the rows of each
+// metric handed to its sink (one per metric, in the request's order; rows of floats for
+// a real metric) and the sinks committed: byte for byte the rows the command line writes
+// for the same map and options. `progress` follows both passes; when it returns false
+// the work stops (`cancelled`) and the sinks are not committed.
 ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
-                            engine::RowSink& diversity, engine::RowSink& homogeneity,
+                            const std::vector<engine::RowSink*>& sinks,
                             const Progress& progress = {});

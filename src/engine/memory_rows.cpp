@@ -21,15 +21,16 @@ Status MemorySource::read(int y, int n, unsigned char* const* rows) {
     return {};
 }
 
-MemorySink::MemorySink(unsigned char* data, int nb_lig, int nb_col, std::ptrdiff_t row_stride)
-    : data_(data), nb_lig_(nb_lig), nb_col_(nb_col), stride_(row_stride) {}
+MemorySink::MemorySink(unsigned char* data, int nb_lig, long long row_bytes,
+                       std::ptrdiff_t row_stride)
+    : data_(data), nb_lig_(nb_lig), row_bytes_(row_bytes), stride_(row_stride) {}
 
 Status MemorySink::write(int y, int n, const unsigned char* const* rows) {
     if (y < 0 || n < 0 || static_cast<long long>(y) + n > nb_lig_)
         return Status{Fault::CannotWrite, {}, "rows outside the array"};
     for (int k = 0; k < n; ++k)
         std::memcpy(data_ + static_cast<std::ptrdiff_t>(y + k) * stride_, rows[k],
-                    static_cast<std::size_t>(nb_col_));
+                    static_cast<std::size_t>(row_bytes_));
     rows_written_ += n;
     return {};
 }

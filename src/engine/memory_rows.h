@@ -23,17 +23,19 @@ class MemorySource final : public RowSource {
     std::ptrdiff_t stride_;
 };
 
-// A result image written into `nb_lig` x `nb_col` bytes at data, rows `row_stride` bytes
-// apart, in any order of bands. Nothing to complete: commit() only says the image is whole.
+// A result image written into `nb_lig` rows of `row_bytes` bytes at data (nb_col bytes,
+// or nb_col floats for a real metric), rows `row_stride` bytes apart, in any order of
+// bands. Nothing to complete: commit() only says the image is whole.
 class MemorySink final : public RowSink {
   public:
-    MemorySink(unsigned char* data, int nb_lig, int nb_col, std::ptrdiff_t row_stride);
+    MemorySink(unsigned char* data, int nb_lig, long long row_bytes, std::ptrdiff_t row_stride);
     Status write(int y, int n, const unsigned char* const* rows) override;
     Status commit() override;
 
   private:
     unsigned char* data_;
-    int nb_lig_, nb_col_;
+    int nb_lig_;
+    long long row_bytes_;
     std::ptrdiff_t stride_;
     long long rows_written_ = 0;
 };
