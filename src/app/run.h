@@ -11,10 +11,8 @@
 #include "core/status.h"
 #include "engine/team.h"
 #include "raster/map.h"
+#include "window/shapes.h"
 #include "window/window.h"
-
-// The window as the command line names it.
-enum class WindowKind { Square, Circle, Mesh };
 
 struct RunRequest {
     std::string map;  // the map file; its extension chooses the reader
@@ -68,9 +66,6 @@ struct RunOutcome {
     int bands = 0;      // bands of rows the map was treated in
     int band_rows = 0;  // rows per band
 };
-
-// The window's name on the command line and in default result names.
-const char* window_name(WindowKind w);
 
 // The default results base: beside the map, <map name>_<window><R>.
 std::string default_output_base(const std::string& map, WindowKind w, int rank);
