@@ -16,6 +16,7 @@
 
 #include "analysis/kernels/kernels.h"
 #include "window/geometry.h"
+#include "window/shapes.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -83,14 +84,14 @@ struct Run {
     int b;
 };
 
-struct WindowShape {
+struct ScanShape {
     int rw = 0;
     std::vector<Run> runs;
     long long pixels = 0;  // pixels per window
 };
 
-WindowShape square_shape(int rw) {
-    WindowShape s;
+ScanShape square_shape(int rw) {
+    ScanShape s;
     s.rw = rw;
     const int m = 2 * rw + 1;
     for (int r = 0; r < m; ++r) s.runs.push_back({r, 0, m - 1});
@@ -99,8 +100,8 @@ WindowShape square_shape(int rw) {
 }
 
 // The runs of the mask cells that hold 1; any other value leaves the pixel out.
-WindowShape mask_shape(const ByteGrid& tab_rad, int rw) {
-    WindowShape s;
+ScanShape mask_shape(const ByteGrid& tab_rad, int rw) {
+    ScanShape s;
     s.rw = rw;
     const int m = 2 * rw + 1;
     for (int r = 0; r < m; ++r) {
@@ -175,7 +176,7 @@ void clear_counts(Counts& c, int num_item) {
 // pixel leaves and only the pixel after its last enters. In a map of patches the pixels
 // that leave (or enter) from neighbouring runs mostly hold the same code, so such pixels
 // are counted together, as one change of several pixels.
-void window_row(const ByteGrid& tab_in, const WindowShape& shape, const ItemTable& items, int i,
+void window_row(const ByteGrid& tab_in, const ScanShape& shape, const ItemTable& items, int i,
                 int centres, Counts& c, std::uint16_t* div, std::uint32_t* largest) {
     const int rw = shape.rw;
     const int top = i - rw;
@@ -453,12 +454,12 @@ struct ColumnRun {
 
 // Everything the workers of one moving-window scan share, read only.
 struct WindowJob {
-    WindowJob(const ByteGrid& in, const ItemTable& it, const WindowShape& sh, const Target& t,
+    WindowJob(const ByteGrid& in, const ItemTable& it, const ScanShape& sh, const Target& t,
               const Homogeneity& h)
         : tab_in(in), items(it), shape(sh), target(t), homo(h) {}
     const ByteGrid& tab_in;
     const ItemTable& items;
-    const WindowShape& shape;
+    const ScanShape& shape;
     Target target;
     const Homogeneity& homo;
     int rows = 0;  // centre rows, from line rw
@@ -650,7 +651,7 @@ std::vector<ColumnRun> column_runs(const ByteGrid& tab_rad, int rw) {
 
 // The method used for a window: where both can serve, the one expected faster from the
 // vector work per pixel of one and the changes per pixel of the other.
-WindowMethod choose_method(WindowMethod asked, bool circle, const WindowShape& shape,
+WindowMethod choose_method(WindowMethod asked, bool circle, const ScanShape& shape,
                            const std::vector<ColumnRun>& vruns, int items, bool blank_is_item) {
     const bool steps_possible = !circle || (shape.pixels <= 65535 && !blank_is_item);
     if (asked == WindowMethod::runs || !steps_possible) return WindowMethod::runs;
@@ -672,7 +673,7 @@ WindowMethod choose_method(WindowMethod asked, bool circle, const WindowShape& s
 
 // The moving window of `shape` over the whole map. `circle`: the shape comes from a mask.
 void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
-                 const WindowShape& shape, bool circle, const Target& target,
+                 const ScanShape& shape, bool circle, const Target& target,
                  const Progress& progress, const ScanOptions& options) {
     const int rw = shape.rw;
     const long long rows = static_cast<long long>(map.nb_lig) - 2LL * rw;
@@ -885,7 +886,7 @@ void square_window(const LoadedMap& map, const Inventory& inv, const Window& win
         no_value_lines(target, 0, map.nb_lig);
         return;
     }
-    const WindowShape shape = square_shape(rw);
+    const ScanShape shape = square_shape(rw);
     window_scan(map, inv, win, shape, false, target, progress, options);
 }
 
@@ -897,7 +898,7 @@ void circle_window(const LoadedMap& map, const Inventory& inv, const Window& win
         no_value_lines(target, 0, map.nb_lig);
         return;
     }
-    const WindowShape shape = mask_shape(win.tab_rad, rw);
+    const ScanShape shape = mask_shape(win.tab_rad, rw);
     window_scan(map, inv, win, shape, true, target, progress, options);
 }
 
@@ -918,14 +919,17 @@ void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Invent
 void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Inventory& inv,
                const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
                const Progress& progress, const ScanOptions& options) {
-    if (treat_type == 0) {
-        cell_mesh(map, inv, win, target_of(map, tab_div, tab_homo, options), progress, options);
-    } else if (treat_type == 1 && win_shape == 0) {
-        square_window(map, inv, win, rw, tab_div, tab_homo, progress, options);
-    } else if (win_shape == 1) {
-        circle_window(map, inv, win, rw, tab_div, tab_homo, progress, options);
-    } else {
-        no_value_lines(target_of(map, tab_div, tab_homo, options), 0, map.nb_lig);
+    const WindowShape* shape = find_window_shape(treat_type, win_shape);
+    if (shape == nullptr)
+        return no_value_lines(target_of(map, tab_div, tab_homo, options), 0, map.nb_lig);
+    switch (shape->kind) {
+        case WindowKind::Mesh:
+            return cell_mesh(map, inv, win, target_of(map, tab_div, tab_homo, options), progress,
+                             options);
+        case WindowKind::Square:
+            return square_window(map, inv, win, rw, tab_div, tab_homo, progress, options);
+        case WindowKind::Circle:
+            return circle_window(map, inv, win, rw, tab_div, tab_homo, progress, options);
     }
 }
 
