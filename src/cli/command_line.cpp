@@ -45,6 +45,13 @@ std::string formats_note() {
            "(choose one with -f).\n";
 }
 
+// The choices of `--window`, in the order of the shape table.
+std::vector<std::string> shape_names() {
+    std::vector<std::string> names;
+    for (const WindowShape& s : kWindowShapes) names.emplace_back(s.name);
+    return names;
+}
+
 // A message of the catalogue in the run's language, for standard error.
 std::string say(const Text& t, int idiom, std::initializer_list<Arg> args) {
     const Msg& m = t.in(idiom);
@@ -291,9 +298,8 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     if (const std::string why = gdal_module_problem(); !why.empty())
         return usage_error(err, program, why, idiom);
     if (window->count() == 0) return required("--window");
-    const int w = choice("--window", g.window, {"square", "circle", "mesh"});
-    if (w < 0) return 2;
-    req.window = w == 1 ? WindowKind::Circle : w == 2 ? WindowKind::Mesh : WindowKind::Square;
+    if (choice("--window", g.window, shape_names()) < 0) return 2;
+    req.window = window_shape_named(g.window)->kind;
     if (rank->count() > 0 && surface->count() > 0)
         return usage_error(err, program,
                            say(txt::option_excludes, idiom, {"--rank", "--surface"}), idiom);
@@ -388,7 +394,7 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
         !outcome.homogeneity.empty() && outcome.report.size() > info.size()) {
         SummaryOptions pictures;
         pictures.mesh_drawn = req.mesh_lines ? 1 : 0;
-        pictures.treat_type = req.window == WindowKind::Mesh ? 0 : 1;
+        pictures.treat_type = window_shape(req.window).treat_type;
         const std::string base = outcome.report.substr(0, outcome.report.size() - info.size());
         if (make_summary(base, pictures, out, err) != 0) status = 1;
     }
