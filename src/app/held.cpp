@@ -1,10 +1,11 @@
 #include "app/held.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/run.h"
 #include "engine/bands.h"
-#include "engine/memory.h"
+#include "engine/memory_rows.h"
 #include "engine/rows.h"
 #include "text/catalogue.h"
 
@@ -30,10 +31,14 @@ engine::MapInfo info_of(const LoadedMap& map) {
 Status treat_held_map(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
                       const Window& win, Results& res, const Progress& progress) {
     const engine::MapInfo info = info_of(map);
-    engine::GridSink diversity, homogeneity;
-    if (!diversity.allocate(map.nb_lig, map.nb_col) || !homogeneity.allocate(map.nb_lig, map.nb_col))
+    // The two images, each one block of rows in order, written a band at a time.
+    ByteGrid div(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);
+    ByteGrid homo(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);
+    if (!div || !homo)
         return Status::make(Status::Code::OutOfMemory, {}, txt::out_of_memory,
                             {map.nb_col, map.nb_lig});
+    engine::MemorySink diversity(div[0], map.nb_lig, map.nb_col, map.nb_col);
+    engine::MemorySink homogeneity(homo[0], map.nb_lig, map.nb_col, map.nb_col);
     engine::BandJob job;
     job.treat_type = run.treat_type;
     job.win_shape = run.win_shape;
@@ -47,8 +52,8 @@ Status treat_held_map(const RunAnswers& run, const LoadedMap& map, const Invento
     res.rw = run.range_win;
     std::copy(std::begin(totals.histo_div), std::end(totals.histo_div), std::begin(res.histo_div));
     res.max_histo = totals.max_histo;
-    res.tab_divers = diversity.take();
-    res.tab_homo = homogeneity.take();
+    res.tab_divers = std::move(div);
+    res.tab_homo = std::move(homo);
     return Status::success();
 }
 
