@@ -389,6 +389,10 @@ Status output_base(const RunRequest& req, int rank, std::string& base) {
 
 }  // namespace
 
+Status engine_status(const engine::Status& e, int format, const engine::MapInfo& info) {
+    return from_engine(e, format, info, nullptr);
+}
+
 const char* result_format_name(int res_form) {
     switch (res_form) {
         case kRaster:
