@@ -342,12 +342,15 @@ ScanCounts window_rows(const LoadedMap& map, const Inventory& inv, const Window&
             if (j == j1) break;
             // One column to the right: the first pixel of every run leaves, the one past
             // its end comes in.
+            // Where both are of the same class (most often, in patches) nothing changes.
             for (std::size_t r = 0; r < runs.size(); ++r) {
                 const unsigned char* row = line[r];
                 if (!row) continue;
                 const int out_x = j + runs[r].l0, in_x = j + 1 + runs[r].l1;
-                if (out_x >= 0 && out_x < cols) c.remove(row[out_x]);
-                if (in_x >= 0 && in_x < cols) c.add(row[in_x]);
+                const bool out_in = out_x >= 0 && out_x < cols, in_in = in_x >= 0 && in_x < cols;
+                if (out_in && in_in && row[out_x] == row[in_x]) continue;
+                if (out_in) c.remove(row[out_x]);
+                if (in_in) c.add(row[in_x]);
             }
         }
     }
