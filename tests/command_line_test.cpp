@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -23,6 +24,7 @@
 #include "formats/gdal_raster.h"
 #include "window/geometry.h"
 #include "result_fixtures.h"
+#include "results/quicklook.h"
 
 namespace {
 
@@ -529,6 +531,101 @@ TEST(GdalRoundTrip, GeoTiffInGeoTiffOutKeepsWhereTheMapLies) {
 
 // GDAL is loaded by the runs that need it and by no other: a dialogue or a native-format
 // run must not carry its libraries (tens of megabytes before any map is read).
+// What a GIS meets: colour pictures refused unless a band is named; colour tables with the
+// ramps of the pictures, one entry per value a band can hold; units; creation options
+// checked by GDAL; Cloud Optimized results with overviews and the same pixels; a raw map's
+// results placed by its pixel size alone.
+TEST(GdalRoundTrip, ColoursOptionsAndLayoutsFollowTheGisConventions) {
+    if (!gdal_available()) GTEST_SKIP() << "built without GDAL";
+    if (!have_gdal_tools()) GTEST_SKIP() << "GDAL command-line tools not installed";
+    fx::ScratchDir dir("cli_gis");
+    const fs::path d = dir.root;
+    const fx::ClassMap map = fx::make_map(200, 180, 5, 4);
+    fx::spit(d / "land.asc", fx::asc_input_bytes(map, 2500000, 1100000, 25));
+    translate(d / "land.asc", d / "land.tif", "-ot Byte -a_srs EPSG:2056");
+    translate(d / "land.tif", d / "rgb.tif", "-b 1 -b 1 -b 1 -colorinterp red,green,blue");
+
+    // A colour picture is refused, naming its bands; --band reads one all the same.
+    CliResult r = cli({"-q", "-w", "square", "-r", "1", "-o", (d / "c").string(), d / "rgb.tif"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("its bands are red, green, blue: a colour picture, not a classified map"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(!fs::exists(d / "c_info.txt"));
+    r = cli({"-q", "-w", "square", "-r", "1", "--band", "2", "-o", (d / "c").string(),
+             d / "rgb.tif"});
+    EXPECT_EQ(r.status, 0) << r.err;
+
+    r = cli({"-q", "-w", "square", "-r", "1", "-o", (d / "t").string(), d / "land.tif"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto entry = [](int v, Rgba c) {
+        char line[64];
+        std::snprintf(line, sizeof line, "  %3d: %d,%d,%d,255\n", v, c.r, c.g, c.b);
+        return std::string(line);
+    };
+    // The number of classes, as the report gives it.
+    const std::string report = fx::slurp(d / "t_info.txt");
+    const std::size_t items = report.find("Number of items = ");
+    ASSERT_NE(items, std::string::npos) << report;
+    const int classes = std::atoi(report.c_str() + items + 18);
+    ASSERT_GT(classes, 2);
+    const std::string div = info(d / "t_diversity.tif");
+    EXPECT_NE(div.find("Unit Type: classes"), std::string::npos) << div;
+    std::string want;
+    for (int v = 0; v <= classes; ++v) want += entry(v, diversity_colour(v, classes));
+    EXPECT_NE(div.find(want), std::string::npos) << div;
+    // Past the number of classes, the entries GeoTIFF always holds are left unset.
+    EXPECT_NE(div.find(entry(classes + 1, Rgba{0, 0, 0, 255})), std::string::npos) << div;
+    const std::string homog = info(d / "t_homog.tif");
+    EXPECT_NE(homog.find("Unit Type: %"), std::string::npos) << homog;
+    want.clear();
+    for (int v = 0; v <= 100; ++v) want += entry(v, homogeneity_colour(v));
+    EXPECT_NE(homog.find(want), std::string::npos) << homog;
+    EXPECT_NE(homog.find(entry(101, Rgba{0, 0, 0, 255})), std::string::npos) << homog;
+
+    // Creation options go to GDAL, which refuses a bad one with its own words.
+    r = cli({"-q", "-w", "square", "-r", "1", "--co", "COMPRESS=LZW", "-o", (d / "lzw").string(),
+             d / "land.tif"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(info(d / "lzw_homog.tif").find("COMPRESSION=LZW"), std::string::npos);
+    r = cli({"-q", "-w", "square", "-r", "1", "--co", "NOPE=1", "-o", (d / "nope").string(),
+             d / "land.tif"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("does not support creation option NOPE"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(d / "nope_diversity.tif"));
+
+    // Cloud Optimized: COG layout, overviews, the same pixels and colours.
+    r = cli({"-q", "-w", "square", "-r", "1", "-f", "cog", "--co", "BLOCKSIZE=128", "-o",
+             (d / "cog").string(), d / "land.tif"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string cog = info(d / "cog_diversity.tif");
+    EXPECT_NE(cog.find("LAYOUT=COG"), std::string::npos) << cog;
+    EXPECT_NE(cog.find("Overviews: "), std::string::npos) << cog;
+    EXPECT_NE(cog.find(entry(classes, diversity_colour(classes, classes))), std::string::npos)
+        << cog;
+    EXPECT_EQ(pixels(d / "cog_diversity.tif"), pixels(d / "t_diversity.tif"));
+    EXPECT_EQ(pixels(d / "cog_homog.tif"), pixels(d / "t_homog.tif"));
+    EXPECT_TRUE(fx::list_folder(d).count("cog_info.txt"));
+
+    // A raw map's GeoTIFF: placed by its pixel size from (0, 0), without a coordinate system;
+    // options for maps without a georeference are warned as ignored on a map that has one.
+    fx::spit(d / "plain.txt", fx::raw_header(200, 180, 10));
+    fx::spit(d / "plain.raw", fx::raw_pixels(map));
+    r = cli({"-q", "-w", "square", "-r", "1", "-o", (d / "p").string(), d / "plain.raw"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string plain = info(d / "p_diversity.tif");
+    EXPECT_NE(plain.find("Origin = (0.000000000000000,2000.000000000000000)"), std::string::npos)
+        << plain;
+    EXPECT_NE(plain.find("Pixel Size = (10.000000000000000,-10.000000000000000)"),
+              std::string::npos)
+        << plain;
+    EXPECT_EQ(plain.find("PROJCRS"), std::string::npos) << plain;
+    r = cli({"-q", "-w", "square", "-r", "1", "--x-min", "5", "--y-min", "6", "-o",
+             (d / "g").string(), d / "land.tif"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("--x-min/--y-min is ignored: the map "), std::string::npos) << r.err;
+}
+
 TEST(GdalRoundTrip, OnlyTheRunsThatNeedGdalLoadIt) {
 #ifdef LANDMOSAIC_HAVE_GDAL
     EXPECT_TRUE(gdal_available()) << "a build with GDAL whose GDAL module does not load";

@@ -1,5 +1,7 @@
 #include "app/run.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
 #include <cmath>
@@ -13,6 +15,7 @@
 #include "formats/gdal_raster.h"
 #include "raster/raw_format.h"
 #include "results/images.h"
+#include "results/quicklook.h"
 #include "results/report.h"
 #include "results/result_names.h"
 #include "results/summary.h"
@@ -165,7 +168,7 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
     if (form < 0) {
         run.nom_lect = req.map;
         Status s;
-        auto g = gdal_row_source(req.map, req.band, map, s);
+        auto g = gdal_row_source(req.map, req.band_given || req.band != 1 ? req.band : 0, map, s);
         if (!g) return s;
         gdal = g.get();
         src = std::move(g);
@@ -300,6 +303,34 @@ ResultKind result_kind(const metrics::Metric& m) {
         default:
             return ResultKind::Real;
     }
+}
+
+// How a metric's GeoTIFF band is laid out: the request's creation options and layout, and
+// the colours of the quicklooks, one entry per value the band can hold (the diversity up
+// to the number of classes, percents up to 100), with a description and a unit.
+GeoTiffLayout geotiff_layout(const RunRequest& req, const metrics::Metric& m,
+                             const Inventory& inv) {
+    GeoTiffLayout layout;
+    layout.creation_options = req.creation_options;
+    layout.cog = req.cog;
+    auto entry = [](Rgba c) { return std::array<short, 4>{c.r, c.g, c.b, c.a}; };
+    switch (m.id) {
+        case metrics::Id::Diversity: {
+            const int classes = std::clamp(inv.num_item, 0, 254);
+            for (int v = 0; v <= classes; ++v)
+                layout.colours.push_back(entry(diversity_colour(v, classes)));
+            layout.unit = "classes";
+            break;
+        }
+        case metrics::Id::Homogeneity:
+        case metrics::Id::Share:
+            for (int v = 0; v <= 100; ++v) layout.colours.push_back(entry(homogeneity_colour(v)));
+            layout.unit = "%";
+            break;
+        default:
+            break;
+    }
+    return layout;
 }
 
 // The same path for the check of the outputs: absolute, with the links of the part of it
@@ -667,7 +698,8 @@ void sinks_step(RunState& r) {
             // Written by the leader alone, with the rows of every process.
             if (r.lead)
                 im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), r.map, result_kind(m),
-                                       run_metadata(r.out, r.req, m), im.failure);
+                                       run_metadata(r.out, r.req, m), im.failure,
+                                       geotiff_layout(r.req, m, r.out.inv));
         } else {
             engine::Status e;
             im.sink = r.team.make_sink(run.res_form, im.base, r.info, e);

@@ -206,6 +206,27 @@ class GdalRows final : public GdalRowSource {
             return s;
         }
         const int bands = GDALGetRasterCount(ds_);
+        if (band_no == 0) {
+            // No band named: a colour picture (red, green, blue and perhaps alpha bands)
+            // is not a map of class codes, whatever its first band holds.
+            band_no = 1;
+            if (bands >= 3) {
+                std::string names;
+                bool colour = true;
+                for (int b = 1; b <= bands && colour; ++b) {
+                    const GDALColorInterp ci =
+                        GDALGetRasterColorInterpretation(GDALGetRasterBand(ds_, b));
+                    const bool rgb = b <= 3 && ci == GCI_RedBand + (b - 1);
+                    colour = rgb || (b == 4 && ci == GCI_AlphaBand);
+                    names += std::string(names.empty() ? "" : ", ") +
+                             GDALGetColorInterpretationName(ci);
+                }
+                if (colour && bands <= 4) {
+                    for (char& c : names) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                    return Status::refused(path, txt::reason_colour_bands, {names});
+                }
+            }
+        }
         if (band_no < 1 || band_no > bands)
             return Status::refused(path, txt::reason_no_band, {band_no, bands});
         band_ = GDALGetRasterBand(ds_, band_no);
@@ -488,26 +509,66 @@ namespace {
 
 class GeoTiffSink final : public engine::RowSink {
   public:
-    ~GeoTiffSink() override { discard(); }
+    ~GeoTiffSink() override {
+        discard();
+        CSLDestroy(cog_options_);
+    }
 
     Status open(const std::string& path, const LoadedMap& map, ResultKind kind,
-                const std::vector<std::pair<std::string, std::string>>& metadata) {
+                const std::vector<std::pair<std::string, std::string>>& metadata,
+                const GeoTiffLayout& layout) {
         register_drivers();
         name_ = path;
         nb_col_ = map.nb_col;
         GDALDriverH drv = GDALGetDriverByName("GTiff");
         if (!drv) return not_written("GDAL has no GTiff driver");
-
-        tmp_ = temporary_name(path);
-        char** options = nullptr;
-        options = CSLSetNameValue(options, "TILED", "YES");
-        options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
-        options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
-        // Tiles are compressed on every core, and written in order all the same.
-        if (compression_threads_usable())
-            options = CSLSetNameValue(options, "NUM_THREADS", "ALL_CPUS");
-        CPLErrorReset();
         real_ = kind == ResultKind::Real;
+
+        // The options of the file: ours, then the user's, which win. A Cloud Optimized
+        // GeoTIFF is made at commit by GDAL's COG driver from a plain tiled GeoTIFF, with
+        // the user's options for that driver.
+        auto ours = [&](char** options, bool cog) {
+            options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
+            options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
+            if (!cog) options = CSLSetNameValue(options, "TILED", "YES");
+            // Class codes and counts are not averaged: each overview pixel takes the most
+            // common value of the pixels it stands for.
+            if (cog) options = CSLSetNameValue(options, "OVERVIEW_RESAMPLING", real_ ? "AVERAGE" : "MODE");
+            // Tiles are compressed on every core, and written in order all the same.
+            if (compression_threads_usable())
+                options = CSLSetNameValue(options, "NUM_THREADS", "ALL_CPUS");
+            return options;
+        };
+        char** users = nullptr;
+        for (const std::string& o : layout.creation_options) {
+            const std::size_t eq = o.find('=');
+            users = CSLSetNameValue(users, o.substr(0, eq).c_str(),
+                                    eq == std::string::npos ? "" : o.substr(eq + 1).c_str());
+        }
+        CPLErrorReset();
+        if (layout.cog) {
+            cog_ = GDALGetDriverByName("COG");
+            if (!cog_) {
+                CSLDestroy(users);
+                return not_written("GDAL has no COG driver");
+            }
+            cog_options_ = CSLMerge(ours(nullptr, true), users);
+            CSLDestroy(users);
+            users = nullptr;
+            if (!GDALValidateCreationOptions(cog_, cog_options_))
+                return not_written(last_gdal_error());
+        }
+        char** options = ours(nullptr, false);
+        if (users) {
+            options = CSLMerge(options, users);
+            CSLDestroy(users);
+            if (!GDALValidateCreationOptions(drv, options)) {
+                CSLDestroy(options);
+                return not_written(last_gdal_error());
+            }
+        }
+        tmp_ = temporary_name(path);
+        CPLErrorReset();
         pixel_bytes_ = real_ ? 4 : 1;
         ds_ = GDALCreate(drv, tmp_.c_str(), map.nb_col, map.nb_lig, 1,
                          real_ ? GDT_Float32 : GDT_Byte, options);
@@ -547,7 +608,10 @@ class GeoTiffSink final : public engine::RowSink {
         } catch (const std::bad_alloc&) {
             return not_written("no memory for a row of tiles");
         }
-        if (kind == ResultKind::Diversity || kind == ResultKind::Homogeneity) {
+        if (!layout.unit.empty()) GDALSetRasterUnitType(band_, layout.unit.c_str());
+        if (!layout.description.empty()) {
+            GDALSetDescription(band_, layout.description.c_str());
+        } else if (kind == ResultKind::Diversity || kind == ResultKind::Homogeneity) {
             GDALSetDescription(band_, kind == ResultKind::Diversity
                                           ? "diversity (number of classes in the window)"
                                           : "homogeneity (percent of the window covered by its "
@@ -565,7 +629,13 @@ class GeoTiffSink final : public engine::RowSink {
         ok = ok && GDALSetRasterNoDataValue(band_, 255) == CE_None;
         GDALColorTableH ct = GDALCreateColorTable(GPI_RGB);
         const auto& own = map.georef.colours;
-        for (int v = 0; v < 255; ++v) {
+        // The run's table: as many entries as the values the band can hold.
+        for (std::size_t v = 0; v < layout.colours.size() && v < 255; ++v) {
+            const auto& c = layout.colours[v];
+            const GDALColorEntry e{c[0], c[1], c[2], c[3]};
+            GDALSetColorEntry(ct, static_cast<int>(v), &e);
+        }
+        for (int v = 0; v < 255 && layout.colours.empty(); ++v) {
             GDALColorEntry e{};
             if (kind == ResultKind::Dominant && !own.empty())
                 e = v < static_cast<int>(own.size())
@@ -618,6 +688,7 @@ class GeoTiffSink final : public engine::RowSink {
         ds_ = nullptr;
         bool ok = !(CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal);
         std::error_code ec;
+        if (ok && cog_) ok = make_cog();
         if (ok) {
             fs::rename(tmp_, name_, ec);
             if (!ec) {
@@ -631,6 +702,31 @@ class GeoTiffSink final : public engine::RowSink {
     }
 
   private:
+    // The plain GeoTIFF written so far becomes a Cloud Optimized one, under a temporary
+    // name of its own that then takes the place of the first.
+    bool make_cog() {
+        GDALDatasetH plain = GDALOpenEx(tmp_.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
+                                        nullptr, nullptr);
+        if (!plain) return false;
+        const std::string cog_tmp = temporary_name(name_);
+        CPLErrorReset();
+        GDALDatasetH made = GDALCreateCopy(cog_, cog_tmp.c_str(), plain, FALSE, cog_options_,
+                                           nullptr, nullptr);
+        GDALClose(plain);
+        bool ok = made != nullptr;
+        if (made) GDALClose(made);
+        ok = ok && !(CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal);
+        std::error_code ec;
+        if (ok) fs::rename(cog_tmp, tmp_, ec);
+        if (!ok || ec) {
+            const std::string why = ok ? ec.message() : last_gdal_error();
+            fs::remove(cog_tmp, ec);
+            CPLError(CE_Failure, CPLE_AppDefined, "%s", why.c_str());
+            return false;
+        }
+        return true;
+    }
+
     Status not_written(std::string detail) const {
         Status s = Status::make(Status::Code::NotWritten, name_, txt::result_not_written, {name_});
         s.detail = std::move(detail);
@@ -658,6 +754,8 @@ class GeoTiffSink final : public engine::RowSink {
 
     GDALDatasetH ds_ = nullptr;
     GDALRasterBandH band_ = nullptr;
+    GDALDriverH cog_ = nullptr;      // the COG driver, when the result is Cloud Optimized
+    char** cog_options_ = nullptr;   // its creation options
     std::string tmp_;
     int nb_col_ = 0;
     int tile_rows_ = 1;               // the height of a tile
@@ -674,9 +772,10 @@ namespace gdal_impl {
 
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
-    const std::vector<std::pair<std::string, std::string>>& metadata, Status& st) {
+    const std::vector<std::pair<std::string, std::string>>& metadata, Status& st,
+    const GeoTiffLayout& layout) {
     auto sink = std::make_unique<GeoTiffSink>();
-    st = sink->open(path, header, kind, metadata);
+    st = sink->open(path, header, kind, metadata, layout);
     if (!st.ok()) return nullptr;
     return sink;
 }

@@ -2,6 +2,7 @@
 // unit that includes GDAL; in a build without it the functions say so.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <utility>
@@ -47,6 +48,8 @@ class GdalRowSource : public engine::RowSource {
     // is written over any of them.
     virtual std::vector<std::string> files() const = 0;
 };
+// Band 0 reads band 1 when no band was named: a colour picture (bands red, green, blue and
+// perhaps alpha) is then refused, naming its bands.
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
                                                Status& st);
 
@@ -55,9 +58,22 @@ std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band
 // (or, for a map without one, the corner and pixel size it has), a band description,
 // `metadata` as the dataset's metadata and a colour table for `kind` (255 transparent),
 // under a temporary name in the same folder until commit().
+// What the run adds to the layout `kind` gives: creation options NAME=VALUE for GDAL's
+// driver (checked by GDAL, a bad one failing the sink with GDAL's message), the Cloud
+// Optimized layout (written through GDAL's COG driver, with overviews), and the band's
+// colour table (entries 0 .. size - 1, the no-value entry 255 transparent), description
+// and unit, each the kind's own when empty.
+struct GeoTiffLayout {
+    std::vector<std::string> creation_options;
+    bool cog = false;
+    std::vector<std::array<short, 4>> colours;
+    std::string description;
+    std::string unit;
+};
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
-    const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);
+    const std::vector<std::pair<std::string, std::string>>& metadata, Status& st,
+    const GeoTiffLayout& layout = {});
 
 // Band 1 of the raster `path` as reals (the Float32 results of the real metrics), row by
 // row from the top.
