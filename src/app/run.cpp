@@ -7,6 +7,10 @@
 #include <new>
 #include <utility>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include "engine/bands.h"
 #include "formats/gdal_raster.h"
 #include "raster/raw_format.h"
@@ -179,9 +183,52 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
 }
 
 // A quarter of the machine's memory, the budget of a run that is given none.
+// and never more than half the address space the process may take.
 long long default_memory_bytes() {
     const long long total = engine::physical_memory();
-    return total > 0 ? total / 4 : (1LL << 30);
+    long long budget = total > 0 ? total / 4 : (1LL << 30);
+#ifndef _WIN32
+    struct rlimit as;
+    if (::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY)
+        budget = std::min(budget, static_cast<long long>(as.rlim_cur / 2));
+#endif
+    return budget;
+}
+
+// The bytes a result image in a native format takes at least: raw and bitmap files have
+// their size; an ASCII grid takes two bytes a cell at least ("0\t").
+long long least_image_bytes(int res_form, int nb_lig, int nb_col) {
+    const long long pixels = static_cast<long long>(nb_lig) * nb_col;
+    if (res_form == kBitmap) return 1078 + ((static_cast<long long>(nb_col) + 3) / 4 * 4) * nb_lig;
+    if (res_form == kAscii) return 2 * pixels;
+    return pixels;
+}
+
+// The folder an output goes to, as the messages name it.
+std::string folder_of_output(const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// GDAL's block cache besides a row of the map's blocks (counted with the map): a few MB
+// of its own and one for each raster open.
+constexpr long long kGdalCacheBytes = 8LL << 20;
+
+// The height of the tiles of GeoTIFF results for a map of `nb_col` columns: 256 rows, or
+// fewer (down to 16) when the rows of tiles the two images gather would take more than a
+// quarter of the budget.
+int geotiff_tile_rows(long long budget, int nb_col) {
+    int t = 256;
+    while (t > 16 && 2LL * t * nb_col > budget / 4) t /= 2;
+    return t;
+}
+
+// A map one band of which (the rows a window needs at least, with what the formats hold
+// besides) does not fit in the budget: refused, naming the row's size and the budget.
+Status row_over_budget(const std::string& map, int nb_col, long long need, long long budget) {
+    auto mb = [](long long bytes) { return (bytes + (1LL << 20) - 1) >> 20; };
+    return Status::refused(map, txt::reason_row_over_budget,
+                           {static_cast<long long>(nb_col), mb(need), mb(budget)});
 }
 
 // Takes the rows of an image that could not be created, so that the other one is still
@@ -392,9 +439,23 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
         out.timings.load = seconds_since(t);
         const long long budget =
             req.memory_mb > 0 ? req.memory_mb * (1LL << 20) : default_memory_bytes();
+        // What GDAL holds besides the bands: the map's row of blocks and its window of
+        // rows, the row of tiles each GeoTIFF result gathers. The bands get the rest.
+        const int tile_rows =
+            run.res_form == kGeoTiff ? geotiff_tile_rows(budget, map.nb_col) : 0;
+        const bool geotiff = run.res_form == kGeoTiff;
+        const long long held = (gdal ? gdal->held_bytes() : 0) +
+                               (geotiff ? 2LL * tile_rows * map.nb_col : 0) +
+                               (gdal || geotiff ? kGdalCacheBytes : 0);
+        const long long band_budget = budget - held;
+        // One row must fit before any is read (the inventory reads a row at least).
+        const long long one_row = engine::kBytesPerBandCell * map.nb_col;
+        if (one_row > band_budget)
+            return fail(row_over_budget(run.nom_lect, map.nb_col, one_row + held, budget));
         auto plan_for = [&](const engine::BandJob& job) {
-            return req.band_rows > 0 ? engine::plan_bands_of(map.nb_lig, job, req.band_rows)
-                                     : engine::plan_bands(map.nb_lig, map.nb_col, job, budget);
+            return req.band_rows > 0
+                       ? engine::plan_bands_of(map.nb_lig, job, req.band_rows)
+                       : engine::plan_bands(map.nb_lig, map.nb_col, job, band_budget);
         };
         auto engine_failure = [&](const engine::Status& e) {
             engine::MapInfo sizes;
@@ -429,6 +490,10 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
                 window_sizes(out.win, run.treat_type, run.win_shape, run.range_win, map.dpix_size);
             !s.ok())
             return fail(std::move(s));
+        // The least band of the window: 2R + 1 rows (a row of cells, or a row with its
+        // halo above and below).
+        if (const long long band = (2LL * run.range_win + 1) * one_row; band > band_budget)
+            return fail(row_over_budget(run.nom_lect, map.nb_col, band + held, budget));
 
         // Where the results lie: the corner an ascii grid or a GeoTIFF needs.
         if (!map.UTM_coord && req.has_corner) {
@@ -457,6 +522,15 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
         if (gdal)
             for (std::string& f : gdal->files()) inputs.push_back(std::move(f));
         if (Status s = outputs_clash(req, run, inputs); !s.ok()) return fail(std::move(s));
+        // Room for the native results: what they take at least, against what the folder
+        // has (a map of a few bytes may declare terabytes of results).
+        if (run.res_form != kGeoTiff) {
+            const long long need = 2 * least_image_bytes(run.res_form, map.nb_lig, map.nb_col);
+            const long long room = team.from_leader_ll(lead ? free_bytes(run.nom_info) : -1);
+            if (room >= 0 && need > room)
+                return fail(Status::make(Status::Code::NotWritten, run.nom_info, txt::no_room,
+                                         {folder_of_output(run.nom_info), need, room}));
+        }
         Report rep;
         if (!team.all_ok(!lead || rep.open(run.nom_info)))
             return fail(Status::make(Status::Code::NotWritten, run.nom_info,
@@ -503,7 +577,8 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
                 // Written by the leader alone, with the rows of every process.
                 if (lead)
                     im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), map, im.kind,
-                                           run_metadata(out, req, im.kind), im.failure);
+                                           run_metadata(out, req, im.kind), tile_rows,
+                                           im.failure);
             } else {
                 engine::Status e;
                 im.sink = team.make_sink(run.res_form, im.base, info, e);

@@ -23,10 +23,11 @@ struct GdalModule {
                                                       LoadedMap& header, Status& st);
     std::unique_ptr<engine::RowSink> (*geotiff_sink)(
         const std::string& path, const LoadedMap& header, ResultKind kind,
-        const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);
+        const std::vector<std::pair<std::string, std::string>>& metadata, int tile_rows,
+        Status& st);
 };
 
-inline constexpr int kGdalModuleVersion = 2;
+inline constexpr int kGdalModuleVersion = 3;
 
 // A fingerprint of the layouts the two sides share.
 inline constexpr unsigned gdal_module_sizes() {
