@@ -2,6 +2,7 @@
 #   make demo   build the program in Release, run a scripted session and one batch run on
 #               the bundled sample map
 #   make test   build and run every test, normally and under AddressSanitizer + UBSan
+#   make test-fast   build the tests and run the unit tier alone (seconds once built)
 # and, for maintenance:
 #   make windows   cross-build landmosaic.exe for 64-bit and 32-bit Windows (MinGW-w64)
 #   make fuzz      build the fuzz targets (clang, libFuzzer) and run each FUZZ_SECONDS
@@ -19,7 +20,7 @@ generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(GENERATOR))
 # in half the time of -O2 -g and still gives file and line in every report.
 ASAN_FLAGS := -O1 -g1 -DNDEBUG
 
-.PHONY: all setup setup-demo release asan test test-release test-asan demo bench bench-bands windows fuzz clean
+.PHONY: all setup setup-demo release asan test test-release test-asan test-fast demo bench bench-bands windows fuzz clean
 
 # What a fresh Debian lacks is installed once, by the script CI uses too.
 setup:
@@ -46,6 +47,13 @@ test-asan: asan
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) -E '^WindowsBuild\.'
 
 test: test-release test-asan
+
+# The unit tier (ctest label `unit`): the stages called in process on small maps. The
+# other tiers are `program` (tests that start a program) and `slow`.
+test-fast: setup
+	cmake -S . -B $(RELEASE_DIR) $(call generator,$(RELEASE_DIR)) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target landmosaic_tests
+	cd $(RELEASE_DIR) && ctest --output-on-failure -j $(JOBS) -L unit
 
 # The program alone (no tests, no benchmark), then the scripted dialogue and one batch run.
 demo: setup-demo

@@ -17,6 +17,7 @@
 #include "dialogue/console.h"
 #include "dialogue/opening.h"
 #include "formats/gdal_raster.h"
+#include "window/geometry.h"
 #include "result_fixtures.h"
 
 namespace {
@@ -90,7 +91,24 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"band_zero", {"-w", "mesh", "-r", "1", "--band", "0", "m.tif"}, "--band"},
         UsageCase{"no_map", {"-w", "mesh", "-r", "1"}, "MAP"},
         UsageCase{"two_maps", {"-w", "mesh", "-r", "1", "a.raw", "b.raw"}, "b.raw"},
-        UsageCase{"unknown_option", {"-w", "mesh", "-r", "1", "--colour", "m.raw"}, "--colour"}),
+        UsageCase{"unknown_option", {"-w", "mesh", "-r", "1", "--colour", "m.raw"}, "--colour"},
+        UsageCase{"unknown_metric",
+                  {"-w", "mesh", "-r", "1", "--metrics", "diversity,richness", "m.raw"},
+                  "'richness'; the metrics are diversity, homogeneity, shannon, simpson, "
+                  "evenness, dominant, share:CODE"},
+        UsageCase{"share_of_no_class",
+                  {"-w", "mesh", "-r", "1", "--metrics", "share:255", "m.raw"},
+                  "share:255"},
+        UsageCase{"real_metric_in_a_native_format",
+                  {"-w", "square", "-r", "1", "-f", "asc", "--metrics", "homogeneity,shannon",
+                   "m.raw"},
+                  "shannon needs GeoTIFF results (-f tif): the asc format"},
+        UsageCase{"min_valid_zero",
+                  {"-w", "square", "-r", "1", "--min-valid", "0", "m.raw"},
+                  "--min-valid"},
+        UsageCase{"min_valid_above_100",
+                  {"-w", "square", "-r", "1", "--min-valid", "100.5", "m.raw"},
+                  "--min-valid"}),
     [](const ::testing::TestParamInfo<UsageCase>& i) { return std::string(i.param.name); });
 
 TEST(CommandLine, HelpVersionAndRunFailuresHaveTheirOwnStatus) {
@@ -519,6 +537,35 @@ TEST(JsonSummary, AgreesWithTheMapAndTheResultFiles) {
     for (const auto& e : j["diversity_histogram"])
         if (e["pixels"].get<long>() > 0) summed[e["diversity"].get<int>()] = e["pixels"].get<long>();
     EXPECT_EQ(summed, counted);
+    // Every file with its metric and what its pixels hold; the windows holding pixels of
+    // no class, counted apart.
+    ASSERT_EQ(j["files"].size(), 2u);
+    EXPECT_EQ(j["files"][0]["metric"], "diversity");
+    EXPECT_EQ(j["files"][1]["path"], (d / "c_homog.raw").string());
+    EXPECT_EQ(j["files"][1]["no_data"], 255);
+    std::map<int, long> listed;
+    for (const auto& e : j["files"][0]["histogram"]) listed[e["value"].get<int>()] = e["pixels"];
+    EXPECT_EQ(listed, counted);
+    EXPECT_EQ(j["files"][0]["no_value_pixels"].get<long>() + 0, 23 * 31 - [&] {
+        long n = 0;
+        for (auto& [v, c] : counted) n += c;
+        return n;
+    }());
+    Window circle;
+    ASSERT_TRUE(circle_sizes(circle, 2, 30.0));
+    long windows = 0, holed = 0;
+    for (int i = 2; i + 2 < 23; ++i)
+        for (int jj = 2; jj + 2 < 31; ++jj) {
+            ++windows;
+            bool hole = false;
+            for (int dy = -2; dy <= 2; ++dy)
+                for (int dx = -2; dx <= 2; ++dx)
+                    if (circle.tab_rad[dy + 2][dx + 2] == 1 && map.at(i + dy, jj + dx) == 255)
+                        hole = true;
+            holed += hole;
+        }
+    EXPECT_EQ(j["windows"]["evaluated"], windows);
+    EXPECT_EQ(j["windows"]["with_unclassified"], holed);
 
     const CliResult failed = cli({"-w", "square", "-r", "1", "-f", "raw", "-q", "--json",
                                   (d / "f.json").string(), (d / "none.asc").string()});

@@ -691,6 +691,12 @@ TEST(BandEngine, BatchRunsInBandsWriteWhatARunInOneBandWrites) {
             req.y_min = 4e6;
             req.threads = 2;
             req.output_base = dir / "res";
+            // GeoTIFF results also with every metric, under the valid-pixel rule or not.
+            if (out == kGeoTiff) {
+                req.metrics = {"shannon", "diversity", "simpson", "evenness", "dominant",
+                               "share:" + std::to_string(t.inv.number_item[1]), "homogeneity"};
+                req.min_valid = in == kBitmap ? 0 : 40;
+            }
             SCOPED_TRACE("map " + name + ", results " + std::to_string(out));
             std::vector<std::string> files[2];
             RunOutcome outcome[2];
@@ -698,9 +704,9 @@ TEST(BandEngine, BatchRunsInBandsWriteWhatARunInOneBandWrites) {
                 req.band_rows = k == 0 ? 0 : 3;
                 outcome[k] = run_landmosaic(req);
                 ASSERT_EQ(outcome[k].exit_status, 0);
-                for (const std::string* f :
-                     {&outcome[k].report, &outcome[k].diversity, &outcome[k].homogeneity})
-                    files[k].push_back(rt::slurp(*f));
+                files[k].push_back(rt::slurp(outcome[k].report));
+                for (const RunOutcome::File& f : outcome[k].files) files[k].push_back(rt::slurp(f.path));
+                ASSERT_EQ(files[k].size(), req.metrics.size() + 1);
             }
             EXPECT_EQ(outcome[0].bands, 1);
             EXPECT_EQ(outcome[1].bands, req.window == WindowKind::Mesh ? 6 : 10);
@@ -764,11 +770,19 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
         WindowKind window;
         int R, band_rows;
         std::vector<int> ranks;
+        std::vector<std::string> metrics = metrics::default_names();
+        double min_valid = 0;
     };
+    const std::vector<std::string> every = {"diversity", "homogeneity", "shannon", "simpson",
+                                            "evenness",  "dominant",    "share:" +
+                                            std::to_string(t.inv.number_item[2])};
     const Case cases[] = {{kRaster, WindowKind::Circle, 2, 1, {4}},
                           {kBitmap, WindowKind::Mesh, 1, 4, {2}},
                           {kAscii, WindowKind::Square, 3, 5, {3}},
-                          {-1, WindowKind::Circle, 2, 3, {1, 2, 3, 4}}};
+                          {-1, WindowKind::Circle, 2, 3, {1, 2, 3, 4}},
+                          {kRaster, WindowKind::Square, 2, 4, {3}, {"homogeneity"}, 50},
+                          {-1, WindowKind::Square, 3, 4, {3}, every, 30},
+                          {-1, WindowKind::Mesh, 2, 5, {2}, every}};
     const std::string launcher = std::string("ASAN_OPTIONS=detect_leaks=0 mpirun --oversubscribe") +
                                  (geteuid() == 0 ? " --allow-run-as-root" : "");
     auto mpi_run = [&](int np, const std::string& args) {
@@ -809,13 +823,20 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
         req.x_min = 5e5;
         req.y_min = 4e6;
         req.output_base = dir / "res";
+        req.metrics = c.metrics;
+        req.min_valid = c.min_valid;
         const RunOutcome single = run_landmosaic(req);
         ASSERT_EQ(single.exit_status, 0);
-        std::vector<std::string> want;
-        for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
-            want.push_back(rt::slurp(*f));
-        for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
-            std::filesystem::remove(*f);
+        std::vector<std::string> outputs = {single.report}, want;
+        std::string listed = single.report + "\n", metric_args;
+        for (const RunOutcome::File& f : single.files) {
+            outputs.push_back(f.path);
+            listed += f.path + "\n";
+            metric_args += (metric_args.empty() ? " --metrics " : ",") + f.metric.name();
+        }
+        if (c.min_valid > 0) metric_args += " --min-valid " + std::to_string(c.min_valid);
+        for (const std::string& f : outputs) want.push_back(rt::slurp(f));
+        for (const std::string& f : outputs) std::filesystem::remove(f);
         for (int np : c.ranks) {
             SCOPED_TRACE(req.map + " on " + std::to_string(np) + " ranks");
             const std::string args = req.map + " -w " + window_name(c.window) + " -r " +
@@ -823,14 +844,13 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
                                      (c.form < 0 ? "tif" : kExt[c.form] + 1) +
                                      " --pixel-size 30 --x-min 5e5 --y-min 4e6 --threads 1 -q" +
                                      " --band-rows " + std::to_string(c.band_rows) +
-                                     (req.mesh_lines ? " --mesh-lines" : "") + " -o " + (dir / "res");
+                                     (req.mesh_lines ? " --mesh-lines" : "") + " -o " +
+                                     (dir / "res") + metric_args;
             ASSERT_EQ(mpi_run(np, args), 0) << args;
             std::vector<std::string> got;
-            for (const std::string* f : {&single.report, &single.diversity, &single.homogeneity})
-                got.push_back(rt::slurp(*f));
+            for (const std::string& f : outputs) got.push_back(rt::slurp(f));
             EXPECT_EQ(got, want);
-            EXPECT_EQ(rt::slurp(dir / "out.txt"),
-                      single.report + "\n" + single.diversity + "\n" + single.homogeneity + "\n");
+            EXPECT_EQ(rt::slurp(dir / "out.txt"), listed);
             std::string said;
             for (const Status& w : single.warnings)
                 said += "landmosaic-mpi: " + status_line(w, kEnglish, true) + "\n";
@@ -883,6 +903,215 @@ TEST(FastScan, TwoHundredFiftyFourClassesAndRanksUpToTwoHundred) {
     TestMap huge = clustered_map(rng, 403, 405, 254, 300, 0.5, 0.01);
     expect_same(huge, kWindow, kSquare, 200, window_for(kWindow, kSquare, 200), false, true);
     expect_same(huge, kWindow, kCircle, 200, window_for(kWindow, kCircle, 200));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- landscape metrics
+
+namespace {
+
+using metrics::Id;
+using metrics::Metric;
+
+// The metrics of the window of every pixel straight from its pixels, computed in double
+// as a user would: the pixels of the window, their counts per code, then each formula.
+struct Reference {
+    bool valued = false;
+    std::int64_t n = 0, surface = 0;
+    std::map<int, std::int64_t> counts;
+};
+
+Reference reference_window(const TestMap& t, const Window& win, int treat, int shape, int R,
+                           double min_valid, int i, int j) {
+    Reference r;
+    const LoadedMap& map = t.map;
+    const bool rule = min_valid > 0;
+    r.surface = win.surf_tot;
+    std::vector<std::pair<int, int>> pixels;
+    if (treat == kMesh) {
+        const int m = 2 * R + 1, ci = i / m * m, cj = j / m * m;
+        if (!rule && (ci + m > map.nb_lig || cj + m > map.nb_col)) return r;
+        for (int y = ci; y < ci + m; ++y)
+            for (int x = cj; x < cj + m; ++x) pixels.push_back({y, x});
+    } else {
+        if (!rule && (i < R || j < R || i + R >= map.nb_lig || j + R >= map.nb_col)) return r;
+        for (int dy = -R; dy <= R; ++dy)
+            for (int dx = -R; dx <= R; ++dx)
+                if (shape == kSquare || win.tab_rad[dy + R][dx + R] == 1)
+                    pixels.push_back({i + dy, j + dx});
+    }
+    for (auto [y, x] : pixels) {
+        if (y < 0 || x < 0 || y >= map.nb_lig || x >= map.nb_col) continue;
+        const int v = map.tab_in[y][x];
+        if (v == 255) continue;
+        ++r.counts[v];
+        ++r.n;
+    }
+    if (rule && (map.tab_in[i][j] == 255 || r.n * 100.0 < min_valid * r.surface)) return r;
+    r.valued = true;
+    return r;
+}
+
+// Checks every pixel of the planes of `ms` against the reference windows.
+void expect_reference_metrics(const TestMap& t, const Window& win, int treat, int shape, int R,
+                              double min_valid, const std::vector<Metric>& ms,
+                              const std::vector<metrics::Plane>& planes) {
+    const bool rule = min_valid > 0;
+    int errors = 0;
+    for (int i = 0; i < t.map.nb_lig && errors < 5; ++i) {
+        for (int j = 0; j < t.map.nb_col && errors < 5; ++j) {
+            const Reference r = reference_window(t, win, treat, shape, R, min_valid, i, j);
+            const double n = static_cast<double>(r.n);
+            const double whole = rule ? n : static_cast<double>(r.surface);
+            double h = 0, sq = 0;
+            int largest = 0, dominant = 255;
+            for (auto [code, c] : r.counts) {
+                const double p = c / n;
+                h -= p * std::log(p);
+                sq += p * p;
+                if (c > largest) largest = static_cast<int>(c), dominant = code;
+            }
+            const int div = static_cast<int>(r.counts.size());
+            for (std::size_t p = 0; p < ms.size(); ++p) {
+                const Metric& m = ms[p];
+                const std::string where = m.name() + " at (" + std::to_string(i) + ", " +
+                                          std::to_string(j) + ")";
+                if (m.type() == metrics::Type::Real) {
+                    const float got = reinterpret_cast<const float*>(planes[p].rows[i])[j];
+                    double want = -1;
+                    if (r.valued && r.n > 0)
+                        want = m.id == Id::Shannon   ? h
+                               : m.id == Id::Simpson ? 1 - sq
+                               : div <= 1            ? 0
+                                                     : h / std::log(static_cast<double>(div));
+                    if (std::fabs(got - want) > 1e-5) ++errors;
+                    EXPECT_NEAR(got, want, 1e-5) << where;
+                    continue;
+                }
+                int want = 255;
+                if (r.valued) {
+                    auto pct = [&](std::int64_t c) {
+                        return whole > 0 ? static_cast<int>(c / whole * 100) : 0;
+                    };
+                    want = m.id == Id::Diversity     ? div
+                           : m.id == Id::Homogeneity ? pct(largest)
+                           : m.id == Id::Dominant    ? (r.n > 0 ? dominant : 255)
+                           : r.counts.count(m.code)  ? pct(r.counts.at(m.code))
+                                                     : 0;
+                }
+                if (planes[p].rows[i][j] != want) ++errors;
+                EXPECT_EQ(planes[p].rows[i][j], want) << where;
+            }
+        }
+    }
+}
+
+struct Planes {
+    std::vector<std::vector<unsigned char>> store;
+    std::vector<metrics::Plane> planes;
+    Planes(const std::vector<Metric>& ms, int rows, int cols) {
+        for (const Metric& m : ms) {
+            const std::size_t bytes = static_cast<std::size_t>(cols) *
+                                      (m.type() == metrics::Type::Real ? 4 : 1);
+            store.emplace_back(bytes * rows, 0x5a);
+            metrics::Plane p;
+            p.type = m.type();
+            for (int k = 0; k < rows; ++k) p.rows.push_back(store.back().data() + bytes * k);
+            planes.push_back(p);
+        }
+    }
+};
+
+std::vector<Metric> every_metric(const Inventory& inv) {
+    std::vector<Metric> ms;
+    std::string error;
+    std::vector<std::string> names = {"diversity", "homogeneity", "shannon", "simpson",
+                                      "evenness",  "dominant"};
+    // A share of a class of the map and one of a class it lacks.
+    names.push_back("share:" + std::to_string(inv.number_item[1]));
+    for (int c = 0; c < 255; ++c) {
+        bool present = false;
+        for (int k = 1; k <= inv.num_item; ++k) present = present || inv.number_item[k] == c;
+        if (!present) {
+            names.push_back("share:" + std::to_string(c));
+            break;
+        }
+    }
+    EXPECT_TRUE(metrics::parse(names, ms, error)) << error;
+    return ms;
+}
+
+// Every metric of the counts scan against the windows counted pixel by pixel: every
+// shape and rank, windows larger than the map, no-data inside, with and without the
+// valid-pixel rule; without it, its diversity and homogeneity are the dialogue's scans',
+// and the windows holding unclassified pixels are those the quick count finds.
+TEST(Metrics, EveryMetricEqualsTheWindowCountedPixelByPixel) {
+    std::mt19937 rng(20);
+    struct Case {
+        int treat, shape, R, lines, cols;
+        double holes;
+    };
+    const Case cases[] = {{kWindow, kSquare, 0, 7, 9, 0.1},  {kWindow, kSquare, 2, 17, 13, 0.15},
+                          {kWindow, kCircle, 1, 12, 15, 0.1}, {kWindow, kCircle, 3, 21, 19, 0.2},
+                          {kWindow, kCircle, 4, 5, 6, 0.1},   {kWindow, kSquare, 5, 4, 12, 0.0},
+                          {kMesh, kSquare, 0, 6, 5, 0.3},     {kMesh, kSquare, 1, 14, 11, 0.15},
+                          {kMesh, kSquare, 3, 5, 4, 0.1}};
+    for (const Case& c : cases) {
+        TestMap t = clustered_map(rng, c.lines, c.cols, 5, 6, 0.2, c.holes);
+        const Window win = window_for(c.treat, c.shape, c.R);
+        const std::vector<Metric> ms = every_metric(t.inv);
+        const metrics::Shape shape{c.treat, c.shape, c.R};
+        for (double min_valid : {0.0, 0.5, 50.0, 100.0}) {
+            SCOPED_TRACE("treat " + std::to_string(c.treat) + " shape " +
+                         std::to_string(c.shape) + " R " + std::to_string(c.R) + " min-valid " +
+                         std::to_string(min_valid));
+            Planes out(ms, t.map.nb_lig, t.map.nb_col);
+            const metrics::ScanCounts found =
+                metrics::counts_scan(t.map, t.inv, win, shape, {min_valid}, ms, 0, t.map.nb_lig,
+                                     out.planes, 2);
+            expect_reference_metrics(t, win, c.treat, c.shape, c.R, min_valid, ms, out.planes);
+            if (min_valid > 0) continue;
+            ByteGrid div = no_value_grid(t.map), homo = no_value_grid(t.map);
+            reference_scan(c.treat, c.shape, t.map, t.inv, win, c.R, div, homo);
+            for (int i = 0; i < t.map.nb_lig; ++i)
+                for (int j = 0; j < t.map.nb_col; ++j) {
+                    ASSERT_EQ(out.planes[0].rows[i][j], div[i][j]) << i << ", " << j;
+                    ASSERT_EQ(out.planes[1].rows[i][j], homo[i][j]) << i << ", " << j;
+                }
+            const metrics::ScanCounts quick =
+                metrics::unclassified_windows(t.map, win, shape, 0, t.map.nb_lig);
+            EXPECT_EQ(quick.windows, found.windows);
+            EXPECT_EQ(quick.with_unclassified, found.with_unclassified);
+        }
+    }
+}
+
+// A map large enough to be shared among workers: any number of workers, and rows taken
+// a part at a time, give the same planes.
+TEST(Metrics, WorkersAndRowRangesChangeNoValue) {
+    std::mt19937 rng(21);
+    TestMap t = clustered_map(rng, 300, 260, 9, 40, 0.1, 0.05);
+    for (int shape : {kSquare, kCircle}) {
+        const Window win = window_for(kWindow, shape, 6);
+        const std::vector<Metric> ms = every_metric(t.inv);
+        for (double min_valid : {0.0, 60.0}) {
+            Planes one(ms, t.map.nb_lig, t.map.nb_col), three(ms, t.map.nb_lig, t.map.nb_col);
+            const metrics::Shape s{kWindow, shape, 6};
+            metrics::counts_scan(t.map, t.inv, win, s, {min_valid}, ms, 0, t.map.nb_lig,
+                                 one.planes, 1);
+            // Rows 0..99 then 100..299, on three workers.
+            Planes top(ms, 100, t.map.nb_col), rest(ms, 200, t.map.nb_col);
+            metrics::counts_scan(t.map, t.inv, win, s, {min_valid}, ms, 0, 100, top.planes, 3);
+            metrics::counts_scan(t.map, t.inv, win, s, {min_valid}, ms, 100, 300, rest.planes, 3);
+            for (std::size_t p = 0; p < ms.size(); ++p) {
+                const std::size_t row_bytes = one.store[p].size() / t.map.nb_lig;
+                std::vector<unsigned char> joined = top.store[p];
+                joined.insert(joined.end(), rest.store[p].begin(), rest.store[p].end());
+                EXPECT_EQ(joined, one.store[p]) << ms[p].name() << " " << row_bytes;
+            }
+        }
+    }
 }
 
 }  // namespace

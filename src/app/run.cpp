@@ -214,12 +214,12 @@ std::string folder_of_output(const std::string& path) {
 // of its own and one for each raster open.
 constexpr long long kGdalCacheBytes = 8LL << 20;
 
-// The height of the tiles of GeoTIFF results for a map of `nb_col` columns: 256 rows, or
-// fewer (down to 16) when the rows of tiles the two images gather would take more than a
-// quarter of the budget.
-int geotiff_tile_rows(long long budget, int nb_col) {
+// The height of the tiles of GeoTIFF results whose rows take `row_bytes` together (every
+// image of the run, a map row each): 256 rows, or fewer (down to 16) when the rows of
+// tiles the images gather would take more than a quarter of the budget.
+int geotiff_tile_rows(long long budget, long long row_bytes) {
     int t = 256;
-    while (t > 16 && 2LL * t * nb_col > budget / 4) t /= 2;
+    while (t > 16 && t * row_bytes > budget / 4) t /= 2;
     return t;
 }
 
@@ -267,7 +267,9 @@ class KeptFailureSink final : public engine::RowSink {
 // The run's parameters, kept in the GeoTIFF results.
 std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& out,
                                                               const RunRequest& req,
-                                                              ResultKind kind) {
+                                                              const metrics::Metric& metric) {
+    const ResultKind kind =
+        metric.id == metrics::Id::Diversity ? ResultKind::Diversity : ResultKind::Homogeneity;
     const Window& w = out.win;
     const bool circle = req.window == WindowKind::Circle;
     auto num = [](double v) {
@@ -275,20 +277,37 @@ std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& 
         std::snprintf(buf, sizeof buf, "%.6g", v);
         return std::string(buf);
     };
-    return {
+    std::string value = metric.name() + ": " + metric.info().about;
+    if (metric.id == metrics::Id::Share) value += std::to_string(metric.code);
+    std::vector<std::pair<std::string, std::string>> md = {
         {"LANDMOSAIC_MAP", out.run.nom_lect},
-        {"LANDMOSAIC_VALUE",
-         kind == ResultKind::Diversity
-             ? "diversity: number of classes in the window"
-             : "homogeneity: percent of the window covered by its largest class"},
+        {"LANDMOSAIC_VALUE", value},
         {"LANDMOSAIC_WINDOW", window_name(req.window)},
         {"LANDMOSAIC_RANK", std::to_string(out.run.range_win)},
         {"LANDMOSAIC_WINDOW_PIXELS", std::to_string(circle ? w.num_pix_circ : w.surf_tot)},
         {"LANDMOSAIC_WINDOW_HA", num(w.surf_win)},
         {"LANDMOSAIC_PIXEL_SIZE", num(out.dpix_size)},
         {"LANDMOSAIC_MESH_LINES", req.mesh_lines && kind == ResultKind::Diversity ? "yes" : "no"},
-        {"LANDMOSAIC_NO_VALUE", "255"},
+        {"LANDMOSAIC_NO_VALUE", metric.type() == metrics::Type::Real ? "-1" : "255"},
     };
+    if (req.min_valid > 0) md.push_back({"LANDMOSAIC_MIN_VALID", num(req.min_valid)});
+    return md;
+}
+
+// The GeoTIFF kind of a metric's image: its data type, colours and no-value mark.
+ResultKind result_kind(const metrics::Metric& m) {
+    switch (m.id) {
+        case metrics::Id::Diversity:
+            return ResultKind::Diversity;
+        case metrics::Id::Homogeneity:
+            return ResultKind::Homogeneity;
+        case metrics::Id::Dominant:
+            return ResultKind::Dominant;
+        case metrics::Id::Share:
+            return ResultKind::Share;
+        default:
+            return ResultKind::Real;
+    }
 }
 
 // The same path for the check of the outputs: absolute, with the links of the part of it
@@ -303,7 +322,12 @@ std::string comparable(const std::string& path) {
 // Every file the run and its front end will write, the report first.
 std::vector<std::string> run_outputs(const RunRequest& req, const RunAnswers& run) {
     std::vector<std::string> out = {run.nom_info};
-    for (const std::string& image : {diversity_base(run), homogeneity_base(run)}) {
+    // One image per metric asked for.
+    std::vector<metrics::Metric> ms;
+    std::string why;
+    if (!metrics::parse(req.metrics, ms, why)) ms.clear();
+    for (const metrics::Metric& m : ms) {
+        const std::string image = run.nomim3 + "_" + m.suffix();
         out.push_back(image + image_extension(run.res_form));
         if (run.res_form == kRaster) out.push_back(image + ".txt");
     }
@@ -342,6 +366,19 @@ Status outputs_clash(const RunRequest& req, const RunAnswers& run,
 
 }  // namespace
 
+const char* result_format_name(int res_form) {
+    switch (res_form) {
+        case kRaster:
+            return "raw";
+        case kBitmap:
+            return "bmp";
+        case kAscii:
+            return "asc";
+        default:
+            return "tif";
+    }
+}
+
 const char* window_name(WindowKind w) {
     switch (w) {
         case WindowKind::Circle:
@@ -378,6 +415,15 @@ Status RunRequest::validate() const {
     if (res_form == kGeoTiff && !gdal_available())
         return usage("this build has no GDAL: choose a result format with -f raw|bmp|asc");
     if (band < 1) return usage("--band must be 1 or more");
+    std::vector<metrics::Metric> ms;
+    std::string why;
+    if (!metrics::parse(metrics, ms, why)) return usage(why);
+    for (const metrics::Metric& m : ms)
+        if (!metrics::native(m) && res_form != kGeoTiff)
+            return usage("the metric " + m.name() + " needs GeoTIFF results (-f tif): the " +
+                         result_format_name(res_form) + " format holds only diversity and homogeneity");
+    if (!(min_valid >= 0 && min_valid <= 100))
+        return usage("--min-valid must be a percent above 0, at most 100");
     return Status::success();
 }
 
@@ -401,6 +447,9 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
         return std::move(out);
     };
     if (Status s = req.validate(); !s.ok()) return fail(std::move(s));
+    std::vector<metrics::Metric> ms;
+    std::string why;
+    metrics::parse(req.metrics, ms, why);
 
     try {
         // The map, read by rows in bands that fit the memory budget; a first pass over
@@ -439,13 +488,17 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
         out.timings.load = seconds_since(t);
         const long long budget =
             req.memory_mb > 0 ? req.memory_mb * (1LL << 20) : default_memory_bytes();
+        // A row of every result image, as the GeoTIFF results gather them.
+        long long result_row_bytes = 0;
+        for (const metrics::Metric& m : ms)
+            result_row_bytes += (m.type() == metrics::Type::Real ? 4LL : 1LL) * map.nb_col;
         // What GDAL holds besides the bands: the map's row of blocks and its window of
         // rows, the row of tiles each GeoTIFF result gathers. The bands get the rest.
         const int tile_rows =
-            run.res_form == kGeoTiff ? geotiff_tile_rows(budget, map.nb_col) : 0;
+            run.res_form == kGeoTiff ? geotiff_tile_rows(budget, result_row_bytes) : 0;
         const bool geotiff = run.res_form == kGeoTiff;
         const long long held = (gdal ? gdal->held_bytes() : 0) +
-                               (geotiff ? 2LL * tile_rows * map.nb_col : 0) +
+                               (geotiff ? tile_rows * result_row_bytes : 0) +
                                (gdal || geotiff ? kGdalCacheBytes : 0);
         const long long band_budget = budget - held;
         // One row must fit before any is read (the inventory reads a row at least).
@@ -525,7 +578,8 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
         // Room for the native results: what they take at least, against what the folder
         // has (a map of a few bytes may declare terabytes of results).
         if (run.res_form != kGeoTiff) {
-            const long long need = 2 * least_image_bytes(run.res_form, map.nb_lig, map.nb_col);
+            const long long need = static_cast<long long>(ms.size()) *
+                                   least_image_bytes(run.res_form, map.nb_lig, map.nb_col);
             const long long room = team.from_leader_ll(lead ? free_bytes(run.nom_info) : -1);
             if (room >= 0 && need > room)
                 return fail(Status::make(Status::Code::NotWritten, run.nom_info, txt::no_room,
@@ -545,6 +599,9 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
         job.range_win = run.range_win;
         job.draw_mesh = req.mesh_lines;
         job.threads = req.threads;
+        job.metrics = ms;
+        job.rule.min_valid = req.min_valid;
+        // Budget the result rows of every metric asked for.
         const engine::BandPlan plan = plan_for(job);
         out.bands = plan.bands;
         out.band_rows = plan.h;
@@ -553,31 +610,19 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
         info.X_min = map.X_min;
         info.Y_min = map.Y_min;
         struct Image {
+            metrics::Metric metric;
             std::string base;
-            ResultKind kind;
-            const txt::ReportLine& line;
-            std::string& written;
             std::unique_ptr<engine::RowSink> sink;
             Status failure;
         };
-        Image images[2] = {{diversity_base(run),
-                            ResultKind::Diversity,
-                            txt::report_diversity_image,
-                            out.diversity,
-                            nullptr,
-                            {}},
-                           {homogeneity_base(run),
-                            ResultKind::Homogeneity,
-                            txt::report_homogeneity_image,
-                            out.homogeneity,
-                            nullptr,
-                            {}}};
-        for (Image& im : images) {
+        std::vector<Image> images;
+        for (const metrics::Metric& m : ms) {
+            Image im{m, run.nomim3 + "_" + m.suffix(), nullptr, {}};
             if (run.res_form == kGeoTiff) {
                 // Written by the leader alone, with the rows of every process.
                 if (lead)
-                    im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), map, im.kind,
-                                           run_metadata(out, req, im.kind), tile_rows,
+                    im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), map,
+                                           result_kind(m), run_metadata(out, req, m), tile_rows,
                                            im.failure);
             } else {
                 engine::Status e;
@@ -585,29 +630,50 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
                 if (!im.sink) im.failure = from_engine(e, run.format, info, nullptr);
             }
             if (!im.sink) im.sink = std::make_unique<NoSink>();
+            images.push_back(std::move(im));
         }
         // A sink the leader writes alone keeps its failure to itself (a team's sinks agree
         // on theirs among the processes, image by image).
         for (Image& im : images)
             if (im.failure.ok() && !im.sink->collective())
                 im.sink = std::make_unique<KeptFailureSink>(std::move(im.sink));
+        std::vector<engine::RowSink*> sinks;
+        for (Image& im : images) sinks.push_back(im.sink.get());
         engine::DiversityTotals totals;
         const Progress leader_progress = [&](int row, int n) {
             return !progress || !lead || progress(row, n);
         };
-        if (engine::Status e = team.treat(src.get(), out.inv, out.win, job, plan, *images[0].sink,
-                                          *images[1].sink, totals, leader_progress);
+        if (engine::Status e =
+                team.treat(src.get(), out.inv, out.win, job, plan, sinks, totals, leader_progress);
             !e.ok())
             return engine_failure(e);
         if (!leader_progress(rows, rows)) return engine_failure({engine::Fault::Cancelled, {}, {}});
         std::copy(std::begin(totals.histo_div), std::end(totals.histo_div),
                   std::begin(out.histo_div));
         out.max_histo = totals.max_histo;
+        out.windows = totals.windows;
+        // Windows that count unclassified pixels in their surface bias both values low.
+        if (lead && req.min_valid <= 0 && out.windows.windows > 0 &&
+            out.windows.with_unclassified * 20 > out.windows.windows) {
+            char pct[32];
+            std::snprintf(pct, sizeof pct, "%.1f",
+                          100.0 * static_cast<double>(out.windows.with_unclassified) /
+                              static_cast<double>(out.windows.windows));
+            out.warnings.push_back(Status::make(Status::Code::Ok, {},
+                                                txt::unclassified_windows_warning,
+                                                {std::string(pct)}));
+        }
         out.timings.treatment = seconds_since(t);
 
         t = std::chrono::steady_clock::now();
         if (lead) write_report_body(rep, run, map, out.inv, out.win);
-        for (Image& im : images) {
+        if (lead && req.min_valid > 0) {
+            char pct[32];
+            std::snprintf(pct, sizeof pct, "%g", req.min_valid);
+            rep.write(txt::report_min_valid.in(run.idiom), {std::string(pct)});
+        }
+        for (std::size_t i = 0; i < images.size(); ++i) {
+            Image& im = images[i];
             // The leader commits the sinks it wrote alone; those of the team are committed
             // by every process.
             if (!lead && !im.sink->collective()) continue;
@@ -615,12 +681,23 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
                 const engine::Status e = im.sink->commit();
                 if (!e.ok()) im.failure = from_engine(e, run.format, info, nullptr);
             }
-            if (im.failure.ok()) {
-                if (lead) rep.write(im.line.in(run.idiom), {im.sink->name()});
-                im.written = im.sink->name();
-            } else {
+            if (!im.failure.ok()) {
                 out.failures.push_back(std::move(im.failure));
+                continue;
             }
+            const std::string& name = im.sink->name();
+            if (lead) {
+                if (im.metric.id == metrics::Id::Diversity)
+                    rep.write(txt::report_diversity_image.in(run.idiom), {name});
+                else if (im.metric.id == metrics::Id::Homogeneity)
+                    rep.write(txt::report_homogeneity_image.in(run.idiom), {name});
+                else
+                    rep.write(txt::report_metric_image.in(run.idiom), {im.metric.name(), name});
+            }
+            if (im.metric.id == metrics::Id::Diversity) out.diversity = name;
+            if (im.metric.id == metrics::Id::Homogeneity) out.homogeneity = name;
+            out.files.push_back({im.metric, name,
+                                 i < totals.planes.size() ? totals.planes[i] : engine::PlaneStats{}});
         }
         // The report is the leader's alone.
         if (lead && rep.close()) {

@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "analysis/metrics.h"
 #include "analysis/results.h"
 #include "core/answers.h"
 #include "core/progress.h"
 #include "core/status.h"
+#include "engine/bands.h"
 #include "engine/team.h"
 #include "raster/map.h"
 #include "window/window.h"
@@ -35,6 +37,13 @@ struct RunRequest {
     // fit in it. 0: a quarter of the machine's memory.
     long long memory_mb = 0;
     int band_rows = 0;  // rows per band forced (tests and measures); 0: from memory
+    // The metrics mapped, one result file each, by the names --metrics takes: diversity,
+    // homogeneity, shannon, simpson, evenness, dominant, share:CODE.
+    std::vector<std::string> metrics = metrics::default_names();
+    // The valid-pixel rule: the percent (0 < PCT <= 100) of a window's surface that must
+    // hold classified pixels for a pixel of a class to get values; 0: the rule of whole
+    // windows inside the map.
+    double min_valid = 0;
     // What the front end writes after the run: the quicklook pictures and page beside the
     // results, and files of its own (a JSON summary). No output may replace another or a
     // file of the map: they are all checked before anything is written.
@@ -64,10 +73,23 @@ struct RunOutcome {
     std::string report;  // files written in full
     std::string diversity;
     std::string homogeneity;
+    // Every result image written in full, in the order of the metrics, with what its
+    // pixels hold.
+    struct File {
+        metrics::Metric metric;
+        std::string path;
+        engine::PlaneStats stats;
+    };
+    std::vector<File> files;
+    // The windows (cells) evaluated, and those of them that hold unclassified pixels.
+    metrics::ScanCounts windows;
     RunTimings timings;
     int bands = 0;      // bands of rows the map was treated in
     int band_rows = 0;  // rows per band
 };
+
+// The result format's name on the command line (raw, bmp, asc, tif).
+const char* result_format_name(int res_form);
 
 // The window's name on the command line and in default result names.
 const char* window_name(WindowKind w);

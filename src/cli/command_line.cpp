@@ -109,6 +109,16 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
         ->check(CLI::PositiveNumber);
     // Rows per band forced, for tests and measures.
     app.add_option("--band-rows", req.band_rows)->check(CLI::PositiveNumber)->group("");
+    app.add_option("--metrics", req.metrics,
+                   "LIST: the metrics mapped, comma-separated: diversity, homogeneity, shannon, "
+                   "simpson, evenness, dominant, share:CODE (default diversity,homogeneity; "
+                   "others need -f tif)")
+        ->delimiter(',');
+    auto* min_valid = app.add_option(
+        "--min-valid", req.min_valid,
+        "PCT: a pixel of a class gets values when at least PCT % of its window's surface "
+        "holds classified pixels (windows past the map's edge and cells at its edges too); "
+        "shares of the classified pixels");
     app.add_flag("-q,--quiet", quiet, "no progress bar");
     app.add_option("--json", json_path, "FILE: machine-readable summary of the run");
     app.add_flag("--quicklook", quicklook,
@@ -155,6 +165,8 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
                                      : kGeoTiff;
     req.idiom = lang == "fr" ? kFrench : lang == "es" ? kSpanish : kEnglish;
     req.has_corner = x_min->count() > 0;
+    if (min_valid->count() > 0 && !(req.min_valid > 0 && req.min_valid <= 100))
+        return usage_error(err, program, "--min-valid must be a percent above 0, at most 100");
     req.pictures = quicklook;
     if (!json_path.empty()) req.also_writes.push_back(json_path);
 #ifndef LANDMOSAIC_HAVE_JSON
@@ -177,8 +189,8 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
     }
     for (const Status& f : outcome.failures)
         err << program << ": " << status_line(f, req.idiom, kUtf8) << "\n";
-    for (const std::string* p : {&outcome.report, &outcome.diversity, &outcome.homogeneity})
-        if (!p->empty()) out << *p << "\n";
+    if (!outcome.report.empty()) out << outcome.report << "\n";
+    for (const RunOutcome::File& f : outcome.files) out << f.path << "\n";
 
     int status = outcome.exit_status;
     const std::string info = "_info.txt";

@@ -42,9 +42,41 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
     json histogram = json::array();
     for (int v = 0; v <= out.max_histo && v < 260; ++v)
         histogram.push_back({{"diversity", v}, {"pixels", out.histo_div[v]}});
+    json metric_names = json::array();
+    for (const std::string& m : req.metrics) metric_names.push_back(m);
     json failures = json::array();
     for (const Status& s : out.failures) failures.push_back(status_line(s, run.idiom, true));
 
+    // Every result image: its metric, type and no-value mark, and what its pixels hold.
+    json files = json::array();
+    for (const RunOutcome::File& f : out.files) {
+        const bool real = f.metric.type() == metrics::Type::Real;
+        json file = {{"metric", f.metric.name()}};
+        put_path(file, "path", f.path);
+        file["type"] = real ? "Float32" : "Byte";
+        file["no_data"] = real ? json(-1) : json(255);
+        if (real) {
+            file["values"] = f.stats.values;
+            file["min"] = f.stats.values > 0 ? json(f.stats.min) : json(nullptr);
+            file["mean"] = f.stats.values > 0 ? json(f.stats.mean()) : json(nullptr);
+            file["max"] = f.stats.values > 0 ? json(f.stats.max) : json(nullptr);
+        } else {
+            json hist = json::array();
+            for (int v = 0; v < 255; ++v)
+                if (f.stats.histogram[v] > 0)
+                    hist.push_back({{"value", v}, {"pixels", f.stats.histogram[v]}});
+            file["histogram"] = hist;
+            file["no_value_pixels"] = f.stats.histogram[255];
+        }
+        files.push_back(file);
+    }
+    json windows = {{"evaluated", out.windows.windows},
+                    {"with_unclassified", out.windows.with_unclassified}};
+    if (req.min_valid <= 0)
+        windows["share_with_unclassified"] =
+            out.windows.windows > 0
+                ? static_cast<double>(out.windows.with_unclassified) / out.windows.windows
+                : 0.0;
     json outputs = json::object();
     put_path(outputs, "report", out.report);
     put_path(outputs, "diversity", out.diversity);
@@ -60,6 +92,8 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
           {"language", kLanguages[run.idiom >= 0 && run.idiom <= 2 ? run.idiom : 0]},
           {"mesh_lines", req.mesh_lines},
           {"band", req.band},
+          {"metrics", metric_names},
+          {"min_valid", req.min_valid > 0 ? json(req.min_valid) : json(nullptr)},
           {"window_pixels",
            req.window == WindowKind::Circle ? out.win.num_pix_circ : out.win.surf_tot},
           {"window_ha", out.win.surf_win}}},
@@ -71,6 +105,8 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
           {"pixels_with_class", out.inv.tot_surf_item},
           {"classes", items}}},
         {"diversity_histogram", histogram},
+        {"windows", windows},
+        {"files", files},
         {"outputs", std::move(outputs)},
         {"timings_s",
          {{"load", out.timings.load},

@@ -6,5 +6,8 @@
 #include "app/run.h"
 
 // The summary of `out` as JSON text: parameters, map size and pixel size, inventory,
-// diversity histogram, output paths, timings, exit status and failures.
+// diversity histogram, output paths, every result file with its metric, type, no-value
+// mark and histogram (byte metrics) or least, mean and largest (real metrics), the
+// windows evaluated and those holding unclassified pixels, timings, exit status and
+// failures.
 std::string json_summary(const RunRequest& req, const RunOutcome& out);

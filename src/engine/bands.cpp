@@ -1,6 +1,8 @@
 #include "engine/bands.h"
 
 #include <algorithm>
+#include <cmath>
+#include <new>
 #include <cstring>
 #include <vector>
 
@@ -68,8 +70,16 @@ BandPlan plan_bands_of(int nb_lig, const BandJob& job, int h) {
     return p;
 }
 
+int BandJob::result_bytes() const {
+    if (!counts()) return 2;
+    int bytes = 0;
+    for (const metrics::Metric& m : metrics) bytes += m.type() == metrics::Type::Real ? 4 : 1;
+    return bytes;
+}
+
 BandPlan plan_bands(int nb_lig, int nb_col, const BandJob& job, long long budget_bytes) {
-    const long long per_row = kBytesPerBandCell * std::max(nb_col, 1);
+    // The ring's byte and the result bytes of every pixel of a row.
+    const long long per_row = (1LL + job.result_bytes()) * std::max(nb_col, 1);
     const long long room = budget_bytes - fixed_bytes(nb_col) - scan_bytes(job);
     const int halo = job.treat_type == 0 ? 0 : std::max(job.range_win, 0);
     const long long rows = room / per_row - 2LL * halo;
@@ -100,14 +110,58 @@ Status take_inventory(RowSource& src, const BandPlan& plan, Inventory& inv,
     return {};
 }
 
+void PlaneStats::add(const PlaneStats& o) {
+    for (int v = 0; v < 256; ++v) histogram[v] += o.histogram[v];
+    if (o.values > 0) {
+        min = values > 0 ? std::min(min, o.min) : o.min;
+        max = values > 0 ? std::max(max, o.max) : o.max;
+    }
+    values += o.values;
+    sum_fixed += o.sum_fixed;
+}
+
+double PlaneStats::mean() const {
+    return values > 0 ? std::ldexp(static_cast<double>(sum_fixed), -24) / values : 0.0;
+}
+
+PlaneStats plane_stats(metrics::Type type, const unsigned char* const* rows, int n, int nb_col) {
+    PlaneStats s;
+    for (int k = 0; k < n; ++k) {
+        if (type == metrics::Type::Byte) {
+            for (int j = 0; j < nb_col; ++j) ++s.histogram[rows[k][j]];
+            continue;
+        }
+        const float* row = reinterpret_cast<const float*>(rows[k]);
+        for (int j = 0; j < nb_col; ++j) {
+            const float v = row[j];
+            if (v == metrics::kRealNoValue) continue;
+            s.min = s.values > 0 ? std::min<double>(s.min, v) : v;
+            s.max = s.values > 0 ? std::max<double>(s.max, v) : v;
+            ++s.values;
+            s.sum_fixed += std::llround(std::ldexp(static_cast<double>(v), 24));
+        }
+    }
+    return s;
+}
+
 void DiversityTotals::add(const DiversityTotals& o) {
     for (int v = 0; v < 260; ++v) histo_div[v] += o.histo_div[v];
     max_histo = std::max(max_histo, o.max_histo);
+    if (planes.size() < o.planes.size()) planes.resize(o.planes.size());
+    for (std::size_t p = 0; p < o.planes.size(); ++p) planes[p].add(o.planes[p]);
+    windows.add(o.windows);
 }
 
 BandTreatment::BandTreatment(const MapInfo& info, const Inventory& inv, const Window& win,
                              const BandJob& job, const BandPlan& plan)
-    : info_(info), inv_(inv), win_(win), job_(job), plan_(plan) {}
+    : info_(info), inv_(inv), win_(win), job_(job), plan_(plan) {
+    totals_.planes.resize(job_.metrics.size());
+}
+
+const unsigned char* const* BandTreatment::rows(std::size_t p) const {
+    if (!job_.counts()) return p == 0 ? div_rows_ : homo_rows_;
+    return planes_[p].rows.data();
+}
 
 Status BandTreatment::allocate() {
     const long long cap =
@@ -117,9 +171,31 @@ Status BandTreatment::allocate() {
     view_.nb_col = info_.nb_col;
     view_.dpix_size = info_.dpix_size;
     view_.tab_in = ByteGrid(ucmatrice(info_.nb_col, lines), lines);
+    if (!view_.tab_in) return Status{Fault::OutOfMemory, {}, {}};
+    if (job_.counts()) {
+        // One plane of result rows per metric, for the rows of a band only.
+        const std::size_t cols = static_cast<std::size_t>(std::max(info_.nb_col, 1));
+        const int h = std::max(plan_.h, 1);
+        planes_.assign(job_.metrics.size(), {});
+        plane_store_.assign(job_.metrics.size(), {});
+        try {
+            for (std::size_t p = 0; p < planes_.size(); ++p) {
+                const metrics::Type type = job_.metrics[p].type();
+                const std::size_t row_bytes = cols * (type == metrics::Type::Real ? 4 : 1);
+                plane_store_[p].resize(row_bytes * static_cast<std::size_t>(h));
+                planes_[p].type = type;
+                for (int k = 0; k < h; ++k)
+                    planes_[p].rows.push_back(plane_store_[p].data() + row_bytes * k);
+            }
+        } catch (const std::bad_alloc&) {
+            return Status{Fault::OutOfMemory, {}, {}};
+        }
+        held_first_ = held_end_ = 0;
+        return {};
+    }
     div_ = ByteGrid(ucmatrice(info_.nb_col, lines), lines);
     homo_ = ByteGrid(ucmatrice(info_.nb_col, lines), lines);
-    if (!view_.tab_in || !div_ || !homo_) return Status{Fault::OutOfMemory, {}, {}};
+    if (!div_ || !homo_) return Status{Fault::OutOfMemory, {}, {}};
     held_first_ = held_end_ = 0;
     return {};
 }
@@ -161,6 +237,29 @@ Status BandTreatment::load(int b, RowSource& src) {
 Status BandTreatment::scan(const Progress& progress) {
     const int a = held_first_;
     view_.nb_lig = held_end_ - a;
+    const int o = y0_ - a;
+    const metrics::Shape shape{job_.treat_type, job_.win_shape, job_.range_win};
+    if (job_.counts()) {
+        DiversityTotals band;
+        band.planes.resize(planes_.size());
+        band.windows = metrics::counts_scan(view_, inv_, win_, shape, job_.rule, job_.metrics, o,
+                                            o + n_, planes_, job_.threads);
+        for (std::size_t p = 0; p < planes_.size(); ++p) {
+            band.planes[p] = plane_stats(planes_[p].type, planes_[p].rows.data(), n_, info_.nb_col);
+            if (job_.metrics[p].id != metrics::Id::Diversity) continue;
+            for (int v = 0; v < 255; ++v) {
+                band.histo_div[v] += band.planes[p].histogram[v];
+                if (band.planes[p].histogram[v] > 0) band.max_histo = v;
+            }
+            if (job_.draw_mesh)
+                draw_mesh_rows(planes_[p].rows.data(), y0_, n_, info_.nb_col, job_.range_win);
+        }
+        totals_.add(band);
+        if (progress)
+            for (int k = 0; k < n_; ++k)
+                if (!progress(y0_ + k, info_.nb_lig)) return Status{Fault::Cancelled, {}, {}};
+        return {};
+    }
     fill_grid(div_, view_.nb_lig, info_.nb_col, kNoValue);
     fill_grid(homo_, view_.nb_lig, info_.nb_col, kNoValue);
     bool cancelled = false;
@@ -174,7 +273,6 @@ Status BandTreatment::scan(const Progress& progress) {
         job_.threads);
     if (cancelled) return Status{Fault::Cancelled, {}, {}};
 
-    const int o = y0_ - a;
     div_rows_ = div_.get() + o;
     homo_rows_ = homo_.get() + o;
     DiversityTotals band;
@@ -188,13 +286,16 @@ Status BandTreatment::scan(const Progress& progress) {
             }
         }
     }
+    band.windows = metrics::unclassified_windows(view_, win_, shape, o, o + n_);
+    band.planes = {plane_stats(metrics::Type::Byte, div_rows_, n_, info_.nb_col),
+                   plane_stats(metrics::Type::Byte, homo_rows_, n_, info_.nb_col)};
     totals_.add(band);
     if (job_.draw_mesh) draw_mesh_rows(div_.get() + o, y0_, n_, info_.nb_col, job_.range_win);
     return {};
 }
 
 Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,
-                      const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
+                      const BandPlan& plan, const std::vector<RowSink*>& sinks,
                       DiversityTotals& totals, const Progress& progress) {
     BandTreatment t(src.info(), inv, win, job, plan);
     Status st = t.allocate();
@@ -202,13 +303,19 @@ Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, c
     for (int b = 0; b < plan.bands; ++b) {
         st = t.treat(b, src, progress);
         if (!st.ok()) return st;
-        st = diversity.write(t.y0(), t.n(), t.diversity_rows());
-        if (!st.ok()) return st;
-        st = homogeneity.write(t.y0(), t.n(), t.homogeneity_rows());
-        if (!st.ok()) return st;
+        for (std::size_t p = 0; p < sinks.size() && p < t.outputs(); ++p) {
+            st = sinks[p]->write(t.y0(), t.n(), t.rows(p));
+            if (!st.ok()) return st;
+        }
     }
     totals = t.totals();
     return {};
+}
+
+Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,
+                      const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
+                      DiversityTotals& totals, const Progress& progress) {
+    return treat_in_bands(src, inv, win, job, plan, {&diversity, &homogeneity}, totals, progress);
 }
 
 void draw_mesh_rows(unsigned char* const* rows, int y0, int n, int nb_col, int range_win) {

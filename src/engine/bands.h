@@ -12,7 +12,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "analysis/metrics.h"
 #include "analysis/results.h"
 #include "core/progress.h"
 #include "engine/rows.h"
@@ -28,6 +30,15 @@ struct BandJob {
     int range_win = 0;       // the rank R
     bool draw_mesh = false;  // the mesh lines drawn on the diversity image
     int threads = 0;         // workers of the scan, 0 for one per hardware thread
+    // The metrics mapped, one result image each, in this order. Diversity then
+    // homogeneity under the whole-window rule are the dialogue's scans; anything else
+    // goes through the counts scan.
+    std::vector<metrics::Metric> metrics = {{metrics::Id::Diversity}, {metrics::Id::Homogeneity}};
+    metrics::Rule rule;
+    // True when the counts scan makes the results.
+    bool counts() const { return rule.on() || !metrics::is_default(metrics); }
+    // Bytes of the result rows per pixel.
+    int result_bytes() const;
 };
 
 struct BandPlan {
@@ -62,12 +73,30 @@ BandPlan plan_bands_of(int nb_lig, const BandJob& job, int h);
 Status take_inventory(RowSource& src, const BandPlan& plan, Inventory& inv,
                       const Progress& progress = {});
 
-// The diversity histogram of result rows, summed over bands.
+// What the result rows of one metric hold, summed over bands: a byte metric's pixels
+// per value (255: no value); a real metric's pixels with a value, their sum in units of
+// 2^-24 (exact, whatever the order of the bands) and their least and largest.
+struct PlaneStats {
+    std::int64_t histogram[256] = {};
+    std::int64_t values = 0;
+    std::int64_t sum_fixed = 0;
+    double min = 0, max = 0;
+    void add(const PlaneStats& o);
+    double mean() const;
+};
+
+// The diversity histogram of result rows, summed over bands, with the statistics of
+// every result image and the windows (cells) evaluated.
 struct DiversityTotals {
     std::int64_t histo_div[260] = {};
     int max_histo = 0;
+    std::vector<PlaneStats> planes;  // one per metric of the job
+    metrics::ScanCounts windows;
     void add(const DiversityTotals& o);
 };
+
+// The statistics of n result rows of one metric.
+PlaneStats plane_stats(metrics::Type type, const unsigned char* const* rows, int n, int nb_col);
 
 // Treats the bands of a plan one after another, reading each from the source and keeping
 // the halo rows it shares with the band before.
@@ -92,6 +121,9 @@ class BandTreatment {
     int n() const { return n_; }
     const unsigned char* const* diversity_rows() const { return div_rows_; }
     const unsigned char* const* homogeneity_rows() const { return homo_rows_; }
+    // The result rows of the job's metric p (rows of floats for a real metric).
+    const unsigned char* const* rows(std::size_t p) const;
+    std::size_t outputs() const { return job_.metrics.size(); }
     const DiversityTotals& totals() const { return totals_; }
 
   private:
@@ -108,10 +140,16 @@ class BandTreatment {
     unsigned char* const* div_rows_ = nullptr;
     unsigned char* const* homo_rows_ = nullptr;
     DiversityTotals totals_;
+    std::vector<metrics::Plane> planes_;     // the counts scan's results
+    std::vector<std::vector<unsigned char>> plane_store_;
 };
 
-// Pass 2 on one process: every band in order, its rows handed to the diversity and
-// homogeneity sinks. `progress` is called on this thread in row order; false cancels.
+// Pass 2 on one process: every band in order, its rows handed to the sinks, one per
+// metric of the job. `progress` is called on this thread in row order; false cancels.
+Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,
+                      const BandPlan& plan, const std::vector<RowSink*>& sinks,
+                      DiversityTotals& totals, const Progress& progress = {});
+// The same with the two sinks of the default job.
 Status treat_in_bands(RowSource& src, const Inventory& inv, const Window& win, const BandJob& job,
                       const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
                       DiversityTotals& totals, const Progress& progress = {});

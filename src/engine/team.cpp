@@ -15,9 +15,9 @@ std::unique_ptr<RowSink> Team::make_sink(int res_form, const std::string& base, 
 }
 
 Status Team::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
-                   const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
+                   const BandPlan& plan, const std::vector<RowSink*>& sinks,
                    DiversityTotals& totals, const Progress& progress) {
-    return treat_in_bands(*src, inv, win, job, plan, diversity, homogeneity, totals, progress);
+    return treat_in_bands(*src, inv, win, job, plan, sinks, totals, progress);
 }
 
 }  // namespace engine

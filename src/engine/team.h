@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/bands.h"
 
@@ -43,14 +44,15 @@ class Team {
     virtual std::unique_ptr<RowSink> make_sink(int res_form, const std::string& base,
                                                const MapInfo& info, Status& st);
 
-    // Pass 2: every band treated and its rows handed to the sinks; on return `totals`
+    // Pass 2: every band treated and its rows handed to the sinks, one per metric of the
+    // job, in its order; on return `totals`
     // holds the histogram of the whole map on every process. Sinks the team made write
     // on every process; any other sink is written by the leader alone, with the rows of
     // every band in order. `progress` runs on the leader, in row order; false cancels on
     // every process.
     virtual Status treat(RowSource* src, const Inventory& inv, const Window& win,
-                         const BandJob& job, const BandPlan& plan, RowSink& diversity,
-                         RowSink& homogeneity, DiversityTotals& totals,
+                         const BandJob& job, const BandPlan& plan,
+                         const std::vector<RowSink*>& sinks, DiversityTotals& totals,
                          const Progress& progress);
 };
 

@@ -258,6 +258,15 @@ class GdalRows final : public GdalRowSource {
         map.georef.crs_wkt = wkt ? wkt : "";
         const char* aop = GDALGetMetadataItem(ds_, GDALMD_AREA_OR_POINT, nullptr);
         map.georef.area_or_point = aop ? aop : "";
+        map.georef.colours.clear();
+        if (GDALColorTableH ct = GDALGetRasterColorTable(band_)) {
+            const int n = std::min(GDALGetColorEntryCount(ct), 256);
+            for (int v = 0; v < n; ++v) {
+                GDALColorEntry e{0, 0, 0, 0};
+                GDALGetColorEntryAsRGB(ct, v, &e);
+                map.georef.colours.push_back({e.c1, e.c2, e.c3, e.c4});
+            }
+        }
         if (has_gt) {
             // The lower left corner, whichever way the rows and columns run.
             const double x1 = gt[0] + nb_col * gt[1];
@@ -511,7 +520,10 @@ class GeoTiffSink final : public engine::RowSink {
         if (compression_threads_usable())
             options = CSLSetNameValue(options, "NUM_THREADS", "ALL_CPUS");
         CPLErrorReset();
-        ds_ = GDALCreate(drv, tmp_.c_str(), map.nb_col, map.nb_lig, 1, GDT_Byte, options);
+        real_ = kind == ResultKind::Real;
+        pixel_bytes_ = real_ ? 4 : 1;
+        ds_ = GDALCreate(drv, tmp_.c_str(), map.nb_col, map.nb_lig, 1,
+                         real_ ? GDT_Float32 : GDT_Byte, options);
         CSLDestroy(options);
         if (!ds_) return not_written(last_gdal_error());
 
@@ -542,19 +554,38 @@ class GeoTiffSink final : public engine::RowSink {
         tile_rows_ = std::clamp(tile_rows_, 1, std::max(map.nb_lig, 1));
         try {
             pending_.resize(static_cast<std::size_t>(tile_rows_) *
-                            static_cast<std::size_t>(nb_col_));
+                            static_cast<std::size_t>(nb_col_) * pixel_bytes_);
         } catch (const std::bad_alloc&) {
             return not_written("no memory for a row of tiles");
         }
-        GDALSetDescription(band_, kind == ResultKind::Diversity
-                                      ? "diversity (number of classes in the window)"
-                                      : "homogeneity (percent of the window covered by its largest "
-                                        "class)");
+        if (kind == ResultKind::Diversity || kind == ResultKind::Homogeneity) {
+            GDALSetDescription(band_, kind == ResultKind::Diversity
+                                          ? "diversity (number of classes in the window)"
+                                          : "homogeneity (percent of the window covered by its "
+                                            "largest class)");
+        } else {
+            // The other metrics say what they hold in the run's metadata.
+            for (const auto& [key, value] : metadata)
+                if (key == "LANDMOSAIC_VALUE") GDALSetDescription(band_, value.c_str());
+        }
+        if (real_) {
+            ok = ok && GDALSetRasterNoDataValue(band_, -1) == CE_None;
+            if (!ok) return not_written(last_gdal_error());
+            return Status::success();
+        }
         ok = ok && GDALSetRasterNoDataValue(band_, 255) == CE_None;
         GDALColorTableH ct = GDALCreateColorTable(GPI_RGB);
+        const auto& own = map.georef.colours;
         for (int v = 0; v < 255; ++v) {
-            const GDALColorEntry e =
-                kind == ResultKind::Diversity ? diversity_colour(v) : homogeneity_colour(v);
+            GDALColorEntry e{};
+            if (kind == ResultKind::Dominant && !own.empty())
+                e = v < static_cast<int>(own.size())
+                        ? GDALColorEntry{own[v][0], own[v][1], own[v][2], own[v][3]}
+                        : GDALColorEntry{0, 0, 0, 255};
+            else if (kind == ResultKind::Diversity || kind == ResultKind::Dominant)
+                e = diversity_colour(v);
+            else
+                e = homogeneity_colour(v);
             GDALSetColorEntry(ct, v, &e);
         }
         const GDALColorEntry none{0, 0, 0, 0};
@@ -571,7 +602,7 @@ class GeoTiffSink final : public engine::RowSink {
     // written again at the end of the file (the file grows with every such tile). Whole
     // rows of tiles are written once each, in order, whatever the bands the rows come in.
     engine::Status write(int y, int n, const unsigned char* const* rows) override {
-        const std::size_t cols = static_cast<std::size_t>(nb_col_);
+        const std::size_t cols = static_cast<std::size_t>(nb_col_) * pixel_bytes_;
         for (int k = 0; k < n; ++k) {
             if (pending_rows_ > 0 && y + k != pending_y_ + pending_rows_) {
                 // Rows out of order: what is gathered goes first.
@@ -621,7 +652,7 @@ class GeoTiffSink final : public engine::RowSink {
         const int n = pending_rows_;
         pending_rows_ = 0;
         if (GDALRasterIO(band_, GF_Write, 0, pending_y_, nb_col_, n, pending_.data(), nb_col_, n,
-                         GDT_Byte, 0, 0) != CE_None)
+                         real_ ? GDT_Float32 : GDT_Byte, 0, 0) != CE_None)
             return {engine::Fault::CannotWrite, name_, last_gdal_error()};
         return {};
     }
@@ -641,6 +672,8 @@ class GeoTiffSink final : public engine::RowSink {
     std::string tmp_;
     int nb_col_ = 0;
     int tile_rows_ = 1;               // the height of a tile
+    bool real_ = false;               // Float32 pixels, handed over as rows of floats
+    std::size_t pixel_bytes_ = 1;
     std::vector<unsigned char> pending_;  // rows gathered for the current row of tiles
     int pending_y_ = 0;               // the map row of the first of them
     int pending_rows_ = 0;

@@ -29,8 +29,10 @@ std::string gdal_version();
 Status gdal_load_map(const std::string& path, int band, LoadedMap& map,
                      const Progress& progress = {});
 
-// What a result image is, for its colour table and band description.
-enum class ResultKind { Diversity, Homogeneity };
+// What a result image is, for its data type, colour table and band description:
+// Real is a Float32 band with no-data -1 and no colours; Dominant holds class codes and
+// takes the map's colour table when it has one; Share is a percent like the homogeneity.
+enum class ResultKind { Diversity, Homogeneity, Real, Dominant, Share };
 
 // Band `band` of the raster `path` read a window of rows at a time (RasterIO), each value
 // taken as gdal_load_map takes it, for maps that are not held whole. The sizes, pixel

@@ -1,8 +1,10 @@
 // The loaded map and its item inventory.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "raster/grid.h"
 
@@ -13,6 +15,9 @@ struct GeoRef {
     double transform[6] = {0, 1, 0, 0, 0, -1};
     std::string crs_wkt;  // empty when the map has none
     std::string area_or_point;  // whether a value stands for its pixel's area or its centre
+    // The band's colour table, red, green, blue and alpha per code from 0; empty when the
+    // map has none.
+    std::vector<std::array<short, 4>> colours;
 };
 
 struct LoadedMap {

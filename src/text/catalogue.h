@@ -395,6 +395,19 @@ inline constexpr Text ascii_extra_warning{
     {"\n\tAtenci%cn: el archivo %s contiene m%cs celdas de las que declara su encabezado; se "
      "ignoran \n",
      {otono, atono}}};
+// A run under the whole-window rule where many windows count pixels of no class in
+// their surface.
+inline constexpr Text unclassified_windows_warning{
+    {"\n\tWarning: %s %% of the windows hold unclassified pixels (255), counted in their "
+     "surface; --min-valid PCT values the pixels of a class over their classified pixels \n"},
+    {"\n\tAttention : %s %% des fen%ctres contiennent des pixels non class%cs (255), compt%cs "
+     "dans leur surface ; --min-valid PCT %cvalue les pixels d'une classe sur leurs pixels "
+     "class%cs \n",
+     {circonf, etono, etono, etono, etono}},
+    {"\n\tAtenci%cn: el %s %% de las ventanas contiene pixeles no clasificados (255), contados "
+     "en su superficie; --min-valid PCT eval%ca los pixeles de una clase sobre sus pixeles "
+     "clasificados \n",
+     {otono, utono}}};
 inline constexpr Text header_not_written{
     {"\n\tThe header file %s could not be written \n"},
     {"\n\tLe fichier d'en-t%cte %s n'a pas pu %ctre %ccrit \n", {circonf, circonf, etono}},
@@ -558,6 +571,16 @@ inline constexpr ReportLine report_diversity_image{{"\n\t\tdiversity image: %s "
 inline constexpr ReportLine report_homogeneity_image{{"\n\t\thomogeneity image: %s ",
                                                       "\n\t\timage de l'homogeneite : %s ",
                                                       "\n\t\timagen de la homogeneidad: %s "}};
+inline constexpr ReportLine report_metric_image{{"\n\t\t%s image: %s ",
+                                                 "\n\t\timage %s : %s ",
+                                                 "\n\t\timagen %s: %s "}};
+inline constexpr ReportLine report_min_valid{
+    {"\n\n\tValid pixels: a pixel of a class gets values when at least %s %% of its window "
+     "holds classified pixels; shares of the classified pixels ",
+     "\n\n\tPixels valides : un pixel d'une classe recoit des valeurs quand au moins %s %% de "
+     "sa fenetre porte des pixels classes ; parts des pixels classes ",
+     "\n\n\tPixeles validos: un pixel de una clase recibe valores cuando al menos el %s %% de "
+     "su ventana tiene pixeles clasificados; partes de los pixeles clasificados "}};
 
 // ---------------------------------------------------------------- maps read through GDAL
 inline constexpr Text reason_no_gdal{

@@ -3,6 +3,7 @@
 #include <mpi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -269,40 +270,66 @@ class MpiSink final : public RowSink {
 
 // Hands the result rows of one round of bands to the sinks that rank 0 alone writes
 // (null: an image written otherwise): rank 0 writes its own band, then receives those of
-// the other bands of the round, in order, and writes each band in one call, diversity
-// then homogeneity, as the single-process run does, so that the writer, which caches
-// blocks of both files, makes the same files; the other ranks send theirs. `band` holds
-// one band on rank 0.
-Status gather(RowSink* const sinks[2], World w, int round, const BandPlan& plan, int nb_col,
-              bool treated, int y0, int n, const unsigned char* const* const rows[2],
+// the other bands of the round, in order, and writes each band in one call, image after
+// image in the job's order, as the single-process run does, so that the writer, which
+// caches blocks of every file, makes the same files; the other ranks send theirs.
+// `row_bytes[i]` is the width in bytes of a row of image i; `band` holds one band of the
+// widest on rank 0.
+Status gather(const std::vector<RowSink*>& sinks, const std::vector<int>& row_bytes, World w,
+              int round, const BandPlan& plan, bool treated, const BandTreatment& t,
               ByteGrid& band) {
     Status st;
     const int b = round * w.size + w.rank;
+    const std::size_t images = sinks.size();
     if (w.rank != 0) {
         if (b >= plan.bands) return st;
         int word = treated ? 0 : 1;
         MPI_Send(&word, 1, MPI_INT, 0, 2, MPI_COMM_WORLD);
-        for (int i = 0; treated && i < 2; ++i)
-            for (int k = 0; sinks[i] && k < n; ++k)
-                MPI_Send(rows[i][k], nb_col, MPI_UNSIGNED_CHAR, 0, 2, MPI_COMM_WORLD);
+        for (std::size_t i = 0; treated && i < images; ++i)
+            for (int k = 0; sinks[i] && k < t.n(); ++k)
+                MPI_Send(t.rows(i)[k], row_bytes[i], MPI_UNSIGNED_CHAR, 0, 2, MPI_COMM_WORLD);
         return st;
     }
-    for (int i = 0; treated && i < 2; ++i)
-        if (sinks[i] && st.ok()) st = sinks[i]->write(y0, n, rows[i]);
+    for (std::size_t i = 0; treated && i < images; ++i)
+        if (sinks[i] && st.ok()) st = sinks[i]->write(t.y0(), t.n(), t.rows(i));
     for (int r = 1; r < w.size && round * w.size + r < plan.bands; ++r) {
         const int bb = round * w.size + r;
         int word = 0;
         MPI_Recv(&word, 1, MPI_INT, r, 2, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
         if (word != 0) continue;
-        for (int i = 0; i < 2; ++i) {
+        for (std::size_t i = 0; i < images; ++i) {
             if (!sinks[i]) continue;
             for (int k = 0; k < plan.rows(bb); ++k)
-                MPI_Recv(band[k], nb_col, MPI_UNSIGNED_CHAR, r, 2, MPI_COMM_WORLD,
+                MPI_Recv(band[k], row_bytes[i], MPI_UNSIGNED_CHAR, r, 2, MPI_COMM_WORLD,
                          MPI_STATUS_IGNORE);
             if (st.ok()) st = sinks[i]->write(plan.first_row(bb), plan.rows(bb), band.get());
         }
     }
     return st;
+}
+
+// The totals of every rank, on every rank.
+DiversityTotals sum_totals(const DiversityTotals& mine) {
+    DiversityTotals sum;
+    MPI_Allreduce(mine.histo_div, sum.histo_div, 260, MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
+    MPI_Allreduce(&mine.max_histo, &sum.max_histo, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD);
+    std::int64_t windows[2] = {mine.windows.windows, mine.windows.with_unclassified}, all[2];
+    MPI_Allreduce(windows, all, 2, MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
+    sum.windows = {all[0], all[1]};
+    sum.planes.resize(mine.planes.size());
+    for (std::size_t p = 0; p < mine.planes.size(); ++p) {
+        const PlaneStats& m = mine.planes[p];
+        PlaneStats& s = sum.planes[p];
+        MPI_Allreduce(m.histogram, s.histogram, 256, MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
+        MPI_Allreduce(&m.values, &s.values, 1, MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
+        MPI_Allreduce(&m.sum_fixed, &s.sum_fixed, 1, MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
+        // A rank without values takes no part in the least and the largest.
+        const double lo = m.values > 0 ? m.min : HUGE_VAL, hi = m.values > 0 ? m.max : -HUGE_VAL;
+        MPI_Allreduce(&lo, &s.min, 1, MPI_DOUBLE, MPI_MIN, MPI_COMM_WORLD);
+        MPI_Allreduce(&hi, &s.max, 1, MPI_DOUBLE, MPI_MAX, MPI_COMM_WORLD);
+        if (s.values == 0) s.min = s.max = 0;
+    }
+    return sum;
 }
 
 Status agree(const Status& mine) {
@@ -447,7 +474,7 @@ std::unique_ptr<RowSink> MpiTeam::make_sink(int res_form, const std::string& bas
 }
 
 Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
-                      const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
+                      const BandPlan& plan, const std::vector<RowSink*>& sinks,
                       DiversityTotals& totals, const Progress& progress) {
     const World w{rank_, size_};
     const MapInfo info = src ? src->info() : shared_;
@@ -471,12 +498,22 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
     }
     st = agree(st);
 
-    auto* div_team = dynamic_cast<MpiSink*>(&diversity);
-    auto* homo_team = dynamic_cast<MpiSink*>(&homogeneity);
+    // The sinks all the ranks write, and those rank 0 writes alone.
+    std::vector<MpiSink*> team_sinks;
+    std::vector<RowSink*> alone;
+    std::vector<int> row_bytes;
+    int widest = 0;
+    for (std::size_t i = 0; i < sinks.size(); ++i) {
+        team_sinks.push_back(dynamic_cast<MpiSink*>(sinks[i]));
+        alone.push_back(team_sinks.back() ? nullptr : sinks[i]);
+        const bool real = i < job.metrics.size() && job.metrics[i].type() == metrics::Type::Real;
+        row_bytes.push_back(info.nb_col * (real ? 4 : 1));
+        if (alone.back()) widest = std::max(widest, row_bytes.back());
+    }
     // Rank 0: one band of another rank, for a sink it writes alone.
     ByteGrid band;
-    if (w.rank == 0 && w.size > 1 && !(div_team && homo_team)) {
-        band = ByteGrid(ucmatrice(info.nb_col, plan.h), plan.h);
+    if (w.rank == 0 && w.size > 1 && widest > 0) {
+        band = ByteGrid(ucmatrice(widest, plan.h), plan.h);
         if (!band) st = fault(Fault::OutOfMemory);
     }
     st = agree(st);
@@ -517,14 +554,10 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
         }
         const bool treated = has && mine.ok();
         if (treated) mine = t.scan();
-        if (div_team) div_team->round(treated, t.y0(), t.n(), t.diversity_rows());
-        if (homo_team) homo_team->round(treated, t.y0(), t.n(), t.homogeneity_rows());
-        if (!(div_team && homo_team)) {
-            RowSink* const alone[2] = {div_team ? nullptr : &diversity,
-                                       homo_team ? nullptr : &homogeneity};
-            const unsigned char* const* const rows[2] = {t.diversity_rows(), t.homogeneity_rows()};
-            const Status wrote =
-                gather(alone, w, k, plan, info.nb_col, treated, t.y0(), t.n(), rows, band);
+        for (std::size_t i = 0; i < team_sinks.size(); ++i)
+            if (team_sinks[i]) team_sinks[i]->round(treated, t.y0(), t.n(), t.rows(i));
+        if (widest > 0) {
+            const Status wrote = gather(alone, row_bytes, w, k, plan, treated, t, band);
             if (mine.ok()) mine = wrote;
         }
         // The leader's progress follows the rounds; when it cancels, every rank stops.
@@ -537,11 +570,7 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
     }
 
     // The histogram of every band, on every rank.
-    DiversityTotals sum;
-    MPI_Allreduce(t.totals().histo_div, sum.histo_div, 260, MPI_INT64_T, MPI_SUM, MPI_COMM_WORLD);
-    const int max_mine = t.totals().max_histo;
-    MPI_Allreduce(&max_mine, &sum.max_histo, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD);
-    totals = sum;
+    totals = sum_totals(t.totals());
     return st;
 }
 

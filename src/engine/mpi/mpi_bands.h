@@ -49,7 +49,7 @@ class MpiTeam final : public Team {
     std::unique_ptr<RowSink> make_sink(int res_form, const std::string& base, const MapInfo& info,
                                        Status& st) override;
     Status treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
-                 const BandPlan& plan, RowSink& diversity, RowSink& homogeneity,
+                 const BandPlan& plan, const std::vector<RowSink*>& sinks,
                  DiversityTotals& totals, const Progress& progress) override;
 
     // The peak resident memory of every rank in kB, on rank 0 (0 where the system does
