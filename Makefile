@@ -63,6 +63,9 @@ demo: setup-demo
 
 bench: release
 	$(RELEASE_DIR)/bench/landmosaic_bench
+	@if [ -d $(RELEASE_DIR)/python/landmosaic ]; then \
+	    PYTHONPATH=$(RELEASE_DIR)/python /usr/bin/python3 bench/bench_python.py; \
+	else echo "python: the module is not built (pybind11-dev, python3-dev), no comparison"; fi
 
 bench-bands: release
 	$(RELEASE_DIR)/bench/landmosaic_bench_bands

@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "app/array_scan.h"
 #include "app/run.h"
 #include "dialogue/console.h"
 #include "dialogue/opening.h"
+#include "engine/memory_rows.h"
 #include "formats/gdal_raster.h"
 #include "window/geometry.h"
 #include "result_fixtures.h"
@@ -576,6 +578,59 @@ TEST(JsonSummary, AgreesWithTheMapAndTheResultFiles) {
     EXPECT_TRUE(f["outputs"]["diversity"].is_null());
 }
 #endif
+
+// A map held in memory (the Python package's arrays) gives the command line's files,
+// whatever the bands it is treated in, rows read in place with any stride; the scan
+// stopped by its progress hands nothing out as whole.
+TEST(ArrayScan, EqualsTheCommandLineFilesInAnyBands) {
+    fx::ScratchDir dir("array_scan");
+    const fs::path d = dir.root;
+    const fx::ClassMap map = fx::make_map(29, 23, 11, 7);
+    fx::spit(d / "m.asc", fx::asc_input_bytes(map, 1000, 2000, 30));
+    // The map inside a wider buffer: rows 40 bytes apart.
+    const int stride = 40;
+    std::vector<unsigned char> held(static_cast<std::size_t>(map.nb_lig) * stride, 77);
+    for (int i = 0; i < map.nb_lig; ++i)
+        std::copy_n(&map.px[static_cast<std::size_t>(i) * map.nb_col], map.nb_col,
+                    &held[static_cast<std::size_t>(i) * stride]);
+    const std::pair<const char*, WindowKind> windows[] = {
+        {"square", WindowKind::Square}, {"circle", WindowKind::Circle}, {"mesh", WindowKind::Mesh}};
+    for (const auto& [name, kind] : windows) {
+        const std::string base = (d / name).string();
+        const CliResult r = cli({"-w", name, "-r", "2", "-f", "raw", "-q", "-o", base,
+                                 (d / "m.asc").string()});
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (const int rows : {0, 1, 2, 5, 7}) {
+            SCOPED_TRACE(std::string(name) + " rows per band " + std::to_string(rows));
+            ArrayScanRequest req;
+            req.window = kind;
+            req.rank = 2;
+            req.band_rows = rows;
+            std::string div(map.px.size(), '\0'), homo(map.px.size(), '\0');
+            engine::MemorySource src(held.data(), map.nb_lig, map.nb_col, stride);
+            engine::MemorySink div_sink(reinterpret_cast<unsigned char*>(div.data()), map.nb_lig,
+                                        map.nb_col, map.nb_col);
+            engine::MemorySink homo_sink(reinterpret_cast<unsigned char*>(homo.data()),
+                                         map.nb_lig, map.nb_col, map.nb_col);
+            const ArrayScanOutcome out = scan_array(src, req, {&div_sink, &homo_sink});
+            ASSERT_TRUE(out.ok());
+            EXPECT_EQ(div, fx::slurp(base + "_diversity.raw"));
+            EXPECT_EQ(homo, fx::slurp(base + "_homog.raw"));
+        }
+    }
+    ArrayScanRequest req;
+    req.rank = 1;
+    std::vector<unsigned char> div(map.px.size()), homo(map.px.size());
+    engine::MemorySource src(map.px.data(), map.nb_lig, map.nb_col, map.nb_col);
+    engine::MemorySink div_sink(div.data(), map.nb_lig, map.nb_col, map.nb_col);
+    engine::MemorySink homo_sink(homo.data(), map.nb_lig, map.nb_col, map.nb_col);
+    int calls = 0;
+    const ArrayScanOutcome stopped =
+        scan_array(src, req, {&div_sink, &homo_sink}, [&](int, int) { return ++calls < 5; });
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_EQ(calls, 5);
+    EXPECT_FALSE(div_sink.commit().ok());
+}
 
 // Stages never talk: the console and the front ends stay above them, and each outside
 // library stays in its own unit.

@@ -839,7 +839,7 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
         for (const std::string& f : outputs) std::filesystem::remove(f);
         for (int np : c.ranks) {
             SCOPED_TRACE(req.map + " on " + std::to_string(np) + " ranks");
-            const std::string args = req.map + " -w " + window_name(c.window) + " -r " +
+            const std::string args = req.map + " -w " + window_shape(c.window).name + " -r " +
                                      std::to_string(c.R) + " -f " +
                                      (c.form < 0 ? "tif" : kExt[c.form] + 1) +
                                      " --pixel-size 30 --x-min 5e5 --y-min 4e6 --threads 1 -q" +

@@ -33,6 +33,14 @@ have_file /usr/include/x86_64-linux-gnu/openmpi/mpi.h || have_file /usr/lib/x86_
 have_cmd mpirun || need+=(openmpi-bin)
 have_cmd flock || need+=(util-linux)
 have_cmd timeout || need+=(coreutils)
+# The Python package (pybind11 module over numpy; xarray, dask, a cluster) and its tests.
+have_file /usr/include/pybind11/pybind11.h || need+=(pybind11-dev)
+ls /usr/include/python3*/Python.h >/dev/null 2>&1 || need+=(python3-dev)
+for module in numpy:python3-numpy pytest:python3-pytest xarray:python3-xarray \
+    rioxarray:python3-rioxarray dask:python3-dask distributed:python3-distributed \
+    scipy:python3-scipy setuptools:python3-setuptools ensurepip:python3-venv; do
+    /usr/bin/python3 -c "import ${module%%:*}" >/dev/null 2>&1 || need+=("${module#*:}")
+done
 # A real browser renders the HTML summary in one test (skipped without it).
 have_cmd chromium || need+=(chromium)
 fi

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <bit>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -15,6 +16,7 @@
 
 #include "analysis/kernels/kernels.h"
 #include "window/geometry.h"
+#include "window/shapes.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -82,14 +84,14 @@ struct Run {
     int b;
 };
 
-struct WindowShape {
+struct ScanShape {
     int rw = 0;
     std::vector<Run> runs;
     long long pixels = 0;  // pixels per window
 };
 
-WindowShape square_shape(int rw) {
-    WindowShape s;
+ScanShape square_shape(int rw) {
+    ScanShape s;
     s.rw = rw;
     const int m = 2 * rw + 1;
     for (int r = 0; r < m; ++r) s.runs.push_back({r, 0, m - 1});
@@ -98,8 +100,8 @@ WindowShape square_shape(int rw) {
 }
 
 // The runs of the mask cells that hold 1; any other value leaves the pixel out.
-WindowShape mask_shape(const ByteGrid& tab_rad, int rw) {
-    WindowShape s;
+ScanShape mask_shape(const ByteGrid& tab_rad, int rw) {
+    ScanShape s;
     s.rw = rw;
     const int m = 2 * rw + 1;
     for (int r = 0; r < m; ++r) {
@@ -174,7 +176,7 @@ void clear_counts(Counts& c, int num_item) {
 // pixel leaves and only the pixel after its last enters. In a map of patches the pixels
 // that leave (or enter) from neighbouring runs mostly hold the same code, so such pixels
 // are counted together, as one change of several pixels.
-void window_row(const ByteGrid& tab_in, const WindowShape& shape, const ItemTable& items, int i,
+void window_row(const ByteGrid& tab_in, const ScanShape& shape, const ItemTable& items, int i,
                 int centres, Counts& c, std::uint16_t* div, std::uint32_t* largest) {
     const int rw = shape.rw;
     const int top = i - rw;
@@ -287,14 +289,18 @@ void window_row(const ByteGrid& tab_in, const WindowShape& shape, const ItemTabl
 // ---------------------------------------------------------------------------------
 // Sharing the rows among workers.
 
+// Thrown by row_done into a band being worked on once the scan is cancelled, so that
+// every worker leaves its band at the next row instead of finishing it.
+struct BandsCancelled {};
+
 // Runs work(first, last, worker, row_done) for bands of `band` rows covering rows
 // 0 .. rows - 1, on `workers` threads, the calling thread being worker 0. A band calls
 // row_done(row) for each of its rows once that row's values are all written. report(row)
 // is called on the calling thread for every row, in the order of the rows, as soon as it
-// and all those before it are done; when it returns false, no band is started after it
-// and no row reported. When `work` or `report` throws, the other workers
-// stop taking bands and the exception goes on from the calling thread once they have
-// finished.
+// and all those before it are done, also while the calling thread waits for the others'
+// last bands; when it returns false, every worker stops at its next row and no row is
+// reported after it. When `work` or `report` throws, the other workers stop taking bands
+// and the exception goes on from the calling thread once they have finished.
 template <class Work, class Report>
 void share_bands(int rows, int band, int workers, const Work& work, const Report& report) {
     if (rows <= 0) return;
@@ -305,12 +311,13 @@ void share_bands(int rows, int band, int workers, const Work& work, const Report
     const std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[rows]());
     std::atomic<int> next{0};
     std::atomic<bool> stop{false};
+    std::atomic<bool> cancelled{false};
     int shown = 0;
-    bool cancelled = false;
     const auto show_done = [&] {
-        while (!cancelled && shown < rows && done[shown].load(std::memory_order_acquire))
+        while (!cancelled.load(std::memory_order_relaxed) && shown < rows &&
+               done[shown].load(std::memory_order_acquire))
             if (!report(shown++)) {
-                cancelled = true;
+                cancelled.store(true);
                 stop.store(true);
             }
     };
@@ -323,6 +330,7 @@ void share_bands(int rows, int band, int workers, const Work& work, const Report
             work(first, last, worker, [&, worker](int row) {
                 done[row].store(true, std::memory_order_release);
                 if (worker == 0) show_done();
+                if (cancelled.load(std::memory_order_relaxed)) throw BandsCancelled{};
             });
         }
     };
@@ -331,25 +339,40 @@ void share_bands(int rows, int band, int workers, const Work& work, const Report
     // the calling thread.
     std::mutex failed_lock;
     std::exception_ptr failed;
+    std::atomic<int> running{0};
     std::vector<std::thread> helpers;
     helpers.reserve(static_cast<std::size_t>(workers - 1));
     for (int w = 1; w < workers; ++w) {
+        running.fetch_add(1);
         try {
             helpers.emplace_back([&, w] {
                 try {
                     take_bands(w);
+                } catch (const BandsCancelled&) {
                 } catch (...) {
                     stop.store(true);
                     const std::lock_guard<std::mutex> hold(failed_lock);
                     if (!failed) failed = std::current_exception();
                 }
+                running.fetch_sub(1, std::memory_order_release);
             });
         } catch (const std::system_error&) {
+            running.fetch_sub(1);
             break;  // fewer threads than asked: the others share the bands
         }
     }
     try {
-        take_bands(0);
+        try {
+            take_bands(0);
+            // The rows of the others' last bands are reported as they are done.
+            while (running.load(std::memory_order_acquire) > 0 &&
+                   !cancelled.load(std::memory_order_relaxed)) {
+                show_done();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        } catch (const BandsCancelled&) {
+        }
+        stop.store(true);
         for (std::thread& h : helpers) h.join();
         if (failed) std::rethrow_exception(failed);
         show_done();
@@ -431,12 +454,12 @@ struct ColumnRun {
 
 // Everything the workers of one moving-window scan share, read only.
 struct WindowJob {
-    WindowJob(const ByteGrid& in, const ItemTable& it, const WindowShape& sh, const Target& t,
+    WindowJob(const ByteGrid& in, const ItemTable& it, const ScanShape& sh, const Target& t,
               const Homogeneity& h)
         : tab_in(in), items(it), shape(sh), target(t), homo(h) {}
     const ByteGrid& tab_in;
     const ItemTable& items;
-    const WindowShape& shape;
+    const ScanShape& shape;
     Target target;
     const Homogeneity& homo;
     int rows = 0;  // centre rows, from line rw
@@ -628,7 +651,7 @@ std::vector<ColumnRun> column_runs(const ByteGrid& tab_rad, int rw) {
 
 // The method used for a window: where both can serve, the one expected faster from the
 // vector work per pixel of one and the changes per pixel of the other.
-WindowMethod choose_method(WindowMethod asked, bool circle, const WindowShape& shape,
+WindowMethod choose_method(WindowMethod asked, bool circle, const ScanShape& shape,
                            const std::vector<ColumnRun>& vruns, int items, bool blank_is_item) {
     const bool steps_possible = !circle || (shape.pixels <= 65535 && !blank_is_item);
     if (asked == WindowMethod::runs || !steps_possible) return WindowMethod::runs;
@@ -650,7 +673,7 @@ WindowMethod choose_method(WindowMethod asked, bool circle, const WindowShape& s
 
 // The moving window of `shape` over the whole map. `circle`: the shape comes from a mask.
 void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
-                 const WindowShape& shape, bool circle, const Target& target,
+                 const ScanShape& shape, bool circle, const Target& target,
                  const Progress& progress, const ScanOptions& options) {
     const int rw = shape.rw;
     const long long rows = static_cast<long long>(map.nb_lig) - 2LL * rw;
@@ -863,7 +886,7 @@ void square_window(const LoadedMap& map, const Inventory& inv, const Window& win
         no_value_lines(target, 0, map.nb_lig);
         return;
     }
-    const WindowShape shape = square_shape(rw);
+    const ScanShape shape = square_shape(rw);
     window_scan(map, inv, win, shape, false, target, progress, options);
 }
 
@@ -875,7 +898,7 @@ void circle_window(const LoadedMap& map, const Inventory& inv, const Window& win
         no_value_lines(target, 0, map.nb_lig);
         return;
     }
-    const WindowShape shape = mask_shape(win.tab_rad, rw);
+    const ScanShape shape = mask_shape(win.tab_rad, rw);
     window_scan(map, inv, win, shape, true, target, progress, options);
 }
 
@@ -896,14 +919,17 @@ void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Invent
 void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Inventory& inv,
                const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
                const Progress& progress, const ScanOptions& options) {
-    if (treat_type == 0) {
-        cell_mesh(map, inv, win, target_of(map, tab_div, tab_homo, options), progress, options);
-    } else if (treat_type == 1 && win_shape == 0) {
-        square_window(map, inv, win, rw, tab_div, tab_homo, progress, options);
-    } else if (win_shape == 1) {
-        circle_window(map, inv, win, rw, tab_div, tab_homo, progress, options);
-    } else {
-        no_value_lines(target_of(map, tab_div, tab_homo, options), 0, map.nb_lig);
+    const WindowShape* shape = find_window_shape(treat_type, win_shape);
+    if (shape == nullptr)
+        return no_value_lines(target_of(map, tab_div, tab_homo, options), 0, map.nb_lig);
+    switch (shape->kind) {
+        case WindowKind::Mesh:
+            return cell_mesh(map, inv, win, target_of(map, tab_div, tab_homo, options), progress,
+                             options);
+        case WindowKind::Square:
+            return square_window(map, inv, win, rw, tab_div, tab_homo, progress, options);
+        case WindowKind::Circle:
+            return circle_window(map, inv, win, rw, tab_div, tab_homo, progress, options);
     }
 }
 

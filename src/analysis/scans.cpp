@@ -1,6 +1,7 @@
 #include "analysis/scans.h"
 
 #include "analysis/tally.h"
+#include "window/shapes.h"
 
 namespace {
 
@@ -107,11 +108,14 @@ void circle_scan(const LoadedMap& map, Inventory& inv, const Window& win, int rw
 void reference_scan(int treat_type, int win_shape, const LoadedMap& map, Inventory& inv,
                     const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
                     const Progress& progress) {
-    if (treat_type == 0) {
-        cell_mesh_scan(map, inv, win, tab_div, tab_homo, progress);
-    } else if (treat_type == 1 && win_shape == 0) {
-        square_scan(map, inv, win, rw, tab_div, tab_homo, progress);
-    } else if (win_shape == 1) {
-        circle_scan(map, inv, win, rw, tab_div, tab_homo, progress);
+    const WindowShape* shape = find_window_shape(treat_type, win_shape);
+    if (shape == nullptr) return;
+    switch (shape->kind) {
+        case WindowKind::Mesh:
+            return cell_mesh_scan(map, inv, win, tab_div, tab_homo, progress);
+        case WindowKind::Square:
+            return square_scan(map, inv, win, rw, tab_div, tab_homo, progress);
+        case WindowKind::Circle:
+            return circle_scan(map, inv, win, rw, tab_div, tab_homo, progress);
     }
 }

@@ -271,7 +271,7 @@ std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& 
     const ResultKind kind =
         metric.id == metrics::Id::Diversity ? ResultKind::Diversity : ResultKind::Homogeneity;
     const Window& w = out.win;
-    const bool circle = req.window == WindowKind::Circle;
+    const WindowShape& shape = window_shape(req.window);
     auto num = [](double v) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "%.6g", v);
@@ -282,9 +282,9 @@ std::vector<std::pair<std::string, std::string>> run_metadata(const RunOutcome& 
     std::vector<std::pair<std::string, std::string>> md = {
         {"LANDMOSAIC_MAP", out.run.nom_lect},
         {"LANDMOSAIC_VALUE", value},
-        {"LANDMOSAIC_WINDOW", window_name(req.window)},
+        {"LANDMOSAIC_WINDOW", shape.name},
         {"LANDMOSAIC_RANK", std::to_string(out.run.range_win)},
-        {"LANDMOSAIC_WINDOW_PIXELS", std::to_string(circle ? w.num_pix_circ : w.surf_tot)},
+        {"LANDMOSAIC_WINDOW_PIXELS", std::to_string(shape.mask ? w.num_pix_circ : w.surf_tot)},
         {"LANDMOSAIC_WINDOW_HA", num(w.surf_win)},
         {"LANDMOSAIC_PIXEL_SIZE", num(out.dpix_size)},
         {"LANDMOSAIC_MESH_LINES", req.mesh_lines && kind == ResultKind::Diversity ? "yes" : "no"},
@@ -379,20 +379,10 @@ const char* result_format_name(int res_form) {
     }
 }
 
-const char* window_name(WindowKind w) {
-    switch (w) {
-        case WindowKind::Circle:
-            return "circle";
-        case WindowKind::Mesh:
-            return "mesh";
-        default:
-            return "square";
-    }
-}
-
 std::string default_output_base(const std::string& map, WindowKind w, int rank) {
     const fs::path p(map);
-    return (p.parent_path() / p.stem()).string() + "_" + window_name(w) + std::to_string(rank);
+    return (p.parent_path() / p.stem()).string() + "_" + window_shape(w).name +
+           std::to_string(rank);
 }
 
 int advised_rank(WindowKind w, double dpix_size, double surface_km2) {
@@ -403,14 +393,14 @@ int advised_rank(WindowKind w, double dpix_size, double surface_km2) {
                  : edge > 2147483647LL ? 2147483647
                                        : static_cast<int>(edge),
                  surface_km2);
-    return w == WindowKind::Circle ? help.R_circle : help.R_square;
+    return window_shape(w).mask ? help.R_circle : help.R_square;
 }
 
 Status RunRequest::validate() const {
     if (map.empty()) return usage("a map is required");
     if (rank < 0 && surface_km2 < 0) return usage("--rank or --surface is required");
     if (rank > kMaxRank) return usage("--rank must be 0 to " + std::to_string(kMaxRank));
-    if (mesh_lines && window != WindowKind::Mesh)
+    if (mesh_lines && window_shape(window).moving)
         return usage("--mesh-lines draws the cell mesh: it goes with --window mesh only");
     if (res_form == kGeoTiff && !gdal_available())
         return usage("this build has no GDAL: choose a result format with -f raw|bmp|asc");
@@ -531,8 +521,8 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
         out.timings.inventory = seconds_since(t);
 
         // The window: the rank given, or the one the rank help advises.
-        run.treat_type = req.window == WindowKind::Mesh ? 0 : 1;
-        run.win_shape = req.window == WindowKind::Circle ? 1 : 0;
+        run.treat_type = window_shape(req.window).treat_type;
+        run.win_shape = window_shape(req.window).win_shape;
         run.range_win =
             req.rank >= 0 ? req.rank : advised_rank(req.window, map.dpix_size, req.surface_km2);
         if (run.range_win < 0 || run.range_win > kMaxRank)

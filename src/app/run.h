@@ -13,10 +13,8 @@
 #include "engine/bands.h"
 #include "engine/team.h"
 #include "raster/map.h"
+#include "window/shapes.h"
 #include "window/window.h"
-
-// The window as the command line names it.
-enum class WindowKind { Square, Circle, Mesh };
 
 struct RunRequest {
     std::string map;  // the map file; its extension chooses the reader
@@ -90,9 +88,6 @@ struct RunOutcome {
 
 // The result format's name on the command line (raw, bmp, asc, tif).
 const char* result_format_name(int res_form);
-
-// The window's name on the command line and in default result names.
-const char* window_name(WindowKind w);
 
 // The default results base: beside the map, <map name>_<window><R>.
 std::string default_output_base(const std::string& map, WindowKind w, int rank);

@@ -38,6 +38,13 @@ std::string formats_note() {
            ".txt header), .bmp and .asc; results in raw, bmp or asc (choose one with -f).";
 }
 
+// The choices of `--window`, in the order of the shape table.
+std::vector<std::string> shape_names() {
+    std::vector<std::string> names;
+    for (const WindowShape& s : kWindowShapes) names.emplace_back(s.name);
+    return names;
+}
+
 int usage_error(std::ostream& err, const std::string& program, const std::string& message) {
     err << program << ": " << message << "\nRun with --help for more information.\n";
     return 2;
@@ -76,7 +83,7 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     app.footer(std::function<std::string()>(formats_note));
     app.add_option("-w,--window", window, "square or circle moving window, or cell mesh")
         ->required()
-        ->check(CLI::IsMember({"square", "circle", "mesh"}));
+        ->check(CLI::IsMember(shape_names()));
     auto* rank = app.add_option("-r,--rank", req.rank, "the rank R: window edge 2R+1, radius R+0.5")
                      ->check(CLI::Range(0, kMaxRank));
     auto* surface = app.add_option("--surface", req.surface_km2,
@@ -149,9 +156,7 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     // A GDAL module named and unusable stops the run: another one would run in its place.
     if (const std::string why = gdal_module_problem(); !why.empty())
         return usage_error(err, program, why);
-    req.window = window == "circle" ? WindowKind::Circle
-                 : window == "mesh" ? WindowKind::Mesh
-                                    : WindowKind::Square;
+    req.window = window_shape_named(window)->kind;
     if (format.empty()) {
         if (!gdal_available())
             return usage_error(err, program,
@@ -198,7 +203,7 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
         !outcome.homogeneity.empty() && outcome.report.size() > info.size()) {
         SummaryOptions pictures;
         pictures.mesh_drawn = req.mesh_lines ? 1 : 0;
-        pictures.treat_type = req.window == WindowKind::Mesh ? 0 : 1;
+        pictures.treat_type = window_shape(req.window).treat_type;
         const std::string base = outcome.report.substr(0, outcome.report.size() - info.size());
         if (make_summary(base, pictures, out, err) != 0) status = 1;
     }

@@ -85,7 +85,7 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
     put_path(j, "map", req.map);
     json rest = {
         {"parameters",
-         {{"window", window_name(req.window)},
+         {{"window", window_shape(req.window).name},
           {"rank", run.range_win},
           {"rank_from_surface_km2", req.rank < 0 ? json(req.surface_km2) : json(nullptr)},
           {"format", kFormats[run.res_form >= 0 && run.res_form <= 3 ? run.res_form : 3]},
@@ -95,7 +95,7 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
           {"metrics", metric_names},
           {"min_valid", req.min_valid > 0 ? json(req.min_valid) : json(nullptr)},
           {"window_pixels",
-           req.window == WindowKind::Circle ? out.win.num_pix_circ : out.win.surf_tot},
+           window_shape(req.window).mask ? out.win.num_pix_circ : out.win.surf_tot},
           {"window_ha", out.win.surf_win}}},
         {"map_size", {{"lines", out.nb_lig}, {"columns", out.nb_col}}},
         {"pixel_size", out.dpix_size},

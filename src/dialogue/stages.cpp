@@ -9,6 +9,7 @@
 #include "raster/loading.h"
 #include "text/catalogue.h"
 #include "window/geometry.h"
+#include "window/shapes.h"
 
 void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv) {
     const int idiom = run.idiom;
@@ -74,22 +75,19 @@ void show_sizes(Console& con, const RunAnswers& run, const LoadedMap& map, Windo
     const int idiom = run.idiom;
     const Status s = window_sizes(win, run.treat_type, run.win_shape, run.range_win, map.dpix_size);
     if (!s.ok()) stop_on(con, idiom, s);
-    if (run.treat_type == 0 || run.win_shape == 0) {
-        const bool cell = run.treat_type == 0;
-        con.say(idiom, cell ? txt::cell_heading : txt::square_heading);
+    const WindowShape& shape = window_shape(run.treat_type, run.win_shape);
+    con.say(idiom, shape.size_heading);
+    if (shape.mask) {
+        con.say(idiom, txt::radius_line, {win.radius});
+        con.say(idiom, txt::circle_pixels, {win.num_pix_circ});
+        con.say(idiom, txt::circle_pixel_size, {trunc_int(win.ps), trunc_int(win.ps)});
+    } else {
         con.say(idiom, txt::m_line, {run.range_win});
         con.say(idiom, txt::size_line, {win.side, win.side});
         con.say(idiom, txt::pixels_line, {win.surf_tot});
         con.say(idiom, txt::pixel_size_line, {trunc_int(win.ps), trunc_int(win.ps)});
-        con.say(idiom, cell ? txt::cell_surface : txt::square_surface,
-                {win.surf_win, win.surf_win * 0.01});
-        return;
     }
-    con.say(idiom, txt::circle_heading);
-    con.say(idiom, txt::radius_line, {win.radius});
-    con.say(idiom, txt::circle_pixels, {win.num_pix_circ});
-    con.say(idiom, txt::circle_pixel_size, {trunc_int(win.ps), trunc_int(win.ps)});
-    con.say(idiom, txt::circle_surface, {win.surf_win, win.surf_win * 0.01});
+    con.say(idiom, shape.size_surface, {win.surf_win, win.surf_win * 0.01});
 }
 
 void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Inventory& inv,

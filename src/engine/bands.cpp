@@ -9,6 +9,7 @@
 #include "analysis/fast_scan.h"
 #include "analysis/scans.h"
 #include "raster/inventory.h"
+#include "window/shapes.h"
 
 #if defined(_WIN32)
 #ifndef NOMINMAX
@@ -57,10 +58,11 @@ long long fixed_bytes(int nb_col) {
 BandPlan plan_bands_of(int nb_lig, const BandJob& job, int h) {
     BandPlan p;
     p.nb_lig = std::max(nb_lig, 0);
-    p.halo = job.treat_type == 0 ? 0 : std::max(job.range_win, 0);
+    const bool moving = window_shape(job.treat_type, job.win_shape).moving;
+    p.halo = moving ? std::max(job.range_win, 0) : 0;
     h = std::max(h, 1);
     // A band that holds the whole map is the whole map, whatever the mesh.
-    if (job.treat_type == 0 && h < p.nb_lig) {
+    if (!moving && h < p.nb_lig) {
         const long long m = 2LL * std::max(job.range_win, 0) + 1;
         const long long cells = std::max<long long>(h / m, 1);
         h = static_cast<int>(std::min<long long>(cells * m, std::max(p.nb_lig, 1)));
@@ -81,7 +83,8 @@ BandPlan plan_bands(int nb_lig, int nb_col, const BandJob& job, long long budget
     // The ring's byte and the result bytes of every pixel of a row.
     const long long per_row = (1LL + job.result_bytes()) * std::max(nb_col, 1);
     const long long room = budget_bytes - fixed_bytes(nb_col) - scan_bytes(job);
-    const int halo = job.treat_type == 0 ? 0 : std::max(job.range_win, 0);
+    const int halo =
+        window_shape(job.treat_type, job.win_shape).moving ? std::max(job.range_win, 0) : 0;
     const long long rows = room / per_row - 2LL * halo;
     const long long h = std::clamp<long long>(rows, 1, std::max(nb_lig, 1));
     return plan_bands_of(nb_lig, job, static_cast<int>(h));

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "text/catalogue.h"
+#include "window/shapes.h"
 
 bool Report::open(const std::string& nom_info) {
     file.abandon();
@@ -74,16 +75,16 @@ void write_report_body(Report& rep, const RunAnswers& run, const LoadedMap& map,
     // The shape alone chooses the rows: after a cell-mesh dialogue the square rows
     // describe the cell, whose sizes live in the same fields.
     const long long ps = trunc_int(win.ps);
-    if (run.win_shape == 0) {
-        rep.write(txt::report_square_form.in(idiom));
+    const WindowShape& shape = moving_window_shape(run.win_shape);
+    rep.write(shape.report_form.in(idiom));
+    if (!shape.mask) {
         rep.write(txt::report_square_heading.in(idiom));
         rep.write(txt::report_square_rank.in(idiom), {run.range_win});
         rep.write(txt::report_square_size.in(idiom), {win.side, win.side});
         rep.write(txt::report_square_pixels.in(idiom), {win.surf_tot});
         rep.write(txt::report_square_pixel_size.in(idiom), {ps, ps});
         rep.write(txt::report_square_surface.in(idiom), {win.surf_win, win.surf_win * 0.01});
-    } else if (run.win_shape == 1) {
-        rep.write(txt::report_circle_form.in(idiom));
+    } else {
         rep.write(txt::report_circle_heading.in(idiom));
         rep.write(txt::report_circle_radius.in(idiom), {win.radius});
         rep.write(txt::report_circle_pixels.in(idiom), {win.num_pix_circ});

@@ -5,6 +5,7 @@
 
 #include "raster/nrutil.h"
 #include "text/catalogue.h"
+#include "window/shapes.h"
 
 int trunc_int(double x) {
     if (std::isnan(x)) return 0;
@@ -52,13 +53,7 @@ bool circle_sizes(Window& win, int range_win, double dpix_size) {
 }
 
 Status window_sizes(Window& win, int treat_type, int win_shape, int range_win, double dpix_size) {
-    if (treat_type == 0 || win_shape == 0) {
-        // A mask left by an earlier pass of the size loop is of no further use.
-        win.tab_rad.reset();
-        square_sizes(win, range_win, dpix_size);
-        return Status::success();
-    }
-    if (!circle_sizes(win, range_win, dpix_size))
+    if (!window_shape(treat_type, win_shape).sizes(win, range_win, dpix_size))
         return Status::make(Status::Code::OutOfMemory, {}, txt::out_of_memory, {win.nb, win.nb});
     return Status::success();
 }

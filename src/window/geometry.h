@@ -22,8 +22,9 @@ void square_sizes(Window& win, int range_win, double dpix_size);
 // surf_tot, surf_window, surf_win. False when the mask cannot be allocated.
 bool circle_sizes(Window& win, int range_win, double dpix_size);
 
-// The sizes of the cell mesh (treat_type 0), the square window (win_shape 0) or the
-// circular window (building its mask) of rank R for a pixel edge of `dpix_size` metres.
+// The sizes of the shape the dialogue's answers choose (window_shape(treat_type,
+// win_shape): the cell mesh, the square window or the circular window, building its
+// mask) of rank R for a pixel edge of `dpix_size` metres.
 // OutOfMemory (naming the mask's size) when the mask cannot be allocated.
 Status window_sizes(Window& win, int treat_type, int win_shape, int range_win, double dpix_size);
 
