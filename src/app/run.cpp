@@ -366,6 +366,10 @@ Status outputs_clash(const RunRequest& req, const RunAnswers& run,
 
 }  // namespace
 
+Status engine_status(const engine::Status& e, int format, const engine::MapInfo& info) {
+    return from_engine(e, format, info, nullptr);
+}
+
 const char* result_format_name(int res_form) {
     switch (res_form) {
         case kRaster:
