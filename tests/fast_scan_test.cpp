@@ -15,7 +15,6 @@
 #include "analysis/kernels/kernels.h"
 #include "analysis/mesh.h"
 #include "analysis/scans.h"
-#include "analysis/treatment.h"
 #include "app/run.h"
 #include "formats/gdal_raster.h"
 #include "core/answers.h"

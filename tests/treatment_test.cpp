@@ -1,7 +1,6 @@
 // The treatment stage: the window tally, the three scans checked against direct
 // counts, the diversity histogram and the console output of the stage.
 #include "dialogue/stages.h"
-#include "analysis/treatment.h"
 
 #include <gtest/gtest.h>
 

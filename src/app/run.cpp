@@ -319,6 +319,10 @@ Status outputs_clash(const RunRequest& req, const RunAnswers& run,
 
 }  // namespace
 
+Status engine_status(const engine::Status& e, int format, const engine::MapInfo& info) {
+    return from_engine(e, format, info, nullptr);
+}
+
 const char* result_format_name(int res_form) {
     switch (res_form) {
         case kRaster:
@@ -375,254 +379,317 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress) {
     return run_landmosaic(req, progress, alone);
 }
 
-RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
-                          engine::Team& team) {
-    const bool lead = team.leads();
-    const auto t_start = std::chrono::steady_clock::now();
+namespace {
+
+// One run as it goes through its steps: the request, what the steps have found and made,
+// and the outcome they fill.
+struct RunState {
+    RunState(const RunRequest& r, const Progress& p, engine::Team& t)
+        : req(r), progress(p), team(t), lead(t.leads()) {
+        out.run.idiom = req.idiom;
+        out.run.res_form = req.res_form;
+    }
+    const RunRequest& req;
+    const Progress& progress;
+    engine::Team& team;
+    const bool lead;
+    const std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     RunOutcome out;
-    RunAnswers& run = out.run;
-    run.idiom = req.idiom;
-    run.res_form = req.res_form;
-    auto fail = [&](Status s) {
-        out.exit_status = s.code == Status::Code::Usage ? 2 : 1;
-        out.failures.push_back(std::move(s));
-        out.timings.total = seconds_since(t_start);
-        return std::move(out);
-    };
-    if (Status s = req.validate(); !s.ok()) return fail(std::move(s));
-    std::vector<metrics::Metric> ms;
-    std::string why;
-    metrics::parse(req.metrics, ms, why);
-
-    try {
-        // The map, read by rows in bands that fit the memory budget; a first pass over
-        // it takes the inventory.
-        LoadedMap map;
-        std::unique_ptr<engine::RowSource> src;
-        GdalRowSource* gdal = nullptr;
-        auto t = std::chrono::steady_clock::now();
-        // A map that is read forward only (an ASCII grid) is read by the leader alone,
-        // which hands its sizes and corner to the others.
+    std::vector<metrics::Metric> metrics;
+    // The map, read by rows: its sizes and corner (no pixels), its source.
+    LoadedMap map;
+    std::unique_ptr<engine::RowSource> src;
+    GdalRowSource* gdal = nullptr;
+    engine::MapInfo source_info;
+    long long budget = 0;
+    // The outputs: the report, then one image per metric.
+    Report rep;
+    struct Image {
+        metrics::Metric metric;
         std::string base;
-        const bool forward_only = native_format(req.map, base) == kAscii;
-        Status opened =
-            lead || !forward_only ? open_map(req, out, map, src, gdal) : Status::success();
-        if (!team.all_ok(opened.ok()))
-            return fail(opened.ok() ? Status::refused(req.map, txt::reason_cannot_open)
-                                    : std::move(opened));
-        engine::MapInfo source_info = src ? src->info() : engine::MapInfo{};
-        if (forward_only && team.size() > 1) {
-            team.share(source_info);
-            if (!src) {
-                run.format = kAscii;
-                run.nom_lect = base + ".asc";
-                header_from(source_info, map);
-            }
+        std::unique_ptr<engine::RowSink> sink;
+        Status failure;
+    };
+    std::vector<Image> images;
+    engine::MapInfo info;  // the results' sizes and place
+    engine::BandJob job;
+    engine::BandPlan plan;
+    engine::DiversityTotals totals;
+
+    RunAnswers& run() { return out.run; }
+    engine::BandPlan plan_for(const engine::BandJob& j) const {
+        return req.band_rows > 0 ? engine::plan_bands_of(map.nb_lig, j, req.band_rows)
+                                 : engine::plan_bands(map.nb_lig, map.nb_col, j, budget);
+    }
+    Status engine_failure(const engine::Status& e) const {
+        engine::MapInfo sizes;
+        sizes.nb_lig = map.nb_lig;
+        sizes.nb_col = map.nb_col;
+        return from_engine(e, out.run.format, src ? src->info() : sizes, gdal);
+    }
+    // The progress of the leader; the others go on until the leader stops them.
+    bool report_progress(int row, int rows) const {
+        return !progress || !lead || progress(row, rows);
+    }
+    // The outcome: `failure` (when any) last among the failures.
+    RunOutcome finish(Status failure) {
+        if (!failure.ok()) {
+            out.exit_status = failure.code == Status::Code::Usage ? 2 : 1;
+            out.failures.push_back(std::move(failure));
+        } else {
+            out.exit_status = out.failures.empty() ? 0 : 1;
         }
-        if (lead && src && src->info().extra_bytes > 0)
-            out.warnings.push_back(
-                Status::make(Status::Code::Ok, run.nom_lect, txt::raw_long_warning,
-                             {run.nom_lect, src->info().pixels() + src->info().extra_bytes,
-                              src->info().pixels()}));
-        out.nb_lig = map.nb_lig;
-        out.nb_col = map.nb_col;
-        out.dpix_size = map.dpix_size;
-        out.georeferenced = !map.georef.crs_wkt.empty();
-        out.timings.load = seconds_since(t);
-        const long long budget =
-            req.memory_mb > 0 ? req.memory_mb * (1LL << 20) : default_memory_bytes();
-        auto plan_for = [&](const engine::BandJob& job) {
-            return req.band_rows > 0 ? engine::plan_bands_of(map.nb_lig, job, req.band_rows)
-                                     : engine::plan_bands(map.nb_lig, map.nb_col, job, budget);
-        };
-        auto engine_failure = [&](const engine::Status& e) {
-            engine::MapInfo sizes;
-            sizes.nb_lig = map.nb_lig;
-            sizes.nb_col = map.nb_col;
-            return fail(from_engine(e, run.format, src ? src->info() : sizes, gdal));
-        };
+        out.timings.total = seconds_since(start);
+        return std::move(out);
+    }
+};
 
-        t = std::chrono::steady_clock::now();
-        // The progress of the scan stays at its start while the inventory is taken; the
-        // callback may still cancel.
-        const int rows = map.nb_lig;
-        const Progress cancel_only = [&](int, int) { return !progress || !lead || progress(0, rows); };
-        if (engine::Status e = team.take_inventory(src.get(), plan_for({}), out.inv, cancel_only);
-            !e.ok())
-            return engine_failure(e);
-        if (lead && src && src->info().extra_cells)
-            out.warnings.push_back(Status::make(Status::Code::Ok, run.nom_lect,
-                                                txt::ascii_extra_warning, {run.nom_lect}));
-        out.timings.inventory = seconds_since(t);
-
-        // The window: the rank given, or the one the rank help advises.
-        run.treat_type = window_shape(req.window).treat_type;
-        run.win_shape = window_shape(req.window).win_shape;
-        run.range_win =
-            req.rank >= 0 ? req.rank : advised_rank(req.window, map.dpix_size, req.surface_km2);
-        if (run.range_win < 0 || run.range_win > kMaxRank)
-            return fail(usage("the rank advised for that surface, " +
-                              std::to_string(run.range_win) + ", is outside 0 to " +
-                              std::to_string(kMaxRank)));
-        if (Status s =
-                window_sizes(out.win, run.treat_type, run.win_shape, run.range_win, map.dpix_size);
-            !s.ok())
-            return fail(std::move(s));
-
-        // Where the results lie: the corner an ascii grid or a GeoTIFF needs.
-        if (!map.UTM_coord && req.has_corner) {
-            map.X_min = req.x_min;
-            map.Y_min = req.y_min;
-            map.UTM_coord = true;
+// Opens the map for reading by rows. A map read forward only (an ASCII grid) is read by
+// the leader alone, which hands its sizes and corner to the others.
+Status open_step(RunState& r) {
+    const auto t = std::chrono::steady_clock::now();
+    RunAnswers& run = r.run();
+    std::string base;
+    const bool forward_only = native_format(r.req.map, base) == kAscii;
+    Status opened = r.lead || !forward_only ? open_map(r.req, r.out, r.map, r.src, r.gdal)
+                                            : Status::success();
+    if (!r.team.all_ok(opened.ok()))
+        return opened.ok() ? Status::refused(r.req.map, txt::reason_cannot_open)
+                           : std::move(opened);
+    r.source_info = r.src ? r.src->info() : engine::MapInfo{};
+    if (forward_only && r.team.size() > 1) {
+        r.team.share(r.source_info);
+        if (!r.src) {
+            run.format = kAscii;
+            run.nom_lect = base + ".asc";
+            header_from(r.source_info, r.map);
         }
-        // An ASCII grid runs north-up, west to east: a map whose rows or columns run the
-        // other way would come out mirrored.
-        if (run.res_form == kAscii && map.georef.has_transform &&
-            (map.georef.transform[1] < 0 || map.georef.transform[5] > 0))
-            return fail(
-                usage("ascii results need a map whose rows run north to south and "
-                      "columns west to east: choose -f tif"));
-        if (run.res_form == kAscii && !map.UTM_coord)
-            return fail(
-                usage("ascii results from a map without coordinates need --x-min and "
-                      "--y-min"));
+    }
+    if (r.lead && r.src && r.src->info().extra_bytes > 0)
+        r.out.warnings.push_back(
+            Status::make(Status::Code::Ok, run.nom_lect, txt::raw_long_warning,
+                         {run.nom_lect, r.src->info().pixels() + r.src->info().extra_bytes,
+                          r.src->info().pixels()}));
+    r.out.nb_lig = r.map.nb_lig;
+    r.out.nb_col = r.map.nb_col;
+    r.out.dpix_size = r.map.dpix_size;
+    r.out.georeferenced = !r.map.georef.crs_wkt.empty();
+    r.budget = r.req.memory_mb > 0 ? r.req.memory_mb * (1LL << 20) : default_memory_bytes();
+    r.out.timings.load = seconds_since(t);
+    return Status::success();
+}
 
-        // The report file, created before the treatment as in the dialogue.
-        run.nomim3 = req.output_base.empty()
-                         ? default_output_base(req.map, req.window, run.range_win)
-                         : req.output_base;
-        run.nom_info = run.nomim3 + "_info.txt";
-        std::vector<std::string> inputs = {run.nom_lect, map.nomdescr1};
-        if (gdal)
-            for (std::string& f : gdal->files()) inputs.push_back(std::move(f));
-        if (Status s = outputs_clash(req, run, inputs); !s.ok()) return fail(std::move(s));
-        Report rep;
-        if (!team.all_ok(!lead || rep.open(run.nom_info)))
-            return fail(Status::make(Status::Code::NotWritten, run.nom_info,
-                                     txt::report_not_created, {run.nom_info}));
+// Pass 1: the inventory. The progress of the scan stays at its start meanwhile; the
+// callback may still cancel.
+Status inventory_step(RunState& r) {
+    const auto t = std::chrono::steady_clock::now();
+    const int rows = r.map.nb_lig;
+    const Progress cancel_only = [&](int, int) { return r.report_progress(0, rows); };
+    if (engine::Status e = r.team.take_inventory(r.src.get(), r.plan_for({}), r.out.inv, cancel_only);
+        !e.ok())
+        return r.engine_failure(e);
+    if (r.lead && r.src && r.src->info().extra_cells)
+        r.out.warnings.push_back(Status::make(Status::Code::Ok, r.run().nom_lect,
+                                              txt::ascii_extra_warning, {r.run().nom_lect}));
+    r.out.timings.inventory = seconds_since(t);
+    return Status::success();
+}
 
-        // The treatment, band after band, each band's result rows written as soon as
-        // they are done; the report body, then a line for each image written in full.
-        t = std::chrono::steady_clock::now();
-        engine::BandJob job;
-        job.treat_type = run.treat_type;
-        job.win_shape = run.win_shape;
-        job.range_win = run.range_win;
-        job.draw_mesh = req.mesh_lines;
-        job.threads = req.threads;
-        job.metrics = ms;
-        job.rule.min_valid = req.min_valid;
-        // Budget the result rows of every metric asked for.
-        const engine::BandPlan plan = plan_for(job);
-        out.bands = plan.bands;
-        out.band_rows = plan.h;
-        engine::MapInfo info = source_info;
-        info.dpix_size = map.dpix_size;
-        info.X_min = map.X_min;
-        info.Y_min = map.Y_min;
-        struct Image {
-            metrics::Metric metric;
-            std::string base;
-            std::unique_ptr<engine::RowSink> sink;
-            Status failure;
-        };
-        std::vector<Image> images;
-        for (const metrics::Metric& m : ms) {
-            Image im{m, run.nomim3 + "_" + m.suffix(), nullptr, {}};
-            if (run.res_form == kGeoTiff) {
-                // Written by the leader alone, with the rows of every process.
-                if (lead)
-                    im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), map,
-                                           result_kind(m), run_metadata(out, req, m), im.failure);
-            } else {
-                engine::Status e;
-                im.sink = team.make_sink(run.res_form, im.base, info, e);
-                if (!im.sink) im.failure = from_engine(e, run.format, info, nullptr);
-            }
-            if (!im.sink) im.sink = std::make_unique<NoSink>();
-            images.push_back(std::move(im));
+// The window: its shape, the rank given or the one the rank help advises, its sizes.
+Status window_step(RunState& r) {
+    RunAnswers& run = r.run();
+    const WindowShape& shape = window_shape(r.req.window);
+    run.treat_type = shape.treat_type;
+    run.win_shape = shape.win_shape;
+    run.range_win = r.req.rank >= 0 ? r.req.rank
+                                    : advised_rank(r.req.window, r.map.dpix_size, r.req.surface_km2);
+    if (run.range_win < 0 || run.range_win > kMaxRank)
+        return usage("the rank advised for that surface, " + std::to_string(run.range_win) +
+                     ", is outside 0 to " + std::to_string(kMaxRank));
+    return window_sizes(r.out.win, run.treat_type, run.win_shape, run.range_win, r.map.dpix_size);
+}
+
+// Where the results lie (the corner an ascii grid or a GeoTIFF needs), their names, and
+// the report file, created before the treatment as in the dialogue.
+Status report_step(RunState& r) {
+    RunAnswers& run = r.run();
+    LoadedMap& map = r.map;
+    if (!map.UTM_coord && r.req.has_corner) {
+        map.X_min = r.req.x_min;
+        map.Y_min = r.req.y_min;
+        map.UTM_coord = true;
+    }
+    // An ASCII grid runs north-up, west to east: a map whose rows or columns run the
+    // other way would come out mirrored.
+    if (run.res_form == kAscii && map.georef.has_transform &&
+        (map.georef.transform[1] < 0 || map.georef.transform[5] > 0))
+        return usage(
+            "ascii results need a map whose rows run north to south and "
+            "columns west to east: choose -f tif");
+    if (run.res_form == kAscii && !map.UTM_coord)
+        return usage(
+            "ascii results from a map without coordinates need --x-min and "
+            "--y-min");
+    run.nomim3 = r.req.output_base.empty()
+                     ? default_output_base(r.req.map, r.req.window, run.range_win)
+                     : r.req.output_base;
+    run.nom_info = run.nomim3 + "_info.txt";
+    std::vector<std::string> inputs = {run.nom_lect, map.nomdescr1};
+    if (r.gdal)
+        for (std::string& f : r.gdal->files()) inputs.push_back(std::move(f));
+    if (Status s = outputs_clash(r.req, run, inputs); !s.ok()) return s;
+    if (!r.team.all_ok(!r.lead || r.rep.open(run.nom_info)))
+        return Status::make(Status::Code::NotWritten, run.nom_info, txt::report_not_created,
+                            {run.nom_info});
+    return Status::success();
+}
+
+// The band plan for every metric asked for, and one sink per metric. An image whose sink
+// cannot be made keeps its failure; the others are still written.
+void sinks_step(RunState& r) {
+    RunAnswers& run = r.run();
+    engine::BandJob& job = r.job;
+    job.treat_type = run.treat_type;
+    job.win_shape = run.win_shape;
+    job.range_win = run.range_win;
+    job.draw_mesh = r.req.mesh_lines;
+    job.threads = r.req.threads;
+    job.metrics = r.metrics;
+    job.rule.min_valid = r.req.min_valid;
+    r.plan = r.plan_for(job);
+    r.out.bands = r.plan.bands;
+    r.out.band_rows = r.plan.h;
+    r.info = r.source_info;
+    r.info.dpix_size = r.map.dpix_size;
+    r.info.X_min = r.map.X_min;
+    r.info.Y_min = r.map.Y_min;
+    for (const metrics::Metric& m : r.metrics) {
+        RunState::Image im{m, run.nomim3 + "_" + m.suffix(), nullptr, {}};
+        if (run.res_form == kGeoTiff) {
+            // Written by the leader alone, with the rows of every process.
+            if (r.lead)
+                im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), r.map, result_kind(m),
+                                       run_metadata(r.out, r.req, m), im.failure);
+        } else {
+            engine::Status e;
+            im.sink = r.team.make_sink(run.res_form, im.base, r.info, e);
+            if (!im.sink) im.failure = from_engine(e, run.format, r.info, nullptr);
         }
+        if (!im.sink) im.sink = std::make_unique<NoSink>();
         // A sink the leader writes alone keeps its failure to itself (a team's sinks agree
         // on theirs among the processes, image by image).
-        for (Image& im : images)
-            if (im.failure.ok() && !im.sink->collective())
-                im.sink = std::make_unique<KeptFailureSink>(std::move(im.sink));
-        std::vector<engine::RowSink*> sinks;
-        for (Image& im : images) sinks.push_back(im.sink.get());
-        engine::DiversityTotals totals;
-        const Progress leader_progress = [&](int row, int n) {
-            return !progress || !lead || progress(row, n);
-        };
-        if (engine::Status e =
-                team.treat(src.get(), out.inv, out.win, job, plan, sinks, totals, leader_progress);
-            !e.ok())
-            return engine_failure(e);
-        if (!leader_progress(rows, rows)) return engine_failure({engine::Fault::Cancelled, {}, {}});
-        std::copy(std::begin(totals.histo_div), std::end(totals.histo_div),
-                  std::begin(out.histo_div));
-        out.max_histo = totals.max_histo;
-        out.windows = totals.windows;
-        // Windows that count unclassified pixels in their surface bias both values low.
-        if (lead && req.min_valid <= 0 && out.windows.windows > 0 &&
-            out.windows.with_unclassified * 20 > out.windows.windows) {
-            char pct[32];
-            std::snprintf(pct, sizeof pct, "%.1f",
-                          100.0 * static_cast<double>(out.windows.with_unclassified) /
-                              static_cast<double>(out.windows.windows));
-            out.warnings.push_back(Status::make(Status::Code::Ok, {},
-                                                txt::unclassified_windows_warning,
-                                                {std::string(pct)}));
-        }
-        out.timings.treatment = seconds_since(t);
+        if (im.failure.ok() && !im.sink->collective())
+            im.sink = std::make_unique<KeptFailureSink>(std::move(im.sink));
+        r.images.push_back(std::move(im));
+    }
+}
 
-        t = std::chrono::steady_clock::now();
-        if (lead) write_report_body(rep, run, map, out.inv, out.win);
-        if (lead && req.min_valid > 0) {
-            char pct[32];
-            std::snprintf(pct, sizeof pct, "%g", req.min_valid);
-            rep.write(txt::report_min_valid.in(run.idiom), {std::string(pct)});
+// Pass 2: the treatment, band after band, each band's result rows written as soon as
+// they are done.
+Status treat_step(RunState& r) {
+    const auto t = std::chrono::steady_clock::now();
+    std::vector<engine::RowSink*> sinks;
+    for (RunState::Image& im : r.images) sinks.push_back(im.sink.get());
+    const Progress leader_progress = [&](int row, int n) { return r.report_progress(row, n); };
+    if (engine::Status e = r.team.treat(r.src.get(), r.out.inv, r.out.win, r.job, r.plan, sinks,
+                                        r.totals, leader_progress);
+        !e.ok())
+        return r.engine_failure(e);
+    if (!r.report_progress(r.map.nb_lig, r.map.nb_lig))
+        return r.engine_failure({engine::Fault::Cancelled, {}, {}});
+    RunOutcome& out = r.out;
+    std::copy(std::begin(r.totals.histo_div), std::end(r.totals.histo_div),
+              std::begin(out.histo_div));
+    out.max_histo = r.totals.max_histo;
+    out.windows = r.totals.windows;
+    // Windows that count unclassified pixels in their surface bias both values low.
+    if (r.lead && r.req.min_valid <= 0 && out.windows.windows > 0 &&
+        out.windows.with_unclassified * 20 > out.windows.windows) {
+        char pct[32];
+        std::snprintf(pct, sizeof pct, "%.1f",
+                      100.0 * static_cast<double>(out.windows.with_unclassified) /
+                          static_cast<double>(out.windows.windows));
+        out.warnings.push_back(Status::make(Status::Code::Ok, {}, txt::unclassified_windows_warning,
+                                            {std::string(pct)}));
+    }
+    out.timings.treatment = seconds_since(t);
+    return Status::success();
+}
+
+// The image's line in the report.
+void report_image(RunState& r, const metrics::Metric& metric, const std::string& name) {
+    const int idiom = r.run().idiom;
+    if (metric.id == metrics::Id::Diversity)
+        r.rep.write(txt::report_diversity_image.in(idiom), {name});
+    else if (metric.id == metrics::Id::Homogeneity)
+        r.rep.write(txt::report_homogeneity_image.in(idiom), {name});
+    else
+        r.rep.write(txt::report_metric_image.in(idiom), {metric.name(), name});
+}
+
+// The report body, each image completed and named in the report once written in full,
+// then the report itself. What could not be written joins the failures.
+void commit_step(RunState& r) {
+    const auto t = std::chrono::steady_clock::now();
+    RunAnswers& run = r.run();
+    RunOutcome& out = r.out;
+    if (r.lead) write_report_body(r.rep, run, r.map, out.inv, out.win);
+    if (r.lead && r.req.min_valid > 0) {
+        char pct[32];
+        std::snprintf(pct, sizeof pct, "%g", r.req.min_valid);
+        r.rep.write(txt::report_min_valid.in(run.idiom), {std::string(pct)});
+    }
+    for (std::size_t i = 0; i < r.images.size(); ++i) {
+        RunState::Image& im = r.images[i];
+        // The leader commits the sinks it wrote alone; those of the team are committed
+        // by every process.
+        if (!r.lead && !im.sink->collective()) continue;
+        if (im.failure.ok()) {
+            const engine::Status e = im.sink->commit();
+            if (!e.ok()) im.failure = from_engine(e, run.format, r.info, nullptr);
         }
-        for (std::size_t i = 0; i < images.size(); ++i) {
-            Image& im = images[i];
-            // The leader commits the sinks it wrote alone; those of the team are committed
-            // by every process.
-            if (!lead && !im.sink->collective()) continue;
-            if (im.failure.ok()) {
-                const engine::Status e = im.sink->commit();
-                if (!e.ok()) im.failure = from_engine(e, run.format, info, nullptr);
-            }
-            if (!im.failure.ok()) {
-                out.failures.push_back(std::move(im.failure));
-                continue;
-            }
-            const std::string& name = im.sink->name();
-            if (lead) {
-                if (im.metric.id == metrics::Id::Diversity)
-                    rep.write(txt::report_diversity_image.in(run.idiom), {name});
-                else if (im.metric.id == metrics::Id::Homogeneity)
-                    rep.write(txt::report_homogeneity_image.in(run.idiom), {name});
-                else
-                    rep.write(txt::report_metric_image.in(run.idiom), {im.metric.name(), name});
-            }
-            if (im.metric.id == metrics::Id::Diversity) out.diversity = name;
-            if (im.metric.id == metrics::Id::Homogeneity) out.homogeneity = name;
-            out.files.push_back({im.metric, name,
-                                 i < totals.planes.size() ? totals.planes[i] : engine::PlaneStats{}});
+        if (!im.failure.ok()) {
+            out.failures.push_back(std::move(im.failure));
+            continue;
         }
-        // The report is the leader's alone.
-        if (lead && rep.close()) {
-            out.report = run.nom_info;
-        } else if (lead) {
-            out.failures.push_back(Status::make(Status::Code::NotWritten, run.nom_info,
-                                                txt::result_not_written, {run.nom_info}));
-        }
-        out.timings.write = seconds_since(t);
+        const std::string& name = im.sink->name();
+        if (r.lead) report_image(r, im.metric, name);
+        if (im.metric.id == metrics::Id::Diversity) out.diversity = name;
+        if (im.metric.id == metrics::Id::Homogeneity) out.homogeneity = name;
+        out.files.push_back({im.metric, name,
+                             i < r.totals.planes.size() ? r.totals.planes[i] : engine::PlaneStats{}});
+    }
+    // The report is the leader's alone.
+    if (r.lead && r.rep.close()) {
+        out.report = run.nom_info;
+    } else if (r.lead) {
+        out.failures.push_back(Status::make(Status::Code::NotWritten, run.nom_info,
+                                            txt::result_not_written, {run.nom_info}));
+    }
+    out.timings.write = seconds_since(t);
+}
+
+}  // namespace
+
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
+                          engine::Team& team) {
+    RunState r(req, progress, team);
+    Status s = req.validate();
+    if (!s.ok()) return r.finish(std::move(s));
+    std::string why;
+    metrics::parse(req.metrics, r.metrics, why);
+    try {
+        s = open_step(r);
+        if (s.ok()) s = inventory_step(r);
+        if (s.ok()) s = window_step(r);
+        if (s.ok()) s = report_step(r);
+        if (s.ok()) sinks_step(r);
+        if (s.ok()) s = treat_step(r);
+        if (s.ok()) commit_step(r);
     } catch (const std::bad_alloc&) {
         // A process that cannot go on would leave the others waiting for it.
         if (team.size() > 1) team.abort_all();
-        return fail(Status::make(Status::Code::OutOfMemory, {}, txt::memory_exhausted));
+        s = Status::make(Status::Code::OutOfMemory, {}, txt::memory_exhausted);
     }
-    out.exit_status = out.failures.empty() ? 0 : 1;
-    out.timings.total = seconds_since(t_start);
-    return out;
+    return r.finish(std::move(s));
 }

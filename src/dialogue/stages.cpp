@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "analysis/mesh.h"
-#include "analysis/treatment.h"
+#include "app/held.h"
 #include "dialogue/failures.h"
 #include "raster/inventory.h"
 #include "raster/loading.h"
@@ -94,11 +94,10 @@ void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Invent
                const Window& win, Results& res) {
     const int idiom = run.idiom;
     con.say(idiom, txt::treatment_heading);
-    const Status s = treat(run.treat_type, run.win_shape, run.range_win, map, inv, win, res,
-                           [&](int row, int) {
-                               con.say(idiom, txt::treatment_progress, {row});
-                               return true;
-                           });
+    const Status s = treat_held_map(run, map, inv, win, res, [&](int row, int) {
+        con.say(idiom, txt::treatment_progress, {row});
+        return true;
+    });
     if (!s.ok()) stop_on(con, idiom, s);
     // The histogram goes to the console only.
     con.print(txt::max_histo_line, {res.max_histo});
@@ -134,7 +133,8 @@ bool write_result_images(Console& con, const RunAnswers& run, const LoadedMap& m
     bool all_written = true;
     for (Image& im : images) {
         if (run.res_form == kAscii) con.print(txt::ascii_grid_gap);
-        const Status s = write_result_image(run.res_form, map, im.grid, im.base, im.nom, im.descr);
+        im.descr = run.res_form == kRaster ? im.base + ".txt" : std::string();
+        const Status s = write_held_image(run, map, im.grid, im.base, im.nom);
         if (s.ok()) {
             rep.write(im.line.in(idiom), {im.nom});
         } else {

@@ -1,4 +1,4 @@
-// The two result images, in one of the program's own formats.
+// The names of the two result images.
 #pragma once
 
 #include <string>
@@ -22,10 +22,3 @@ std::string homogeneity_base(const RunAnswers& run);
 
 // The extension of an image file in the given format: ".raw", ".bmp", ".asc" or ".tif".
 const char* image_extension(int form);
-
-// Writes the grid `m` under `base` in format `form` (raster, bitmap or ascii; the ascii
-// grid takes the map's X_min and Y_min). On return `nom` holds the full name of the
-// image file (the ".raw" file for the raster format) and `descr` the raw header name.
-// NotWritten, naming the first file that could not be written, on failure.
-Status write_result_image(int form, const LoadedMap& map, ByteMatrix m, const std::string& base,
-                          std::string& nom, std::string& descr);
