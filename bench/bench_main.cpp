@@ -1,6 +1,6 @@
 // Benchmark of the treatment stage and of whole sessions.
 //
-//   landmosaic_bench [--size N] [--no-instructions] [path/to/landmosaic]
+//   landmosaic_bench [--size N] [--no-instructions] [--metrics-only] [path/to/landmosaic]
 //
 // On a map of N x N pixels (default 8000) of 20 classes in patches, for the square and
 // circular windows of ranks 4, 16 and 64:
@@ -8,6 +8,8 @@
 //    (the method of earlier versions, kept for comparison), the method the program
 //    chooses, and the reference tally (every window afresh) timed on a band of centre
 //    rows and scaled to the map; the ratio of the reference to the chosen method.
+// 1b. The landscape metrics (square and circle, R = 16): the default run against all
+//    the metrics and against the valid-pixel rule (--metrics-only: this table alone).
 // 2. Instructions per pixel of both methods, counted by callgrind on one thread on a
 //    1000 x 1000 map of the same kind (when valgrind is installed).
 // 3. Whole sessions: the program run with its answers on standard input, raw map and raw
@@ -41,6 +43,7 @@
 #include <vector>
 
 #include "analysis/fast_scan.h"
+#include "analysis/metrics.h"
 #include "analysis/kernels/kernels.h"
 #include "analysis/scans.h"
 #include "raster/inventory.h"
@@ -296,6 +299,76 @@ void scan_table(const BenchMap& b) {
                     chosen_at[kSquare][2] / chosen_at[kSquare][0]);
 }
 
+// Seconds of the counts scan of the metrics `names` on the whole map, all hardware
+// threads, under the valid-pixel rule `min_valid` (0: off).
+double time_metrics(const BenchMap& b, const Config& c, const std::vector<std::string>& names,
+                    double min_valid) {
+    const Window win = window_for(kWindow, c.win_shape, c.R);
+    std::vector<metrics::Metric> ms;
+    std::string error;
+    if (!metrics::parse(names, ms, error)) return -1;
+    std::vector<std::vector<unsigned char>> store;
+    std::vector<metrics::Plane> planes;
+    const std::size_t cols = static_cast<std::size_t>(b.map.nb_col);
+    for (const metrics::Metric& m : ms) {
+        const std::size_t bytes = cols * (m.type() == metrics::Type::Real ? 4 : 1);
+        store.emplace_back(bytes * static_cast<std::size_t>(b.map.nb_lig));
+        metrics::Plane p;
+        p.type = m.type();
+        for (int k = 0; k < b.map.nb_lig; ++k) p.rows.push_back(store.back().data() + bytes * k);
+        planes.push_back(std::move(p));
+    }
+    const auto start = Clock::now();
+    metrics::counts_scan(b.map, b.inv, win, {kWindow, c.win_shape, c.R}, {min_valid}, ms, 0,
+                         b.map.nb_lig, planes, 0);
+    return seconds_since(start);
+}
+
+// The landscape metrics beside the default run: the diversity and homogeneity of the
+// fast scans, then all the metrics, then the two under the valid-pixel rule, through the
+// counts scan; and the quick count of the windows that hold unclassified pixels, which
+// a default run adds. Best of 2, each configuration in a child process.
+void metrics_table(const BenchMap& b) {
+    const int size = b.map.nb_col;
+    std::printf(
+        "\nLandscape metrics on the %d x %d map, all hardware threads, best of 2. default:\n"
+        "diversity and homogeneity by the fast scans; all: those two and shannon, simpson,\n"
+        "evenness, dominant and one share by the counts scan; min-valid: diversity and\n"
+        "homogeneity with --min-valid 50; holes: the count of windows holding pixels of no\n"
+        "class that a default run adds.\n\n",
+        size, size);
+    std::printf("%-12s %10s %10s %10s %10s %12s %14s\n", "window", "default s", "all s",
+                "min-valid s", "holes s", "all/default", "min-valid/def");
+    const std::string share = "share:" + std::to_string(b.inv.number_item[1]);
+    for (const Config& c : kConfigs) {
+        if (c.R != 16) continue;
+        const ChildResult r = in_child([&](std::vector<double>& out) {
+            double def = 1e300, all = 1e300, valid = 1e300, holes = 1e300;
+            const Window win = window_for(kWindow, c.win_shape, c.R);
+            for (int rep = 0; rep < 2; ++rep) {
+                def = std::min(def, time_scan(b, c, WindowMethod::best, 0));
+                all = std::min(all, time_metrics(b, c,
+                                                 {"diversity", "homogeneity", "shannon", "simpson",
+                                                  "evenness", "dominant", share},
+                                                 0));
+                valid = std::min(valid, time_metrics(b, c, {"diversity", "homogeneity"}, 50));
+                const auto start = Clock::now();
+                metrics::unclassified_windows(b.map, win, {kWindow, c.win_shape, c.R}, 0,
+                                              b.map.nb_lig);
+                holes = std::min(holes, seconds_since(start));
+            }
+            out = {def, all, valid, holes};
+        });
+        if (!r.ok || r.values.size() != 4) {
+            std::printf("%-12s failed\n", c.name);
+            continue;
+        }
+        const double def = r.values[0];
+        std::printf("%-12s %10.3f %10.3f %10.3f %10.3f %12.2f %14.2f\n", c.name, def, r.values[1],
+                    r.values[2], r.values[3], r.values[1] / def, r.values[2] / def);
+    }
+}
+
 // Instructions per map pixel of one scan on one thread, counted by callgrind in a child
 // run of this program (--count-instructions), or a negative number.
 double instructions_per_pixel(const std::string& self, const Config& c, WindowMethod method) {
@@ -434,6 +507,7 @@ int main(int argc, char** argv) {
     std::string exe = LANDMOSAIC_EXE;
     int size = 8000;
     bool instructions = true;
+    bool metrics_only = false;
     for (int a = 1; a < argc; ++a) {
         const std::string arg = argv[a];
         if (arg == "--count-instructions" && a + 3 < argc) {
@@ -457,6 +531,8 @@ int main(int argc, char** argv) {
             size = std::max(std::atoi(argv[++a]), 200);
         else if (arg == "--no-instructions")
             instructions = false;
+        else if (arg == "--metrics-only")
+            metrics_only = true;
         else
             exe = arg;
     }
@@ -464,7 +540,12 @@ int main(int argc, char** argv) {
                 fast_scan_threads(), kernels::current_target().c_str(), load_average().c_str());
     BenchMap b;
     make_map(b, size, size, patch_codes(size, size, 20, 40, 0.01, 0.002, 7));
+    if (metrics_only) {
+        metrics_table(b);
+        return 0;
+    }
     scan_table(b);
+    metrics_table(b);
     if (instructions) instruction_table(fs::canonical("/proc/self/exe").string());
     session_table(exe, b);
     std::printf("\nload average at the end: %s\n", load_average().c_str());

@@ -20,6 +20,7 @@
 #include "formats/png.h"
 #include "result_fixtures.h"
 #include "results/quicklook.h"
+#include "formats/gdal_raster.h"
 #include "results/summary.h"
 #include "dialogue/console.h"
 #include "dialogue/opening.h"
@@ -472,7 +473,8 @@ TEST(SummaryCommand, WritesTheFilesOrSaysWhatIsMissing) {
 }
 
 // `--quicklook` on the command line makes the same pictures and page as `summary` made
-// afterwards from the files of the same run.
+// afterwards from the files of the same run, but for the share of windows holding
+// unclassified pixels, which only the run knows.
 TEST(SummaryCommand, QuicklookOfACommandLineRunEqualsTheSummaryOfItsFiles) {
     if (!png_available()) GTEST_SKIP() << "built without PNG pictures";
     Session s(Case{"cli", 0, 1, 1, 2, 0, 1, "maps"});
@@ -484,8 +486,11 @@ TEST(SummaryCommand, QuicklookOfACommandLineRunEqualsTheSummaryOfItsFiles) {
               0)
         << fx::slurp(log);
     const std::string div = fx::slurp(base + "_diversity.png"),
-                      homo = fx::slurp(base + "_homog.png"),
-                      page = fx::slurp(base + "_summary.html");
+                      homo = fx::slurp(base + "_homog.png");
+    std::string page = fx::slurp(base + "_summary.html");
+    const std::size_t at = page.find("<section class=\"card\" id=\"unclassified\">");
+    ASSERT_NE(at, std::string::npos);
+    page.erase(at, page.find("</section>\n", at) + 11 - at);
     ASSERT_FALSE(div.empty());
     ASSERT_NE(page.find("<html lang=\"en\""), std::string::npos);
     std::string out, err;
@@ -493,4 +498,19 @@ TEST(SummaryCommand, QuicklookOfACommandLineRunEqualsTheSummaryOfItsFiles) {
     EXPECT_EQ(fx::slurp(base + "_diversity.png"), div);
     EXPECT_EQ(fx::slurp(base + "_homog.png"), homo);
     EXPECT_EQ(fx::slurp(base + "_summary.html"), page);
+
+    // Every other metric gets its picture and its panel, a real one its ramp.
+    if (!gdal_available()) return;
+    ASSERT_EQ(shell(std::string(LANDMOSAIC_EXE) + " -w circle -r 2 -q --quicklook --pixel-size 25 " +
+                    "--x-min 0 --y-min 0 --metrics diversity,homogeneity,shannon,dominant,share:4 -o \"" +
+                    base + "m\" \"" + (s.folder / "land.raw").string() + "\" >\"" + log.string() +
+                    "\" 2>&1"),
+              0)
+        << fx::slurp(log);
+    const std::string metrics_page = fx::slurp(base + "m_summary.html");
+    for (const char* m : {"shannon", "dominant", "share4"}) {
+        EXPECT_FALSE(fx::slurp(base + "m_" + m + ".png").empty()) << m;
+        EXPECT_NE(metrics_page.find(std::string("id=\"metric-") + m + "\""), std::string::npos) << m;
+    }
+    EXPECT_NE(metrics_page.find("id=\"mramp0\""), std::string::npos);
 }

@@ -342,12 +342,15 @@ ScanCounts window_rows(const LoadedMap& map, const Inventory& inv, const Window&
             if (j == j1) break;
             // One column to the right: the first pixel of every run leaves, the one past
             // its end comes in.
+            // Where both are of the same class (most often, in patches) nothing changes.
             for (std::size_t r = 0; r < runs.size(); ++r) {
                 const unsigned char* row = line[r];
                 if (!row) continue;
                 const int out_x = j + runs[r].l0, in_x = j + 1 + runs[r].l1;
-                if (out_x >= 0 && out_x < cols) c.remove(row[out_x]);
-                if (in_x >= 0 && in_x < cols) c.add(row[in_x]);
+                const bool out_in = out_x >= 0 && out_x < cols, in_in = in_x >= 0 && in_x < cols;
+                if (out_in && in_in && row[out_x] == row[in_x]) continue;
+                if (out_in) c.remove(row[out_x]);
+                if (in_in) c.add(row[in_x]);
             }
         }
     }
@@ -504,13 +507,28 @@ ScanCounts unclassified_windows(const LoadedMap& map, const Window& win, const S
     const int R = shape.rw;
     const int a = std::max(r0, R), b = std::min(r1, map.nb_lig - R);
     if (runs.empty() || a >= b || cols < 2 * R + 1) return found;
-    // For every pixel of the rows within reach, the distance to the next 255 at or to its
-    // right along its row (255: none within 254): a run of pixels holds a 255 when the
-    // distance at its first pixel is within its length. Rows are kept in a ring.
+    const int centres = cols - 2 * R;
+    // The box of the window first: for every column, the last row up to the window's
+    // bottom row that holds a 255, then the columns of the box that hold one, counted
+    // along the row. A window whose box holds no 255 holds none; for the square the box
+    // is the window.
+    std::vector<int> last(static_cast<std::size_t>(cols), -(1 << 30));
+    std::vector<int> sum(static_cast<std::size_t>(cols) + 1);
+    std::vector<unsigned char> box(static_cast<std::size_t>(centres));
+    auto take_row = [&](int y) {
+        const unsigned char* row = map.tab_in[y];
+        for (int x = 0; x < cols; ++x)
+            if (row[x] == kNoValue) last[x] = y;
+    };
+    for (int y = a - R; y < a + R; ++y) take_row(y);
+    // Distances to the next 255 along a row (255: none within 254), for the rows of the
+    // circle's runs, kept in a ring: a run of pixels holds a 255 when the distance at its
+    // first pixel is within its length.
+    const bool circle = shape.win_shape != 0;
     const int ring = 2 * R + 1;
-    std::vector<unsigned char> right(static_cast<std::size_t>(ring) * cols);
+    std::vector<unsigned char> right(circle ? static_cast<std::size_t>(ring) * cols : 0);
     auto right_row = [&](int y) { return right.data() + static_cast<std::size_t>(y % ring) * cols; };
-    auto compute = [&](int y) {
+    auto distances = [&](int y) {
         unsigned char* d = right_row(y);
         const unsigned char* row = map.tab_in[y];
         int dist = 255;
@@ -519,23 +537,46 @@ ScanCounts unclassified_windows(const LoadedMap& map, const Window& win, const S
             d[x] = static_cast<unsigned char>(dist);
         }
     };
-    for (int y = a - R; y < a + R; ++y) compute(y);
-    const int first = R, centres = cols - 2 * R;
+    bool ring_ready = false;
     std::vector<unsigned char> hit(static_cast<std::size_t>(centres));
     for (int i = a; i < b; ++i) {
-        compute(i + R);
-        std::fill(hit.begin(), hit.end(), 0);
+        take_row(i + R);
+        sum[0] = 0;
+        for (int x = 0; x < cols; ++x) sum[x + 1] = sum[x] + (last[x] >= i - R);
+        int first = -1, end = -1;
+        for (int x = 0; x < centres; ++x) {
+            box[x] = sum[x + 2 * R + 1] - sum[x] > 0;
+            if (box[x]) {
+                if (first < 0) first = x;
+                end = x + 1;
+            }
+        }
+        found.windows += centres;
+        if (!circle) {
+            for (int x = 0; x < centres; ++x) found.with_unclassified += box[x];
+            continue;
+        }
+        if (first < 0) {
+            ring_ready = false;
+            continue;
+        }
+        // Some boxes hold a 255: the circle's runs, over the span of those centres.
+        if (!ring_ready)
+            for (int y = i - R; y < i + R; ++y) distances(y);
+        distances(i + R);
+        ring_ready = true;
+        unsigned char* __restrict h = hit.data();
+        std::fill(h + first, h + end, 0);
         for (const Run& run : runs) {
             const unsigned char* d = right_row(i + run.dy);
             // Runs longer than the distances reach are looked at in pieces.
             for (int l = run.l0; l <= run.l1; l += 255) {
-                const int reach = std::min(run.l1 - l, 254);
-                const unsigned char* p = d + first + l;
-                for (int x = 0; x < centres; ++x) hit[x] |= p[x] <= reach;
+                const unsigned char reach = static_cast<unsigned char>(std::min(run.l1 - l, 254));
+                const unsigned char* __restrict p = d + R + l;
+                for (int x = first; x < end; ++x) h[x] |= p[x] <= reach;
             }
         }
-        found.windows += centres;
-        for (int x = 0; x < centres; ++x) found.with_unclassified += hit[x];
+        for (int x = first; x < end; ++x) found.with_unclassified += h[x];
     }
     return found;
 }

@@ -204,6 +204,18 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
         SummaryOptions pictures;
         pictures.mesh_drawn = req.mesh_lines ? 1 : 0;
         pictures.treat_type = window_shape(req.window).treat_type;
+        // The other metrics, a picture and a panel each.
+        for (const RunOutcome::File& f : outcome.files) {
+            if (metrics::native(f.metric)) continue;
+            std::string about = f.metric.info().about;
+            if (f.metric.id == metrics::Id::Share) about += std::to_string(f.metric.code);
+            pictures.metrics.push_back({f.metric.name(), f.metric.suffix(), about, f.path,
+                                        f.metric.type() == metrics::Type::Real,
+                                        f.metric.id == metrics::Id::Dominant});
+        }
+        if (req.min_valid <= 0 && outcome.windows.windows > 0)
+            pictures.unclassified_share = static_cast<double>(outcome.windows.with_unclassified) /
+                                          static_cast<double>(outcome.windows.windows);
         const std::string base = outcome.report.substr(0, outcome.report.size() - info.size());
         if (make_summary(base, pictures, out, err) != 0) status = 1;
     }

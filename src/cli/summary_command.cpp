@@ -30,6 +30,13 @@ bool read_with_gdal(const std::string& path, ByteGrid& grid, int& nb_lig, int& n
 int make_summary(const std::string& base, SummaryOptions options, std::ostream& out,
                  std::ostream& err) {
     if (gdal_available() && !options.reader) options.reader = read_with_gdal;
+    if (gdal_available() && !options.real_reader)
+        options.real_reader = [](const std::string& path, std::vector<float>& values, int& nb_lig,
+                                 int& nb_col, std::string& why) {
+            const Status s = read_real_band(path, values, nb_lig, nb_col);
+            if (!s.ok()) why = path + (s.detail.empty() ? std::string(" cannot be read") : ": " + s.detail);
+            return s.ok();
+        };
     std::string written, why;
     const int status = summary_from_results(base, written, why, options);
     out << written << std::flush;

@@ -31,3 +31,7 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
     st.detail = "this build has no GDAL";
     return nullptr;
 }
+
+Status read_real_band(const std::string& path, std::vector<float>&, int&, int&) {
+    return Status::refused(path, txt::reason_no_gdal);
+}

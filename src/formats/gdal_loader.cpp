@@ -111,6 +111,12 @@ std::string gdal_version() {
     return gdal_available() ? loaded().module->gdal_version() : std::string();
 }
 
+Status read_real_band(const std::string& path, std::vector<float>& values, int& nb_lig,
+                      int& nb_col) {
+    if (!gdal_available()) return Status::refused(path, txt::reason_no_gdal);
+    return loaded().module->read_real_band(path, values, nb_lig, nb_col);
+}
+
 Status gdal_load_map(const std::string& path, int band, LoadedMap& map,
                      const Progress& progress) {
     if (!gdal_available()) return Status::refused(path, txt::reason_no_gdal);

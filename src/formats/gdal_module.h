@@ -24,9 +24,11 @@ struct GdalModule {
     std::unique_ptr<engine::RowSink> (*geotiff_sink)(
         const std::string& path, const LoadedMap& header, ResultKind kind,
         const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);
+    Status (*read_real_band)(const std::string& path, std::vector<float>& values, int& nb_lig,
+                             int& nb_col);
 };
 
-inline constexpr int kGdalModuleVersion = 2;
+inline constexpr int kGdalModuleVersion = 3;
 
 // A fingerprint of the layouts the two sides share.
 inline constexpr unsigned gdal_module_sizes() {

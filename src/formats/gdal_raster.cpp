@@ -679,6 +679,33 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
     return sink;
 }
 
+Status read_real_band(const std::string& path, std::vector<float>& values, int& nb_lig,
+                      int& nb_col) {
+    register_drivers();
+    CPLErrorReset();
+    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
+                                 nullptr, nullptr);
+    if (!ds) {
+        Status s = Status::refused(path, txt::reason_gdal_open);
+        s.detail = last_gdal_error();
+        return s;
+    }
+    nb_col = GDALGetRasterXSize(ds);
+    nb_lig = GDALGetRasterYSize(ds);
+    Status result = Status::success();
+    try {
+        values.assign(static_cast<std::size_t>(nb_col) * static_cast<std::size_t>(nb_lig), 0.0f);
+        if (GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Read, 0, 0, nb_col, nb_lig, values.data(),
+                         nb_col, nb_lig, GDT_Float32, 0, 0) != CE_None) {
+            result = Status::refused(path, txt::reason_cannot_open);
+            result.detail = last_gdal_error();
+        }
+    } catch (const std::bad_alloc&) {
+        result = Status::make(Status::Code::OutOfMemory, {}, txt::memory_exhausted);
+    }
+    GDALClose(ds);
+    return result;
+}
 
 }  // namespace gdal_impl
 
@@ -686,6 +713,6 @@ extern "C" __attribute__((visibility("default"))) const GdalModule* landmosaic_g
     static const GdalModule module{kGdalModuleVersion,      gdal_module_sizes(),
                                    gdal_impl::gdal_version, gdal_impl::gdal_load_map,
                                    gdal_impl::gdal_row_source,
-                                   gdal_impl::geotiff_sink};
+                                   gdal_impl::geotiff_sink, gdal_impl::read_real_band};
     return &module;
 }

@@ -58,3 +58,8 @@ std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
     const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);
+
+// Band 1 of the raster `path` as reals (the Float32 results of the real metrics), row by
+// row from the top.
+Status read_real_band(const std::string& path, std::vector<float>& values, int& nb_lig,
+                      int& nb_col);

@@ -67,6 +67,8 @@ struct Words {
     const char* nothing_evaluated;
     const char* results;
     const char* made_by;
+    const char* holes;       // percent
+    const char* holes_hint;
 };
 
 constexpr Words kWords[3] = {
@@ -117,7 +119,10 @@ constexpr Words kWords[3] = {
      "mesh lines left out",
      "No window holds a class: nothing to chart.",
      "Results written",
-     "Made by LANDMOSAIC"},
+     "Made by LANDMOSAIC",
+     "Windows holding unclassified pixels",
+     "%s of the windows count pixels of no class in their surface: both values are low "
+     "there. --min-valid PCT values the pixels of a class over their classified pixels."},
     {"fr",
      "Diversité et homogénéité du paysage",
      "Carte",
@@ -165,7 +170,10 @@ constexpr Words kWords[3] = {
      "lignes du maillage exclues",
      "Aucune fenêtre ne contient de classe : rien à représenter.",
      "Résultats écrits",
-     "Réalisé avec LANDMOSAIC"},
+     "Réalisé avec LANDMOSAIC",
+     "Fenêtres contenant des pixels non classés",
+     "%s des fenêtres comptent des pixels sans classe dans leur surface : les deux valeurs y "
+     "sont basses. --min-valid PCT évalue les pixels d'une classe sur leurs pixels classés."},
     {"es",
      "Diversidad y homogeneidad del paisaje",
      "Mapa",
@@ -213,7 +221,11 @@ constexpr Words kWords[3] = {
      "líneas de la malla excluidas",
      "Ninguna ventana contiene una clase: nada que representar.",
      "Resultados escritos",
-     "Realizado con LANDMOSAIC"},
+     "Realizado con LANDMOSAIC",
+     "Ventanas con píxeles no clasificados",
+     "El %s de las ventanas cuenta píxeles sin clase en su superficie: ambos valores son "
+     "bajos allí. --min-valid PCT evalúa los píxeles de una clase sobre sus píxeles "
+     "clasificados."},
 };
 
 const Words& words(int idiom) {
@@ -535,6 +547,25 @@ std::string homogeneity_ramp() {
              "\" y1=\"14\" y2=\"18\" stroke=\"#5a6474\"/><text x=\"" + num(x) +
              "\" y=\"28\" font-size=\"10\" text-anchor=\"middle\" fill=\"#5a6474\">" +
              std::to_string(p) + " %</text>";
+    }
+    return s + "</svg>";
+}
+
+// The ramp of a real metric, from lo to hi, as a small drawing.
+std::string real_ramp(double lo, double hi, int idiom, const std::string& id) {
+    std::string s = "<svg class=\"ramp\" viewBox=\"0 0 380 30\" role=\"img\">"
+                    "<defs><linearGradient id=\"" + id + "\" x1=\"0\" x2=\"1\" y1=\"0\" y2=\"0\">";
+    for (int p = 0; p <= 100; p += 10)
+        s += "<stop offset=\"" + num(p / 100.0) + "\" stop-color=\"" +
+             css_colour(homogeneity_colour(p)) + "\"/>";
+    s += "</linearGradient></defs><rect x=\"20\" y=\"2\" width=\"340\" height=\"12\" "
+         "fill=\"url(#" + id + ")\" stroke=\"#0003\"/>";
+    for (int p = 0; p <= 100; p += 25) {
+        const double x = 20 + 3.4 * p;
+        s += "<line x1=\"" + num(x) + "\" x2=\"" + num(x) +
+             "\" y1=\"14\" y2=\"18\" stroke=\"#5a6474\"/><text x=\"" + num(x) +
+             "\" y=\"28\" font-size=\"10\" text-anchor=\"middle\" fill=\"#5a6474\">" +
+             real(lo + (hi - lo) * p / 100.0, 3, idiom) + "</text>";
     }
     return s + "</svg>";
 }
@@ -937,6 +968,37 @@ std::string summary_html(const SummaryInput& in, const Quicklook& div, const Qui
     s += reduction_note(homo, w.reduced_mean);
     s += "</figure></section>\n</div>\n";
 
+    // The other metrics, a panel each.
+    if (!in.panels.empty()) {
+        s += "<div class=\"grid2\" id=\"metrics\">\n";
+        int k = 0;
+        for (const SummaryInput::Panel& p : in.panels) {
+            const std::string title = esc(p.image.name);
+            s += "<section class=\"card\" id=\"metric-" + esc(p.image.suffix) + "\"><h2>" + title +
+                 "</h2><figure>" + picture(p.picture, p.png, title) + "<figcaption>" +
+                 esc(p.image.about) + "</figcaption>";
+            if (p.image.real) {
+                s += real_ramp(p.lo, p.hi, idiom, "mramp" + std::to_string(k++));
+                s += reduction_note(p.picture, w.reduced_mean);
+            } else if (p.image.categorical) {
+                s += legend_list(p.picture, idiom) + reduction_note(p.picture, w.reduced_mode);
+            } else {
+                s += homogeneity_ramp() + legend_list(p.picture, idiom) +
+                     reduction_note(p.picture, w.reduced_mean);
+            }
+            s += "</figure></section>\n";
+        }
+        s += "</div>\n";
+    }
+    if (in.unclassified_share >= 0) {
+        s += "<section class=\"card\" id=\"unclassified\"><h2>" + std::string(w.holes) + " · " +
+             pct(in.unclassified_share * 100, idiom) + "</h2>";
+        if (in.unclassified_share > 0.05)
+            s += "<p class=\"note\">" + fill(w.holes_hint, {pct(in.unclassified_share * 100, idiom)}) +
+                 "</p>";
+        s += "</section>\n";
+    }
+
     // Inventory and histogram.
     s += "<div class=\"grid2 stack\">\n";
     s += "<section class=\"card\" id=\"inventory\"><h2>" + std::string(w.inventory) + " · " +
@@ -1167,9 +1229,68 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
     MeshLines mesh = find_mesh_lines(div.get(), dl, dc, std::max(0, rc.range_win));
     if (options.mesh_drawn >= 0) mesh = {options.mesh_drawn == 1, 2 * std::max(0, rc.range_win) + 1};
 
+    in.unclassified_share = options.unclassified_share;
+    // The other metrics: a picture each, beside the two.
+    std::vector<std::string> extra_written;
+    for (const MetricImage& m : options.metrics) {
+        if (!png_available()) break;
+        SummaryInput::Panel p;
+        p.image = m;
+        ByteGrid grid;
+        int nl = 0, nc = 0;
+        if (m.real) {
+            std::vector<float> values;
+            if (!options.real_reader || !options.real_reader(m.path, values, nl, nc, err))
+                return 1;
+            if (nl != rc.nb_lig || nc != rc.nb_col ||
+                values.size() != static_cast<std::size_t>(nl) * nc) {
+                err = m.path + " is not of the size the report gives";
+                return 1;
+            }
+            // The values on a scale of 0 to 100 between the least and the largest.
+            bool any = false;
+            for (float v : values) {
+                if (v == -1.0f) continue;
+                p.lo = any ? std::min<double>(p.lo, v) : v;
+                p.hi = any ? std::max<double>(p.hi, v) : v;
+                any = true;
+            }
+            grid = ByteGrid(ucmatrice(nc, nl), nl);
+            const double span = p.hi > p.lo ? p.hi - p.lo : 1;
+            for (int i = 0; i < nl; ++i)
+                for (int j = 0; j < nc; ++j) {
+                    const float v = values[static_cast<std::size_t>(i) * nc + j];
+                    grid[i][j] = v == -1.0f ? 255
+                                            : static_cast<unsigned char>(
+                                                  std::lround((v - p.lo) / span * 100));
+                }
+        } else {
+            double cell = 0;
+            std::string crs;
+            double where[3] = {0, 0, 0};
+            if (!read_result_image(m.path, grid, nl, nc, cell, crs, where, options.reader, err))
+                return 1;
+            if (nl != rc.nb_lig || nc != rc.nb_col) {
+                err = m.path + " is not of the size the report gives";
+                return 1;
+            }
+        }
+        p.picture = m.categorical ? diversity_quicklook(grid.get(), nl, nc, MeshLines{})
+                                  : homogeneity_quicklook(grid.get(), nl, nc);
+        const std::string png_name = base + "_" + m.suffix + ".png";
+        if (!encode_png(p.picture.image, p.png) || !write_file_whole(png_name, p.png)) {
+            err = png_name + " could not be written";
+            return 1;
+        }
+        in.outputs.push_back(absolute(m.path));
+        in.outputs.push_back(png_name);
+        extra_written.push_back(given + "_" + m.suffix + ".png");
+        in.panels.push_back(std::move(p));
+    }
     std::vector<std::string> failed;
     std::string why;
     const bool ok = write_quicklooks(base, in, div.get(), homo.get(), mesh, failed, why);
+    for (const std::string& f : extra_written) out += f + "\n";
     const QuicklookNames names(base), told(given);
     const std::string made[3][2] = {{names.diversity_png, told.diversity_png},
                                     {names.homog_png, told.homog_png},

@@ -40,6 +40,30 @@ struct SummaryInput {
     long long window_pixels = 0;
     double window_ha = 0;
     std::vector<std::string> outputs;  // files the run wrote, in order
+    // The share of the evaluated windows that hold unclassified pixels (0..1), under the
+    // rule of whole windows; below 0 when not known.
+    double unclassified_share = -1;
+    struct Panel;
+    std::vector<Panel> panels;  // the other metrics, one panel each
+};
+
+// A result image beyond the diversity and the homogeneity, for a panel of its own.
+struct MetricImage {
+    std::string name;         // "shannon", "share:21"
+    std::string suffix;       // of its file and picture: BASE_<suffix>.png
+    std::string about;        // what its values are
+    std::string path;         // the result file
+    bool real = false;        // Float32 values, -1 no value
+    bool categorical = false;  // class codes (the dominant class)
+};
+
+// A panel: the picture of a metric with its legend. A real metric's values are shown on
+// a continuous ramp from `lo` to `hi`.
+struct SummaryInput::Panel {
+    MetricImage image;
+    Quicklook picture;
+    std::string png;
+    double lo = 0, hi = 0;
 };
 
 // The page itself. `div_png` and `homo_png` are the bytes of the two pictures.
@@ -93,8 +117,16 @@ using ResultImageReader =
     std::function<bool(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
                        double& pixel_size, std::string& crs_wkt, std::string& why)>;
 
+// A reader for the Float32 results of the real metrics: the values row by row and the
+// sizes; false, with the reason in `why`, when it cannot.
+using RealImageReader = std::function<bool(const std::string& path, std::vector<float>& values,
+                                           int& nb_lig, int& nb_col, std::string& why)>;
+
 // What the caller knows beyond the files.
 struct SummaryOptions {
+    std::vector<MetricImage> metrics;  // the other metrics' images, a panel each
+    RealImageReader real_reader;       // for the real metrics
+    double unclassified_share = -1;    // as SummaryInput has it
     ResultImageReader reader;  // for ".tif" results; none: native formats only
     int mesh_drawn = -1;       // 1 the mesh lines were drawn, 0 not; -1: found in the image
     int treat_type = -1;       // 0 cell mesh, 1 moving window; -1: found in the images
