@@ -391,6 +391,11 @@ int MpiTeam::from_leader(int value) {
     return value;
 }
 
+long long MpiTeam::from_leader_ll(long long value) {
+    MPI_Bcast(&value, 1, MPI_LONG_LONG, 0, MPI_COMM_WORLD);
+    return value;
+}
+
 void MpiTeam::abort_all() {
     MPI_Abort(MPI_COMM_WORLD, 1);
 }
