@@ -437,10 +437,10 @@ Status outputs_clash(const RunRequest& req, const RunAnswers& run,
 // The results base of the request: beside the map by default; in the folder -o names
 // when it is one (or ends with a separator), under the default name; otherwise -o as
 // given. A folder that is not there is said to be missing.
-Status output_base(const RunRequest& req, int rank, std::string& base) {
+Status output_base(const RunRequest& req, const std::string& map, int rank, std::string& base) {
     const std::string& o = req.output_base;
     if (o.empty()) {
-        base = default_output_base(req.map, req.window, rank);
+        base = default_output_base(map, req.window, rank);
         return Status::success();
     }
     std::error_code ec;
@@ -453,7 +453,7 @@ Status output_base(const RunRequest& req, int rank, std::string& base) {
     if (ends_with_separator || fs::is_directory(o, ec)) {
         if (!fs::is_directory(o, ec))
             return Status::make(Status::Code::NotWritten, o, txt::output_folder_missing, {o});
-        const fs::path named = fs::path(default_output_base(req.map, req.window, rank)).filename();
+        const fs::path named = fs::path(default_output_base(map, req.window, rank)).filename();
         base = (fs::path(o) / named).string();
         return Status::success();
     }
@@ -727,7 +727,14 @@ Status report_step(RunState& r) {
         return usage(
             "ascii results from a map without coordinates need --x-min and "
             "--y-min");
-    if (Status s = output_base(r.req, run.range_win, run.nomim3); !s.ok()) return s;
+    // A map named in GDAL's spelling (a driver's prefix, a /vsi path, a subdataset) gives
+    // its results the name and folder of the file that holds it.
+    std::string named = r.req.map;
+    std::error_code ec;
+    if (r.gdal && !fs::exists(named, ec))
+        if (const std::vector<std::string> files = r.gdal->files(); !files.empty())
+            named = files.front();
+    if (Status s = output_base(r.req, named, run.range_win, run.nomim3); !s.ok()) return s;
     run.nom_info = run.nomim3 + "_info.txt";
     std::vector<std::string> inputs = {run.nom_lect, map.nomdescr1};
     if (r.gdal)

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <sstream>
@@ -238,7 +239,17 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return usage_error(err, program, e.what(), idiom);
+        // A map whose name starts with '-' reads as an option: it goes after "--".
+        std::string hint;
+        for (int k = 1; k < argc && hint.empty(); ++k) {
+            const std::string a = argv[k];
+            std::error_code ec;
+            if (a == "--") break;
+            if (a.size() > 1 && a[0] == '-' && std::filesystem::is_regular_file(a, ec))
+                hint = "\n" + a + " reads as an option: put -- before a map whose name starts "
+                       "with '-' (" + program + " [options] -- " + a + ")";
+        }
+        return usage_error(err, program, e.what() + hint, idiom);
     }
     if (help) {
         out << help_text(cl);
