@@ -805,7 +805,7 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
             header.Y_min = 4e6;
             req.map = dir / "map.tif";
             Status st;
-            auto sink = geotiff_sink(req.map, header, ResultKind::Diversity, {}, st);
+            auto sink = geotiff_sink(req.map, header, ResultKind::Diversity, {}, 0, st);
             ASSERT_TRUE(sink && st.ok());
             ASSERT_TRUE(sink->write(0, header.nb_lig, t.map.tab_in.get()).ok());
             ASSERT_TRUE(sink->commit().ok());

@@ -5,11 +5,14 @@
 // with its message and the right exit status, and writes nothing it should not.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 #include <cstdint>
 #include <cstdlib>
@@ -1042,7 +1045,9 @@ bool have_mpi() {
 // A disk that fills up during a batch run, on one process or on the ranks of an MPI job:
 // each image is either written whole (the bytes of the same run on a roomy disk) and
 // named in the report, or not written at all, with its message, an earlier file of its
-// name untouched; the report is kept; status 1; no temporary file is left.
+// name untouched; the report is kept; status 1; no temporary file is left. Results that
+// cannot fit in the folder at all are refused before anything is written, naming both
+// sizes. (ASCII grids take 2 to 4 bytes a cell: the room is checked against the least.)
 TEST(HostileInput, FullDiskInABatchRunKeepsWhatWasWrittenWhole) {
     Folder f;
     std::string px;
@@ -1054,13 +1059,15 @@ TEST(HostileInput, FullDiskInABatchRunKeepsWhatWasWrittenWhole) {
         int np;  // 0: the command line
         const char* format;
         const char* extra;
-        const char* disk;  // room for the diversity image, not for both
+        const char* disk;  // room for the least the images take, not for both
+        long long need;    // the room the results need at least, when they cannot fit
     };
-    const Case cases[] = {{0, "raw", "", "512k"},
-                          {0, "asc", " --x-min 0 --y-min 0", "1m"},
-                          {3, "bmp", "", "512k"},
-                          {3, "raw", " --band-rows 100", "512k"},
-                          {2, "asc", " --x-min 0 --y-min 0 --band-rows 70", "1m"}};
+    const std::string asc = " --x-min 0 --y-min 0";
+    const Case cases[] = {{0, "raw", "", "512k", 720000},
+                          {0, "asc", " --x-min 0 --y-min 0", "1600k", 0},
+                          {3, "bmp", "", "512k", 2 * 361078},
+                          {3, "asc", " --x-min 0 --y-min 0 --band-rows 100", "1600k", 0},
+                          {2, "asc", " --x-min 0 --y-min 0 --band-rows 70", "1600k", 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.np) + " " + c.format + c.extra);
         if (c.np > 0 && !have_mpi()) continue;
@@ -1075,11 +1082,21 @@ TEST(HostileInput, FullDiskInABatchRunKeepsWhatWasWrittenWhole) {
         const std::string ext = std::string(".") + c.format;
         for (const char* image : {"_diversity", "_homog"})
             spit(f.maps / ("r" + std::string(image) + ext), "an earlier image");
+        const auto before = contents(f.maps);
         const int status = shell(front_end(c.np) + args + (f.maps / "r").string() + "' > '" +
                                  (f.root / "out.txt").string() + "' 2> '" +
                                  (f.root / "err.txt").string() + "'");
         EXPECT_EQ(status, 1);
         const std::string err = slurp(f.root / "err.txt");
+        if (c.need > 0) {
+            EXPECT_NE(err.find("The folder " + f.maps.string() +
+                               " has no room for the results: they need " +
+                               std::to_string(c.need) + " bytes, it has "),
+                      std::string::npos)
+                << err;
+            EXPECT_EQ(contents(f.maps), before);
+            continue;
+        }
         const std::string report = slurp(f.maps / "r_info.txt");
         EXPECT_NE(report.find("PROGRAM LANDMOSAIC"), std::string::npos) << err;
         int whole = 0;
@@ -1199,6 +1216,174 @@ TEST(HostileInput, GeoTiffRunUnderAnAddressSpaceLimitEndsByItself) {
         if (status == 0) {
             EXPECT_TRUE(fs::exists(f.maps / "r_homog.tif"));
         }
+        no_temporary_files(f.maps);
+    }
+}
+
+namespace {
+
+// The exit status and the peak resident memory (kB) of the program run with `args` in
+// `dir`, its output to `err`.
+int run_measured(const fs::path& dir, const std::vector<std::string>& args, const fs::path& err,
+                 long& peak_kb) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        const int out = open("/dev/null", O_WRONLY);
+        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(e, 2);
+        std::vector<char*> argv = {const_cast<char*>(LANDMOSAIC_EXE)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        alarm(60);
+        execv(LANDMOSAIC_EXE, argv.data());
+        _exit(127);
+    }
+    int st = 0;
+    struct rusage use {};
+    if (wait4(child, &st, 0, &use) != child) return -1;
+    peak_kb = use.ru_maxrss;
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+}  // namespace
+
+// The memory budget holds GDAL too: GeoTIFF results of a wide map stay within the budget
+// and 64 MB, a map one row of which cannot fit in the budget is refused before a row is
+// read, naming the row's size, and so is a tiny GeoTIFF declaring 2^31 - 1 columns.
+TEST(HostileInput, GeoTiffRunsKeepToTheMemoryBudget) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers' own memory hides the program's";
+#endif
+    if (!gdal_available()) GTEST_SKIP() << "built without GDAL";
+    Folder f;
+    spit(f.maps / "wide.txt", "40\n200000\n1\n0\n255\n30\n");
+    std::string px(40 * 200000, '\0');
+    for (std::size_t k = 0; k < px.size(); ++k) px[k] = static_cast<char>((k / 7 + k / 200000) % 5);
+    spit(f.maps / "wide.raw", px);
+    const fs::path err = f.root / "err.txt";
+    long peak = 0;
+    EXPECT_EQ(run_measured(f.maps, {"-q", "--memory", "16", "-w", "square", "-r", "1", "-o", "w",
+                                    "wide.raw"},
+                           err, peak),
+              0)
+        << slurp(err);
+    EXPECT_LE(peak, (16 + 64) * 1024) << "kB at the peak";
+    EXPECT_TRUE(fs::exists(f.maps / "w_homog.tif"));
+    EXPECT_EQ(run_measured(f.maps, {"-q", "--memory", "4", "-w", "square", "-r", "1", "-o", "n",
+                                    "wide.raw"},
+                           err, peak),
+              1);
+    EXPECT_NE(slurp(err).find("wide.raw refused: a row of 200000 pixels needs "),
+              std::string::npos)
+        << slurp(err);
+    EXPECT_FALSE(fs::exists(f.maps / "n_info.txt"));
+    if (shell("command -v gdal_create > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "gdal_create is not installed";
+    ASSERT_EQ(shell("cd '" + f.maps.string() +
+                    "' && gdal_create -q -of GTiff -outsize 2147483647 1 -bands 1 -ot Byte "
+                    "-co COMPRESS=DEFLATE -co SPARSE_OK=TRUE -co BIGTIFF=YES -a_ullr 0 1 "
+                    "2147483647 0 long.tif"),
+              0);
+    EXPECT_EQ(run_measured(f.maps, {"-q", "-w", "square", "-r", "1", "-f", "raw", "long.tif"},
+                           err, peak),
+              1);
+    EXPECT_NE(slurp(err).find("long.tif refused: a row of 2147483647 pixels needs "),
+              std::string::npos)
+        << slurp(err);
+    EXPECT_LE(peak, 256 * 1024) << "kB at the peak";
+}
+
+namespace {
+
+// Starts `argv` (the program first) in `dir`, its output to `err`; the child's pid.
+pid_t start(const fs::path& dir, const std::vector<std::string>& args, const fs::path& err) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        const int out = open("/dev/null", O_WRONLY);
+        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(e, 2);
+        // A process group of its own: mpirun and its ranks go with it.
+        setpgid(0, 0);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        alarm(120);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return child;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+}  // namespace
+
+// Ctrl-C and SIGTERM in the middle of a batch run, on one process and under mpirun: the
+// run stops within seconds, removes its temporary files and leaves an earlier result of
+// its name as it was; the program ends with 130 (SIGINT) or 143 (SIGTERM).
+TEST(HostileInput, SignalsStopABatchRunAndLeaveNoTemporaryFile) {
+    Folder f;
+    const int n = 2500;
+    std::string px(static_cast<std::size_t>(n) * n, '\0');
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            px[static_cast<std::size_t>(i) * n + j] =
+                static_cast<char>((i / 9 + j / 13 + (i * j) % 7) % 40);
+    spit(f.maps / "map.raw", px);
+    spit(f.maps / "map.txt", std::to_string(n) + "\n" + std::to_string(n) + "\n1\n0\n255\n30\n");
+    spit(f.maps / "x_diversity.raw", "an earlier image");
+    const fs::path err = f.root / "err.txt";
+    const std::vector<std::string> run = {"-q",   "-w", "circle", "-r",  "120", "--threads", "1",
+                                          "-f",   "raw", "--memory", "64", "-o", "x",
+                                          "map.raw"};
+    struct Case {
+        int np;  // 0: the command line
+        int sig;
+        double after;  // seconds before the signal
+    };
+    const Case cases[] = {{0, SIGINT, 0.5}, {0, SIGTERM, 0.5}, {2, SIGINT, 2.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.np) + " ranks, signal " + std::to_string(c.sig));
+        if (c.np > 0 && !have_mpi()) continue;
+        std::vector<std::string> args;
+        if (c.np == 0) {
+            args = {LANDMOSAIC_EXE};
+        } else {
+#ifdef LANDMOSAIC_MPI_EXE
+            args = {"mpirun", "--oversubscribe", "-np", std::to_string(c.np), LANDMOSAIC_MPI_EXE};
+            if (geteuid() == 0) args.insert(args.begin() + 1, "--allow-run-as-root");
+#endif
+        }
+        args.insert(args.end(), run.begin(), run.end());
+        const pid_t child = start(f.maps, args, err);
+        ASSERT_GT(child, 0);
+        std::this_thread::sleep_for(std::chrono::duration<double>(c.after));
+        const auto t0 = std::chrono::steady_clock::now();
+        kill(child, c.sig);
+        int st = 0;
+        ASSERT_EQ(waitpid(child, &st, 0), child);
+        const double took = seconds_since(t0);
+        ASSERT_TRUE(WIFEXITED(st)) << "ended by signal " << WTERMSIG(st);
+        // mpirun gives a status of its own to a job it was asked to stop.
+        if (c.np == 0) {
+            EXPECT_EQ(WEXITSTATUS(st), 128 + c.sig) << slurp(err);
+            EXPECT_LT(took, 2.0);
+        } else {
+            EXPECT_NE(WEXITSTATUS(st), 0) << slurp(err);
+            EXPECT_LT(took, 10.0);
+        }
+        EXPECT_NE(slurp(err).find("The run was cancelled: no result file was written"),
+                  std::string::npos)
+            << slurp(err);
+        EXPECT_EQ(slurp(f.maps / "x_diversity.raw"), "an earlier image");
+        EXPECT_FALSE(fs::exists(f.maps / "x_homog.raw"));
+        EXPECT_FALSE(fs::exists(f.maps / "x_info.txt"));
         no_temporary_files(f.maps);
     }
 }

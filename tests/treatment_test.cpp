@@ -10,6 +10,7 @@
 
 #include "analysis/scans.h"
 #include "analysis/tally.h"
+#include "raster_fixtures.h"
 #include "scan_fixture.h"
 #include "window/geometry.h"
 
@@ -38,7 +39,16 @@ struct StageRun {
 };
 
 StageRun stage(TestMap& t, int idiom, int treat_type, int win_shape, int R) {
+    // The stage reads the map from its file, as the dialogue leaves it: a raw pixel file.
+    rt::TempDir dir;
+    std::string pixels;
+    for (int i = 0; i < t.map.nb_lig; ++i)
+        pixels.append(reinterpret_cast<const char*>(t.map.tab_in[i]),
+                      static_cast<std::size_t>(t.map.nb_col));
+    rt::spit(dir / "map.raw", pixels);
     RunAnswers run;
+    run.format = kRaster;
+    run.nom_lect = dir / "map.raw";
     run.idiom = idiom;
     run.treat_type = treat_type;
     run.win_shape = win_shape;

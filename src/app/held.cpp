@@ -1,6 +1,7 @@
 #include "app/held.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "app/run.h"
@@ -11,9 +12,14 @@
 
 namespace {
 
-// The memory the rows of the bands may take beside the map and the two result images:
-// a small share of them, so that a map that fills the memory can still be treated.
-constexpr long long kBandBudget = 64LL << 20;
+// Rows per band beside the map and the two result images held whole: a thirty-second of
+// the map, so that the band's rings add little to them, yet several times the window's
+// height, so that each band's scan does not spend its time on its halo.
+int band_rows(int nb_lig, int range_win) {
+    const long long window = 2LL * std::max(range_win, 0) + 1;
+    const long long h = std::max({static_cast<long long>(nb_lig) / 32, 4 * window, 64LL});
+    return static_cast<int>(std::min<long long>(h, std::max(nb_lig, 1)));
+}
 
 engine::MapInfo info_of(const LoadedMap& map) {
     engine::MapInfo info;
@@ -26,9 +32,27 @@ engine::MapInfo info_of(const LoadedMap& map) {
     return info;
 }
 
+// The map file read before, opened again for reading by rows. A file whose sizes are no
+// longer those read before has changed under the run: it is refused.
+std::unique_ptr<engine::RowSource> open_map_file(const RunAnswers& run, const LoadedMap& map,
+                                                 engine::Status& e) {
+    std::unique_ptr<engine::RowSource> src;
+    if (run.format == kBitmap)
+        src = engine::open_bitmap_source(run.nom_lect, e);
+    else if (run.format == kAscii)
+        src = engine::open_ascii_source(run.nom_lect, e);
+    else
+        src = engine::open_raw_source(run.nom_lect, map.nb_lig, map.nb_col, map.dpix_size, e);
+    if (src && (src->info().nb_lig != map.nb_lig || src->info().nb_col != map.nb_col)) {
+        e = {engine::Fault::ReadFailed, run.nom_lect, {}};
+        return nullptr;
+    }
+    return src;
+}
+
 }  // namespace
 
-Status treat_held_map(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
+Status treat_into_memory(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
                       const Window& win, Results& res, const Progress& progress) {
     const engine::MapInfo info = info_of(map);
     // The two images, each one block of rows in order, written a band at a time.
@@ -43,11 +67,16 @@ Status treat_held_map(const RunAnswers& run, const LoadedMap& map, const Invento
     job.treat_type = run.treat_type;
     job.win_shape = run.win_shape;
     job.range_win = run.range_win;
-    const engine::BandPlan plan = engine::plan_bands(map.nb_lig, map.nb_col, job, kBandBudget);
-    engine::GridSource src(info, map.tab_in.get());
+    const engine::BandPlan plan =
+        engine::plan_bands_of(map.nb_lig, job, band_rows(map.nb_lig, run.range_win));
+    // The map is read again from its file, a band at a time: it is not held beside the
+    // two result images.
+    engine::Status e;
+    const std::unique_ptr<engine::RowSource> src = open_map_file(run, map, e);
+    if (!src) return engine_status(e, run.format, info);
     engine::DiversityTotals totals;
-    const engine::Status e = engine::treat_in_bands(src, inv, win, job, plan, diversity,
-                                                    homogeneity, totals, progress);
+    e = engine::treat_in_bands(*src, inv, win, job, plan, diversity, homogeneity, totals,
+                               progress);
     if (!e.ok()) return engine_status(e, run.format, info);
     res.rw = run.range_win;
     std::copy(std::begin(totals.histo_div), std::end(totals.histo_div), std::begin(res.histo_div));

@@ -7,6 +7,10 @@
 #include <new>
 #include <utility>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include "engine/bands.h"
 #include "formats/gdal_raster.h"
 #include "raster/raw_format.h"
@@ -179,9 +183,52 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
 }
 
 // A quarter of the machine's memory, the budget of a run that is given none.
+// and never more than half the address space the process may take.
 long long default_memory_bytes() {
     const long long total = engine::physical_memory();
-    return total > 0 ? total / 4 : (1LL << 30);
+    long long budget = total > 0 ? total / 4 : (1LL << 30);
+#ifndef _WIN32
+    struct rlimit as;
+    if (::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY)
+        budget = std::min(budget, static_cast<long long>(as.rlim_cur / 2));
+#endif
+    return budget;
+}
+
+// The bytes a result image in a native format takes at least: raw and bitmap files have
+// their size; an ASCII grid takes two bytes a cell at least ("0\t").
+long long least_image_bytes(int res_form, int nb_lig, int nb_col) {
+    const long long pixels = static_cast<long long>(nb_lig) * nb_col;
+    if (res_form == kBitmap) return 1078 + ((static_cast<long long>(nb_col) + 3) / 4 * 4) * nb_lig;
+    if (res_form == kAscii) return 2 * pixels;
+    return pixels;
+}
+
+// The folder an output goes to, as the messages name it.
+std::string folder_of_output(const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// GDAL's block cache besides a row of the map's blocks (counted with the map): a few MB
+// of its own and one for each raster open.
+constexpr long long kGdalCacheBytes = 8LL << 20;
+
+// The height of the tiles of GeoTIFF results whose rows take `row_bytes` together (every
+// image of the run, a map row each): 256 rows, or fewer (down to 16) when the rows of
+// tiles the images gather would take more than a quarter of the budget.
+int geotiff_tile_rows(long long budget, long long row_bytes) {
+    int t = 256;
+    while (t > 16 && t * row_bytes > budget / 4) t /= 2;
+    return t;
+}
+
+// A map one band of which (the rows a window needs at least, with what the formats hold
+// besides) does not fit in the budget: refused, naming the row's size and the budget.
+Status row_over_budget(const std::string& map, int nb_col, long long need, long long budget) {
+    auto mb = [](long long bytes) { return (bytes + (1LL << 20) - 1) >> 20; };
+    return Status::refused(map, txt::reason_row_over_budget,
+                           {static_cast<long long>(nb_col), mb(need), mb(budget)});
 }
 
 // Takes the rows of an image that could not be created, so that the other one is still
@@ -401,7 +448,10 @@ struct RunState {
     std::unique_ptr<engine::RowSource> src;
     GdalRowSource* gdal = nullptr;
     engine::MapInfo source_info;
-    long long budget = 0;
+    long long budget = 0;       // what the run may take, bytes
+    long long held = 0;         // what GDAL holds besides the bands
+    long long band_budget = 0;  // what is left for the bands
+    int tile_rows = 0;          // of GeoTIFF results
     // The outputs: the report, then one image per metric.
     Report rep;
     struct Image {
@@ -419,7 +469,7 @@ struct RunState {
     RunAnswers& run() { return out.run; }
     engine::BandPlan plan_for(const engine::BandJob& j) const {
         return req.band_rows > 0 ? engine::plan_bands_of(map.nb_lig, j, req.band_rows)
-                                 : engine::plan_bands(map.nb_lig, map.nb_col, j, budget);
+                                 : engine::plan_bands(map.nb_lig, map.nb_col, j, band_budget);
     }
     Status engine_failure(const engine::Status& e) const {
         engine::MapInfo sizes;
@@ -476,6 +526,21 @@ Status open_step(RunState& r) {
     r.out.georeferenced = !r.map.georef.crs_wkt.empty();
     r.budget = r.req.memory_mb > 0 ? r.req.memory_mb * (1LL << 20) : default_memory_bytes();
     r.out.timings.load = seconds_since(t);
+    // A row of every result image, as the GeoTIFF results gather them.
+    long long result_row_bytes = 0;
+    for (const metrics::Metric& m : r.metrics)
+        result_row_bytes += (m.type() == metrics::Type::Real ? 4LL : 1LL) * r.map.nb_col;
+    // What GDAL holds besides the bands: the map's row of blocks and its window of rows,
+    // the row of tiles each GeoTIFF result gathers, its block cache. The bands get the rest.
+    const bool geotiff = run.res_form == kGeoTiff;
+    r.tile_rows = geotiff ? geotiff_tile_rows(r.budget, result_row_bytes) : 0;
+    r.held = (r.gdal ? r.gdal->held_bytes() : 0) + (geotiff ? r.tile_rows * result_row_bytes : 0) +
+             (r.gdal || geotiff ? kGdalCacheBytes : 0);
+    r.band_budget = r.budget - r.held;
+    // One row must fit before any is read (the inventory reads a row at least).
+    if (const long long one_row = engine::kBytesPerBandCell * r.map.nb_col;
+        one_row > r.band_budget)
+        return row_over_budget(run.nom_lect, r.map.nb_col, one_row + r.held, r.budget);
     return Status::success();
 }
 
@@ -506,7 +571,17 @@ Status window_step(RunState& r) {
     if (run.range_win < 0 || run.range_win > kMaxRank)
         return usage("the rank advised for that surface, " + std::to_string(run.range_win) +
                      ", is outside 0 to " + std::to_string(kMaxRank));
-    return window_sizes(r.out.win, run.treat_type, run.win_shape, run.range_win, r.map.dpix_size);
+    if (Status s =
+            window_sizes(r.out.win, run.treat_type, run.win_shape, run.range_win, r.map.dpix_size);
+        !s.ok())
+        return s;
+    // The least band of the window: 2R + 1 rows (a row of cells, or a row with its halo
+    // above and below).
+    const long long band =
+        (2LL * run.range_win + 1) * engine::kBytesPerBandCell * r.map.nb_col;
+    if (band > r.band_budget)
+        return row_over_budget(run.nom_lect, r.map.nb_col, band + r.held, r.budget);
+    return Status::success();
 }
 
 // Where the results lie (the corner an ascii grid or a GeoTIFF needs), their names, and
@@ -538,6 +613,16 @@ Status report_step(RunState& r) {
     if (r.gdal)
         for (std::string& f : r.gdal->files()) inputs.push_back(std::move(f));
     if (Status s = outputs_clash(r.req, run, inputs); !s.ok()) return s;
+    // Room for the native results: what they take at least, against what the folder has
+    // (a map of a few bytes may declare terabytes of results).
+    if (run.res_form != kGeoTiff) {
+        const long long need = static_cast<long long>(r.metrics.size()) *
+                               least_image_bytes(run.res_form, map.nb_lig, map.nb_col);
+        const long long room = r.team.from_leader_ll(r.lead ? free_bytes(run.nom_info) : -1);
+        if (room >= 0 && need > room)
+            return Status::make(Status::Code::NotWritten, run.nom_info, txt::no_room,
+                                {folder_of_output(run.nom_info), need, room});
+    }
     if (!r.team.all_ok(!r.lead || r.rep.open(run.nom_info)))
         return Status::make(Status::Code::NotWritten, run.nom_info, txt::report_not_created,
                             {run.nom_info});
@@ -569,7 +654,7 @@ void sinks_step(RunState& r) {
             // Written by the leader alone, with the rows of every process.
             if (r.lead)
                 im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), r.map, result_kind(m),
-                                       run_metadata(r.out, r.req, m), im.failure);
+                                       run_metadata(r.out, r.req, m), r.tile_rows, im.failure);
         } else {
             engine::Status e;
             im.sink = r.team.make_sink(run.res_form, im.base, r.info, e);

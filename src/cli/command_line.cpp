@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/run.h"
+#include "cli/interruption.h"
 #include "cli/progress_bar.h"
 #include "cli/summary_command.h"
 #include "formats/gdal_raster.h"
@@ -238,20 +239,31 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
     return status;
 }
 
+int finish_interrupted(const CommandLine& cl, const RunOutcome& outcome, int sig,
+                       std::ostream& err) {
+    for (const Status& f : outcome.failures)
+        err << cl.program << ": " << status_line(f, cl.req.idiom, kUtf8) << "\n";
+    return interruption::exit_status(sig);
+}
+
 int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-                     bool terminal) {
+                     bool terminal, int (*interrupted)()) {
     CommandLine cl;
     if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
     ProgressBar bar(terminal && !cl.quiet);
-    const RunOutcome outcome =
-        run_landmosaic(cl.req, [&](int row, int rows) {
-            bar.update(row, rows);
-            return true;
-        });
+    const RunOutcome outcome = run_landmosaic(cl.req, [&](int row, int rows) {
+        bar.update(row, rows);
+        return !interrupted || interrupted() == 0;
+    });
     bar.finish();
+    // Stopped by a signal: what the run said, and no summary or pictures after it.
+    if (const int sig = interrupted ? interrupted() : 0; sig != 0)
+        return finish_interrupted(cl, outcome, sig, err);
     return finish_command_line(cl, outcome, out, err);
 }
 
 int command_line_main(int argc, char** argv) {
-    return run_command_line(argc, argv, std::cout, std::cerr, ProgressBar::stderr_is_terminal());
+    interruption::catch_signals();
+    return run_command_line(argc, argv, std::cout, std::cerr, ProgressBar::stderr_is_terminal(),
+                            interruption::caught);
 }

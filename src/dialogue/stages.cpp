@@ -94,7 +94,7 @@ void treatment(Console& con, const RunAnswers& run, const LoadedMap& map, Invent
                const Window& win, Results& res) {
     const int idiom = run.idiom;
     con.say(idiom, txt::treatment_heading);
-    const Status s = treat_held_map(run, map, inv, win, res, [&](int row, int) {
+    const Status s = treat_into_memory(run, map, inv, win, res, [&](int row, int) {
         con.say(idiom, txt::treatment_progress, {row});
         return true;
     });

@@ -21,14 +21,6 @@ Status MemorySource::read(int y, int n, unsigned char* const* rows) {
     return {};
 }
 
-Status GridSource::read(int y, int n, unsigned char* const* rows) {
-    if (y < 0 || n < 0 || static_cast<long long>(y) + n > info_.nb_lig)
-        return Status{Fault::ReadFailed, {}, "rows outside the map"};
-    for (int k = 0; k < n; ++k)
-        std::memcpy(rows[k], rows_[y + k], static_cast<std::size_t>(info_.nb_col));
-    return {};
-}
-
 MemorySink::MemorySink(unsigned char* data, int nb_lig, long long row_bytes,
                        std::ptrdiff_t row_stride)
     : data_(data), nb_lig_(nb_lig), row_bytes_(row_bytes), stride_(row_stride) {}

@@ -23,20 +23,6 @@ class MemorySource final : public RowSource {
     std::ptrdiff_t stride_;
 };
 
-// The rows of a map held as a row-pointer grid (a LoadedMap's tab_in, whose row pointers
-// a bitmap read top-down may have put in another order than the block's), each row
-// found through its pointer. The grid must outlive the source.
-class GridSource final : public RowSource {
-  public:
-    GridSource(const MapInfo& info, const unsigned char* const* rows) : rows_(rows) {
-        info_ = info;
-    }
-    Status read(int y, int n, unsigned char* const* rows) override;
-
-  private:
-    const unsigned char* const* rows_;
-};
-
 // A result image written into `nb_lig` rows of `row_bytes` bytes at data (nb_col bytes,
 // or nb_col floats for a real metric), rows `row_stride` bytes apart, in any order of
 // bands. Nothing to complete: commit() only says the image is whole.

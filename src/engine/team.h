@@ -28,6 +28,7 @@ class Team {
     virtual Status agree(const Status& mine) { return mine; }
     // The leader's `value`, on every process.
     virtual int from_leader(int value) { return value; }
+    virtual long long from_leader_ll(long long value) { return value; }
     // The sizes and corner of a map that the leader alone reads, on every process.
     virtual void share(MapInfo&) {}
     // Ends every process at once with status 1, when one cannot go on with the others.

@@ -26,7 +26,7 @@ std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int, Loa
 
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap&, ResultKind,
-    const std::vector<std::pair<std::string, std::string>>&, Status& st) {
+    const std::vector<std::pair<std::string, std::string>>&, int, Status& st) {
     st = Status::make(Status::Code::NotWritten, path, txt::result_not_written, {path});
     st.detail = "this build has no GDAL";
     return nullptr;

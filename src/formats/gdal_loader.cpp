@@ -134,10 +134,11 @@ std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band
 
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
-    const std::vector<std::pair<std::string, std::string>>& metadata, Status& st) {
+    const std::vector<std::pair<std::string, std::string>>& metadata, int tile_rows,
+    Status& st) {
     if (!gdal_available()) {
         st = not_written(path);
         return nullptr;
     }
-    return loaded().module->geotiff_sink(path, header, kind, metadata, st);
+    return loaded().module->geotiff_sink(path, header, kind, metadata, tile_rows, st);
 }

@@ -23,12 +23,13 @@ struct GdalModule {
                                                       LoadedMap& header, Status& st);
     std::unique_ptr<engine::RowSink> (*geotiff_sink)(
         const std::string& path, const LoadedMap& header, ResultKind kind,
-        const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);
+        const std::vector<std::pair<std::string, std::string>>& metadata, int tile_rows,
+        Status& st);
     Status (*read_real_band)(const std::string& path, std::vector<float>& values, int& nb_lig,
                              int& nb_col);
 };
 
-inline constexpr int kGdalModuleVersion = 3;
+inline constexpr int kGdalModuleVersion = 4;
 
 // A fingerprint of the layouts the two sides share.
 inline constexpr unsigned gdal_module_sizes() {

@@ -43,13 +43,15 @@ void register_drivers() {
 }
 
 // GDAL keeps raster blocks in a cache of up to 5% of the machine's memory, whatever the
-// run's memory budget. The program reads the map and writes its results row after row, so
-// the cache need hold one row of blocks of each open raster and no more: each one opened
-// adds its row of blocks to the cache's bound, which never goes above GDAL's own default.
-// (The cache is GDAL's, one for the process; so is this bound.)
+// run's memory budget. The program reads the map row after row, so the cache need hold
+// one row of the map's blocks and no more (the run counts it in its budget); results are
+// handed to GDAL a whole row of tiles at a time, so their tiles are complete as soon as
+// they are in the cache and may leave it at once. Each raster opened adds what it needs
+// to the cache's bound, which never goes above GDAL's own default. (The cache is GDAL's,
+// one for the process; so is this bound.)
 void bound_block_cache(long long row_of_blocks_bytes) {
     static std::mutex m;
-    static long long wanted = 16ll << 20;
+    static long long wanted = 4ll << 20;
     static const long long gdal_default = GDALGetCacheMax64();
     std::lock_guard<std::mutex> lock(m);
     wanted += std::max(row_of_blocks_bytes, 0ll) + (1ll << 20);
@@ -179,6 +181,14 @@ class GdalRows final : public GdalRowSource {
         if (ds_) GDALClose(ds_);
     }
     const Status& failure() const override { return failure_; }
+    long long held_bytes() const override {
+        const long long cols = info_.nb_col;
+        // Byte bands are read in windows of up to 8 MB (one row at least), other types a
+        // row of reals at a time.
+        const long long window =
+            type_ == GDT_Byte && !signed_byte_ ? std::max(8ll << 20, cols) : 8 * cols;
+        return (band_ ? row_of_blocks(band_) : 0) + window;
+    }
     std::vector<std::string> files() const override {
         std::vector<std::string> list;
         if (!ds_) return list;
@@ -491,7 +501,8 @@ class GeoTiffSink final : public engine::RowSink {
     ~GeoTiffSink() override { discard(); }
 
     Status open(const std::string& path, const LoadedMap& map, ResultKind kind,
-                const std::vector<std::pair<std::string, std::string>>& metadata) {
+                const std::vector<std::pair<std::string, std::string>>& metadata,
+                int tile_rows) {
         register_drivers();
         name_ = path;
         nb_col_ = map.nb_col;
@@ -501,6 +512,8 @@ class GeoTiffSink final : public engine::RowSink {
         tmp_ = temporary_name(path);
         char** options = nullptr;
         options = CSLSetNameValue(options, "TILED", "YES");
+        if (tile_rows > 0)
+            options = CSLSetNameValue(options, "BLOCKYSIZE", std::to_string(tile_rows).c_str());
         options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
         options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
         // Tiles are compressed on every core, and written in order all the same.
@@ -535,7 +548,7 @@ class GeoTiffSink final : public engine::RowSink {
             ok = ok && GDALSetMetadataItem(ds_, key.c_str(), value.c_str(), nullptr) == CE_None;
 
         band_ = GDALGetRasterBand(ds_, 1);
-        bound_block_cache(row_of_blocks(band_));
+        bound_block_cache(0);
         int tile_cols = 0;
         GDALGetBlockSize(band_, &tile_cols, &tile_rows_);
         tile_rows_ = std::clamp(tile_rows_, 1, std::max(map.nb_lig, 1));
@@ -672,9 +685,10 @@ namespace gdal_impl {
 
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
-    const std::vector<std::pair<std::string, std::string>>& metadata, Status& st) {
+    const std::vector<std::pair<std::string, std::string>>& metadata, int tile_rows,
+    Status& st) {
     auto sink = std::make_unique<GeoTiffSink>();
-    st = sink->open(path, header, kind, metadata);
+    st = sink->open(path, header, kind, metadata, tile_rows);
     if (!st.ok()) return nullptr;
     return sink;
 }

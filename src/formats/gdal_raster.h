@@ -46,6 +46,9 @@ class GdalRowSource : public engine::RowSource {
     // that holds it (the archive or file behind a /vsi path), so that no output of the run
     // is written over any of them.
     virtual std::vector<std::string> files() const = 0;
+    // The bytes reading rows holds besides the rows asked for: GDAL's cache of one row of
+    // the map's blocks and the window of rows read at once.
+    virtual long long held_bytes() const = 0;
 };
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
                                                Status& st);
@@ -54,10 +57,13 @@ std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band
 // BigTIFF when needed, no-data 255) with the map's coordinate system and geotransform
 // (or, for a map without one, the corner and pixel size it has), a band description,
 // `metadata` as the dataset's metadata and a colour table for `kind` (255 transparent),
-// under a temporary name in the same folder until commit().
+// under a temporary name in the same folder until commit(). Its tiles are `tile_rows`
+// high (a multiple of 16; 0 for 256): the sink gathers a row of tiles, tile_rows times
+// the map's width in bytes, before it hands them to GDAL.
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
-    const std::vector<std::pair<std::string, std::string>>& metadata, Status& st);
+    const std::vector<std::pair<std::string, std::string>>& metadata, int tile_rows,
+    Status& st);
 
 // Band 1 of the raster `path` as reals (the Float32 results of the real metrics), row by
 // row from the top.

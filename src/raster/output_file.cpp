@@ -15,6 +15,7 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <unistd.h>
 #endif
@@ -199,6 +200,20 @@ bool OutputFile::commit() {
 }
 
 #endif
+
+long long free_bytes(const std::string& path) {
+    const std::string in = folder_of(path);
+    const std::string folder = in.empty() ? std::string(".") : in;
+#ifdef _WIN32
+    ULARGE_INTEGER avail;
+    if (!GetDiskFreeSpaceExA(folder.c_str(), &avail, nullptr, nullptr)) return -1;
+    return static_cast<long long>(avail.QuadPart);
+#else
+    struct statvfs vfs;
+    if (::statvfs(folder.c_str(), &vfs) != 0) return -1;
+    return static_cast<long long>(vfs.f_bavail) * static_cast<long long>(vfs.f_frsize);
+#endif
+}
 
 bool OutputFile::write(const void* data, std::size_t n) {
     if (!f_ || failed_) return false;

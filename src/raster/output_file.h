@@ -62,6 +62,10 @@ bool is_special_file(const std::string& path);
 // path exists but is no regular file.
 std::FILE* open_regular(const std::string& path, const char* mode, bool& not_regular);
 
+// The bytes an unprivileged writer may still put in the folder of `path` (a file in it);
+// -1 when the system does not say.
+long long free_bytes(const std::string& path);
+
 // True when the two paths name the same existing file (the same device and file number,
 // whatever the spelling, links and case of the names).
 bool same_file(const std::string& a, const std::string& b);

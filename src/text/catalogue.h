@@ -630,6 +630,26 @@ inline constexpr Text output_is_map{
     {"le r%csultat %s remplacerait la carte %s : choisir une autre base avec -o", {etono}},
     {"el resultado %s reemplazar%ca el mapa %s: elegir otra base con -o", {itono}}};
 
+// A map too wide for the memory a run may take.
+inline constexpr Text reason_row_over_budget{
+    {"a row of %lld pixels needs %lld MB with the window and the formats, more than the "
+     "%lld MB the run may take (--memory)"},
+    {"une ligne de %lld pixels demande %lld Mo avec la fen%ctre et les formats, plus que les "
+     "%lld Mo permis (--memory)",
+     {circonf}},
+    {"una fila de %lld p%cxeles necesita %lld MB con la ventana y los formatos, m%cs que los "
+     "%lld MB permitidos (--memory)",
+     {itono, atono}}};
+
+// Results that cannot fit in their folder, known before any is written.
+inline constexpr Text no_room{
+    {"\n\tThe folder %s has no room for the results: they need %lld bytes, it has %lld \n"},
+    {"\n\tLe dossier %s n'a pas la place des r%csultats : ils demandent %lld octets, il en a "
+     "%lld \n",
+     {etono}},
+    {"\n\tLa carpeta %s no tiene sitio para los resultados: necesitan %lld bytes, tiene %lld "
+     "\n"}};
+
 // Two outputs of one run that are the same file.
 inline constexpr Text outputs_clash{
     {"the output %s would replace the output %s of the same run: choose other names"},

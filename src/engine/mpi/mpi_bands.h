@@ -41,6 +41,7 @@ class MpiTeam final : public Team {
     bool all_ok(bool mine) override;
     Status agree(const Status& mine) override;
     int from_leader(int value) override;
+    long long from_leader_ll(long long value) override;
     void share(MapInfo& info) override;
     void abort_all() override;
     Status take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv,
