@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <sstream>
@@ -152,7 +153,17 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
         out << e.what() << "\n";
         return 0;
     } catch (const CLI::ParseError& e) {
-        return usage_error(err, program, e.what());
+        // A map whose name starts with '-' reads as an option: it goes after "--".
+        std::string hint;
+        for (int k = 1; k < argc && hint.empty(); ++k) {
+            const std::string a = argv[k];
+            std::error_code ec;
+            if (a == "--") break;
+            if (a.size() > 1 && a[0] == '-' && std::filesystem::is_regular_file(a, ec))
+                hint = "\n" + a + " reads as an option: put -- before a map whose name starts "
+                       "with '-' (" + program + " [options] -- " + a + ")";
+        }
+        return usage_error(err, program, e.what() + hint);
     }
 
     // A GDAL module named and unusable stops the run: another one would run in its place.
