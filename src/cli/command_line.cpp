@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -373,6 +374,16 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
                            idiom);
     req.map = g.maps.front();
     req.pictures = cl.quicklook;
+    // The page is built around the diversity and homogeneity pictures.
+    if (cl.quicklook) {
+        const auto named = [&](const char* m) {
+            return std::find(req.metrics.begin(), req.metrics.end(), m) != req.metrics.end();
+        };
+        if (!named("diversity") || !named("homogeneity"))
+            return usage_error(err, program,
+                               "--quicklook needs diversity and homogeneity among the --metrics",
+                               idiom);
+    }
     if (!cl.json_path.empty()) req.also_writes.push_back(cl.json_path);
 #ifndef LANDMOSAIC_HAVE_JSON
     if (!cl.json_path.empty())
