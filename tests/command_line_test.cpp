@@ -105,6 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-w", "square", "-r", "1", "-f", "asc", "--metrics", "homogeneity,shannon",
                    "m.raw"},
                   "shannon needs GeoTIFF results (-f tif): the asc format"},
+        UsageCase{"quicklook_without_homogeneity",
+                  {"-w", "square", "-r", "1", "--quicklook", "--metrics", "diversity,shannon",
+                   "m.tif"},
+                  "--quicklook needs diversity and homogeneity"},
         UsageCase{"min_valid_zero",
                   {"-w", "square", "-r", "1", "--min-valid", "0", "m.raw"},
                   "--min-valid"},
@@ -494,6 +498,52 @@ TEST(CommandLine, OutputsNeverReplaceTheMapOrEachOther) {
         EXPECT_EQ(folder_bytes(d), before);
     }
     if (!gdal) GTEST_SKIP() << "the GDAL spellings need GDAL and its command-line tools";
+}
+
+// What the command line says of the maps GDAL names in its own ways: a map whose name
+// starts with '-' goes after "--" (and the usage error says so); a /vsi path that cannot
+// be read gets GDAL's reason, not "No File"; a container of subdatasets lists them, and
+// one of them, given as the map, names its results after the file; a folder whose name
+// holds a newline does not break the pictures.
+TEST(CommandLine, MapsInGdalSpellingsAndOddNames) {
+    fx::ScratchDir dir("cli_spellings");
+    const fs::path d = dir.root;
+    const fx::ClassMap map = fx::make_map(13, 17, 5, 4);
+    fx::spit(d / "m.asc", fx::asc_input_bytes(map, 1000, 2000, 30));
+    const std::string exe = std::string("cd '") + d.string() + "' && '" + LANDMOSAIC_EXE +
+                            "' -q -w square -r 1 -f raw ";
+    const std::string err = " 2> '" + (d / "err.txt").string() + "' > /dev/null";
+    auto said = [&] { return fx::slurp(d / "err.txt"); };
+    // A folder with a newline in its name, and the pictures of the run.
+    const fs::path odd = d / "two\nlines";
+    fs::create_directories(odd);
+    fs::copy_file(d / "m.asc", odd / "m.asc");
+    const CliResult r = cli({"-w", "square", "-r", "1", "-f", "raw", "-q", "--quicklook",
+                             (odd / "m.asc").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(odd / "m_square1_summary.html")) << r.err;
+    if (!gdal_available() || !have_gdal_tools())
+        GTEST_SKIP() << "the rest needs GDAL and its command-line tools";
+    translate(d / "m.asc", d / "-dash.tif", "-ot Byte");
+    EXPECT_EQ(shell(exe + "-dash.tif" + err), 2);
+    EXPECT_NE(said().find("put -- before a map whose name starts with '-'"), std::string::npos)
+        << said();
+    EXPECT_EQ(shell(exe + "-- -dash.tif" + err), 0) << said();
+    EXPECT_TRUE(fs::exists(d / "-dash_square1_info.txt"));
+    EXPECT_EQ(shell(exe + "/vsizip/none.zip/m.tif" + err), 1);
+    EXPECT_NE(said().find("/vsizip/none.zip/m.tif refused: GDAL cannot read it: "),
+              std::string::npos)
+        << said();
+    // A GeoPackage of two rasters.
+    translate(d / "m.asc", d / "g.gpkg", "-ot Byte -of GPKG -co RASTER_TABLE=first");
+    translate(d / "m.asc", d / "g.gpkg", "-ot Byte -of GPKG -co RASTER_TABLE=second -co APPEND_SUBDATASET=YES");
+    EXPECT_EQ(shell(exe + "g.gpkg" + err), 1);
+    EXPECT_NE(said().find("g.gpkg refused: it holds subdatasets, not a band of its own: give one "
+                          "of them as the map (GPKG:g.gpkg:first, GPKG:g.gpkg:second)"),
+              std::string::npos)
+        << said();
+    EXPECT_EQ(shell(exe + "GPKG:g.gpkg:second" + err), 0) << said();
+    EXPECT_TRUE(fs::exists(d / "g_square1_diversity.raw"));
 }
 
 #if __has_include(<nlohmann/json.hpp>)

@@ -10,7 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 #include <cstdint>
 #include <cstdlib>
@@ -1291,5 +1293,98 @@ TEST(HostileInput, GeoTiffRunsKeepToTheMemoryBudget) {
               std::string::npos)
         << slurp(err);
     EXPECT_LE(peak, 256 * 1024) << "kB at the peak";
+}
+
+namespace {
+
+// Starts `argv` (the program first) in `dir`, its output to `err`; the child's pid.
+pid_t start(const fs::path& dir, const std::vector<std::string>& args, const fs::path& err) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        const int out = open("/dev/null", O_WRONLY);
+        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(e, 2);
+        // A process group of its own: mpirun and its ranks go with it.
+        setpgid(0, 0);
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        alarm(120);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return child;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+}  // namespace
+
+// Ctrl-C and SIGTERM in the middle of a batch run, on one process and under mpirun: the
+// run stops within seconds, removes its temporary files and leaves an earlier result of
+// its name as it was; the program ends with 130 (SIGINT) or 143 (SIGTERM).
+TEST(HostileInput, SignalsStopABatchRunAndLeaveNoTemporaryFile) {
+    Folder f;
+    const int n = 2500;
+    std::string px(static_cast<std::size_t>(n) * n, '\0');
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            px[static_cast<std::size_t>(i) * n + j] =
+                static_cast<char>((i / 9 + j / 13 + (i * j) % 7) % 40);
+    spit(f.maps / "map.raw", px);
+    spit(f.maps / "map.txt", std::to_string(n) + "\n" + std::to_string(n) + "\n1\n0\n255\n30\n");
+    spit(f.maps / "x_diversity.raw", "an earlier image");
+    const fs::path err = f.root / "err.txt";
+    const std::vector<std::string> run = {"-q",   "-w", "circle", "-r",  "120", "--threads", "1",
+                                          "-f",   "raw", "--memory", "64", "-o", "x",
+                                          "map.raw"};
+    struct Case {
+        int np;  // 0: the command line
+        int sig;
+        double after;  // seconds before the signal
+    };
+    const Case cases[] = {{0, SIGINT, 0.5}, {0, SIGTERM, 0.5}, {2, SIGINT, 2.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.np) + " ranks, signal " + std::to_string(c.sig));
+        if (c.np > 0 && !have_mpi()) continue;
+        std::vector<std::string> args;
+        if (c.np == 0) {
+            args = {LANDMOSAIC_EXE};
+        } else {
+#ifdef LANDMOSAIC_MPI_EXE
+            args = {"mpirun", "--oversubscribe", "-np", std::to_string(c.np), LANDMOSAIC_MPI_EXE};
+            if (geteuid() == 0) args.insert(args.begin() + 1, "--allow-run-as-root");
+#endif
+        }
+        args.insert(args.end(), run.begin(), run.end());
+        const pid_t child = start(f.maps, args, err);
+        ASSERT_GT(child, 0);
+        std::this_thread::sleep_for(std::chrono::duration<double>(c.after));
+        const auto t0 = std::chrono::steady_clock::now();
+        kill(child, c.sig);
+        int st = 0;
+        ASSERT_EQ(waitpid(child, &st, 0), child);
+        const double took = seconds_since(t0);
+        ASSERT_TRUE(WIFEXITED(st)) << "ended by signal " << WTERMSIG(st);
+        // mpirun gives a status of its own to a job it was asked to stop.
+        if (c.np == 0) {
+            EXPECT_EQ(WEXITSTATUS(st), 128 + c.sig) << slurp(err);
+            EXPECT_LT(took, 2.0);
+        } else {
+            EXPECT_NE(WEXITSTATUS(st), 0) << slurp(err);
+            EXPECT_LT(took, 10.0);
+        }
+        EXPECT_NE(slurp(err).find("The run was cancelled: no result file was written"),
+                  std::string::npos)
+            << slurp(err);
+        EXPECT_EQ(slurp(f.maps / "x_diversity.raw"), "an earlier image");
+        EXPECT_FALSE(fs::exists(f.maps / "x_homog.raw"));
+        EXPECT_FALSE(fs::exists(f.maps / "x_info.txt"));
+        no_temporary_files(f.maps);
+    }
 }
 #endif

@@ -172,6 +172,8 @@ def test_options_refused(options, words):
 def test_ctrl_c_stops_a_long_scan_within_a_second(tmp_path):
     a = np.random.default_rng(2).integers(0, 60, (4000, 4000), dtype=np.uint8)
     raster = write_raw_map(str(tmp_path), a)
+    # Within a second; the sanitizers' runtime (a check made by hand) slows every step.
+    limit = 5.0 if "asan" in os.environ.get("LD_PRELOAD", "") else 1.0
     for work in (lambda: lm.scan(a, "circle", 40, threads=1),
                  lambda: lm.run(raster, window="circle", rank=40, threads=1, format="raw",
                                 output=str(tmp_path / "stopped"))):
@@ -186,7 +188,7 @@ def test_ctrl_c_stops_a_long_scan_within_a_second(tmp_path):
         try:
             with pytest.raises(KeyboardInterrupt):
                 work()
-            assert sent and time.monotonic() - sent[0] < 1.0
+            assert sent and time.monotonic() - sent[0] < limit
         finally:
             timer.cancel()
     # The stopped run wrote nothing, not even a temporary file.

@@ -605,8 +605,15 @@ Status report_step(RunState& r) {
         return usage(
             "ascii results from a map without coordinates need --x-min and "
             "--y-min");
+    // A map named in GDAL's spelling (a driver's prefix, a /vsi path, a subdataset) gives
+    // its results the name and folder of the file that holds it.
+    std::string named = r.req.map;
+    std::error_code ec;
+    if (r.gdal && !fs::exists(named, ec))
+        if (const std::vector<std::string> files = r.gdal->files(); !files.empty())
+            named = files.front();
     run.nomim3 = r.req.output_base.empty()
-                     ? default_output_base(r.req.map, r.req.window, run.range_win)
+                     ? default_output_base(named, r.req.window, run.range_win)
                      : r.req.output_base;
     run.nom_info = run.nomim3 + "_info.txt";
     std::vector<std::string> inputs = {run.nom_lect, map.nomdescr1};

@@ -1,12 +1,15 @@
 #include "cli/command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <sstream>
 
 #include "app/run.h"
+#include "cli/interruption.h"
 #include "cli/progress_bar.h"
 #include "cli/summary_command.h"
 #include "formats/gdal_raster.h"
@@ -150,7 +153,17 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
         out << e.what() << "\n";
         return 0;
     } catch (const CLI::ParseError& e) {
-        return usage_error(err, program, e.what());
+        // A map whose name starts with '-' reads as an option: it goes after "--".
+        std::string hint;
+        for (int k = 1; k < argc && hint.empty(); ++k) {
+            const std::string a = argv[k];
+            std::error_code ec;
+            if (a == "--") break;
+            if (a.size() > 1 && a[0] == '-' && std::filesystem::is_regular_file(a, ec))
+                hint = "\n" + a + " reads as an option: put -- before a map whose name starts "
+                       "with '-' (" + program + " [options] -- " + a + ")";
+        }
+        return usage_error(err, program, e.what() + hint);
     }
 
     // A GDAL module named and unusable stops the run: another one would run in its place.
@@ -173,6 +186,15 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     if (min_valid->count() > 0 && !(req.min_valid > 0 && req.min_valid <= 100))
         return usage_error(err, program, "--min-valid must be a percent above 0, at most 100");
     req.pictures = quicklook;
+    // The page is built around the diversity and homogeneity pictures.
+    if (quicklook) {
+        const auto named = [&](const char* m) {
+            return std::find(req.metrics.begin(), req.metrics.end(), m) != req.metrics.end();
+        };
+        if (!named("diversity") || !named("homogeneity"))
+            return usage_error(err, program,
+                               "--quicklook needs diversity and homogeneity among the --metrics");
+    }
     if (!json_path.empty()) req.also_writes.push_back(json_path);
 #ifndef LANDMOSAIC_HAVE_JSON
     if (!json_path.empty())
@@ -228,20 +250,31 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
     return status;
 }
 
+int finish_interrupted(const CommandLine& cl, const RunOutcome& outcome, int sig,
+                       std::ostream& err) {
+    for (const Status& f : outcome.failures)
+        err << cl.program << ": " << status_line(f, cl.req.idiom, kUtf8) << "\n";
+    return interruption::exit_status(sig);
+}
+
 int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-                     bool terminal) {
+                     bool terminal, int (*interrupted)()) {
     CommandLine cl;
     if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
     ProgressBar bar(terminal && !cl.quiet);
-    const RunOutcome outcome =
-        run_landmosaic(cl.req, [&](int row, int rows) {
-            bar.update(row, rows);
-            return true;
-        });
+    const RunOutcome outcome = run_landmosaic(cl.req, [&](int row, int rows) {
+        bar.update(row, rows);
+        return !interrupted || interrupted() == 0;
+    });
     bar.finish();
+    // Stopped by a signal: what the run said, and no summary or pictures after it.
+    if (const int sig = interrupted ? interrupted() : 0; sig != 0)
+        return finish_interrupted(cl, outcome, sig, err);
     return finish_command_line(cl, outcome, out, err);
 }
 
 int command_line_main(int argc, char** argv) {
-    return run_command_line(argc, argv, std::cout, std::cerr, ProgressBar::stderr_is_terminal());
+    interruption::catch_signals();
+    return run_command_line(argc, argv, std::cout, std::cerr, ProgressBar::stderr_is_terminal(),
+                            interruption::caught);
 }

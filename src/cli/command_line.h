@@ -12,8 +12,11 @@ int command_line_main(int argc, char** argv);
 
 // The same with its streams given: `out` for help and the files written, `err` for
 // messages; `terminal`: standard error is a terminal (the progress bar is drawn).
+// `interrupted`, when given, says which signal asked the run to stop (0: none): the run
+// then stops, removes its temporary files, and the status is 128 + the signal.
 int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-                     bool terminal);
+                     bool terminal, int (*interrupted)() = nullptr);
+
 
 // What the arguments ask for: the run, and what the front end does around it.
 struct CommandLine {
@@ -35,3 +38,7 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
 // then the pictures and the JSON summary when asked. The exit status.
 int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::ostream& out,
                         std::ostream& err);
+
+// A run stopped by signal `sig`: its failures on `err`; the exit status, 128 + sig.
+int finish_interrupted(const CommandLine& cl, const RunOutcome& outcome, int sig,
+                       std::ostream& err);

@@ -208,14 +208,29 @@ class GdalRows final : public GdalRowSource {
         ds_ = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
                          nullptr, nullptr, nullptr);
         if (!ds_) {
+            // A plain path that names nothing is a missing map; a /vsi path or a driver's
+            // spelling gets GDAL's own reason.
             std::error_code ec;
-            if (!fs::exists(path, ec))
+            if (path.rfind("/vsi", 0) != 0 && path.find(':') == std::string::npos &&
+                !fs::exists(path, ec))
                 return Status::make(Status::Code::Missing, path, txt::raw_pixels_missing, {path});
             Status s = Status::refused(path, txt::reason_gdal_open);
             s.detail = last_gdal_error();
             return s;
         }
         const int bands = GDALGetRasterCount(ds_);
+        // A container of subdatasets (netCDF, HDF): the names to give as the map.
+        if (bands == 0) {
+            std::string names;
+            char** md = GDALGetMetadata(ds_, "SUBDATASETS");
+            for (char** m = md; m && *m; ++m) {
+                const std::string item = *m;
+                const std::size_t eq = item.find('=');
+                if (eq == std::string::npos || item.compare(eq - 5, 5, "_NAME") != 0) continue;
+                names += (names.empty() ? "" : ", ") + item.substr(eq + 1);
+            }
+            if (!names.empty()) return Status::refused(path, txt::reason_subdatasets, {names});
+        }
         if (band_no < 1 || band_no > bands)
             return Status::refused(path, txt::reason_no_band, {band_no, bands});
         band_ = GDALGetRasterBand(ds_, band_no);

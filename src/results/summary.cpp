@@ -745,6 +745,11 @@ bool match_line(std::string_view fmt, std::string_view text, std::size_t& pos,
                         end = q;
                         break;
                     }
+                // A name that holds a newline (a path may) runs on to the text after it.
+                if (end == std::string_view::npos && line_end < text.size()) {
+                    const std::size_t q = text.find(lit, line_end);
+                    if (q != std::string_view::npos) end = q;
+                }
             }
             if (end == std::string_view::npos || end < p) return false;
             got.emplace_back(text.substr(p, end - p));

@@ -630,6 +630,14 @@ inline constexpr Text output_is_map{
     {"le r%csultat %s remplacerait la carte %s : choisir une autre base avec -o", {etono}},
     {"el resultado %s reemplazar%ca el mapa %s: elegir otra base con -o", {itono}}};
 
+// A container of subdatasets given as the map.
+inline constexpr Text reason_subdatasets{
+    {"it holds subdatasets, not a band of its own: give one of them as the map (%s)"},
+    {"il contient des sous-jeux de donn%ces, pas de bande propre : donner l'un d'eux comme "
+     "carte (%s)",
+     {etono}},
+    {"contiene subconjuntos de datos, no una banda propia: dar uno de ellos como mapa (%s)"}};
+
 // A map too wide for the memory a run may take.
 inline constexpr Text reason_row_over_budget{
     {"a row of %lld pixels needs %lld MB with the window and the formats, more than the "

@@ -5,12 +5,15 @@
 #include <sstream>
 
 #include "cli/command_line.h"
+#include "cli/interruption.h"
 #include "cli/progress_bar.h"
 #include "engine/mpi/mpi_bands.h"
 
 int main(int argc, char** argv) {
     engine::mpi::Session session(argc, argv);
     engine::mpi::MpiTeam team;
+    // A signal stops the run through rank 0's progress, which every rank follows.
+    interruption::catch_signals();
     std::ostringstream muted;
     std::ostream& out = team.leads() ? std::cout : muted;
     std::ostream& err = team.leads() ? std::cerr : muted;
@@ -22,10 +25,13 @@ int main(int argc, char** argv) {
     const RunOutcome outcome = run_landmosaic(
         cl.req, [&](int row, int rows) {
             bar.update(row, rows);
-            return true;
+            return interruption::caught() == 0;
         }, team);
     bar.finish();
-    int status = team.leads() ? finish_command_line(cl, outcome, out, err) : 0;
+    const int sig = team.leads() ? interruption::caught() : 0;
+    int status = !team.leads() ? 0
+                 : sig != 0    ? finish_interrupted(cl, outcome, sig, err)
+                               : finish_command_line(cl, outcome, out, err);
     status = team.from_leader(status);
     // What each rank took at most, for the measures of a run.
     const std::vector<long long> peaks = team.peak_memory();

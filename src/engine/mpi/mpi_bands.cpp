@@ -517,6 +517,10 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
         if (!band) st = fault(Fault::OutOfMemory);
     }
     st = agree(st);
+    int reported = 0;  // the row the leader's progress was last given
+    const Progress within_band = [&](int, int) {
+        return !progress || progress(reported, info.nb_lig);
+    };
     const int rounds = (plan.bands + w.size - 1) / w.size;
     for (int k = 0; st.ok() && k < rounds; ++k) {
         const int b = k * w.size + w.rank;
@@ -553,18 +557,22 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
             mine = t.load(b, *source);
         }
         const bool treated = has && mine.ok();
-        if (treated) mine = t.scan();
+        // Within its band, rank 0 asks the progress again at the row last reported, so
+        // that a cancellation (a signal) stops it without waiting for the band's end.
+        if (treated) mine = t.scan(w.rank == 0 ? within_band : Progress{});
+        // A band whose scan was cut short has no result rows to hand out.
+        const bool scanned = treated && mine.ok();
         for (std::size_t i = 0; i < team_sinks.size(); ++i)
-            if (team_sinks[i]) team_sinks[i]->round(treated, t.y0(), t.n(), t.rows(i));
+            if (team_sinks[i]) team_sinks[i]->round(scanned, t.y0(), t.n(), t.rows(i));
         if (widest > 0) {
-            const Status wrote = gather(alone, row_bytes, w, k, plan, treated, t, band);
+            const Status wrote = gather(alone, row_bytes, w, k, plan, scanned, t, band);
             if (mine.ok()) mine = wrote;
         }
         // The leader's progress follows the rounds; when it cancels, every rank stops.
         if (mine.ok() && progress && w.rank == 0) {
             const int last = std::min((k + 1) * w.size, plan.bands) - 1;
-            if (!progress(plan.first_row(last) + plan.rows(last) - 1, info.nb_lig))
-                mine = fault(Fault::Cancelled);
+            reported = plan.first_row(last) + plan.rows(last) - 1;
+            if (!progress(reported, info.nb_lig)) mine = fault(Fault::Cancelled);
         }
         st = agree(mine);
     }
