@@ -455,34 +455,42 @@ bool native(const Metric& m) { return m.id == Id::Diversity || m.id == Id::Homog
 
 ScanCounts counts_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                        const Shape& shape, const Rule& rule, const std::vector<Metric>& ms,
-                       int r0, int r1, std::vector<Plane>& planes, int threads) {
+                       int r0, int r1, std::vector<Plane>& planes, int threads,
+                       const Progress& progress) {
     ScanCounts total;
     if (r1 <= r0) return total;
     fill_planes(planes, r1 - r0, map.nb_col);
-    const long long work = static_cast<long long>(r1 - r0) * map.nb_col;
-    std::vector<ScanCounts> parts;
+    const std::vector<Run> runs = shape.treat_type == 0 ? std::vector<Run>{} : window_runs(win, shape);
+    const long long per_row =
+        static_cast<long long>(map.nb_col) * std::max<long long>(1, static_cast<long long>(runs.size()));
+    const int workers = workers_for(threads, per_row * (r1 - r0));
+    // Rows (rows of cells for the mesh) in chunks, shared among the workers, so that the
+    // progress comes row by row on this thread between chunks.
+    const int step = shape.treat_type == 0 ? std::max(win.side, 1) : 1;
+    const int chunk = std::max(1, static_cast<int>(std::min<long long>(
+                                      1LL << 20, std::max<long long>(workers * 4LL, (4LL << 20) / per_row))));
     std::mutex lock;
-    if (shape.treat_type == 0) {
-        const int m = win.side;
-        if (m <= 0) return total;
-        // Rows of cells, from the first whose top row is at or after r0.
-        const int first = (r0 + m - 1) / m, last = (r1 + m - 1) / m;
-        share_rows(first, last, workers_for(threads, work), [&](int a, int b) {
+    const int first = shape.treat_type == 0 ? (r0 + step - 1) / step : r0;
+    const int last = shape.treat_type == 0 ? (r1 + step - 1) / step : r1;
+    for (int c0 = first; c0 < last; c0 += chunk) {
+        const int c1 = std::min(last, c0 + chunk);
+        share_rows(c0, c1, workers, [&](int a, int b) {
             const ScanCounts got =
-                mesh_rows(map, inv, win, rule, ms, r0, r1, a * m, std::min(b * m, r1), planes);
+                shape.treat_type == 0
+                    ? mesh_rows(map, inv, win, rule, ms, r0, r1, a * step, std::min(b * step, r1),
+                                planes)
+                    : window_rows(map, inv, win, runs, shape.rw, rule, ms, r0, a, b, planes);
             std::lock_guard<std::mutex> hold(lock);
             total.add(got);
         });
-        return total;
+        if (!progress) continue;
+        const int y_end = std::min(r1, c1 * step);
+        for (int y = c0 * step; y < y_end; ++y)
+            if (!progress(y, map.nb_lig)) {
+                total.cancelled = true;
+                return total;
+            }
     }
-    const std::vector<Run> runs = window_runs(win, shape);
-    share_rows(r0, r1, workers_for(threads, work * static_cast<long long>(runs.size())),
-               [&](int a, int b) {
-                   const ScanCounts got =
-                       window_rows(map, inv, win, runs, shape.rw, rule, ms, r0, a, b, planes);
-                   std::lock_guard<std::mutex> hold(lock);
-                   total.add(got);
-               });
     return total;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/results.h"
+#include "core/progress.h"
 #include "raster/map.h"
 #include "window/window.h"
 
@@ -85,6 +86,7 @@ struct Plane {
 struct ScanCounts {
     std::int64_t windows = 0;
     std::int64_t with_unclassified = 0;
+    bool cancelled = false;  // the progress asked to stop
     void add(const ScanCounts& o) {
         windows += o.windows;
         with_unclassified += o.with_unclassified;
@@ -105,10 +107,12 @@ struct Shape {
 // reach of rows [r0, r1): a row beyond them is beyond the map's edge. For the mesh, row 0
 // of `map` is the top of a row of cells. `threads`: workers, 0 for one per hardware
 // thread. Returns the windows evaluated with centres in [r0, r1) (the mesh: the cells
-// whose top row is there).
+// whose top row is there). `progress` gets the rows done (rows of `map`), on this thread,
+// in order; when it returns false the scan stops and says it was cancelled.
 ScanCounts counts_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                        const Shape& shape, const Rule& rule, const std::vector<Metric>& ms,
-                       int r0, int r1, std::vector<Plane>& planes, int threads = 0);
+                       int r0, int r1, std::vector<Plane>& planes, int threads = 0,
+                       const Progress& progress = {});
 
 // The same windows as the dialogue's rule evaluates (whole windows inside the map, whole
 // cells), with centres in rows [r0, r1): how many there are and how many hold a pixel of

@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -185,6 +186,15 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
     if (min_valid->count() > 0 && !(req.min_valid > 0 && req.min_valid <= 100))
         return usage_error(err, program, "--min-valid must be a percent above 0, at most 100");
     req.pictures = quicklook;
+    // The page is built around the diversity and homogeneity pictures.
+    if (quicklook) {
+        const auto named = [&](const char* m) {
+            return std::find(req.metrics.begin(), req.metrics.end(), m) != req.metrics.end();
+        };
+        if (!named("diversity") || !named("homogeneity"))
+            return usage_error(err, program,
+                               "--quicklook needs diversity and homogeneity among the --metrics");
+    }
     if (!json_path.empty()) req.also_writes.push_back(json_path);
 #ifndef LANDMOSAIC_HAVE_JSON
     if (!json_path.empty())

@@ -245,8 +245,10 @@ Status BandTreatment::scan(const Progress& progress) {
     if (job_.counts()) {
         DiversityTotals band;
         band.planes.resize(planes_.size());
-        band.windows = metrics::counts_scan(view_, inv_, win_, shape, job_.rule, job_.metrics, o,
-                                            o + n_, planes_, job_.threads);
+        band.windows = metrics::counts_scan(
+            view_, inv_, win_, shape, job_.rule, job_.metrics, o, o + n_, planes_, job_.threads,
+            [&](int row, int) { return !progress || progress(a + row, info_.nb_lig); });
+        if (band.windows.cancelled) return Status{Fault::Cancelled, {}, {}};
         for (std::size_t p = 0; p < planes_.size(); ++p) {
             band.planes[p] = plane_stats(planes_[p].type, planes_[p].rows.data(), n_, info_.nb_col);
             if (job_.metrics[p].id != metrics::Id::Diversity) continue;
@@ -258,9 +260,6 @@ Status BandTreatment::scan(const Progress& progress) {
                 draw_mesh_rows(planes_[p].rows.data(), y0_, n_, info_.nb_col, job_.range_win);
         }
         totals_.add(band);
-        if (progress)
-            for (int k = 0; k < n_; ++k)
-                if (!progress(y0_ + k, info_.nb_lig)) return Status{Fault::Cancelled, {}, {}};
         return {};
     }
     fill_grid(div_, view_.nb_lig, info_.nb_col, kNoValue);
