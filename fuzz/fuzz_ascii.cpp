@@ -18,9 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     AsciiGrid g;
     int lines_seen = 0;
-    const GridError e = read_ascii_grid(base + ".asc", g, [&](int i) {
-        check(i == lines_seen);
+    const GridError e = read_ascii_grid(base + ".asc", g, [&](int i, int rows) {
+        check(i == lines_seen && i < rows);
         ++lines_seen;
+        return true;
     });
     if (e == GridError::None) {
         check(g.nb_col > 0 && g.nb_lig > 0 && g.cells);
