@@ -240,6 +240,17 @@ TEST(CommandLine, MapNamesOutputFoldersAndWarnings) {
         << r.err;
     EXPECT_NE(r.err.find("--threads 100000: this machine has "), std::string::npos) << r.err;
     EXPECT_EQ(fx::slurp(dir.root / "big_diversity.raw"), std::string(42, '\xFF'));
+    // The warnings are in the JSON summary too; a failed run records the rank as given.
+    r = cli({"-q", "-w", "circle", "-r", "3", "-f", "raw", "--json", (dir.root / "w.json").string(),
+             "-o", (dir.root / "big").string(), dir.root / "m.asc"});
+    EXPECT_NE(fx::slurp(dir.root / "w.json").find("\"warnings\": [\n    \"the window (7 x 7 pixels)"),
+              std::string::npos)
+        << fx::slurp(dir.root / "w.json");
+    r = cli({"-q", "-w", "circle", "-r", "3", "-f", "raw", "--json", (dir.root / "f.json").string(),
+             (dir.root / "absent.asc").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(fx::slurp(dir.root / "f.json").find("\"rank\": 3,"), std::string::npos)
+        << fx::slurp(dir.root / "f.json");
 }
 
 TEST(CommandLine, HelpVersionAndRunFailuresHaveTheirOwnStatus) {

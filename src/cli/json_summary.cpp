@@ -44,6 +44,8 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
         histogram.push_back({{"diversity", v}, {"pixels", out.histo_div[v]}});
     json metric_names = json::array();
     for (const std::string& m : req.metrics) metric_names.push_back(m);
+    json warnings = json::array();
+    for (const Status& s : out.warnings) warnings.push_back(status_line(s, run.idiom, true));
     json failures = json::array();
     for (const Status& s : out.failures) failures.push_back(status_line(s, run.idiom, true));
 
@@ -86,7 +88,8 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
     json rest = {
         {"parameters",
          {{"window", window_shape(req.window).name},
-          {"rank", run.range_win},
+          // The rank as given when the run stopped before its window was fixed.
+          {"rank", req.rank >= 0 ? req.rank : run.range_win},
           {"rank_from_surface_km2", req.rank < 0 ? json(req.surface_km2) : json(nullptr)},
           {"format", kFormats[run.res_form >= 0 && run.res_form <= 3 ? run.res_form : 3]},
           {"language", kLanguages[run.idiom >= 0 && run.idiom <= 2 ? run.idiom : 0]},
@@ -115,6 +118,7 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
           {"write", out.timings.write},
           {"total", out.timings.total}}},
         {"exit_status", out.exit_status},
+        {"warnings", warnings},
         {"failures", failures},
     };
     for (auto& [key, value] : rest.items()) j[key] = std::move(value);
