@@ -9,12 +9,7 @@
 
 namespace {
 
-Status usage(std::string detail) {
-    Status s;
-    s.code = Status::Code::Usage;
-    s.detail = std::move(detail);
-    return s;
-}
+Status usage(std::string detail) { return Status::usage(std::move(detail)); }
 
 constexpr long long kDefaultBandMemoryMb = 64;
 

@@ -31,12 +31,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Status usage(std::string detail) {
-    Status s;
-    s.code = Status::Code::Usage;
-    s.detail = std::move(detail);
-    return s;
-}
+Status usage(std::string detail) { return Status::usage(std::move(detail)); }
 
 double seconds_since(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -34,6 +34,13 @@ struct [[nodiscard]] Status {
     bool ok() const { return code == Code::Ok; }
 
     static Status success() { return {}; }
+    // A wrong request, with the words of its own (English, as the option parsers say it).
+    static Status usage(std::string detail) {
+        Status s;
+        s.code = Code::Usage;
+        s.detail = std::move(detail);
+        return s;
+    }
     // Defined with the catalogue's words (status_text.cpp).
     static Status cancelled();
     static Status refused(std::string file, const Text& reason,
