@@ -193,49 +193,207 @@ constexpr long long kMaxMemoryMb = 1LL << 30;
 constexpr long long kMaxBand = 65535;
 }  // namespace option_limits
 
-int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::ostream& out,
-                       std::ostream& err) {
-    using namespace option_limits;
-    RunRequest& req = cl.req;
-    const std::string& program = cl.program;
-    const int idiom = idiom_of(argc, argv);
-    req.idiom = idiom;
-    // Every value is taken as text and checked here, each option by its own rule, so
-    // that a message says what was given and what is allowed, in the run's language.
-    struct Given {
-        std::string window, rank, surface, format, lang, pixel_size, x_min, y_min, band,
-            threads, memory, band_rows, min_valid;
-        std::vector<std::string> maps;
-    } g;
+namespace {
 
-    CLI::App app{"", program};
+// Every value is taken as text and checked afterwards, each option by its own rule, so
+// that a message says what was given and what is allowed, in the run's language.
+struct Given {
+    std::string window, rank, surface, format, lang, pixel_size, x_min, y_min, band,
+        threads, memory, band_rows, min_valid;
+    std::vector<std::string> maps;
+    CLI::Option *window_opt = nullptr, *rank_opt = nullptr, *surface_opt = nullptr,
+                *pixel_size_opt = nullptr, *x_min_opt = nullptr, *y_min_opt = nullptr,
+                *min_valid_opt = nullptr;  // whether each was given
+};
+
+// Every option of the command line, each value taken as text so that it is checked by
+// its own rule afterwards.
+void declare_options(CLI::App& app, Given& g, CommandLine& cl, bool& help, bool& version) {
     app.set_help_flag();
-    bool help = false;
     app.add_flag("-h,--help", help);
     app.allow_extras(false);
-    auto* window = app.add_option("-w,--window", g.window);
-    auto* rank = app.add_option("-r,--rank", g.rank);
-    auto* surface = app.add_option("--surface", g.surface);
-    app.add_option("-o,--output", req.output_base);
+    g.window_opt = app.add_option("-w,--window", g.window);
+    g.rank_opt = app.add_option("-r,--rank", g.rank);
+    g.surface_opt = app.add_option("--surface", g.surface);
+    app.add_option("-o,--output", cl.req.output_base);
     app.add_option("-f,--format", g.format);
-    app.add_option("--co", req.creation_options)->allow_extra_args(false);
+    app.add_option("--co", cl.req.creation_options)->allow_extra_args(false);
     app.add_option("--lang", g.lang);
-    app.add_flag("--mesh-lines", req.mesh_lines);
-    auto* pixel_size = app.add_option("--pixel-size", g.pixel_size);
-    auto* x_min = app.add_option("--x-min", g.x_min);
-    auto* y_min = app.add_option("--y-min", g.y_min);
+    app.add_flag("--mesh-lines", cl.req.mesh_lines);
+    g.pixel_size_opt = app.add_option("--pixel-size", g.pixel_size);
+    g.x_min_opt = app.add_option("--x-min", g.x_min);
+    g.y_min_opt = app.add_option("--y-min", g.y_min);
     app.add_option("--band", g.band);
     app.add_option("--threads", g.threads);
     app.add_option("--memory", g.memory);
     app.add_option("--band-rows", g.band_rows);  // rows per band forced, for tests and measures
-    app.add_option("--metrics", req.metrics)->delimiter(',')->allow_extra_args(false);
-    auto* min_valid = app.add_option("--min-valid", g.min_valid);
+    app.add_option("--metrics", cl.req.metrics)->delimiter(',')->allow_extra_args(false);
+    g.min_valid_opt = app.add_option("--min-valid", g.min_valid);
     app.add_flag("-q,--quiet", cl.quiet);
     app.add_option("--json", cl.json_path);
     app.add_flag("--quicklook", cl.quicklook);
-    bool version = false;
     app.add_flag("--version", version);
     app.add_option("MAP", g.maps);
+}
+
+// The checks of the options' values, each failure said in the run's language.
+struct OptionCheck {
+    std::ostream& err;
+    const std::string& program;
+    int idiom;
+
+    int bad(const char* option, const std::string& given, const std::string& allowed) const {
+        return usage_error(err, program, say(txt::option_value, idiom, {option, given, allowed}),
+                           idiom);
+    }
+    template <typename T>
+    bool whole(const char* option, const std::string& text, long long lo, long long hi,
+               T& value) const {
+        long long v = 0;
+        if (read_whole(text, v) && v >= lo && v <= hi) {
+            value = static_cast<T>(v);
+            return true;
+        }
+        bad(option, text,
+            hi >= INT_MAX ? say(txt::allowed_whole_min, idiom, {lo})
+                            : say(txt::allowed_whole_range, idiom, {lo, hi}));
+        return false;
+    }
+    bool real(const char* option, const std::string& text, double lo, double hi, bool above,
+              double& value) const {
+        double v = 0;
+        if (read_real(text, v) && (above ? v > lo : v >= lo) && v <= hi) {
+            value = v;
+            return true;
+        }
+        bad(option, text,
+            above ? say(txt::allowed_number_above, idiom, {show(lo), show(hi)})
+                  : say(txt::allowed_number_range, idiom, {show(lo), show(hi)}));
+        return false;
+    }
+    int choice(const char* option, const std::string& text,
+               const std::vector<std::string>& allowed, const std::string& hint = {}) const {
+        for (std::size_t k = 0; k < allowed.size(); ++k)
+            if (text == allowed[k]) return static_cast<int>(k);
+        std::string list;
+        for (const std::string& a : allowed) list += (list.empty() ? "" : ", ") + a;
+        std::string message = say(txt::option_value, idiom,
+                                  {option, text, say(txt::allowed_choice, idiom, {list})});
+        if (!hint.empty()) message += " (" + hint + ")";
+        usage_error(err, program, message, idiom);
+        return -1;
+    }
+    int required(const char* what) const {
+        return usage_error(err, program, say(txt::option_required, idiom, {what}), idiom);
+    }
+};
+
+// The values given, checked and put into the run's request: -1 when they are all
+// right, otherwise the usage error's status.
+int check_values(const Given& g, CommandLine& cl, std::ostream& err, int idiom) {
+    using namespace option_limits;
+    RunRequest& req = cl.req;
+    const std::string& program = cl.program;
+    const OptionCheck c{err, program, idiom};
+    // A GDAL module named and unusable stops the run: another one would run in its place.
+    if (const std::string why = gdal_module_problem(); !why.empty())
+        return usage_error(err, program, why, idiom);
+    if (g.window_opt->count() == 0) return c.required("--window");
+    if (c.choice("--window", g.window, shape_names()) < 0) return 2;
+    req.window = window_shape_named(g.window)->kind;
+    if (g.rank_opt->count() > 0 && g.surface_opt->count() > 0)
+        return usage_error(err, program,
+                           say(txt::option_excludes, idiom, {"--rank", "--surface"}), idiom);
+    if (g.rank_opt->count() == 0 && g.surface_opt->count() == 0)
+        return usage_error(err, program, say(txt::option_required, idiom, {"--rank or --surface"}),
+                           idiom);
+    if (g.rank_opt->count() > 0 && !c.whole("--rank", g.rank, 0, kMaxRank, req.rank)) return 2;
+    if (g.surface_opt->count() > 0 &&
+        !c.real("--surface", g.surface, 0, kMaxSurfaceKm2, false, req.surface_km2))
+        return 2;
+    if (!g.format.empty()) {
+        const int f = c.choice("--format", g.format, {"tif", "cog", "raw", "bmp", "asc"},
+                             g.format == "png" ? say(txt::png_hint, idiom, {}) : "");
+        if (f < 0) return 2;
+        req.res_form = f == 2 ? kRaster : f == 3 ? kBitmap : f == 4 ? kAscii : kGeoTiff;
+        req.cog = f == 1;
+    } else if (!gdal_available()) {
+        return usage_error(err, program,
+                           "this build has no GDAL, so no GeoTIFF results: choose a "
+                           "format with -f raw|bmp|asc",
+                           idiom);
+    } else {
+        req.res_form = kGeoTiff;
+    }
+    if (!g.lang.empty() && c.choice("--lang", g.lang, {"en", "fr", "es"}) < 0) return 2;
+    if (g.pixel_size_opt->count() > 0 &&
+        !c.real("--pixel-size", g.pixel_size, 0, kMaxPixelSize, true, req.pixel_size))
+        return 2;
+    if (g.x_min_opt->count() != g.y_min_opt->count())
+        return usage_error(err, program,
+                           say(txt::option_needs, idiom,
+                               {g.x_min_opt->count() ? "--x-min" : "--y-min",
+                                g.x_min_opt->count() ? "--y-min" : "--x-min"}),
+                           idiom);
+    if (g.x_min_opt->count() > 0 &&
+        (!c.real("--x-min", g.x_min, -kMaxCoordinate, kMaxCoordinate, false, req.x_min) ||
+         !c.real("--y-min", g.y_min, -kMaxCoordinate, kMaxCoordinate, false, req.y_min)))
+        return 2;
+    req.has_corner = g.x_min_opt->count() > 0;
+    if (!g.band.empty() && !c.whole("--band", g.band, 1, kMaxBand, req.band)) return 2;
+    req.band_given = !g.band.empty();
+    if (!g.threads.empty() && !c.whole("--threads", g.threads, 1, INT_MAX, req.threads)) return 2;
+    if (!g.memory.empty() && !c.whole("--memory", g.memory, 1, kMaxMemoryMb, req.memory_mb))
+        return 2;
+    if (!g.band_rows.empty() && !c.whole("--band-rows", g.band_rows, 1, INT_MAX, req.band_rows))
+        return 2;
+    for (const std::string& co : req.creation_options)
+        if (co.find('=') == std::string::npos || co.front() == '=')
+            return c.bad("--co", co, say(txt::allowed_creation_option, idiom, {}));
+    if (!req.creation_options.empty() && req.res_form != kGeoTiff)
+        return usage_error(err, program,
+                           say(txt::option_needs, idiom, {"--co", "-f tif|cog"}), idiom);
+    if (g.min_valid_opt->count() > 0 &&
+        !c.real("--min-valid", g.min_valid, 0, 100, true, req.min_valid))
+        return 2;
+    if (g.maps.empty()) return c.required("MAP");
+    if (g.maps.size() > 1)
+        return usage_error(err, program, "The following argument was not expected: " + g.maps[1],
+                           idiom);
+    req.map = g.maps.front();
+    req.pictures = cl.quicklook;
+    // The page is built around the diversity and homogeneity pictures.
+    if (cl.quicklook) {
+        const auto named = [&](const char* m) {
+            return std::find(req.metrics.begin(), req.metrics.end(), m) != req.metrics.end();
+        };
+        if (!named("diversity") || !named("homogeneity"))
+            return usage_error(err, program,
+                               "--quicklook needs diversity and homogeneity among the --metrics",
+                               idiom);
+    }
+    if (!cl.json_path.empty()) req.also_writes.push_back(cl.json_path);
+#ifndef LANDMOSAIC_HAVE_JSON
+    if (!cl.json_path.empty())
+        return usage_error(err, program, "this build cannot write --json summaries", idiom);
+#endif
+    if (Status s = req.validate(); !s.ok())
+        return usage_error(err, program, s.message ? status_line(s, idiom, kUtf8) : s.detail,
+                           idiom);
+    return -1;
+}
+
+}  // namespace
+
+int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::ostream& out,
+                       std::ostream& err) {
+    const std::string& program = cl.program;
+    const int idiom = idiom_of(argc, argv);
+    cl.req.idiom = idiom;
+    Given g;
+    CLI::App app{"", program};
+    bool help = false, version = false;
+    declare_options(app, g, cl, help, version);
 
     try {
         app.parse(argc, argv);
@@ -262,137 +420,7 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
             << "\n";
         return 0;
     }
-
-    auto bad = [&](const char* option, const std::string& given, const std::string& allowed) {
-        return usage_error(err, program, say(txt::option_value, idiom, {option, given, allowed}),
-                           idiom);
-    };
-    auto whole = [&](const char* option, const std::string& text, long long lo, long long hi,
-                     auto& value) -> bool {
-        long long v = 0;
-        if (read_whole(text, v) && v >= lo && v <= hi) {
-            value = static_cast<std::remove_reference_t<decltype(value)>>(v);
-            return true;
-        }
-        bad(option, text,
-            hi >= INT_MAX ? say(txt::allowed_whole_min, idiom, {lo})
-                            : say(txt::allowed_whole_range, idiom, {lo, hi}));
-        return false;
-    };
-    auto real = [&](const char* option, const std::string& text, double lo, double hi,
-                    bool above, double& value) -> bool {
-        double v = 0;
-        if (read_real(text, v) && (above ? v > lo : v >= lo) && v <= hi) {
-            value = v;
-            return true;
-        }
-        bad(option, text,
-            above ? say(txt::allowed_number_above, idiom, {show(lo), show(hi)})
-                  : say(txt::allowed_number_range, idiom, {show(lo), show(hi)}));
-        return false;
-    };
-    auto choice = [&](const char* option, const std::string& text,
-                      const std::vector<std::string>& allowed, const std::string& hint = {}) {
-        for (std::size_t k = 0; k < allowed.size(); ++k)
-            if (text == allowed[k]) return static_cast<int>(k);
-        std::string list;
-        for (const std::string& a : allowed) list += (list.empty() ? "" : ", ") + a;
-        std::string message = say(txt::option_value, idiom,
-                                  {option, text, say(txt::allowed_choice, idiom, {list})});
-        if (!hint.empty()) message += " (" + hint + ")";
-        usage_error(err, program, message, idiom);
-        return -1;
-    };
-    auto required = [&](const char* what) {
-        return usage_error(err, program, say(txt::option_required, idiom, {what}), idiom);
-    };
-
-    // A GDAL module named and unusable stops the run: another one would run in its place.
-    if (const std::string why = gdal_module_problem(); !why.empty())
-        return usage_error(err, program, why, idiom);
-    if (window->count() == 0) return required("--window");
-    if (choice("--window", g.window, shape_names()) < 0) return 2;
-    req.window = window_shape_named(g.window)->kind;
-    if (rank->count() > 0 && surface->count() > 0)
-        return usage_error(err, program,
-                           say(txt::option_excludes, idiom, {"--rank", "--surface"}), idiom);
-    if (rank->count() == 0 && surface->count() == 0)
-        return usage_error(err, program, say(txt::option_required, idiom, {"--rank or --surface"}),
-                           idiom);
-    if (rank->count() > 0 && !whole("--rank", g.rank, 0, kMaxRank, req.rank)) return 2;
-    if (surface->count() > 0 &&
-        !real("--surface", g.surface, 0, kMaxSurfaceKm2, false, req.surface_km2))
-        return 2;
-    if (!g.format.empty()) {
-        const int f = choice("--format", g.format, {"tif", "cog", "raw", "bmp", "asc"},
-                             g.format == "png" ? say(txt::png_hint, idiom, {}) : "");
-        if (f < 0) return 2;
-        req.res_form = f == 2 ? kRaster : f == 3 ? kBitmap : f == 4 ? kAscii : kGeoTiff;
-        req.cog = f == 1;
-    } else if (!gdal_available()) {
-        return usage_error(err, program,
-                           "this build has no GDAL, so no GeoTIFF results: choose a "
-                           "format with -f raw|bmp|asc",
-                           idiom);
-    } else {
-        req.res_form = kGeoTiff;
-    }
-    if (!g.lang.empty() && choice("--lang", g.lang, {"en", "fr", "es"}) < 0) return 2;
-    if (pixel_size->count() > 0 &&
-        !real("--pixel-size", g.pixel_size, 0, kMaxPixelSize, true, req.pixel_size))
-        return 2;
-    if (x_min->count() != y_min->count())
-        return usage_error(err, program,
-                           say(txt::option_needs, idiom,
-                               {x_min->count() ? "--x-min" : "--y-min",
-                                x_min->count() ? "--y-min" : "--x-min"}),
-                           idiom);
-    if (x_min->count() > 0 &&
-        (!real("--x-min", g.x_min, -kMaxCoordinate, kMaxCoordinate, false, req.x_min) ||
-         !real("--y-min", g.y_min, -kMaxCoordinate, kMaxCoordinate, false, req.y_min)))
-        return 2;
-    req.has_corner = x_min->count() > 0;
-    if (!g.band.empty() && !whole("--band", g.band, 1, kMaxBand, req.band)) return 2;
-    req.band_given = !g.band.empty();
-    if (!g.threads.empty() && !whole("--threads", g.threads, 1, INT_MAX, req.threads)) return 2;
-    if (!g.memory.empty() && !whole("--memory", g.memory, 1, kMaxMemoryMb, req.memory_mb))
-        return 2;
-    if (!g.band_rows.empty() && !whole("--band-rows", g.band_rows, 1, INT_MAX, req.band_rows))
-        return 2;
-    for (const std::string& co : req.creation_options)
-        if (co.find('=') == std::string::npos || co.front() == '=')
-            return bad("--co", co, say(txt::allowed_creation_option, idiom, {}));
-    if (!req.creation_options.empty() && req.res_form != kGeoTiff)
-        return usage_error(err, program,
-                           say(txt::option_needs, idiom, {"--co", "-f tif|cog"}), idiom);
-    if (min_valid->count() > 0 &&
-        !real("--min-valid", g.min_valid, 0, 100, true, req.min_valid))
-        return 2;
-    if (g.maps.empty()) return required("MAP");
-    if (g.maps.size() > 1)
-        return usage_error(err, program, "The following argument was not expected: " + g.maps[1],
-                           idiom);
-    req.map = g.maps.front();
-    req.pictures = cl.quicklook;
-    // The page is built around the diversity and homogeneity pictures.
-    if (cl.quicklook) {
-        const auto named = [&](const char* m) {
-            return std::find(req.metrics.begin(), req.metrics.end(), m) != req.metrics.end();
-        };
-        if (!named("diversity") || !named("homogeneity"))
-            return usage_error(err, program,
-                               "--quicklook needs diversity and homogeneity among the --metrics",
-                               idiom);
-    }
-    if (!cl.json_path.empty()) req.also_writes.push_back(cl.json_path);
-#ifndef LANDMOSAIC_HAVE_JSON
-    if (!cl.json_path.empty())
-        return usage_error(err, program, "this build cannot write --json summaries", idiom);
-#endif
-    if (Status s = req.validate(); !s.ok())
-        return usage_error(err, program, s.message ? status_line(s, idiom, kUtf8) : s.detail,
-                           idiom);
-    return -1;
+    return check_values(g, cl, err, idiom);
 }
 
 int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::ostream& out,
