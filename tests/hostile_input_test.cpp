@@ -1329,7 +1329,8 @@ double seconds_since(std::chrono::steady_clock::time_point t0) {
 // its name as it was; the program ends with 130 (SIGINT) or 143 (SIGTERM).
 TEST(HostileInput, SignalsStopABatchRunAndLeaveNoTemporaryFile) {
     Folder f;
-    const int n = 2500;
+    // Large enough that an unhurried run takes seconds: the signal must come while it works.
+    const int n = 6000;
     std::string px(static_cast<std::size_t>(n) * n, '\0');
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
@@ -1347,7 +1348,7 @@ TEST(HostileInput, SignalsStopABatchRunAndLeaveNoTemporaryFile) {
         int sig;
         double after;  // seconds before the signal
     };
-    const Case cases[] = {{0, SIGINT, 0.5}, {0, SIGTERM, 0.5}, {2, SIGINT, 0.1}};
+    const Case cases[] = {{0, SIGINT, 0.2}, {0, SIGTERM, 0.2}, {2, SIGINT, 0.1}};
 #if defined(__SANITIZE_ADDRESS__)
     // The sanitizers slow every step down: the run notices later, and mpirun, which gives
     // its ranks a short while before it kills them, may not wait for them.
