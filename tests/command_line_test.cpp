@@ -253,6 +253,62 @@ TEST(CommandLine, MapNamesOutputFoldersAndWarnings) {
         << fx::slurp(dir.root / "f.json");
 }
 
+// What the run itself says on standard error follows --lang: the progress bar (its first
+// line the map's size, said before any row is read) and the usage faults found only once
+// the map is open.
+TEST(CommandLine, ProgressBarAndTheRunsUsageFaultsSpeakTheRunsLanguage) {
+    fx::ScratchDir dir("cli_words");
+    const fx::ClassMap m = fx::make_map(6, 7, 5, 3);
+    fx::spit(dir.root / "m.raw", fx::raw_pixels(m));
+    fx::spit(dir.root / "m.txt", fx::raw_header(6, 7, 10));
+    const std::string map = (dir.root / "m.raw").string();
+    struct Words {
+        const char* lang;
+        const char* size_line;
+        const char* corner;  // ascii results of a map without coordinates
+        const char* hint;
+    };
+    const Words words[] = {
+        {"en", "map of 6 lines x 7 columns: 42 pixels\n",
+         "ascii results from a map without coordinates need --x-min and --y-min",
+         "Run with --help for more information."},
+        {"fr", "carte de 6 lignes x 7 colonnes : 42 pixels\n",
+         "les r\xC3\xA9sultats ascii d'une carte sans coordonn\xC3\xA9"
+         "es demandent --x-min et --y-min",
+         "Lancer avec --help pour en savoir plus."},
+        {"es", "mapa de 6 l\xC3\xADneas x 7 columnas: 42 p\xC3\xADxeles\n",
+         "los resultados ascii de un mapa sin coordenadas necesitan --x-min y --y-min",
+         "Ejecutar con --help para m\xC3\xA1s informaci\xC3\xB3n."},
+    };
+    const std::string full_bar = "\r[" + std::string(40, '#') + "] 100%" + std::string(24, ' ') + "\n";
+    for (const Words& w : words) {
+        SCOPED_TRACE(w.lang);
+        std::vector<std::string> args = {"landmosaic", "--lang", w.lang, "-w", "square", "-r",
+                                         "1", "-f", "raw", "-o", (dir.root / "r").string(), map};
+        std::vector<const char*> argv;
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        std::ostringstream out, err;
+        // A terminal: the bar is drawn, its first line before it, its last line full.
+        EXPECT_EQ(run_command_line(static_cast<int>(argv.size()), argv.data(), out, err, true), 0)
+            << err.str();
+        const std::string e = err.str();
+        EXPECT_TRUE(e.starts_with(std::string(w.size_line) + "\r[")) << e;
+        EXPECT_TRUE(e.ends_with(full_bar)) << e;
+        EXPECT_EQ(fx::slurp(dir.root / "r_diversity.raw").size(), 42u);
+        // Quiet: no bar and no size line.
+        const CliResult quiet = cli({"-q", "--lang", w.lang, "-w", "square", "-r", "1", "-f",
+                                     "raw", "-o", (dir.root / "q").string(), map});
+        EXPECT_EQ(quiet.status, 0);
+        EXPECT_EQ(quiet.err, "");
+        // A usage fault found once the map is open: status 2, the run's language, the hint.
+        const CliResult r = cli({"--lang", w.lang, "-w", "square", "-r", "1", "-f", "asc", "-o",
+                                 (dir.root / "a").string(), map});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, std::string("landmosaic: ") + w.corner + "\n" + w.hint + "\n");
+        EXPECT_FALSE(fs::exists(dir.root / "a_info.txt"));
+    }
+}
+
 TEST(CommandLine, HelpVersionAndRunFailuresHaveTheirOwnStatus) {
     // Help and version on standard output, status 0, also from the program itself.
     EXPECT_EQ(shell(std::string(LANDMOSAIC_EXE) + " --help >/dev/null 2>&1"), 0);

@@ -8,12 +8,6 @@
 #include "text/catalogue.h"
 #include "window/geometry.h"
 
-namespace {
-
-Status usage(std::string detail) { return Status::usage(std::move(detail)); }
-
-}  // namespace
-
 int advised_rank(WindowKind w, double dpix_size, double surface_km2) {
     Window help;
     const long long edge = std::llround(dpix_size);
@@ -26,33 +20,31 @@ int advised_rank(WindowKind w, double dpix_size, double surface_km2) {
 }
 
 Status RunRequest::validate() const {
-    if (map.empty()) return usage("a map is required");
-    if (rank < 0 && surface_km2 < 0) return usage("--rank or --surface is required");
-    if (rank > kMaxRank) return usage("--rank must be 0 to " + std::to_string(kMaxRank));
-    if (mesh_lines && window_shape(window).moving)
-        return usage("--mesh-lines draws the cell mesh: it goes with --window mesh only");
-    if (res_form == kGeoTiff && !gdal_available())
-        return usage("this build has no GDAL: choose a result format with -f raw|bmp|asc");
-    if (band < 1) return usage("--band must be 1 or more");
+    if (map.empty()) return Status::usage(txt::usage_map_required);
+    if (rank < 0 && surface_km2 < 0) return Status::usage(txt::usage_rank_or_surface);
+    if (rank > kMaxRank) return Status::usage(txt::usage_rank_range, {kMaxRank});
+    if (mesh_lines && window_shape(window).moving) return Status::usage(txt::usage_mesh_lines);
+    if (res_form == kGeoTiff && !gdal_available()) return Status::usage(txt::usage_no_gdal);
+    if (band < 1) return Status::usage(txt::usage_band);
     std::vector<metrics::Metric> ms;
     std::string why;
-    if (!metrics::parse(metrics, ms, why)) return usage(why);
+    if (!metrics::parse(metrics, ms, why)) return Status::usage(why);
     for (const metrics::Metric& m : ms)
         if (!metrics::native(m) && res_form != kGeoTiff)
-            return usage("the metric " + m.name() + " needs GeoTIFF results (-f tif): the " +
-                         result_format_name(res_form) + " format holds only diversity and homogeneity");
-    if (!(min_valid >= 0 && min_valid <= 100))
-        return usage("--min-valid must be a percent above 0, at most 100");
+            return Status::usage(txt::usage_metric_format,
+                                 {m.name(), std::string(result_format_name(res_form))});
+    if (!(min_valid >= 0 && min_valid <= 100)) return Status::usage(txt::usage_min_valid);
     return Status::success();
 }
 
-RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress) {
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
+                          const MapOpened& opened) {
     engine::Team alone;
-    return run_landmosaic(req, progress, alone);
+    return run_landmosaic(req, progress, alone, opened);
 }
 
-RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
-                          engine::Team& team) {
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress, engine::Team& team,
+                          const MapOpened& opened) {
     run_parts::RunState r(req, progress, team);
     Status s = req.validate();
     if (s.ok()) s = run_parts::check_map_name(req.map);
@@ -61,6 +53,7 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress,
     metrics::parse(req.metrics, r.metrics, why);
     try {
         s = run_parts::open_step(r);
+        if (s.ok() && opened && r.lead) opened(r.map.nb_lig, r.map.nb_col);
         if (s.ok()) s = run_parts::inventory_step(r);
         if (s.ok()) s = run_parts::window_step(r);
         if (s.ok()) s = run_parts::report_step(r);

@@ -24,8 +24,6 @@ namespace run_parts {
 
 namespace {
 
-Status usage(std::string detail) { return Status::usage(std::move(detail)); }
-
 // A quarter of the machine's memory, the budget of a run that is given none.
 // and never more than half the address space the process may take.
 long long default_memory_bytes() {
@@ -160,8 +158,8 @@ Status window_step(RunState& r) {
     run.range_win = r.req.rank >= 0 ? r.req.rank
                                     : advised_rank(r.req.window, r.map.dpix_size, r.req.surface_km2);
     if (run.range_win < 0 || run.range_win > kMaxRank)
-        return usage("the rank advised for that surface, " + std::to_string(run.range_win) +
-                     ", is outside 0 to " + std::to_string(kMaxRank));
+        return Status::usage(txt::usage_advised_rank,
+                             {static_cast<long long>(run.range_win), static_cast<long long>(kMaxRank)});
     if (Status s =
             window_sizes(r.out.win, run.treat_type, run.win_shape, run.range_win, r.map.dpix_size);
         !s.ok())
@@ -197,13 +195,9 @@ Status report_step(RunState& r) {
     // other way would come out mirrored.
     if (run.res_form == kAscii && map.georef.has_transform &&
         (map.georef.transform[1] < 0 || map.georef.transform[5] > 0))
-        return usage(
-            "ascii results need a map whose rows run north to south and "
-            "columns west to east: choose -f tif");
+        return Status::usage(txt::usage_ascii_orientation);
     if (run.res_form == kAscii && !map.UTM_coord)
-        return usage(
-            "ascii results from a map without coordinates need --x-min and "
-            "--y-min");
+        return Status::usage(txt::usage_ascii_corner);
     // A map named in GDAL's spelling (a driver's prefix, a /vsi path, a subdataset) gives
     // its results the name and folder of the file that holds it.
     std::string named = r.req.map;

@@ -481,11 +481,14 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
                      bool terminal, int (*interrupted)()) {
     CommandLine cl;
     if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
-    ProgressBar bar(terminal && !cl.quiet);
-    const RunOutcome outcome = run_landmosaic(cl.req, [&](int row, int rows) {
-        bar.update(row, rows);
-        return !interrupted || interrupted() == 0;
-    });
+    ProgressBar bar(terminal && !cl.quiet, cl.req.idiom, kUtf8, err);
+    const RunOutcome outcome = run_landmosaic(
+        cl.req,
+        [&](int row, int rows) {
+            bar.update(row, rows);
+            return !interrupted || interrupted() == 0;
+        },
+        [&](int nb_lig, int nb_col) { bar.map_size(nb_lig, nb_col); });
     bar.finish();
     // Stopped by a signal: what the run said, and no summary or pictures after it.
     if (const int sig = interrupted ? interrupted() : 0; sig != 0)
