@@ -5,7 +5,10 @@
 #include <filesystem>
 
 #include "app/run_parts.h"
-#include "raster/raw_format.h"
+#include "formats/ascii_grid.h"
+#include "formats/bitmap.h"
+#include "formats/format.h"
+#include "formats/raw.h"
 #include "text/catalogue.h"
 
 namespace fs = std::filesystem;
@@ -180,13 +183,13 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
         map.min_al = h.min_al;
         map.max_al = h.max_al;
         map.pix_size = h.pix_size;
-        src = engine::open_raw_source(run.nom_lect, h.nb_lig, h.nb_col, h.pix_size, e);
+        src = formats::open_raw_source(run.nom_lect, h.nb_lig, h.nb_col, h.pix_size, e);
     } else if (form == kBitmap) {
         run.nom_lect = req.map;
-        src = engine::open_bitmap_source(run.nom_lect, e);
+        src = formats::open_bitmap_source(run.nom_lect, e);
     } else {
         run.nom_lect = req.map;
-        src = engine::open_ascii_source(run.nom_lect, e);
+        src = formats::open_ascii_source(run.nom_lect, e);
     }
     if (!src) return from_engine(e, form, {}, nullptr);
     header_from(src->info(), map);

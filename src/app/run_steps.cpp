@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #endif
 
+#include "formats/format.h"
 #include "results/images.h"
 #include "text/catalogue.h"
 #include "window/geometry.h"
@@ -265,7 +266,7 @@ void sinks_step(RunState& r) {
                                        geotiff_layout(r.req, m, r.out.inv));
         } else {
             engine::Status e;
-            im.sink = r.team.make_sink(run.res_form, im.base, r.info, e);
+            im.sink = r.team.make_sink(formats::format_of(run.res_form), im.base, r.info, e);
             if (!im.sink) im.failure = from_engine(e, run.format, r.info, nullptr);
         }
         if (!im.sink) im.sink = no_sink();
