@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "analysis/fast_scan.h"
+#include "analysis/metrics_fast.h"
 #include "window/geometry.h"
 
 namespace metrics {
@@ -92,13 +93,9 @@ void share_rows(int r0, int r1, int workers, const F& f) {
     for (std::thread& t : team) t.join();
 }
 
-// c ln c in fixed point with `bits` fractional bits, so that sums of it are exact and the
-// same whatever the order the counts changed in.
-std::int64_t fixed_clnc(std::int64_t c, int bits) {
-    if (c <= 1) return 0;
-    const double v = static_cast<double>(c) * std::log(static_cast<double>(c));
-    return std::llround(std::ldexp(v, bits));
-}
+using values::enough;
+using values::fixed_clnc;
+using values::percent_of;
 
 // The counts of one window, with the sums the metrics take, kept as pixels come and go.
 class Counter {
@@ -113,10 +110,7 @@ class Counter {
             }
         }
         count_.assign(codes_.size(), 0);
-        // The sum of c ln c over a window is at most S ln S: as many fractional bits as
-        // keep it within 62 bits.
-        const double top = std::max(2.0, surface * std::log(std::max(surface, 2)));
-        bits_ = std::clamp(61 - static_cast<int>(std::ceil(std::log2(top))), 8, 48);
+        bits_ = values::fixed_bits(surface);
         if (sums_) {
             const int n = std::min(surface, 1 << 20) + 1;
             step_.resize(static_cast<std::size_t>(n));
@@ -215,11 +209,6 @@ class Counter {
     int bits_ = 32;
 };
 
-unsigned char percent_of(std::int64_t part, std::int64_t whole) {
-    if (whole <= 0) return 0;
-    return static_cast<unsigned char>(trunc_int(static_cast<double>(part) / whole * 100));
-}
-
 // Writes the values of one window into the planes at (row k of the planes, column j);
 // `valid` false: the no-value mark.
 class Writer {
@@ -278,11 +267,6 @@ bool wants_sums(const std::vector<Metric>& ms) {
     for (const Metric& m : ms)
         if (m.type() == Type::Real) return true;
     return false;
-}
-
-// True when the window of n classified pixels on a surface of S passes the rule.
-bool enough(const Rule& rule, std::int64_t n, int surface) {
-    return static_cast<double>(n) * 100.0 >= rule.min_valid * surface;
 }
 
 void fill_planes(std::vector<Plane>& planes, int rows, int cols) {
@@ -456,9 +440,14 @@ bool native(const Metric& m) { return m.id == Id::Diversity || m.id == Id::Homog
 ScanCounts counts_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                        const Shape& shape, const Rule& rule, const std::vector<Metric>& ms,
                        int r0, int r1, std::vector<Plane>& planes, int threads,
-                       const Progress& progress) {
+                       const Progress& progress, Method method) {
     ScanCounts total;
     if (r1 <= r0) return total;
+    if (method == Method::best && fast::takes(win, shape)) {
+        const long long work = static_cast<long long>(map.nb_col) * (r1 - r0) * (2LL * shape.rw + 1);
+        return fast::window_scan(map, inv, win, shape, rule, ms, r0, r1, planes,
+                                 workers_for(threads, work), progress);
+    }
     fill_planes(planes, r1 - r0, map.nb_col);
     const std::vector<Run> runs = shape.treat_type == 0 ? std::vector<Run>{} : window_runs(win, shape);
     const long long per_row =
