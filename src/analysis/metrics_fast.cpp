@@ -57,7 +57,7 @@ struct Job {
 // The values of one row of windows, and what a worker keeps between rows.
 struct Worker {
     std::vector<std::uint16_t> div, first, largest16;
-    std::vector<std::uint32_t> largest, n;
+    std::vector<std::uint32_t> largest, n, lane0;
     std::vector<std::int64_t> sumsq, sumfx;
     std::vector<std::vector<std::uint32_t>> share;
     std::vector<std::uint32_t*> share_rows;
@@ -73,7 +73,7 @@ struct Worker {
 void size_worker(const Job& job, Worker& w) {
     const std::size_t values = static_cast<std::size_t>(job.strip) + job.lanes + 1;
     for (auto* v : {&w.div, &w.first, &w.largest16}) v->assign(values, 0);
-    for (auto* v : {&w.largest, &w.n, &w.sq32}) v->assign(values, 0);
+    for (auto* v : {&w.largest, &w.n, &w.lane0, &w.sq32}) v->assign(values, 0);
     w.sumsq.assign(values, 0);
     w.sumfx.assign(values, 0);
     w.valid.assign(values, 0);
@@ -213,8 +213,9 @@ void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<
         s.fx = job.fx.data();
         s.div = w.div.data();
         s.largest = w.largest.data();
+        s.blank = w.lane0.data();
         s.n = w.n.data();
-        s.sumsq = w.sumsq.data();
+        s.sumsq = job.want_sums ? w.sumsq.data() : nullptr;
         s.sumfx = w.sumfx.data();
         s.first = job.want_first ? w.first.data() : nullptr;
         s.share_lane = job.share_lane.data();
@@ -226,6 +227,16 @@ void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<
                 take(i + R, 1);
             }
             kernels::square_stats(s);
+            if (!job.want_sums) {
+                // The classified pixels: the window's pixels inside the map but those of
+                // lane 0.
+                const int rows_in = std::min(i + R, job.map.nb_lig - 1) - std::max(i - R, 0) + 1;
+                for (int t = 0; t < n; ++t) {
+                    const int j = job.j0 + u0 + t;
+                    const int cols_in = std::min(j + R, cols - 1) - std::max(j - R, 0) + 1;
+                    w.n[t] = static_cast<std::uint32_t>(rows_in * cols_in) - w.lane0[t];
+                }
+            }
             write_row(job, w, i, job.j0 + u0, n);
             if (u0 + n >= job.count) row_done(i);
         }

@@ -45,9 +45,10 @@ void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t cen
                 std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest);
 
 // One row of square windows with the sums the landscape metrics take, from column counts
-// as square_row, lane 0 ignored. For window t: div[t] and largest[t] as square_row; n[t]
-// the sum of lanes 1..; sumsq[t] the sum of their squares; sumfx[t] the sum of fx[c] over
-// their counts c (`fx` covers every count up to m * m); with `first` given, first[t] the
+// as square_row. For window t: div[t] and largest[t] as square_row (lane 0 left out);
+// blank[t] the count of lane 0; with `sumsq` given, n[t] the sum of lanes 1.., sumsq[t]
+// the sum of their squares and sumfx[t] the sum of fx[c] over their counts c (`fx`
+// covers every count up to m * m); with `first` given, first[t] the
 // first lane holding the largest count (0 when every lane is 0); and the count of lane
 // share_lane[k] in share[k][t]. `sums` and `before`: room for `stride` counts each. The
 // sums are exact integers, so they do not depend on the path taken.
@@ -62,6 +63,7 @@ struct SquareStats {
     const std::int64_t* fx = nullptr;
     std::uint16_t* div = nullptr;
     std::uint32_t* largest = nullptr;
+    std::uint32_t* blank = nullptr;
     std::uint32_t* n = nullptr;
     std::int64_t* sumsq = nullptr;
     std::int64_t* sumfx = nullptr;

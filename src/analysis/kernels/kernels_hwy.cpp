@@ -121,9 +121,12 @@ HWY_INLINE void SquareStatsT(const SquareStats<T>& s) {
         const T big = LargestLane(d, top);
         s.div[t] = static_cast<std::uint16_t>(count);
         s.largest[t] = static_cast<std::uint32_t>(big);
-        s.n[t] = static_cast<std::uint32_t>(n);
-        s.sumsq[t] = sq;
-        s.sumfx[t] = fx;
+        s.blank[t] = s.sums[0];
+        if (s.sumsq) {
+            s.n[t] = static_cast<std::uint32_t>(n);
+            s.sumsq[t] = sq;
+            s.sumfx[t] = fx;
+        }
         if (s.first) {
             std::uint16_t lane = 0;
             const auto want = hn::Set(d, big);
@@ -147,6 +150,7 @@ HWY_INLINE void SquareStatsT(const SquareStats<T>& s) {
             const auto a = hn::LoadU(d, in + v);
             const auto b = hn::LoadU(d, out + v);
             hn::StoreU(hn::Sub(hn::Add(x, a), b), d, s.sums + v);
+            if (!s.sumsq) continue;
             auto changed = hn::Ne(a, b);
             if (v == 0) changed = hn::And(changed, classes_only);
             if (hn::AllFalse(d, changed)) continue;

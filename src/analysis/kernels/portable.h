@@ -56,9 +56,12 @@ void store_stats(const SquareStats<T>& s, std::size_t t, std::int64_t n, std::in
     }
     s.div[t] = div;
     s.largest[t] = top;
-    s.n[t] = static_cast<std::uint32_t>(n);
-    s.sumsq[t] = sq;
-    s.sumfx[t] = fx;
+    s.blank[t] = s.sums[0];
+    if (s.sumsq) {
+        s.n[t] = static_cast<std::uint32_t>(n);
+        s.sumsq[t] = sq;
+        s.sumfx[t] = fx;
+    }
     if (s.first) {
         std::uint16_t lane = 0;
         for (std::size_t k = 1; k < s.stride && top != 0; ++k)
@@ -86,6 +89,7 @@ void square_stats(const SquareStats<T>& s) {
         if (t + 1 == s.centres) break;
         const T* in = s.counts + (t + s.m) * s.stride;
         const T* out = s.counts + t * s.stride;
+        s.sums[0] = static_cast<T>(s.sums[0] + in[0] - out[0]);
         for (std::size_t k = 1; k < s.stride; ++k) {
             if (in[k] == out[k]) continue;
             const T old = s.sums[k];
