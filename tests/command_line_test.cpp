@@ -929,7 +929,11 @@ TEST(Layout, IncludesPointDown) {
             EXPECT_EQ(text.find("#include \"dialogue/"), std::string::npos) << rel;
             EXPECT_EQ(text.find("#include \"cli/"), std::string::npos) << rel;
         }
-        if (rel != "formats/gdal_raster.cpp") {
+        // GDAL's headers belong to the GDAL module's own units.
+        const bool gdal_module = rel == "formats/gdal_raster.cpp" || rel == "formats/gdal_paths.cpp" ||
+                                 rel == "formats/gdal_colours.cpp" ||
+                                 rel == "formats/gdal_internal.h";
+        if (!gdal_module) {
             EXPECT_EQ(text.find("#include <gdal"), std::string::npos) << rel;
             EXPECT_EQ(text.find("#include <cpl_"), std::string::npos) << rel;
         }

@@ -2,18 +2,16 @@
 // of its own and loaded by gdal_loader.cpp on first use.
 #include "formats/gdal_raster.h"
 #include "formats/gdal_module.h"
+#include "formats/gdal_internal.h"
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_string.h>
-#include <cpl_minixml.h>
 #include <gdal.h>
 #include <cpl_multiproc.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <thread>
 #include <cctype>
@@ -22,7 +20,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
-#include <random>
 #include <system_error>
 #include <vector>
 
@@ -30,6 +27,12 @@
 #include "text/catalogue.h"
 
 namespace fs = std::filesystem;
+
+using gdal_impl::diversity_colour;
+using gdal_impl::homogeneity_colour;
+using gdal_impl::local_file;
+using gdal_impl::special_file_in;
+using gdal_impl::temporary_name;
 
 namespace {
 
@@ -77,75 +80,6 @@ struct Dataset {
 std::string last_gdal_error() {
     const char* msg = CPLGetLastErrorMsg();
     return msg ? msg : "";
-}
-
-// The local file behind a path GDAL names: a /vsi path (/vsisubfile/OFF_SIZE,FILE,
-// /vsigzip/FILE, /vsizip/ARCHIVE/MEMBER, ...) is taken to the file or archive it reads,
-// the longest leading part of it that exists; a path with nothing local behind it (a
-// network file, memory) gives "".
-std::string local_file(std::string path) {
-    if (path.rfind("/vsi", 0) == 0) {
-        const std::size_t slash = path.find('/', 1);
-        if (slash == std::string::npos) return {};
-        const std::string handler = path.substr(0, slash + 1);
-        path.erase(0, slash + 1);
-        if (handler == "/vsisubfile/") {
-            const std::size_t comma = path.find(',');
-            if (comma == std::string::npos) return {};
-            path.erase(0, comma + 1);
-        }
-        if (path.rfind("/vsi", 0) == 0) return local_file(path);
-        if (path.empty()) return {};
-    }
-    std::error_code ec;
-    for (fs::path p(path); !p.empty(); p = p.parent_path()) {
-        if (fs::exists(p, ec)) return fs::is_directory(p, ec) ? std::string() : p.string();
-        if (p == p.parent_path()) break;
-    }
-    return {};
-}
-
-bool is_vrt(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".vrt";
-}
-
-// The first file among `path` and, for a VRT, the files its sources name (VRTs within
-// VRTs too), that exists but is not a regular file: a FIFO, a device or a folder, on which
-// GDAL's open would block or read garbage. "" when there is none. Read before GDAL opens
-// anything.
-std::string special_file_in(const std::string& path, int depth = 0) {
-    const std::string local = local_file(path);
-    if (local.empty()) return {};
-    struct stat st;
-    if (::stat(local.c_str(), &st) != 0) return {};
-    if (!S_ISREG(st.st_mode)) return local;
-    if (depth > 8 || local != path || !is_vrt(path)) return {};
-    CPLXMLNode* root = CPLParseXMLFile(path.c_str());
-    if (!root) return {};
-    std::string found;
-    const fs::path folder = fs::path(path).parent_path();
-    // Every SourceFilename element, wherever it is in the tree.
-    std::vector<CPLXMLNode*> todo = {root};
-    while (!todo.empty() && found.empty()) {
-        CPLXMLNode* n = todo.back();
-        todo.pop_back();
-        for (; n && found.empty(); n = n->psNext) {
-            if (n->eType != CXT_Element) continue;
-            if (EQUAL(n->pszValue, "SourceFilename")) {
-                std::string name = CPLGetXMLValue(n, nullptr, "");
-                if (name.empty()) continue;
-                if (EQUAL(CPLGetXMLValue(n, "relativeToVRT", "0"), "1"))
-                    name = (folder / name).string();
-                found = special_file_in(name, depth + 1);
-            } else if (n->psChild) {
-                todo.push_back(n->psChild);
-            }
-        }
-    }
-    CPLDestroyXMLNode(root);
-    return found;
 }
 
 // A real number as it is best shown: whole numbers without decimals.
@@ -200,6 +134,18 @@ class GdalRows final : public GdalRowSource {
     }
 
     Status open(const std::string& path, int band_no, LoadedMap& map) {
+        if (Status st = probe(path); !st.ok()) return st;
+        if (Status st = choose_band(band_no); !st.ok()) return st;
+        double gt[6] = {0, 1, 0, 0, 0, 1};
+        bool has_gt = false;
+        if (Status st = check_band(gt, has_gt); !st.ok()) return st;
+        describe(gt, has_gt, map);
+        return Status::success();
+    }
+
+  private:
+    // Opens the dataset, after making sure that nothing it is made of would block GDAL.
+    Status probe(const std::string& path) {
         register_drivers();
         CPLErrorReset();
         path_ = path;
@@ -207,17 +153,21 @@ class GdalRows final : public GdalRowSource {
             return Status::refused(special, txt::reason_not_regular);
         ds_ = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
                          nullptr, nullptr, nullptr);
-        if (!ds_) {
-            // A plain path that names nothing is a missing map; a /vsi path or a driver's
-            // spelling gets GDAL's own reason.
-            std::error_code ec;
-            if (path.rfind("/vsi", 0) != 0 && path.find(':') == std::string::npos &&
-                !fs::exists(path, ec))
-                return Status::make(Status::Code::Missing, path, txt::raw_pixels_missing, {path});
-            Status s = Status::refused(path, txt::reason_gdal_open);
-            s.detail = last_gdal_error();
-            return s;
-        }
+        if (ds_) return Status::success();
+        // A plain path that names nothing is a missing map; a /vsi path or a driver's
+        // spelling gets GDAL's own reason.
+        std::error_code ec;
+        if (path.rfind("/vsi", 0) != 0 && path.find(':') == std::string::npos &&
+            !fs::exists(path, ec))
+            return Status::make(Status::Code::Missing, path, txt::raw_pixels_missing, {path});
+        Status s = Status::refused(path, txt::reason_gdal_open);
+        s.detail = last_gdal_error();
+        return s;
+    }
+
+    // The band to read: the one named, else the first, unless the dataset is a container
+    // of subdatasets or a colour picture.
+    Status choose_band(int band_no) {
         const int bands = GDALGetRasterCount(ds_);
         // A container of subdatasets (netCDF, HDF): the names to give as the map.
         if (bands == 0) {
@@ -229,54 +179,62 @@ class GdalRows final : public GdalRowSource {
                 if (eq == std::string::npos || item.compare(eq - 5, 5, "_NAME") != 0) continue;
                 names += (names.empty() ? "" : ", ") + item.substr(eq + 1);
             }
-            if (!names.empty()) return Status::refused(path, txt::reason_subdatasets, {names});
+            if (!names.empty()) return Status::refused(path_, txt::reason_subdatasets, {names});
         }
         if (band_no == 0) {
             // No band named: a colour picture (red, green, blue and perhaps alpha bands)
             // is not a map of class codes, whatever its first band holds.
             band_no = 1;
-            if (bands >= 3) {
-                std::string names;
-                bool colour = true;
-                for (int b = 1; b <= bands && colour; ++b) {
-                    const GDALColorInterp ci =
-                        GDALGetRasterColorInterpretation(GDALGetRasterBand(ds_, b));
-                    const bool rgb = b <= 3 && ci == GCI_RedBand + (b - 1);
-                    colour = rgb || (b == 4 && ci == GCI_AlphaBand);
-                    names += std::string(names.empty() ? "" : ", ") +
-                             GDALGetColorInterpretationName(ci);
-                }
-                if (colour && bands <= 4) {
-                    for (char& c : names) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                    return Status::refused(path, txt::reason_colour_bands, {names});
-                }
-            }
+            if (Status st = refuse_colour_picture(bands); !st.ok()) return st;
         }
         if (band_no < 1 || band_no > bands)
-            return Status::refused(path, txt::reason_no_band, {band_no, bands});
+            return Status::refused(path_, txt::reason_no_band, {band_no, bands});
         band_ = GDALGetRasterBand(ds_, band_no);
-        type_ = GDALGetRasterDataType(band_);
-        if (!GDALDataTypeIsInteger(type_) || GDALDataTypeIsComplex(type_))
-            return Status::refused(path, txt::reason_real_band, {band_no});
+        return Status::success();
+    }
 
+    Status refuse_colour_picture(int bands) const {
+        if (bands < 3) return Status::success();
+        std::string names;
+        bool colour = true;
+        for (int b = 1; b <= bands && colour; ++b) {
+            const GDALColorInterp ci = GDALGetRasterColorInterpretation(GDALGetRasterBand(ds_, b));
+            const bool rgb = b <= 3 && ci == GCI_RedBand + (b - 1);
+            colour = rgb || (b == 4 && ci == GCI_AlphaBand);
+            names +=
+                std::string(names.empty() ? "" : ", ") + GDALGetColorInterpretationName(ci);
+        }
+        if (!colour || bands > 4) return Status::success();
+        for (char& c : names) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return Status::refused(path_, txt::reason_colour_bands, {names});
+    }
+
+    // The band's type and sizes, and a north-up or south-up geotransform of square pixels.
+    Status check_band(double (&gt)[6], bool& has_gt) {
+        type_ = GDALGetRasterDataType(band_);
+        const int band_no = GDALGetBandNumber(band_);
+        if (!GDALDataTypeIsInteger(type_) || GDALDataTypeIsComplex(type_))
+            return Status::refused(path_, txt::reason_real_band, {band_no});
         const int nb_col = GDALGetRasterXSize(ds_);
         const int nb_lig = GDALGetRasterYSize(ds_);
         if (nb_lig <= 0 || nb_col <= 0)
-            return Status::refused(path, txt::reason_bad_sizes, {nb_lig, nb_col});
+            return Status::refused(path_, txt::reason_bad_sizes, {nb_lig, nb_col});
+        has_gt = GDALGetGeoTransform(ds_, gt) == CE_None;
+        if (!has_gt) return Status::success();
+        if (gt[2] != 0 || gt[4] != 0)
+            return Status::refused(path_, txt::reason_rotated,
+                                   {show_number(gt[2]), show_number(gt[4])});
+        if (!same_size(std::fabs(gt[1]), std::fabs(gt[5])))
+            return Status::refused(path_, txt::reason_not_square,
+                                   {show_number(std::fabs(gt[1])), show_number(std::fabs(gt[5]))});
+        return Status::success();
+    }
 
-        // Pixel size and corner from the geotransform: north-up or south-up, square pixels.
-        double gt[6] = {0, 1, 0, 0, 0, 1};
-        const bool has_gt = GDALGetGeoTransform(ds_, gt) == CE_None;
-        if (has_gt) {
-            if (gt[2] != 0 || gt[4] != 0)
-                return Status::refused(path, txt::reason_rotated,
-                                       {show_number(gt[2]), show_number(gt[4])});
-            if (!same_size(std::fabs(gt[1]), std::fabs(gt[5])))
-                return Status::refused(
-                    path, txt::reason_not_square,
-                    {show_number(std::fabs(gt[1])), show_number(std::fabs(gt[5]))});
-        }
-
+    // What the map is, for `map` and for the reader: sizes, pixel size, corner,
+    // georeference, colours and the no-data value.
+    void describe(const double (&gt)[6], bool has_gt, LoadedMap& map) {
+        const int nb_col = GDALGetRasterXSize(ds_);
+        const int nb_lig = GDALGetRasterYSize(ds_);
         has_nodata_ = 0;
         nodata_ = GDALGetRasterNoDataValue(band_, &has_nodata_);
         // GDAL before 3.7 marks signed bytes as bytes with a pixel type.
@@ -303,15 +261,13 @@ class GdalRows final : public GdalRowSource {
                 map.georef.colours.push_back({e.c1, e.c2, e.c3, e.c4});
             }
         }
+        map.UTM_coord = has_gt;
         if (has_gt) {
             // The lower left corner, whichever way the rows and columns run.
             const double x1 = gt[0] + nb_col * gt[1];
             const double y1 = gt[3] + nb_lig * gt[5];
             map.X_min = std::min(gt[0], x1);
             map.Y_min = std::min(gt[3], y1);
-            map.UTM_coord = true;
-        } else {
-            map.UTM_coord = false;
         }
         info_.nb_lig = nb_lig;
         info_.nb_col = nb_col;
@@ -321,9 +277,9 @@ class GdalRows final : public GdalRowSource {
         info_.Y_min = map.Y_min;
         info_.has_nodata = has_nodata_ != 0;
         info_.nodata = nodata_;
-        return Status::success();
     }
 
+  public:
     // The no-data code of a byte band becomes the program's own no-value mark.
     void no_data_to_255(unsigned char* row) const {
         if (!has_nodata_ || nodata_ < 0 || nodata_ > 254 || std::floor(nodata_) != nodata_) return;
@@ -438,71 +394,6 @@ Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
 
 namespace {
 
-// Colours for the diversity values: distinct neighbours first, then hues spread by the
-// golden angle so that any value up to 254 has a colour of its own.
-GDALColorEntry diversity_colour(int v) {
-    static const short kFirst[][3] = {
-        {0, 0, 0},       {31, 119, 180},  {255, 127, 14},  {44, 160, 44},   {214, 39, 40},
-        {148, 103, 189}, {140, 86, 75},   {227, 119, 194}, {127, 127, 127}, {188, 189, 34},
-        {23, 190, 207},  {174, 199, 232}, {255, 187, 120}, {152, 223, 138}, {255, 152, 150},
-        {197, 176, 213}, {196, 156, 148}, {247, 182, 210}, {219, 219, 141}, {158, 218, 229}};
-    const int n = static_cast<int>(sizeof kFirst / sizeof kFirst[0]);
-    if (v < n) return {kFirst[v][0], kFirst[v][1], kFirst[v][2], 255};
-    const double h = std::fmod(v * 137.508, 360.0) / 60.0;
-    const double s = v % 2 ? 0.65 : 0.9;
-    const double l = 0.35 + 0.3 * ((v / 2) % 3) / 2.0;
-    const double c = (1 - std::fabs(2 * l - 1)) * s;
-    const double x = c * (1 - std::fabs(std::fmod(h, 2.0) - 1));
-    double r = 0, g = 0, b = 0;
-    switch (static_cast<int>(h)) {
-        case 0:
-            r = c, g = x;
-            break;
-        case 1:
-            r = x, g = c;
-            break;
-        case 2:
-            g = c, b = x;
-            break;
-        case 3:
-            g = x, b = c;
-            break;
-        case 4:
-            r = x, b = c;
-            break;
-        default:
-            r = c, b = x;
-            break;
-    }
-    const double m = l - c / 2;
-    auto to8 = [&](double u) { return static_cast<short>(std::lround((u + m) * 255)); };
-    return {to8(r), to8(g), to8(b), 255};
-}
-
-// Homogeneity: a ramp from pale yellow (0 %) to dark green (100 %).
-GDALColorEntry homogeneity_colour(int v) {
-    if (v > 100) return {0, 0, 0, 255};
-    const double t = v / 100.0;
-    auto mix = [&](double a, double b) { return static_cast<short>(std::lround(a + (b - a) * t)); };
-    return {mix(255, 0), mix(255, 90), mix(204, 50), 255};
-}
-
-// A name in the same folder for the file being written: short and of a fixed length
-// (".landmosaic-" and 12 random letters and digits, as every temporary file of the
-// program), so that a final name as long as the folder allows still gets one.
-std::string temporary_name(const std::string& path) {
-    static std::mutex m;
-    static std::mt19937_64 draw{std::random_device{}() ^
-                                static_cast<std::uint64_t>(
-                                    std::chrono::steady_clock::now().time_since_epoch().count())};
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::lock_guard<std::mutex> lock(m);
-    std::string name = ".landmosaic-";
-    for (int k = 0; k < 12; ++k) name += digits[draw() % 36];
-    name += ".tmp";
-    return (fs::path(path).parent_path() / name).string();
-}
-
 // Whether GDAL may compress tiles on worker threads. Under an address-space limit its
 // thread pool may fail to start its threads and then wait on them forever, or a worker may
 // fail to allocate where nothing can report it: tiles are then compressed on the calling
@@ -532,6 +423,17 @@ bool compression_threads_usable() {
 
 namespace {
 
+// Creation options NAME=VALUE as GDAL takes them (a NAME alone sets an empty value).
+char** user_options(const std::vector<std::string>& given) {
+    char** users = nullptr;
+    for (const std::string& o : given) {
+        const std::size_t eq = o.find('=');
+        users = CSLSetNameValue(users, o.substr(0, eq).c_str(),
+                                eq == std::string::npos ? "" : o.substr(eq + 1).c_str());
+    }
+    return users;
+}
+
 class GeoTiffSink final : public engine::RowSink {
   public:
     ~GeoTiffSink() override {
@@ -548,30 +450,60 @@ class GeoTiffSink final : public engine::RowSink {
         GDALDriverH drv = GDALGetDriverByName("GTiff");
         if (!drv) return not_written("GDAL has no GTiff driver");
         real_ = kind == ResultKind::Real;
+        char** options = nullptr;
+        if (Status st = creation_options(drv, tile_rows, layout, options); !st.ok()) return st;
+        tmp_ = temporary_name(path);
+        CPLErrorReset();
+        pixel_bytes_ = real_ ? 4 : 1;
+        ds_ = GDALCreate(drv, tmp_.c_str(), map.nb_col, map.nb_lig, 1,
+                         real_ ? GDT_Float32 : GDT_Byte, options);
+        CSLDestroy(options);
+        if (!ds_) return not_written(last_gdal_error());
 
-        // The options of the file: ours, then the user's, which win. A Cloud Optimized
-        // GeoTIFF is made at commit by GDAL's COG driver from a plain tiled GeoTIFF, with
-        // the user's options for that driver.
-        auto ours = [&](char** options, bool cog) {
-            options = CSLSetNameValue(options, "COMPRESS", "DEFLATE");
-            options = CSLSetNameValue(options, "BIGTIFF", "IF_SAFER");
-            if (!cog) options = CSLSetNameValue(options, "TILED", "YES");
+        bool ok = set_georeference(map, metadata);
+        band_ = GDALGetRasterBand(ds_, 1);
+        bound_block_cache(0);
+        int tile_cols = 0;
+        GDALGetBlockSize(band_, &tile_cols, &tile_rows_);
+        tile_rows_ = std::clamp(tile_rows_, 1, std::max(map.nb_lig, 1));
+        try {
+            reserve_.assign(kCloseReserve, 1);
+            pending_.resize(static_cast<std::size_t>(tile_rows_) *
+                            static_cast<std::size_t>(nb_col_) * pixel_bytes_);
+        } catch (const std::bad_alloc&) {
+            return not_written("no memory for a row of tiles");
+        }
+        describe_band(kind, metadata, layout);
+        if (real_) {
+            ok = ok && GDALSetRasterNoDataValue(band_, -1) == CE_None;
+        } else {
+            ok = ok && GDALSetRasterNoDataValue(band_, 255) == CE_None;
+            ok = ok && set_colours(map, kind, layout);
+        }
+        if (!ok) return not_written(last_gdal_error());
+        return Status::success();
+    }
+
+  private:
+    // The options of the file: ours, then the user's, which win, each checked by GDAL. A
+    // Cloud Optimized GeoTIFF is made at commit by GDAL's COG driver from a plain tiled
+    // GeoTIFF, with the user's options for that driver.
+    Status creation_options(GDALDriverH drv, int tile_rows, const GeoTiffLayout& layout,
+                            char**& options) {
+        auto ours = [&](char** list, bool cog) {
+            list = CSLSetNameValue(list, "COMPRESS", "DEFLATE");
+            list = CSLSetNameValue(list, "BIGTIFF", "IF_SAFER");
+            if (!cog) list = CSLSetNameValue(list, "TILED", "YES");
             if (!cog && tile_rows > 0)
-                options = CSLSetNameValue(options, "BLOCKYSIZE", std::to_string(tile_rows).c_str());
+                list = CSLSetNameValue(list, "BLOCKYSIZE", std::to_string(tile_rows).c_str());
             // Class codes and counts are not averaged: each overview pixel takes the most
             // common value of the pixels it stands for.
-            if (cog) options = CSLSetNameValue(options, "OVERVIEW_RESAMPLING", real_ ? "AVERAGE" : "MODE");
+            if (cog) list = CSLSetNameValue(list, "OVERVIEW_RESAMPLING", real_ ? "AVERAGE" : "MODE");
             // Tiles are compressed on every core, and written in order all the same.
-            if (compression_threads_usable())
-                options = CSLSetNameValue(options, "NUM_THREADS", "ALL_CPUS");
-            return options;
+            if (compression_threads_usable()) list = CSLSetNameValue(list, "NUM_THREADS", "ALL_CPUS");
+            return list;
         };
-        char** users = nullptr;
-        for (const std::string& o : layout.creation_options) {
-            const std::size_t eq = o.find('=');
-            users = CSLSetNameValue(users, o.substr(0, eq).c_str(),
-                                    eq == std::string::npos ? "" : o.substr(eq + 1).c_str());
-        }
+        char** users = user_options(layout.creation_options);
         CPLErrorReset();
         if (layout.cog) {
             cog_ = GDALGetDriverByName("COG");
@@ -585,26 +517,24 @@ class GeoTiffSink final : public engine::RowSink {
             if (!GDALValidateCreationOptions(cog_, cog_options_))
                 return not_written(last_gdal_error());
         }
-        char** options = ours(nullptr, false);
+        options = ours(nullptr, false);
         if (users) {
             options = CSLMerge(options, users);
             CSLDestroy(users);
             if (!GDALValidateCreationOptions(drv, options)) {
                 CSLDestroy(options);
+                options = nullptr;
                 return not_written(last_gdal_error());
             }
         }
-        tmp_ = temporary_name(path);
-        CPLErrorReset();
-        pixel_bytes_ = real_ ? 4 : 1;
-        ds_ = GDALCreate(drv, tmp_.c_str(), map.nb_col, map.nb_lig, 1,
-                         real_ ? GDT_Float32 : GDT_Byte, options);
-        CSLDestroy(options);
-        if (!ds_) return not_written(last_gdal_error());
+        return Status::success();
+    }
 
+    // Where the map lies: its own transform and system, or the corner and pixel size an
+    // ASCII grid (or the command line) gave; and the run's metadata.
+    bool set_georeference(const LoadedMap& map,
+                          const std::vector<std::pair<std::string, std::string>>& metadata) {
         bool ok = true;
-        // Where the map lies: its own transform and system, or the corner and pixel size an
-        // ASCII grid (or the command line) gave.
         if (map.georef.has_transform) {
             double gt[6];
             std::copy(map.georef.transform, map.georef.transform + 6, gt);
@@ -623,19 +553,12 @@ class GeoTiffSink final : public engine::RowSink {
                                 nullptr);
         for (const auto& [key, value] : metadata)
             ok = ok && GDALSetMetadataItem(ds_, key.c_str(), value.c_str(), nullptr) == CE_None;
+        return ok;
+    }
 
-        band_ = GDALGetRasterBand(ds_, 1);
-        bound_block_cache(0);
-        int tile_cols = 0;
-        GDALGetBlockSize(band_, &tile_cols, &tile_rows_);
-        tile_rows_ = std::clamp(tile_rows_, 1, std::max(map.nb_lig, 1));
-        try {
-            reserve_.assign(kCloseReserve, 1);
-            pending_.resize(static_cast<std::size_t>(tile_rows_) *
-                            static_cast<std::size_t>(nb_col_) * pixel_bytes_);
-        } catch (const std::bad_alloc&) {
-            return not_written("no memory for a row of tiles");
-        }
+    void describe_band(ResultKind kind,
+                       const std::vector<std::pair<std::string, std::string>>& metadata,
+                       const GeoTiffLayout& layout) {
         if (!layout.unit.empty()) GDALSetRasterUnitType(band_, layout.unit.c_str());
         if (!layout.description.empty()) {
             GDALSetDescription(band_, layout.description.c_str());
@@ -649,15 +572,13 @@ class GeoTiffSink final : public engine::RowSink {
             for (const auto& [key, value] : metadata)
                 if (key == "LANDMOSAIC_VALUE") GDALSetDescription(band_, value.c_str());
         }
-        if (real_) {
-            ok = ok && GDALSetRasterNoDataValue(band_, -1) == CE_None;
-            if (!ok) return not_written(last_gdal_error());
-            return Status::success();
-        }
-        ok = ok && GDALSetRasterNoDataValue(band_, 255) == CE_None;
+    }
+
+    // The run's table (as many entries as the values the band can hold), else the kind's
+    // own; the no-value entry 255 transparent.
+    bool set_colours(const LoadedMap& map, ResultKind kind, const GeoTiffLayout& layout) {
         GDALColorTableH ct = GDALCreateColorTable(GPI_RGB);
         const auto& own = map.georef.colours;
-        // The run's table: as many entries as the values the band can hold.
         for (std::size_t v = 0; v < layout.colours.size() && v < 255; ++v) {
             const auto& c = layout.colours[v];
             const GDALColorEntry e{c[0], c[1], c[2], c[3]};
@@ -677,12 +598,12 @@ class GeoTiffSink final : public engine::RowSink {
         }
         const GDALColorEntry none{0, 0, 0, 0};
         GDALSetColorEntry(ct, 255, &none);
-        ok = ok && GDALSetRasterColorTable(band_, ct) == CE_None;
+        const bool ok = GDALSetRasterColorTable(band_, ct) == CE_None;
         GDALDestroyColorTable(ct);
-        if (!ok) return not_written(last_gdal_error());
-        return Status::success();
+        return ok;
     }
 
+  public:
     // The rows are gathered into whole rows of tiles before they go to GDAL. Written a
     // few rows at a time, a tile would wait in GDAL's block cache until it is whole, and
     // a tile pushed out of the cache before that is written half done, then read back and

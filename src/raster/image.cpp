@@ -110,6 +110,94 @@ int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Ty
     return out.commit() ? 0 : -1;
 }
 
+namespace {
+
+// What the 54 bytes of the headers say, checked: the pixels' form, the sizes in full and
+// the file's length against the rows it declares.
+struct BmpLayout {
+    int taille = 0;       // bytes of a pixel: 1 (8 bits) or 3 (24 bits)
+    int type = 0;         // 0 for 8 bits (grey ramp until the palette says otherwise), 2 for 24
+    int cols = 0;
+    int lines = 0;
+    bool top_down = false;  // a negative height: rows stored top first
+    long long larg = 0;     // pixel bytes of a row
+    long long row = 0;      // stored bytes of a row
+};
+
+// Reads and checks the headers. `NbCol` and `NbLig` are set as soon as they are read, so
+// that a caller sees the sizes a refused file declares.
+BmpError read_bmp_layout(std::FILE* f, unsigned long long file_bytes, int& NbCol, int& NbLig,
+                         BmpLayout& lay) {
+    unsigned char head[kBmpHeaderBytes];
+    if (std::fread(head, sizeof head, 1, f) != 1)
+        return std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
+    const std::uint32_t off_bits = get32(head, 10);
+    const std::uint32_t bit_count = get16(head, 28);
+    if (get16(head, 0) != kSignature) return BmpError::NotBitmap;
+    if (bit_count == 8 && off_bits == static_cast<std::uint32_t>(kBmpPaletteOffset)) {
+        lay.taille = 1;
+        lay.type = 0;
+    } else if (bit_count == 24 && off_bits == static_cast<std::uint32_t>(kBmpHeaderBytes)) {
+        lay.taille = 3;
+        lay.type = 2;
+    } else {
+        return BmpError::Form;
+    }
+    if (get16(head, 26) != 1 || get32(head, 14) < 40) return BmpError::Form;
+    // Run lengths, bit fields, embedded JPEG or PNG: none is read as plain rows.
+    if (get32(head, 30) != 0) return BmpError::Compressed;
+
+    // Width and height in full; a negative height means the rows are stored top first.
+    const std::int32_t bi_width = as_signed(get32(head, 18));
+    const std::int32_t bi_height = as_signed(get32(head, 22));
+    NbCol = bi_width;
+    NbLig = bi_height;
+    if (bi_width <= 0 || bi_height == 0 || bi_height == INT32_MIN) return BmpError::BadSizes;
+    lay.top_down = bi_height < 0;
+    lay.lines = lay.top_down ? -bi_height : bi_height;
+    lay.cols = bi_width;
+    NbLig = lay.lines;
+    if (static_cast<long long>(lay.lines) * bi_width > INT_MAX) return BmpError::TooLarge;
+    // Nothing is allocated for rows the file does not hold.
+    lay.larg = static_cast<long long>(bi_width) * lay.taille;
+    lay.row = padded_row(lay.larg);
+    if (off_bits + static_cast<unsigned long long>(lay.row) *
+                       static_cast<unsigned long long>(lay.lines) >
+        file_bytes)
+        return BmpError::TooShort;
+    return BmpError::None;
+}
+
+// The 256 palette entries into `cm`; `type` becomes 1 when one entry is not its own grey.
+BmpError read_bmp_palette(std::FILE* f, Color32* cm, int& type) {
+    unsigned char palette[256 * 4];
+    if (std::fread(palette, 4, 256, f) != 256)
+        return std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
+    for (int i = 0; i < 256; ++i)
+        cm[i] = Color32{palette[4 * i], palette[4 * i + 1], palette[4 * i + 2], palette[4 * i + 3]};
+    for (int i = 0; i < 256; ++i) {
+        if (cm[i].B != i || cm[i].G != i || cm[i].R != i) {
+            type = 1;
+            break;
+        }
+    }
+    return BmpError::None;
+}
+
+// The stored rows into the lines of `m`, line 0 the top of the image.
+BmpError read_bmp_rows(std::FILE* f, const BmpLayout& lay, unsigned char** m) {
+    std::vector<unsigned char> tmp(static_cast<std::size_t>(lay.row));
+    for (int r = 0; r < lay.lines; ++r) {
+        unsigned char* dest = m[lay.top_down ? r : lay.lines - 1 - r];
+        if (std::fread(tmp.data(), 1, tmp.size(), f) != tmp.size())
+            return std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
+        std::memcpy(dest, tmp.data(), static_cast<std::size_t>(lay.larg));
+    }
+    return BmpError::None;
+}
+
+}  // namespace
+
 unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, Color32*& ColorMAP,
                           BmpError* why) {
     BmpError unused = BmpError::None;
@@ -143,102 +231,18 @@ unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, C
         err = BmpError::CannotOpen;
         return nullptr;
     }
-    const auto file_bytes = static_cast<unsigned long long>(bytes);
-
-    unsigned char head[kBmpHeaderBytes];
-    if (std::fread(head, sizeof head, 1, f) != 1) {
-        err = std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
-        return nullptr;
-    }
-    const std::uint32_t bf_type = get16(head, 0);
-    const std::uint32_t off_bits = get32(head, 10);
-    const std::int32_t bi_width = as_signed(get32(head, 18));
-    const std::int32_t bi_height = as_signed(get32(head, 22));
-    const std::uint32_t info_size = get32(head, 14);
-    const std::uint32_t planes = get16(head, 26);
-    const std::uint32_t bit_count = get16(head, 28);
-    const std::uint32_t compression = get32(head, 30);
-
-    if (bf_type != kSignature) {
-        err = BmpError::NotBitmap;
-        return nullptr;
-    }
-    int taille = 0;
-    if (bit_count == 8 && off_bits == static_cast<std::uint32_t>(kBmpPaletteOffset)) {
-        taille = 1;
-        Type = 0;
-    } else if (bit_count == 24 && off_bits == static_cast<std::uint32_t>(kBmpHeaderBytes)) {
-        taille = 3;
-        Type = 2;
-    } else {
-        err = BmpError::Form;
-        return nullptr;
-    }
-    if (planes != 1 || info_size < 40) {
-        err = BmpError::Form;
-        return nullptr;
-    }
-    // Run lengths, bit fields, embedded JPEG or PNG: none is read as plain rows.
-    if (compression != 0) {
-        err = BmpError::Compressed;
-        return nullptr;
-    }
-
-    // Width and height in full; a negative height means the rows are stored top first.
-    NbCol = bi_width;
-    NbLig = bi_height;
-    if (bi_width <= 0 || bi_height == 0 || bi_height == INT32_MIN) {
-        err = BmpError::BadSizes;
-        return nullptr;
-    }
-    const bool top_down = bi_height < 0;
-    const int lines = top_down ? -bi_height : bi_height;
-    NbLig = lines;
-    if (static_cast<long long>(lines) * bi_width > INT_MAX) {
-        err = BmpError::TooLarge;
-        return nullptr;
-    }
-    // Nothing is allocated for rows the file does not hold.
-    const long long larg = static_cast<long long>(bi_width) * taille;
-    const long long row = padded_row(larg);
-    if (off_bits + static_cast<unsigned long long>(row) * static_cast<unsigned long long>(lines) >
-        file_bytes) {
-        err = BmpError::TooShort;
-        return nullptr;
-    }
+    BmpLayout lay;
+    err = read_bmp_layout(f, static_cast<unsigned long long>(bytes), NbCol, NbLig, lay);
+    // The type is known once the form is; a refused form leaves it as it was.
+    if (lay.taille != 0) Type = lay.type;
+    if (err != BmpError::None) return nullptr;
 
     Lines m;
-    std::vector<unsigned char> tmp;
-    if (!m.allocate(lines, static_cast<std::size_t>(larg))) {
+    if (!m.allocate(lay.lines, static_cast<std::size_t>(lay.larg))) {
         err = BmpError::OutOfMemory;
         return nullptr;
     }
-    tmp.resize(static_cast<std::size_t>(row));
-
-    if (Type != 2) {
-        unsigned char palette[256 * 4];
-        if (std::fread(palette, 4, 256, f) != 256) {
-            err = std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
-            return nullptr;
-        }
-        for (int i = 0; i < 256; ++i)
-            cm[i] =
-                Color32{palette[4 * i], palette[4 * i + 1], palette[4 * i + 2], palette[4 * i + 3]};
-        for (int i = 0; i < 256; ++i) {
-            if (cm[i].B != i || cm[i].G != i || cm[i].R != i) {
-                Type = 1;
-                break;
-            }
-        }
-    }
-
-    for (int r = 0; r < lines; ++r) {
-        unsigned char* dest = m.m[top_down ? r : lines - 1 - r];
-        if (std::fread(tmp.data(), 1, tmp.size(), f) != tmp.size()) {
-            err = std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
-            return nullptr;
-        }
-        std::memcpy(dest, tmp.data(), static_cast<std::size_t>(larg));
-    }
+    if (Type != 2 && (err = read_bmp_palette(f, cm, Type)) != BmpError::None) return nullptr;
+    if ((err = read_bmp_rows(f, lay, m.m)) != BmpError::None) return nullptr;
     return m.release();
 }
