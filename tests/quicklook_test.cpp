@@ -300,6 +300,85 @@ TEST_P(SummaryRun, PicturesAndPageAgreeWithTheResultFiles) {
         EXPECT_NE(html.find(s.base + "_info.txt"), std::string::npos);
     }
     EXPECT_NE(html.find(std::string("res_diversity") + kExt[c.res_form]), std::string::npos);
+
+    // Each share of the inventory is the class's pixels over the classified pixels, to
+    // three significant figures (at most three decimals), in the language's decimal mark.
+    long long classified = 0;
+    for (long long n : items.pixels) classified += n;
+    std::size_t k = 0;
+    for (std::size_t at = html.find("<tr class=\"item"); at != std::string::npos;
+         at = html.find("<tr class=\"item", at + 1), ++k) {
+        const std::size_t td = html.find("<td class=\"n\">", html.find("<td class=\"n\">", at) + 1);
+        std::string text = html.substr(td + 14, html.find(" %", td) - td - 14);
+        std::replace(text.begin(), text.end(), ',', '.');
+        const double exact = 100.0 * items.pixels[k] / classified;
+        const std::size_t dot = text.find('.');
+        const int decimals = dot == std::string::npos ? 0 : static_cast<int>(text.size() - dot - 1);
+        EXPECT_NEAR(std::stod(text), exact, 0.5 * std::pow(10.0, -decimals) + 1e-12) << text;
+        std::string digits;
+        for (char ch : text)
+            if (std::isdigit(static_cast<unsigned char>(ch)) && !(digits.empty() && ch == '0'))
+                digits += ch;
+        EXPECT_TRUE(digits.size() <= 3 || decimals == 0) << text;
+        EXPECT_TRUE(decimals == 3 || digits.size() == 3) << text;
+    }
+    ASSERT_EQ(k, items.code.size());
+
+    // The surface: the classified part, then the whole map (25 m pixels).
+    auto km2 = [&](long long pixels) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.3f", pixels * 625e-6);
+        std::string t = buf;
+        if (c.idiom != 0) std::replace(t.begin(), t.end(), '.', ',');
+        return t + " km²";
+    };
+    const std::size_t surface = html.find(km2(classified));
+    ASSERT_NE(surface, std::string::npos) << km2(classified);
+    EXPECT_GT(html.find(km2(static_cast<long long>(L) * C), surface), surface);
+
+    // The mesh is told in cells, a moving window in windows.
+    const char* window_word[3] = {"in the window", "dans la fenêtre", "en la ventana"};
+    const char* cell_word[3] = {"in the cell", "dans la cellule", "en la celda"};
+    EXPECT_EQ(html.find(c.treat == 0 ? window_word[c.idiom] : cell_word[c.idiom]), std::string::npos);
+    EXPECT_NE(html.find(c.treat == 0 ? cell_word[c.idiom] : window_word[c.idiom]), std::string::npos);
+
+    // A scale bar under each map, at the picture's scale: its length in picture pixels
+    // times the pixel size is the length it names.
+    const std::vector<std::string> bars = tag_values(html, "<svg class=\"scale\"", " viewBox=\"");
+    ASSERT_EQ(bars.size(), 2u);
+    for (std::size_t at = html.find("<svg class=\"scale\""); at != std::string::npos;
+         at = html.find("<svg class=\"scale\"", at + 1)) {
+        const std::size_t d = html.find(" d=\"M", at);
+        double x0 = 0, y0 = 0, y1 = 0, x1 = 0;
+        ASSERT_EQ(std::sscanf(html.c_str() + d + 4, "M%lf %lfV%lfH%lf", &x0, &y0, &y1, &x1), 4);
+        const std::size_t t = html.find("<text", d);
+        const std::string label = html.substr(html.find('>', t) + 1,
+                                              html.find("</text>", t) - html.find('>', t) - 1);
+        const double metres = std::stod(label) * (label.ends_with(" km") ? 1000 : 1);
+        EXPECT_NEAR((x1 - x0) * 25, metres, 0.02) << label;
+        EXPECT_LE(metres, C * 25 / 4.0);
+        EXPECT_GT(metres, C * 25 / 40.0);
+    }
+}
+
+// Class names that a map carries go to the inventory, escaped; a map without names
+// keeps the table of codes.
+TEST(SummaryPage, NamesTheClassesWhereTheMapNamesThem) {
+    SummaryInput in;
+    in.nb_lig = 4;
+    in.nb_col = 6;
+    in.dpix_size = 10;
+    in.items = {{11, 20, 83.3, "Urban <dense>"}, {12, 4, 16.7, ""}};
+    Quicklook q;
+    q.histogram.assign(255, 0);
+    const std::string named = summary_html(in, q, q, "", "");
+    EXPECT_NE(named.find("<th>Name</th>"), std::string::npos);
+    EXPECT_NE(named.find("<td>11</td><td>Urban &lt;dense&gt;</td>"), std::string::npos);
+    EXPECT_NE(named.find("<td>12</td><td></td>"), std::string::npos);
+    in.items[0].name.clear();
+    const std::string plain = summary_html(in, q, q, "", "");
+    EXPECT_EQ(plain.find("<th>Name</th>"), std::string::npos);
+    EXPECT_NE(plain.find("<td>11</td><td class=\"n\">20</td>"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -480,11 +559,19 @@ TEST(SummaryCommand, QuicklookOfACommandLineRunEqualsTheSummaryOfItsFiles) {
     Session s(Case{"cli", 0, 1, 1, 2, 0, 1, "maps"});
     const std::string base = (s.folder / "cli").string();
     const fs::path log = s.dir.root / "log.txt";
+    const fs::path json = s.dir.root / "run.json";
     ASSERT_EQ(shell(std::string(LANDMOSAIC_EXE) + " -w circle -r 2 -f raw -q --quicklook -o \"" +
-                    base + "\" \"" + (s.folder / "land.raw").string() + "\" >\"" + log.string() +
-                    "\" 2>&1"),
+                    base + "\" --json \"" + json.string() + "\" \"" +
+                    (s.folder / "land.raw").string() + "\" >\"" + log.string() + "\" 2>&1"),
               0)
         << fx::slurp(log);
+    // The JSON summary lists the pictures and the page among the outputs (in builds
+    // that write it).
+    if (const std::string j = fx::slurp(json); !j.empty()) {
+        EXPECT_NE(j.find("\"summary_html\": \"" + base + "_summary.html\""), std::string::npos) << j;
+        EXPECT_NE(j.find("\"path\": \"" + base + "_diversity.png\""), std::string::npos) << j;
+        EXPECT_NE(j.find("\"path\": \"" + base + "_homog.png\""), std::string::npos) << j;
+    }
     const std::string div = fx::slurp(base + "_diversity.png"),
                       homo = fx::slurp(base + "_homog.png");
     std::string page = fx::slurp(base + "_summary.html");

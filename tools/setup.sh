@@ -23,11 +23,12 @@ have_cmd gdalinfo || need+=(gdal-bin)
 # The command line and its JSON summaries.
 have_file /usr/include/CLI/CLI.hpp || need+=(libcli11-dev)
 have_file /usr/include/nlohmann/json.hpp || need+=(nlohmann-json3-dev)
+# The quicklook pictures and the summary page (the demo writes them).
+have_file /usr/include/png.h || need+=(libpng-dev)
 if [ "${1:-}" != "--demo" ]; then
 have_file /usr/include/gtest/gtest.h || need+=(libgtest-dev)
-# SIMD kernels, pictures, runs across machines.
+# SIMD kernels, runs across machines.
 have_file /usr/include/hwy/highway.h || need+=(libhwy-dev)
-have_file /usr/include/png.h || need+=(libpng-dev)
 have_file /usr/include/x86_64-linux-gnu/openmpi/mpi.h || have_file /usr/lib/x86_64-linux-gnu/openmpi/include/mpi.h ||
     need+=(libopenmpi-dev)
 have_cmd mpirun || need+=(openmpi-bin)

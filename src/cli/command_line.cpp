@@ -441,6 +441,7 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
 
     int status = outcome.exit_status;
     const std::string info = "_info.txt";
+    std::vector<std::string> written;  // the pictures and the page
     if (cl.quicklook && !outcome.report.empty() && !outcome.diversity.empty() &&
         !outcome.homogeneity.empty() && outcome.report.size() > info.size()) {
         SummaryOptions pictures;
@@ -459,10 +460,14 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
             pictures.unclassified_share = static_cast<double>(outcome.windows.with_unclassified) /
                                           static_cast<double>(outcome.windows.windows);
         const std::string base = outcome.report.substr(0, outcome.report.size() - info.size());
-        if (make_summary(base, pictures, out, err) != 0) status = 1;
+        std::stringstream names;
+        if (make_summary(base, pictures, names, err) != 0) status = 1;
+        out << names.str();
+        for (std::string line; std::getline(names, line);)
+            if (!line.empty()) written.push_back(line);
     }
 #ifdef LANDMOSAIC_HAVE_JSON
-    if (!cl.json_path.empty() && !write_text_file(cl.json_path, json_summary(req, outcome))) {
+    if (!cl.json_path.empty() && !write_text_file(cl.json_path, json_summary(req, outcome, written))) {
         err << program << ": " << cl.json_path << ": the summary could not be written\n";
         status = 1;
     }

@@ -29,7 +29,8 @@ void put_path(json& object, const std::string& key, const std::string& path) {
 
 }  // namespace
 
-std::string json_summary(const RunRequest& req, const RunOutcome& out) {
+std::string json_summary(const RunRequest& req, const RunOutcome& out,
+                         const std::vector<std::string>& pictures) {
     static const char* const kFormats[] = {"raw", "bmp", "asc", "tif"};
     static const char* const kLanguages[] = {"en", "fr", "es"};
     const RunAnswers& run = out.run;
@@ -83,6 +84,18 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out) {
     put_path(outputs, "report", out.report);
     put_path(outputs, "diversity", out.diversity);
     put_path(outputs, "homogeneity", out.homogeneity);
+    // The pictures, and the page that shows them.
+    json quicklooks = json::array();
+    for (const std::string& p : pictures) {
+        if (p.size() > 5 && p.compare(p.size() - 5, 5, ".html") == 0)
+            put_path(outputs, "summary_html", p);
+        else {
+            json picture = json::object();
+            put_path(picture, "path", p);
+            quicklooks.push_back(std::move(picture));
+        }
+    }
+    if (!quicklooks.empty()) outputs["quicklooks"] = std::move(quicklooks);
     json j = json::object();
     put_path(j, "map", req.map);
     json rest = {

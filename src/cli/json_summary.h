@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/run.h"
 
@@ -10,4 +11,6 @@
 // mark and histogram (byte metrics) or least, mean and largest (real metrics), the
 // windows evaluated and those holding unclassified pixels, timings, exit status and
 // failures.
-std::string json_summary(const RunRequest& req, const RunOutcome& out);
+// `pictures`: the quicklooks and the summary page the front end wrote after the run.
+std::string json_summary(const RunRequest& req, const RunOutcome& out,
+                         const std::vector<std::string>& pictures = {});

@@ -137,17 +137,47 @@ std::string real_ramp(double lo, double hi, int idiom, const std::string& id) {
     return s + "</svg>";
 }
 
-std::string picture(const Quicklook& q, const std::string& png, const std::string& alt) {
+// A length of 1, 2 or 5 times a power of ten metres, at most `most`.
+double round_length(double most) {
+    if (!(most > 0)) return 0;
+    const double p = std::pow(10.0, std::floor(std::log10(most)));
+    for (double m : {5.0, 2.0, 1.0})
+        if (m * p <= most) return m * p;
+    return p;
+}
+
+std::string scale_bar(const Quicklook& q, double metres_per_pixel, int idiom) {
+    const double width_m = metres_per_pixel * q.image.width;
+    const double length = round_length(width_m / 4);
+    if (!(length > 0) || q.image.width <= 0) return "";
+    // Drawn in the picture's own pixels, so that the bar keeps the picture's scale at any
+    // width it is shown.
+    const double W = q.image.width, bar = length / metres_per_pixel, h = W / 380 * 22;
+    const double x0 = W / 380 * 4, y = h * 0.35, tick = h * 0.25, fs = h * 0.42;
+    const std::string label = length >= 1000 ? real(length / 1000, 0, idiom) + " km"
+                                             : real(length, length < 1 ? 1 : 0, idiom) + " m";
+    const Words& w = words(idiom);
+    return "<svg class=\"scale\" viewBox=\"0 0 " + num(W) + " " + num(h) +
+           "\" role=\"img\" aria-label=\"" + std::string(w.scale) + " " + label + "\">" +
+           "<path d=\"M" + num(x0) + " " + num(y - tick) + "V" + num(y) + "H" + num(x0 + bar) +
+           "V" + num(y - tick) + "\" fill=\"none\" stroke=\"#1c2430\" stroke-width=\"" +
+           num(std::max(1.0, h * 0.07)) + "\"/><text x=\"" + num(x0 + bar + h * 0.25) +
+           "\" y=\"" + num(y + fs * 0.1) + "\" font-size=\"" + num(fs) +
+           "\" fill=\"#1c2430\">" + label + "</text></svg>";
+}
+
+std::string picture(const Quicklook& q, const std::string& png, const std::string& alt,
+                    const std::string& below) {
     const double ar = q.image.height > 0 ? static_cast<double>(q.image.width) / q.image.height : 1;
     char style[64];
     std::snprintf(style, sizeof style, "--ar:%.4f", ar);
     // Small pictures are enlarged with sharp pixels; large ones are smoothed as they
     // shrink to the page.
     const char* cls = q.image.width < 700 && q.image.height < 700 ? "map px" : "map";
-    return "<div class=\"pic\"><img class=\"" + std::string(cls) + "\" style=\"" + std::string(style) +
-           "\" width=\"" + std::to_string(q.image.width) + "\" height=\"" +
-           std::to_string(q.image.height) + "\" alt=\"" + alt +
-           "\" src=\"data:image/png;base64," + base64(png) + "\"></div>";
+    return "<div class=\"pic\"><div class=\"frame\" style=\"" + std::string(style) +
+           "\"><img class=\"" + std::string(cls) + "\" width=\"" + std::to_string(q.image.width) +
+           "\" height=\"" + std::to_string(q.image.height) + "\" alt=\"" + alt +
+           "\" src=\"data:image/png;base64," + base64(png) + "\">" + below + "</div></div>";
 }
 
 // A step between grid lines of a chart whose highest bar is `top`: 1, 2 or 5 times a
@@ -161,7 +191,7 @@ double nice_step(double top) {
     return 10 * p;
 }
 
-std::string histogram_svg(const Quicklook& div, int idiom) {
+std::string histogram_svg(const Quicklook& div, int idiom, bool cell) {
     const Words& w = words(idiom);
     long long total = 0;
     int lo = -1, hi = -1;
@@ -216,7 +246,7 @@ std::string histogram_svg(const Quicklook& div, int idiom) {
     }
     s += "<text x=\"" + num((X0 + X1) / 2) +
          "\" y=\"230\" font-size=\"12\" text-anchor=\"middle\" fill=\"#5a6474\">" +
-         std::string(w.histogram_x) + "</text>";
+         std::string(cell ? w.histogram_x_cell : w.histogram_x) + "</text>";
     s += "<text x=\"" + num(X0 - 30) + "\" y=\"12\" font-size=\"12\" fill=\"#5a6474\">% · " +
          std::string(w.histogram_y) + "</text>";
     return s + "</svg>";

@@ -25,7 +25,9 @@ h2{font-size:1.05em;margin:0 0 8px}
 .stack{display:grid;gap:12px;margin:0 0 12px}
 figure{margin:0}
 .pic{display:flex;justify-content:center;margin:0 0 8px}
-img.map{display:block;width:min(100%,calc(62vh*var(--ar)));height:auto;border:1px solid var(--line);background-color:#fff;background-image:repeating-linear-gradient(45deg,#eceff3 0 3px,#fff 3px 7px);-webkit-print-color-adjust:exact;print-color-adjust:exact}
+.frame{width:min(100%,calc(62vh*var(--ar)))}
+svg.scale{display:block;width:100%;height:auto;margin:3px 0 0}
+img.map{display:block;width:100%;height:auto;border:1px solid var(--line);background-color:#fff;background-image:repeating-linear-gradient(45deg,#eceff3 0 3px,#fff 3px 7px);-webkit-print-color-adjust:exact;print-color-adjust:exact}
 img.px{image-rendering:pixelated}
 figcaption{font-size:.85em;color:var(--muted);margin:0 0 6px}
 .legend{display:grid;grid-template-columns:repeat(auto-fill,minmax(128px,1fr));gap:2px 12px;font-size:.82em;margin:0;padding:0;list-style:none}
@@ -63,7 +65,7 @@ h2{font-size:9.5pt;margin:0 0 1.5mm}
 .facts dd{margin:0 0 1mm}
 .grid2{grid-template-columns:1fr 1fr;gap:5mm}
 .stack{gap:2.5mm;margin:0 0 2.5mm}
-img.map{width:min(100%,calc(78mm*var(--ar)))}
+.frame{width:min(100%,calc(78mm*var(--ar)))}
 .legend{grid-template-columns:repeat(auto-fill,minmax(27mm,1fr));font-size:7pt}
 .inv{font-size:7pt}
 .inv td,.inv th{padding:0 4px}

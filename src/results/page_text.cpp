@@ -96,7 +96,11 @@ std::string real(double v, int decimals, int idiom) {
 }
 
 std::string pct(double v, int idiom) {
-    return real(v, v > 0 && v < 0.1 ? 3 : 1, idiom) + " %";
+    // Three significant figures, at most three decimals; a share too small to show is
+    // not shown as nothing.
+    if (v > 0 && v < 0.0005) return "< " + real(0.001, 3, idiom) + " %";
+    const int decimals = v >= 100 ? 0 : v >= 10 ? 1 : v >= 1 ? 2 : 3;
+    return real(v, decimals, idiom) + " %";
 }
 
 std::string css_colour(const Rgba& c) {

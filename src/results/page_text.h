@@ -21,7 +21,8 @@ std::string esc(std::string_view in);
 std::string group(long long v, int idiom);
 // A real number with `decimals` decimals, the decimal mark of the language.
 std::string real(double v, int decimals, int idiom);
-// A percent as the page shows a share.
+// A percent as the page shows a share: three significant figures, at most three
+// decimals.
 std::string pct(double v, int idiom);
 // "#rrggbb".
 std::string css_colour(const Rgba& c);

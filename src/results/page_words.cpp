@@ -55,7 +55,14 @@ constexpr Words kWords[3] = {
      "Made by LANDMOSAIC",
      "Windows holding unclassified pixels",
      "%s of the windows count pixels of no class in their surface: both values are low "
-     "there. --min-valid PCT values the pixels of a class over their classified pixels."},
+     "there. --min-valid PCT values the pixels of a class over their classified pixels.",
+     "%s km² classified of %s km²",
+     "Cell",
+     "number of classes in the cell (0: the cell holds no class)",
+     "share of the cell covered by its largest class",
+     "number of classes in the cell",
+     "Name",
+     "Scale"},
     {"fr",
      "Diversité et homogénéité du paysage",
      "Carte",
@@ -106,7 +113,14 @@ constexpr Words kWords[3] = {
      "Réalisé avec LANDMOSAIC",
      "Fenêtres contenant des pixels non classés",
      "%s des fenêtres comptent des pixels sans classe dans leur surface : les deux valeurs y "
-     "sont basses. --min-valid PCT évalue les pixels d'une classe sur leurs pixels classés."},
+     "sont basses. --min-valid PCT évalue les pixels d'une classe sur leurs pixels classés.",
+     "%s km² classés sur %s km²",
+     "Cellule",
+     "nombre de classes dans la cellule (0 : la cellule ne contient aucune classe)",
+     "part de la cellule couverte par sa classe la plus étendue",
+     "nombre de classes dans la cellule",
+     "Nom",
+     "Échelle"},
     {"es",
      "Diversidad y homogeneidad del paisaje",
      "Mapa",
@@ -158,7 +172,14 @@ constexpr Words kWords[3] = {
      "Ventanas con píxeles no clasificados",
      "El %s de las ventanas cuenta píxeles sin clase en su superficie: ambos valores son "
      "bajos allí. --min-valid PCT evalúa los píxeles de una clase sobre sus píxeles "
-     "clasificados."},
+     "clasificados.",
+     "%s km² clasificados de %s km²",
+     "Celda",
+     "número de clases en la celda (0: la celda no contiene ninguna clase)",
+     "parte de la celda cubierta por su clase más extensa",
+     "número de clases en la celda",
+     "Nombre",
+     "Escala"},
 };
 
 }  // namespace

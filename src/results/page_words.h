@@ -52,6 +52,13 @@ struct Words {
     const char* made_by;
     const char* holes;       // percent
     const char* holes_hint;
+    const char* classified_of;  // classified km2, whole map km2
+    const char* cell_heading;
+    const char* diversity_note_cell;
+    const char* homogeneity_note_cell;
+    const char* histogram_x_cell;
+    const char* class_name;
+    const char* scale;
 };
 
 // The words of the page in the language `idiom` (English for any other value).

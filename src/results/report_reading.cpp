@@ -118,7 +118,7 @@ bool parse_report(const std::string& text, ReportContents& out) {
     for (long long k = 0; k < items; ++k) {
         c.clear();
         if (!line(txt::report_item)) return false;
-        out.items.push_back({static_cast<int>(to_ll(c[1])), to_ll(c[2]), to_d(c[3])});
+        out.items.push_back({static_cast<int>(to_ll(c[1])), to_ll(c[2]), to_d(c[3]), {}});
     }
     c.clear();
     if (!line(txt::report_window_heading)) return false;

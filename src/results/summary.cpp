@@ -96,7 +96,13 @@ SummaryInput input_from_report(const ReportContents& rc, const ByteGrid& homo, d
     in.nb_lig = rc.nb_lig;
     in.nb_col = rc.nb_col;
     in.dpix_size = pixel_size_of(rc, cell);
+    // The shares from the pixels, more precise than the report's two decimals.
     in.items = rc.items;
+    long long classified = 0;
+    for (const SummaryItem& it : in.items) classified += it.pixels;
+    for (SummaryItem& it : in.items)
+        if (classified > 0)
+            it.percent = static_cast<double>(it.pixels) / static_cast<double>(classified) * 100;
     in.win_shape = rc.win_shape;
     in.range_win = rc.range_win;
     in.window_pixels = rc.window_pixels;

@@ -21,6 +21,7 @@ struct SummaryItem {
     int code = 0;
     long long pixels = 0;
     double percent = 0;  // share of the pixels that hold a class
+    std::string name;    // the class's name when the map carries one, empty otherwise
 };
 
 // What the page says about the run, beside the two pictures.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "results/page_drawings.h"
@@ -27,7 +28,11 @@ std::string inventory_table(const SummaryInput& in) {
     for (std::size_t k = 0; k < order.size() && k < static_cast<std::size_t>(kPrintedClasses); ++k)
         printed[order[k]] = true;
 
-    std::string s = "<table class=\"inv\"><thead><tr><th>" + std::string(w.code) + "</th><th>" +
+    // A column of names when the map names its classes.
+    const bool named = std::any_of(in.items.begin(), in.items.end(),
+                                   [](const SummaryItem& it) { return !it.name.empty(); });
+    std::string s = "<table class=\"inv\"><thead><tr><th>" + std::string(w.code) + "</th>" +
+                    (named ? "<th>" + std::string(w.class_name) + "</th>" : "") + "<th>" +
                     w.pixels + "</th><th>" + w.share + "</th><th></th></tr></thead><tbody>";
     int minor = 0;
     double minor_share = 0;
@@ -39,20 +44,31 @@ std::string inventory_table(const SummaryInput& in) {
         }
         const double width = top > 0 ? it.percent / top * 100 : 0;
         s += std::string("<tr class=\"item") + (printed[k] ? "" : " minor") + "\"><td>" +
-             std::to_string(it.code) + "</td><td class=\"n\">" + group(it.pixels, in.idiom) +
+             std::to_string(it.code) + "</td>" + (named ? "<td>" + esc(it.name) + "</td>" : "") +
+             "<td class=\"n\">" + group(it.pixels, in.idiom) +
              "</td><td class=\"n\">" + pct(it.percent, in.idiom) +
              "</td><td class=\"bar\"><span class=\"b\" style=\"width:" + num(width) +
              "%\"></span></td></tr>";
     }
     if (minor > 0)
-        s += "<tr class=\"others\"><td colspan=\"4\">" +
+        s += "<tr class=\"others\"><td colspan=\"" + std::string(named ? "5" : "4") + "\">" +
              fill(w.others, {std::to_string(minor), pct(minor_share, in.idiom)}) + "</td></tr>";
     return s + "</tbody></table>";
+}
+
+// A surface in km2: whole above 100, three decimals below 10.
+std::string area(double km2, int idiom) {
+    return real(km2, km2 >= 100 ? 0 : km2 >= 10 ? 1 : 3, idiom);
 }
 
 std::string fact(const char* term, const std::string& value, bool wide = false) {
     return std::string(wide ? "<div class=\"wide\">" : "<div>") + "<dt>" + term + "</dt><dd>" +
            value + "</dd></div>";
+}
+
+// The scale bar under a picture of the map.
+std::string scale_of(const SummaryInput& in, const Quicklook& q) {
+    return scale_bar(q, in.dpix_size * q.factor, in.idiom);
 }
 
 std::string reduction_note(const Quicklook& q, const char* fmt) {
@@ -77,7 +93,8 @@ std::string window_facts(const SummaryInput& in, const Words& w) {
     const bool cell = in.treat_type == 0;
     if (in.treat_type >= 0)
         s += fact(w.treatment, cell ? w.cell_mesh : w.moving_window);
-    s += fact(w.window, cell ? w.cell : in.win_shape == 1 ? w.circle : w.square);
+    s += fact(cell ? w.cell_heading : w.window,
+              cell ? w.cell : in.win_shape == 1 ? w.circle : w.square);
     if (in.range_win >= 0) {
         const long long m = 2LL * in.range_win + 1;
         std::string r = std::to_string(in.range_win);
@@ -102,7 +119,11 @@ std::string facts_section(const SummaryInput& in, const Words& w) {
     s += fact(w.map, fill(w.size, {group(in.nb_col, idiom), group(in.nb_lig, idiom)}));
     s += fact(w.pixel_size, real(in.dpix_size, in.dpix_size == std::floor(in.dpix_size) ? 0 : 2,
                                  idiom) + " m");
-    s += fact(w.surface, real(km2, km2 < 10 ? 3 : 1, idiom) + " km²");
+    long long classified = 0;
+    for (const SummaryItem& it : in.items) classified += it.pixels;
+    const double classified_km2 =
+        in.dpix_size * in.dpix_size * static_cast<double>(classified) * 1e-6;
+    s += fact(w.surface, fill(w.classified_of, {area(classified_km2, idiom), area(km2, idiom)}));
     s += fact(w.crs, in.crs.empty() ? std::string(w.crs_unknown) : esc(in.crs));
     if (in.corner_known)
         s += fact(w.corner, real(in.X_min, 1, idiom) + " ; " + real(in.Y_min, 1, idiom));
@@ -114,17 +135,20 @@ std::string maps_section(const SummaryInput& in, const Words& w, const Quicklook
                          const Quicklook& homo, const std::string& div_png,
                          const std::string& homo_png) {
     const int idiom = in.idiom;
+    const bool cell = in.treat_type == 0;
     std::string s = "<div class=\"grid2\" id=\"maps\">\n";
     s += "<section class=\"card\" id=\"diversity\"><h2>" + std::string(w.diversity) +
-         "</h2><figure>" + picture(div, div_png, w.diversity) + "<figcaption>" +
-         w.diversity_note + "</figcaption>" + legend_list(div, idiom);
+         "</h2><figure>" + picture(div, div_png, w.diversity, scale_of(in, div)) +
+         "<figcaption>" + (cell ? w.diversity_note_cell : w.diversity_note) + "</figcaption>" +
+         legend_list(div, idiom);
     s += reduction_note(div, w.reduced_mode);
     if (div.mesh_drawn && !div.mesh_shown)
         s += "<p class=\"note\">" + std::string(w.mesh_hidden) + "</p>";
     s += "</figure></section>\n";
     s += "<section class=\"card\" id=\"homogeneity\"><h2>" + std::string(w.homogeneity) +
-         "</h2><figure>" + picture(homo, homo_png, w.homogeneity) + "<figcaption>" +
-         w.homogeneity_note + " (%)</figcaption>" + homogeneity_ramp() + legend_list(homo, idiom);
+         "</h2><figure>" + picture(homo, homo_png, w.homogeneity, scale_of(in, homo)) +
+         "<figcaption>" + (cell ? w.homogeneity_note_cell : w.homogeneity_note) +
+         " (%)</figcaption>" + homogeneity_ramp() + legend_list(homo, idiom);
     s += reduction_note(homo, w.reduced_mean);
     return s + "</figure></section>\n</div>\n";
 }
@@ -138,7 +162,8 @@ std::string panels_section(const SummaryInput& in, const Words& w) {
     for (const SummaryInput::Panel& p : in.panels) {
         const std::string title = esc(p.image.name);
         s += "<section class=\"card\" id=\"metric-" + esc(p.image.suffix) + "\"><h2>" + title +
-             "</h2><figure>" + picture(p.picture, p.png, title) + "<figcaption>" +
+             "</h2><figure>" + picture(p.picture, p.png, title, scale_of(in, p.picture)) +
+             "<figcaption>" +
              esc(p.image.about) + "</figcaption>";
         if (p.image.real) {
             s += real_ramp(p.lo, p.hi, idiom, "mramp" + std::to_string(k++));
@@ -172,7 +197,7 @@ std::string inventory_section(const SummaryInput& in, const Words& w, const Quic
          fill(w.classes, {std::to_string(in.items.size())}) + "</h2>" + inventory_table(in) +
          "</section>\n";
     s += "<section class=\"card\" id=\"histogram\"><h2>" + std::string(w.histogram) + "</h2>" +
-         histogram_svg(div, in.idiom);
+         histogram_svg(div, in.idiom, in.treat_type == 0);
     if (div.mesh_drawn) s += "<p class=\"note\">" + std::string(w.histogram_mesh) + "</p>";
     return s + "</section>\n</div>\n";
 }
