@@ -62,12 +62,14 @@ demo: setup-demo
 	sh tools/demo.sh $(RELEASE_DIR)/landmosaic
 
 bench: release
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target landmosaic_bench
 	$(RELEASE_DIR)/bench/landmosaic_bench
 	@if [ -d $(RELEASE_DIR)/python/landmosaic ]; then \
 	    PYTHONPATH=$(RELEASE_DIR)/python /usr/bin/python3 bench/bench_python.py; \
 	else echo "python: the module is not built (pybind11-dev, python3-dev), no comparison"; fi
 
 bench-bands: release
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target landmosaic_bench_bands
 	$(RELEASE_DIR)/bench/landmosaic_bench_bands
 
 windows:

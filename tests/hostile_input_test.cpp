@@ -1211,7 +1211,13 @@ TEST(HostileInput, GeoTiffRunUnderAnAddressSpaceLimitEndsByItself) {
         const std::string said = slurp(f.root / "err.txt");
         if (said.find("Sanitizer") != std::string::npos)
             GTEST_SKIP() << "the program is built with a sanitizer";
-        EXPECT_TRUE(status == 0 || status == 1) << status << " " << said;
+        // At some limits the C library itself gives up while the program loads GDAL's
+        // libraries (it cannot place their thread-local data) and ends the process: the
+        // checks below still prove that it leaves no temporary file.
+        const bool loader_gave_up =
+            status == 127 && said.find("cannot allocate memory for thread-local data") !=
+                                 std::string::npos;
+        EXPECT_TRUE(status == 0 || status == 1 || loader_gave_up) << status << " " << said;
         EXPECT_EQ(said.find("CPLCreateJoinableThread"), std::string::npos) << said;
         if (status == 0) {
             EXPECT_TRUE(fs::exists(f.maps / "r_homog.tif"));

@@ -575,9 +575,11 @@ struct RunState {
         sizes.nb_col = map.nb_col;
         return from_engine(e, out.run.format, src ? src->info() : sizes, gdal);
     }
-    // The progress of the leader; the others go on until the leader stops them.
+    // The progress, shown by the leader alone. Every process asks it, so that each stops
+    // at once when it is told to (mpirun signals every rank, then kills them a second
+    // later); a stop on any process stops them all.
     bool report_progress(int row, int rows) const {
-        return !progress || !lead || progress(row, rows);
+        return !progress || progress(row, rows);
     }
     // The outcome: `failure` (when any) last among the failures.
     RunOutcome finish(Status failure) {

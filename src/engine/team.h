@@ -48,8 +48,9 @@ class Team {
     // job, in its order; on return `totals`
     // holds the histogram of the whole map on every process. Sinks the team made write
     // on every process; any other sink is written by the leader alone, with the rows of
-    // every band in order. `progress` runs on the leader, in row order; false cancels on
-    // every process.
+    // every band in order. `progress` runs on the leader, in row order, and within their
+    // bands on the other processes too (each may be told to stop: mpirun signals every
+    // rank and kills them a second later); false on any process cancels on every one.
     virtual Status treat(RowSource* src, const Inventory& inv, const Window& win,
                          const BandJob& job, const BandPlan& plan,
                          const std::vector<RowSink*>& sinks, DiversityTotals& totals,

@@ -557,9 +557,10 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
             mine = t.load(b, *source);
         }
         const bool treated = has && mine.ok();
-        // Within its band, rank 0 asks the progress again at the row last reported, so
-        // that a cancellation (a signal) stops it without waiting for the band's end.
-        if (treated) mine = t.scan(w.rank == 0 ? within_band : Progress{});
+        // Within its band, each rank asks the progress again (rank 0 at the row last
+        // reported), so that a cancellation (a signal, which mpirun sends to every rank)
+        // stops it without waiting for the band's end.
+        if (treated) mine = t.scan(within_band);
         // A band whose scan was cut short has no result rows to hand out.
         const bool scanned = treated && mine.ok();
         for (std::size_t i = 0; i < team_sinks.size(); ++i)
