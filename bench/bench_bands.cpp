@@ -29,6 +29,8 @@
 
 #include "analysis/fast_scan.h"
 #include "engine/bands.h"
+#include "formats/format.h"
+#include "formats/raw.h"
 #include "window/geometry.h"
 
 namespace {
@@ -96,15 +98,15 @@ int banded_run(const fs::path& folder, int nb_lig, int nb_col, long long budget,
     job.range_win = 8;
     job.threads = threads;
     engine::Status st;
-    auto src = engine::open_raw_source((folder / "big.raw").string(), nb_lig, nb_col, 30, st);
+    auto src = formats::open_raw_source((folder / "big.raw").string(), nb_lig, nb_col, 30, st);
     if (!src) return 2;
     const engine::BandPlan plan = engine::plan_bands(nb_lig, nb_col, job, budget);
     Inventory inv;
     if (!engine::take_inventory(*src, plan, inv).ok()) return 3;
     Window win;
     if (!circle_sizes(win, 8, 30)) return 4;
-    auto div = engine::make_sink(0, (folder / "res_diversity").string(), src->info(), st);
-    auto homo = engine::make_sink(0, (folder / "res_homog").string(), src->info(), st);
+    auto div = formats::format_of(0).make_sink((folder / "res_diversity").string(), src->info(), st);
+    auto homo = formats::format_of(0).make_sink((folder / "res_homog").string(), src->info(), st);
     engine::DiversityTotals totals;
     if (!div || !homo ||
         !engine::treat_in_bands(*src, inv, win, job, plan, *div, *homo, totals).ok())

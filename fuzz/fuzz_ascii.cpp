@@ -8,7 +8,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "raster/ascii_grid.h"
+#include "image_writers.h"
+#include "formats/ascii_grid.h"
 #include "raster/map.h"
 #include "core/answers.h"
 

@@ -11,7 +11,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "raster/image.h"
+#include "image_writers.h"
+#include "formats/bitmap.h"
 #include "raster/map.h"
 #include "core/answers.h"
 

@@ -12,7 +12,7 @@
 
 #include "fuzz_support.h"
 #include "raster/map.h"
-#include "raster/raw_format.h"
+#include "formats/raw.h"
 #include "core/answers.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "raster/ascii_grid.h"
+#include "formats/ascii_grid.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "raster_fixtures.h"
+#include "image_writers.h"
 
 namespace {
 

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "raster/image.h"
+#include "formats/bitmap.h"
 #include "raster_fixtures.h"
+#include "image_writers.h"
 
 namespace {
 

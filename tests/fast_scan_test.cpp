@@ -19,11 +19,12 @@
 #include "formats/gdal_raster.h"
 #include "core/answers.h"
 #include "engine/bands.h"
-#include "raster/ascii_grid.h"
-#include "raster/image.h"
+#include "formats/ascii_grid.h"
+#include "formats/bitmap.h"
 #include "raster/inventory.h"
 #include "raster/loading.h"
-#include "raster/raw_format.h"
+#include "image_writers.h"
+#include "formats/raw.h"
 #include "raster_fixtures.h"
 #include "scan_fixture.h"
 #include "text/status_text.h"
@@ -389,9 +390,9 @@ std::unique_ptr<engine::RowSource> open_map(int form, const std::string& name, i
                                             int nb_col) {
     engine::Status st;
     std::unique_ptr<engine::RowSource> src;
-    if (form == kRaster) src = engine::open_raw_source(name, nb_lig, nb_col, 30.0, st);
-    if (form == kBitmap) src = engine::open_bitmap_source(name, st);
-    if (form == kAscii) src = engine::open_ascii_source(name, st);
+    if (form == kRaster) src = formats::open_raw_source(name, nb_lig, nb_col, 30.0, st);
+    if (form == kBitmap) src = formats::open_bitmap_source(name, st);
+    if (form == kAscii) src = formats::open_ascii_source(name, st);
     EXPECT_TRUE(st.ok()) << name;
     return src;
 }
@@ -450,9 +451,9 @@ void expect_banded_same(const std::string& name, int in, TestMap& t, const Windo
     info.X_min = 5e5;
     info.Y_min = 4e6;
     engine::Status st;
-    auto div = engine::make_sink(out, base + "_diversity", info, st);
+    auto div = formats::format_of(out).make_sink(base + "_diversity", info, st);
     ASSERT_TRUE(st.ok());
-    auto homo = engine::make_sink(out, base + "_homog", info, st);
+    auto homo = formats::format_of(out).make_sink(base + "_homog", info, st);
     ASSERT_TRUE(st.ok());
     engine::DiversityTotals totals;
     std::vector<int> rows;
@@ -539,7 +540,7 @@ TEST(BandEngine, SourcesReadEveryBitmapFormAndRefuseWhatTheLoaderRefuses) {
         for (int j = 0; j < 18; ++j) grey[i][j] = g[i][j / 3];
     ASSERT_EQ(SauveBMP((dir / "grey.bmp").c_str(), grey.get(), 6, 11, 2, nullptr), 0);
     engine::Status st;
-    auto src = engine::open_bitmap_source(dir / "grey.bmp", st);
+    auto src = formats::open_bitmap_source(dir / "grey.bmp", st);
     ASSERT_TRUE(src);
     EXPECT_EQ(rows_of(*src, 3, 5), want);
     std::string bytes = rt::slurp(dir / "grey.bmp");
@@ -548,30 +549,56 @@ TEST(BandEngine, SourcesReadEveryBitmapFormAndRefuseWhatTheLoaderRefuses) {
     for (int k = 0; k < 4; ++k) top_down[22 + k] = static_cast<char>((neg >> (8 * k)) & 0xFF);
     for (int i = 10; i >= 0; --i) top_down += bytes.substr(54 + static_cast<std::size_t>(i) * 20, 20);
     rt::spit(dir / "top.bmp", top_down);
-    src = engine::open_bitmap_source(dir / "top.bmp", st);
+    src = formats::open_bitmap_source(dir / "top.bmp", st);
     ASSERT_TRUE(src);
     EXPECT_EQ(rows_of(*src, 3, 5), want);
 
     // A coloured pixel is found when its row is read.
     bytes[54 + 20 * 2 + 4] ^= 1;  // row 8 from the top, column 1, green
     rt::spit(dir / "colour.bmp", bytes);
-    src = engine::open_bitmap_source(dir / "colour.bmp", st);
+    src = formats::open_bitmap_source(dir / "colour.bmp", st);
     ASSERT_TRUE(src);
     Inventory inv;
     EXPECT_EQ(engine::take_inventory(*src, engine::plan_bands_of(11, {}, 4), inv).fault,
               engine::Fault::Colour);
 
+    // Headers the row reader refuses as the whole reader does: a compression code other
+    // than 0 (bit fields, run lengths), planes other than 1, an information header under
+    // 40 bytes.
+    struct Bad {
+        int at;
+        std::uint32_t value;
+        engine::Fault fault;
+        BmpError whole;
+    };
+    for (const Bad& b : {Bad{30, 3, engine::Fault::Compressed, BmpError::Compressed},
+                         Bad{30, 2, engine::Fault::Compressed, BmpError::Compressed},
+                         Bad{26, 2, engine::Fault::BitmapForm, BmpError::Form},
+                         Bad{14, 12, engine::Fault::BitmapForm, BmpError::Form}}) {
+        std::string odd = rt::slurp(dir / "grey.bmp");
+        for (int k = 0; k < (b.at == 26 ? 2 : 4); ++k)
+            odd[static_cast<std::size_t>(b.at + k)] = static_cast<char>((b.value >> (8 * k)) & 0xFF);
+        rt::spit(dir / "odd.bmp", odd);
+        EXPECT_FALSE(formats::open_bitmap_source(dir / "odd.bmp", st)) << b.at << " " << b.value;
+        EXPECT_EQ(st.fault, b.fault) << b.at << " " << b.value;
+        int c = 0, l = 0, type = 0;
+        Color32* palette = nullptr;
+        BmpError why = BmpError::None;
+        EXPECT_EQ(ChargeBMP((dir / "odd.bmp").c_str(), c, l, type, palette, &why), nullptr);
+        EXPECT_EQ(why, b.whole) << b.at << " " << b.value;
+    }
+
     // A raw file shorter than its header says; an ASCII grid with a cell that is no integer.
     rt::spit(dir / "short.raw", std::string(65, '\1'));
-    EXPECT_FALSE(engine::open_raw_source(dir / "short.raw", 11, 6, 30, st));
+    EXPECT_FALSE(formats::open_raw_source(dir / "short.raw", 11, 6, 30, st));
     EXPECT_EQ(st.fault, engine::Fault::TooShort);
     rt::spit(dir / "bad.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3.5 4\n");
-    src = engine::open_ascii_source(dir / "bad.asc", st);
+    src = formats::open_ascii_source(dir / "bad.asc", st);
     ASSERT_TRUE(src);
     const engine::Status bad = engine::take_inventory(*src, engine::plan_bands_of(2, {}, 1), inv);
     EXPECT_EQ(bad.fault, engine::Fault::NotInteger);
     EXPECT_EQ(bad.detail, "3.5");
-    EXPECT_FALSE(engine::open_ascii_source(dir / "none.asc", st));
+    EXPECT_FALSE(formats::open_ascii_source(dir / "none.asc", st));
     EXPECT_EQ(st.fault, engine::Fault::CannotOpen);
 }
 
@@ -598,7 +625,7 @@ TEST(BandEngine, PlansFitTheBudgetAndAFailedRunLeavesNoResult) {
     info.nb_col = 3;
     {
         engine::Status st;
-        auto sink = engine::make_sink(kBitmap, dir / "old_diversity", info, st);
+        auto sink = formats::format_of(kBitmap).make_sink(dir / "old_diversity", info, st);
         ASSERT_TRUE(st.ok());
         unsigned char row[3] = {1, 2, 3};
         unsigned char* rows[1] = {row};
@@ -641,14 +668,14 @@ TEST(BandEngine, AMapTenTimesLargerThanTheMemoryLimitRuns) {
         job.range_win = 3;
         job.threads = 1;
         engine::Status st;
-        auto src = engine::open_raw_source(dir / "big.raw", nb_lig, nb_col, 10, st);
+        auto src = formats::open_raw_source(dir / "big.raw", nb_lig, nb_col, 10, st);
         if (!src) _exit(4);
         const engine::BandPlan plan = engine::plan_bands(nb_lig, nb_col, job, 6 << 20);
         Inventory inv;
         if (!engine::take_inventory(*src, plan, inv).ok() || inv.num_item != 7) _exit(5);
         const Window win = window_for(kWindow, kSquare, 3);
-        auto div = engine::make_sink(kRaster, dir / "big_diversity", src->info(), st);
-        auto homo = engine::make_sink(kRaster, dir / "big_homog", src->info(), st);
+        auto div = formats::format_of(kRaster).make_sink(dir / "big_diversity", src->info(), st);
+        auto homo = formats::format_of(kRaster).make_sink(dir / "big_homog", src->info(), st);
         engine::DiversityTotals totals;
         if (!div || !homo ||
             !engine::treat_in_bands(*src, inv, win, job, plan, *div, *homo, totals).ok() ||

@@ -1228,10 +1228,8 @@ TEST(HostileInput, GeoTiffRunUnderAnAddressSpaceLimitEndsByItself) {
 
 namespace {
 
-// The exit status and the peak resident memory (kB) of the program run with `args` in
-// `dir`, its output to `err`.
-int run_measured(const fs::path& dir, const std::vector<std::string>& args, const fs::path& err,
-                 long& peak_kb) {
+// Starts `argv` (the program first) in `dir`, its output to `err`; the child's pid.
+pid_t start(const fs::path& dir, const std::vector<std::string>& args, const fs::path& err) {
     const pid_t child = fork();
     if (child == 0) {
         if (chdir(dir.c_str()) != 0) _exit(127);
@@ -1239,16 +1237,28 @@ int run_measured(const fs::path& dir, const std::vector<std::string>& args, cons
         const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(out, 1);
         dup2(e, 2);
-        std::vector<char*> argv = {const_cast<char*>(LANDMOSAIC_EXE)};
+        // A process group of its own: mpirun and its ranks go with it.
+        setpgid(0, 0);
+        std::vector<char*> argv;
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        alarm(60);
-        execv(LANDMOSAIC_EXE, argv.data());
+        alarm(120);
+        execvp(argv[0], argv.data());
         _exit(127);
     }
+    return child;
+}
+
+// The exit status and the peak resident memory (kB) of the program run with `args` in
+// `dir`, its output to `err`.
+int run_measured(const fs::path& dir, const std::vector<std::string>& args, const fs::path& err,
+                 long& peak_kb) {
+    std::vector<std::string> argv = {LANDMOSAIC_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const pid_t child = start(dir, argv, err);
     int st = 0;
     struct rusage use {};
-    if (wait4(child, &st, 0, &use) != child) return -1;
+    if (child <= 0 || wait4(child, &st, 0, &use) != child) return -1;
     peak_kb = use.ru_maxrss;
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
@@ -1302,27 +1312,6 @@ TEST(HostileInput, GeoTiffRunsKeepToTheMemoryBudget) {
 }
 
 namespace {
-
-// Starts `argv` (the program first) in `dir`, its output to `err`; the child's pid.
-pid_t start(const fs::path& dir, const std::vector<std::string>& args, const fs::path& err) {
-    const pid_t child = fork();
-    if (child == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        const int out = open("/dev/null", O_WRONLY);
-        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, 1);
-        dup2(e, 2);
-        // A process group of its own: mpirun and its ranks go with it.
-        setpgid(0, 0);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        alarm(120);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return child;
-}
 
 double seconds_since(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -1,5 +1,6 @@
 #include "dialogue/stages.h"
 #include "raster/loading.h"
+#include "image_writers.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +11,9 @@
 #include <set>
 #include <string>
 
-#include "raster/ascii_grid.h"
-#include "raster/image.h"
-#include "raster/raw_format.h"
+#include "formats/ascii_grid.h"
+#include "formats/bitmap.h"
+#include "formats/raw.h"
 #include "raster_fixtures.h"
 
 namespace {

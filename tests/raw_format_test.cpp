@@ -1,4 +1,4 @@
-#include "raster/raw_format.h"
+#include "formats/raw.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "raster_fixtures.h"
+#include "image_writers.h"
 
 TEST(RawFormat, WritesHeaderAndPixelBytes) {
     rt::TempDir dir;

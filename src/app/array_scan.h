@@ -9,7 +9,7 @@
 
 #include "app/run.h"
 #include "core/progress.h"
-#include "engine/rows.h"
+#include "core/rows.h"
 
 struct ArrayScanRequest {
     WindowKind window = WindowKind::Square;

@@ -7,7 +7,7 @@
 #include "app/run.h"
 #include "engine/bands.h"
 #include "engine/memory_rows.h"
-#include "engine/rows.h"
+#include "formats/format.h"
 #include "text/catalogue.h"
 
 namespace {
@@ -37,12 +37,7 @@ engine::MapInfo info_of(const LoadedMap& map) {
 std::unique_ptr<engine::RowSource> open_map_file(const RunAnswers& run, const LoadedMap& map,
                                                  engine::Status& e) {
     std::unique_ptr<engine::RowSource> src;
-    if (run.format == kBitmap)
-        src = engine::open_bitmap_source(run.nom_lect, e);
-    else if (run.format == kAscii)
-        src = engine::open_ascii_source(run.nom_lect, e);
-    else
-        src = engine::open_raw_source(run.nom_lect, map.nb_lig, map.nb_col, map.dpix_size, e);
+    src = formats::format_of(run.format).open_source(run.nom_lect, info_of(map), e);
     if (src && (src->info().nb_lig != map.nb_lig || src->info().nb_col != map.nb_col)) {
         e = {engine::Fault::ReadFailed, run.nom_lect, {}};
         return nullptr;
@@ -90,7 +85,7 @@ Status write_held_image(const RunAnswers& run, const LoadedMap& map, ByteMatrix 
                         const std::string& base, std::string& written) {
     const engine::MapInfo info = info_of(map);
     engine::Status e;
-    auto sink = engine::make_sink(run.res_form, base, info, e);
+    auto sink = formats::format_of(run.res_form).make_sink(base, info, e);
     if (sink) {
         e = sink->write(0, map.nb_lig, grid);
         if (e.ok()) e = sink->commit();

@@ -16,8 +16,11 @@
 #endif
 
 #include "engine/bands.h"
+#include "formats/ascii_grid.h"
+#include "formats/bitmap.h"
+#include "formats/format.h"
 #include "formats/gdal_raster.h"
-#include "raster/raw_format.h"
+#include "formats/raw.h"
 #include "results/images.h"
 #include "results/picture_sink.h"
 #include "results/quicklook.h"
@@ -202,13 +205,13 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
         map.min_al = h.min_al;
         map.max_al = h.max_al;
         map.pix_size = h.pix_size;
-        src = engine::open_raw_source(run.nom_lect, h.nb_lig, h.nb_col, h.pix_size, e);
+        src = formats::open_raw_source(run.nom_lect, h.nb_lig, h.nb_col, h.pix_size, e);
     } else if (form == kBitmap) {
         run.nom_lect = req.map;
-        src = engine::open_bitmap_source(run.nom_lect, e);
+        src = formats::open_bitmap_source(run.nom_lect, e);
     } else {
         run.nom_lect = req.map;
-        src = engine::open_ascii_source(run.nom_lect, e);
+        src = formats::open_ascii_source(run.nom_lect, e);
     }
     if (!src) return from_engine(e, form, {}, nullptr);
     header_from(src->info(), map);
@@ -813,7 +816,7 @@ void sinks_step(RunState& r) {
                                        geotiff_layout(r.req, m, r.out.inv));
         } else {
             engine::Status e;
-            im.sink = r.team.make_sink(run.res_form, im.base, r.info, e);
+            im.sink = r.team.make_sink(formats::format_of(run.res_form), im.base, r.info, e);
             if (!im.sink) im.failure = from_engine(e, run.format, r.info, nullptr);
         }
         if (!im.sink) im.sink = std::make_unique<NoSink>();

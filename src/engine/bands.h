@@ -17,7 +17,7 @@
 #include "analysis/metrics.h"
 #include "analysis/results.h"
 #include "core/progress.h"
-#include "engine/rows.h"
+#include "core/rows.h"
 #include "raster/map.h"
 #include "window/window.h"
 

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "engine/rows.h"
+#include "core/rows.h"
 
 namespace engine {
 

@@ -9,9 +9,9 @@ Status Team::take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv
     return st;
 }
 
-std::unique_ptr<RowSink> Team::make_sink(int res_form, const std::string& base, const MapInfo& info,
-                                         Status& st) {
-    return engine::make_sink(res_form, base, info, st);
+std::unique_ptr<RowSink> Team::make_sink(const formats::Format& format, const std::string& base,
+                                         const MapInfo& info, Status& st) {
+    return format.make_sink(base, info, st);
 }
 
 Status Team::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/bands.h"
+#include "formats/format.h"
 
 namespace engine {
 
@@ -40,9 +41,11 @@ class Team {
     virtual Status take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv,
                                   const Progress& progress = {});
 
-    // The sink of a result image in a native format (0 raw, 1 bitmap, 2 ASCII grid).
-    virtual std::unique_ptr<RowSink> make_sink(int res_form, const std::string& base,
-                                               const MapInfo& info, Status& st);
+    // The sink of a result image in one of the program's own formats (a row of the
+    // format table that has a sink).
+    virtual std::unique_ptr<RowSink> make_sink(const formats::Format& format,
+                                               const std::string& base, const MapInfo& info,
+                                               Status& st);
 
     // Pass 2: every band treated and its rows handed to the sinks, one per metric of the
     // job, in its order; on return `totals`

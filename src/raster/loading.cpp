@@ -8,11 +8,11 @@
 #include <system_error>
 
 #include "core/answers.h"
-#include "raster/ascii_grid.h"
+#include "formats/ascii_grid.h"
 #include "raster/file_handle.h"
-#include "raster/image.h"
+#include "formats/bitmap.h"
 #include "raster/output_file.h"
-#include "raster/raw_format.h"
+#include "formats/raw.h"
 #include "text/catalogue.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "core/progress.h"
 #include "core/status.h"
 #include "raster/map.h"
-#include "raster/raw_format.h"
+#include "formats/raw.h"
 
 struct LoadOptions {
     // A raw map whose header file is missing: the values the user gave for it. The

@@ -5,10 +5,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "raster/ascii_grid.h"
-#include "raster/image.h"
+#include "formats/ascii_grid.h"
+#include "formats/bitmap.h"
 #include "raster/output_file.h"
-#include "raster/raw_format.h"
+#include "formats/raw.h"
 
 namespace results {
 

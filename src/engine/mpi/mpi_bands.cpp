@@ -10,7 +10,7 @@
 #include <new>
 #include <vector>
 
-#include "raster/image.h"
+#include "formats/format.h"
 #include "raster/inventory.h"
 #include "raster/output_file.h"
 
@@ -43,16 +43,6 @@ void bcast_string(std::string& s, int root) {
 Status fault(Fault f, const std::string& file = {}) {
     return Status{f, file, {}};
 }
-
-// Bytes of "%d\t" for every byte value.
-struct TextLengths {
-    unsigned char len[256];
-    TextLengths() {
-        for (int v = 0; v < 256; ++v)
-            len[v] = static_cast<unsigned char>(v >= 100 ? 4 : v >= 10 ? 3 : 2);
-    }
-};
-const TextLengths kTextLength;
 
 // A forward-only source seen through a window of the last rows read, so that rank 0 can
 // hand out the rows of consecutive bands, halos included, reading the grid once.
@@ -126,10 +116,12 @@ class ReceivedSource final : public RowSource {
 };
 
 // One result image written by every rank with MPI-IO into a temporary file, renamed by
-// rank 0 once all is done.
+// rank 0 once all is done. The bytes are those the format's own sink writes: its byte
+// layout gives the header, where each row goes and what it holds, and the file beside
+// the image (the raw header).
 class MpiSink final : public RowSink {
   public:
-    MpiSink(int form, const MapInfo& info, World w) : form_(form), info_(info), w_(w) {}
+    MpiSink(const MapInfo& info, World w) : info_(info), w_(w) {}
     ~MpiSink() override {
         if (!finished_) (void)finish(false);
     }
@@ -141,25 +133,17 @@ class MpiSink final : public RowSink {
     }
     Status commit() override { return finish(true); }
 
-    Status open(const std::string& base) {
-        static const char* const ext[] = {".raw", ".bmp", ".asc"};
-        name_ = base + ext[form_ == 1 || form_ == 2 ? form_ : 0];
+    Status open(const formats::Format& format, const std::string& base) {
+        name_ = base + format.extension();
         Status st;
-        std::string head;
-        if (form_ == 1) {
-            layout_ = bitmap_layout(info_);
-            if (layout_.offset(-1, info_.nb_lig) > static_cast<long long>(UINT32_MAX))
-                st = fault(Fault::TooLarge, name_);
-            head = bitmap_head(info_);
-        } else if (form_ == 2) {
-            head = ascii_head(info_);
-        } else {
-            layout_ = raw_layout(info_);
-            if (w_.rank == 0) {
-                const std::string text = raw_header_text(info_);
-                if (!header_.open(base + ".txt") || !header_.write(text.data(), text.size()))
-                    st = fault(Fault::CannotWrite, base + ".txt");
-            }
+        if (!format.layout || !format.layout(info_, layout_)) st = fault(Fault::CannotWrite, name_);
+        if (st.ok() && layout_.stride > 0 && layout_.too_large(info_.nb_lig))
+            st = fault(Fault::TooLarge, name_);
+        if (st.ok() && w_.rank == 0 && !layout_.side_extension.empty()) {
+            const std::string side = base + layout_.side_extension;
+            const std::string& text = layout_.side_bytes;
+            if (!side_.open(side) || !side_.write(text.data(), text.size()))
+                st = fault(Fault::CannotWrite, side);
         }
         // Rank 0 makes the temporary file as every writer makes it; all ranks then open it
         // with MPI-IO, and rank 0 commits it in the end.
@@ -172,6 +156,7 @@ class MpiSink final : public RowSink {
         int rc = MPI_File_open(MPI_COMM_WORLD, temp.c_str(), MPI_MODE_WRONLY, MPI_INFO_NULL, &fh_);
         opened_ = rc == MPI_SUCCESS;
         if (!opened_ && st.ok()) st = fault(Fault::CannotWrite, name_);
+        const std::string& head = layout_.head;
         if (opened_ && w_.rank == 0 && !head.empty() && st.ok()) {
             if (!write_at(0, head.data(), head.size())) st = failed_;
         }
@@ -182,12 +167,13 @@ class MpiSink final : public RowSink {
 
     // One round of bands: every rank calls it, with its band's rows or none.
     void round(bool has, int y, int n, const unsigned char* const* rows) {
-        if (form_ == 2) {
-            // The text of each band starts after that of every band before it.
+        if (layout_.stride == 0) {
+            // Rows of text: those of each band start after those of every band before it.
             long long mine = 0;
-            if (has)
-                for (int k = 0; k < n; ++k)
-                    for (int j = 0; j < info_.nb_col; ++j) mine += kTextLength.len[rows[k][j]];
+            for (int k = 0; has && k < n; ++k) {
+                layout_.row_bytes(rows[k], info_.nb_col, bytes_);
+                mine += static_cast<long long>(bytes_.size());
+            }
             std::vector<long long> sizes(static_cast<std::size_t>(w_.size));
             MPI_Allgather(&mine, 1, MPI_LONG_LONG, sizes.data(), 1, MPI_LONG_LONG, MPI_COMM_WORLD);
             long long at = text_at_;
@@ -195,24 +181,17 @@ class MpiSink final : public RowSink {
             for (long long s : sizes) text_at_ += s;
             if (!has || !failed_.ok()) return;
             for (int k = 0; k < n; ++k) {
-                ascii_row_text(rows[k], info_.nb_col, text_);
-                if (!write_at(at, text_.data(), text_.size())) return;
-                at += static_cast<long long>(text_.size());
+                layout_.row_bytes(rows[k], info_.nb_col, bytes_);
+                if (!write_at(at, bytes_.data(), bytes_.size())) return;
+                at += static_cast<long long>(bytes_.size());
             }
             return;
         }
         if (!has || !failed_.ok()) return;
-        if (form_ == 0) {
-            for (int k = 0; k < n; ++k)
-                if (!write_at(layout_.offset(y + k, info_.nb_lig), rows[k],
-                              static_cast<std::size_t>(info_.nb_col)))
-                    return;
-            return;
-        }
-        row_.assign(static_cast<std::size_t>(layout_.stride), 0);
         for (int k = 0; k < n; ++k) {
-            std::memcpy(row_.data(), rows[k], static_cast<std::size_t>(info_.nb_col));
-            if (!write_at(layout_.offset(y + k, info_.nb_lig), row_.data(), row_.size())) return;
+            layout_.row_bytes(rows[k], info_.nb_col, bytes_);
+            if (!write_at(layout_.offset(y + k, info_.nb_lig), bytes_.data(), bytes_.size()))
+                return;
         }
     }
 
@@ -229,11 +208,12 @@ class MpiSink final : public RowSink {
         opened_ = false;
         Status st = agree(failed_);
         if (w_.rank == 0) {
-            // The raw header comes into place first, as the single-process writer puts it.
-            if (keep && st.ok() && form_ == 0 && !header_.commit())
-                st = fault(Fault::CannotWrite, header_.final_path());
+            // The file beside the image comes into place first, as the format's own sink
+            // puts it.
+            if (keep && st.ok() && side_.is_open() && !side_.commit())
+                st = fault(Fault::CannotWrite, side_.final_path());
             if (keep && st.ok() && !file_.commit()) st = fault(Fault::CannotWrite, name_);
-            header_.abandon();
+            side_.abandon();
             file_.abandon();
         }
         return agree(st);
@@ -253,19 +233,17 @@ class MpiSink final : public RowSink {
         return ok;
     }
 
-    int form_;
     MapInfo info_;
     World w_;
-    ImageLayout layout_;
-    OutputFile file_;    // the image, rank 0
-    OutputFile header_;  // raw format, rank 0
+    formats::ByteLayout layout_;
+    OutputFile file_;  // the image, rank 0
+    OutputFile side_;  // the file beside it (the raw header), rank 0
     MPI_File fh_{};
     bool opened_ = false;
     bool finished_ = false;
     Status failed_;
-    long long text_at_ = 0;
-    std::string text_;
-    std::vector<unsigned char> row_;
+    long long text_at_ = 0;  // where the next round's text starts
+    std::string bytes_;      // a row as stored
 };
 
 // Hands the result rows of one round of bands to the sinks that rank 0 alone writes
@@ -465,10 +443,11 @@ Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& 
     return {};
 }
 
-std::unique_ptr<RowSink> MpiTeam::make_sink(int res_form, const std::string& base,
-                                            const MapInfo& info, Status& st) {
-    auto sink = std::make_unique<MpiSink>(res_form, info, World{rank_, size_});
-    st = sink->open(base);
+std::unique_ptr<RowSink> MpiTeam::make_sink(const formats::Format& format,
+                                            const std::string& base, const MapInfo& info,
+                                            Status& st) {
+    auto sink = std::make_unique<MpiSink>(info, World{rank_, size_});
+    st = sink->open(format, base);
     if (!st.ok()) return nullptr;
     return sink;
 }

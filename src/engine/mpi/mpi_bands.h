@@ -46,8 +46,8 @@ class MpiTeam final : public Team {
     void abort_all() override;
     Status take_inventory(RowSource* src, const BandPlan& plan, Inventory& inv,
                           const Progress& progress) override;
-    std::unique_ptr<RowSink> make_sink(int res_form, const std::string& base, const MapInfo& info,
-                                       Status& st) override;
+    std::unique_ptr<RowSink> make_sink(const formats::Format& format, const std::string& base,
+                                       const MapInfo& info, Status& st) override;
     Status treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
                  const BandPlan& plan, const std::vector<RowSink*>& sinks,
                  DiversityTotals& totals, const Progress& progress) override;

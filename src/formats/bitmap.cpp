@@ -1,4 +1,4 @@
-#include "raster/image.h"
+#include "formats/bitmap.h"
 
 #include <climits>
 #include <cstdio>
@@ -8,6 +8,9 @@
 #include <system_error>
 #include <vector>
 
+#include "core/answers.h"
+#include "formats/file_io.h"
+#include "formats/format.h"
 #include "raster/file_handle.h"
 #include "raster/little_endian.h"
 #include "raster/nrutil.h"
@@ -86,30 +89,6 @@ std::string bmp_head(int NbCol, int NbLig, int Type, const Color32* ColorMAP) {
     return b;
 }
 
-int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Type,
-             const Color32* ColorMAP) {
-    if (Type < 0 || Type > 2 || NbCol < 0 || NbLig < 0 || (NbLig > 0 && Buff == nullptr)) return -1;
-    const int taille = Type < 2 ? 1 : 3;
-    const std::uint32_t off_bits = Type < 2 ? kBmpPaletteOffset : kBmpHeaderBytes;
-    const long long larg = static_cast<long long>(NbCol) * taille;
-    const long long row = padded_row(larg);
-    const long long file_size = off_bits + row * NbLig;
-    if (file_size > static_cast<long long>(UINT32_MAX)) return -1;  // beyond what the header holds
-
-    const std::string head = bmp_head(NbCol, NbLig, Type, ColorMAP);
-    OutputFile out;
-    if (!out.open(Nom)) return -1;
-    std::FILE* f = out.get();
-    if (std::fwrite(head.data(), 1, head.size(), f) != head.size()) return -1;
-    // The first stored row is the bottom line of the image; padding bytes stay 0.
-    std::vector<unsigned char> tmp(static_cast<std::size_t>(row), 0);
-    for (int i = NbLig - 1; i >= 0; --i) {
-        if (larg > 0) std::memcpy(tmp.data(), Buff[i], static_cast<std::size_t>(larg));
-        if (std::fwrite(tmp.data(), 1, tmp.size(), f) != tmp.size()) return -1;
-    }
-    return out.commit() ? 0 : -1;
-}
-
 namespace {
 
 // What the 54 bytes of the headers say, checked: the pixels' form, the sizes in full and
@@ -124,10 +103,11 @@ struct BmpLayout {
     long long row = 0;      // stored bytes of a row
 };
 
-// Reads and checks the headers. `NbCol` and `NbLig` are set as soon as they are read, so
-// that a caller sees the sizes a refused file declares.
-BmpError read_bmp_layout(std::FILE* f, unsigned long long file_bytes, int& NbCol, int& NbLig,
-                         BmpLayout& lay) {
+// Reads and checks the headers; more than `max_pixels` pixels is TooLarge. `NbCol` and
+// `NbLig` are set as soon as they are read, so that a caller sees the sizes a refused
+// file declares.
+BmpError read_bmp_layout(std::FILE* f, unsigned long long file_bytes, long long max_pixels,
+                         int& NbCol, int& NbLig, BmpLayout& lay) {
     unsigned char head[kBmpHeaderBytes];
     if (std::fread(head, sizeof head, 1, f) != 1)
         return std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
@@ -157,7 +137,7 @@ BmpError read_bmp_layout(std::FILE* f, unsigned long long file_bytes, int& NbCol
     lay.lines = lay.top_down ? -bi_height : bi_height;
     lay.cols = bi_width;
     NbLig = lay.lines;
-    if (static_cast<long long>(lay.lines) * bi_width > INT_MAX) return BmpError::TooLarge;
+    if (static_cast<long long>(lay.lines) * bi_width > max_pixels) return BmpError::TooLarge;
     // Nothing is allocated for rows the file does not hold.
     lay.larg = static_cast<long long>(bi_width) * lay.taille;
     lay.row = padded_row(lay.larg);
@@ -232,7 +212,7 @@ unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, C
         return nullptr;
     }
     BmpLayout lay;
-    err = read_bmp_layout(f, static_cast<unsigned long long>(bytes), NbCol, NbLig, lay);
+    err = read_bmp_layout(f, static_cast<unsigned long long>(bytes), INT_MAX, NbCol, NbLig, lay);
     // The type is known once the form is; a refused form leaves it as it was.
     if (lay.taille != 0) Type = lay.type;
     if (err != BmpError::None) return nullptr;
@@ -246,3 +226,176 @@ unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, C
     if ((err = read_bmp_rows(f, lay, m.m)) != BmpError::None) return nullptr;
     return m.release();
 }
+
+namespace formats {
+
+namespace {
+
+using engine::Fault;
+using engine::MapInfo;
+
+Fault bitmap_fault(BmpError e) {
+    switch (e) {
+        case BmpError::None:
+            return Fault::None;
+        case BmpError::CannotOpen:
+            return Fault::ReadFailed;
+        case BmpError::NotRegular:
+            return Fault::NotRegular;
+        case BmpError::TooShort:
+            return Fault::TooShort;
+        case BmpError::NotBitmap:
+            return Fault::NotBitmap;
+        case BmpError::Form:
+            return Fault::BitmapForm;
+        case BmpError::Compressed:
+            return Fault::Compressed;
+        case BmpError::BadSizes:
+            return Fault::BadSizes;
+        case BmpError::TooLarge:
+            return Fault::TooLarge;
+        case BmpError::OutOfMemory:
+            return Fault::OutOfMemory;
+    }
+    return Fault::ReadFailed;
+}
+
+// A bitmap of 8 bits, or of 24 bits whose pixels are all grey (blue = green = red),
+// stored bottom-up or top-down; its headers checked as ChargeBMP checks them. A coloured
+// pixel is found when its row is read.
+class BitmapSource final : public engine::RowSource {
+  public:
+    engine::Status open(const std::string& name) {
+        name_ = name;
+        const long long size = regular_file_size(name);
+        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
+        f_ = std::fopen(name.c_str(), "rb");
+        if (!f_) return fault(Fault::CannotOpen, name);
+        int cols = 0, lines = 0;
+        const BmpError e = read_bmp_layout(f_, static_cast<unsigned long long>(size), LLONG_MAX,
+                                           cols, lines, lay_);
+        if (e != BmpError::None) return fault(bitmap_fault(e), name);
+        info_.nb_col = lay_.cols;
+        info_.nb_lig = lay_.lines;
+        first_ = lay_.taille == 1 ? kBmpPaletteOffset : kBmpHeaderBytes;
+        tmp_.resize(static_cast<std::size_t>(lay_.row));
+        return {};
+    }
+    ~BitmapSource() override {
+        if (f_) std::fclose(f_);
+    }
+    // Bottom-up, the rows of a band lie in the file from its last row to its first:
+    // one seek, then each row read into its place.
+    engine::Status read(int y, int n, unsigned char* const* rows) override {
+        if (n <= 0) return {};
+        const bool bottom_up = !lay_.top_down;
+        const int first_stored = bottom_up ? y + n - 1 : y;
+        const long long at =
+            first_ + lay_.row * (bottom_up ? info_.nb_lig - 1LL - first_stored
+                                           : static_cast<long long>(first_stored));
+        if (!seek_to(f_, at)) return fault(Fault::ReadFailed, name_);
+        const int nb_col = info_.nb_col;
+        for (int k = 0; k < n; ++k) {
+            unsigned char* dest = rows[bottom_up ? n - 1 - k : k];
+            if (std::fread(tmp_.data(), 1, tmp_.size(), f_) != tmp_.size())
+                return fault(std::ferror(f_) ? Fault::ReadFailed : Fault::TooShort, name_);
+            if (lay_.taille == 1) {
+                std::memcpy(dest, tmp_.data(), static_cast<std::size_t>(nb_col));
+                continue;
+            }
+            for (int j = 0; j < nb_col; ++j) {
+                const unsigned char* p = tmp_.data() + 3 * static_cast<std::size_t>(j);
+                if (p[0] != p[1] || p[1] != p[2]) return fault(Fault::Colour, name_);
+                dest[j] = p[0];
+            }
+        }
+        return {};
+    }
+
+  private:
+    std::string name_;
+    std::FILE* f_ = nullptr;
+    BmpLayout lay_;
+    long long first_ = 0;
+    std::vector<unsigned char> tmp_;
+};
+
+// Results are 8-bit grey bitmaps, stored bottom-up, rows padded to 4 bytes.
+bool bitmap_layout(const MapInfo& info, ByteLayout& out) {
+    out = ByteLayout{};
+    out.head = bmp_head(info.nb_col, info.nb_lig, 0, nullptr);
+    out.stride = padded_row(info.nb_col);
+    out.bottom_up = true;
+    out.row_bytes = [](const unsigned char* row, int nb_col, std::string& bytes) {
+        bytes.assign(static_cast<std::size_t>(padded_row(nb_col)), '\0');
+        std::memcpy(bytes.data(), row, static_cast<std::size_t>(nb_col));
+    };
+    out.max_bytes = UINT32_MAX;
+    return true;
+}
+
+class BitmapSink final : public engine::RowSink {
+  public:
+    engine::Status open(const std::string& base, const MapInfo& info) {
+        info_ = info;
+        name_ = base + ".bmp";
+        bitmap_layout(info, layout_);
+        if (layout_.too_large(info.nb_lig)) return fault(Fault::TooLarge, name_);
+        if (!file_.open(name_) || !file_.write(layout_.head.data(), layout_.head.size()))
+            return fault(Fault::CannotWrite, name_);
+        row_.assign(static_cast<std::size_t>(layout_.stride), 0);
+        return {};
+    }
+    // The band's rows lie in the file from its last row to its first.
+    engine::Status write(int y, int n, const unsigned char* const* rows) override {
+        if (n <= 0) return {};
+        if (!file_.seek(layout_.offset(y + n - 1, info_.nb_lig)))
+            return fault(Fault::CannotWrite, name_);
+        for (int k = n - 1; k >= 0; --k) {
+            std::memcpy(row_.data(), rows[k], static_cast<std::size_t>(info_.nb_col));
+            if (!file_.write(row_.data(), row_.size())) return fault(Fault::CannotWrite, name_);
+        }
+        return {};
+    }
+    engine::Status commit() override {
+        if (!file_.commit()) return fault(Fault::CannotWrite, name_);
+        return {};
+    }
+
+  private:
+    MapInfo info_;
+    ByteLayout layout_;
+    OutputFile file_;
+    std::vector<unsigned char> row_;  // its padding stays 0
+};
+
+std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo&,
+                                               engine::Status& st) {
+    return open_bitmap_source(path, st);
+}
+
+std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInfo& info,
+                                           engine::Status& st) {
+    auto s = std::make_unique<BitmapSink>();
+    st = s->open(base, info);
+    if (!st.ok()) return nullptr;
+    return s;
+}
+
+}  // namespace
+
+std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name,
+                                                      engine::Status& st) {
+    auto s = std::make_unique<BitmapSource>();
+    st = s->open(name);
+    if (!st.ok()) return nullptr;
+    return s;
+}
+
+const Format& bitmap_format() {
+    static const Format f{
+        "bmp", kBitmap, {".bmp", nullptr, nullptr}, open_source, make_sink, bitmap_layout};
+    return f;
+}
+
+}  // namespace formats

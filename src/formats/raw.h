@@ -3,15 +3,11 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "core/rows.h"
 #include "raster/nrutil.h"
-
-// Writes base + ".txt" then base + ".raw". The header carries trunc(dpix_size).
-// Returns true when both files were written in full; otherwise `failed_file` names
-// the first file that could not be created or written (the other one is still written).
-bool write_raw(const std::string& base, ByteMatrix m, int nb_lig, int nb_col, double dpix_size,
-               std::string& failed_file);
 
 // The six integers of a header, in the order they are stored.
 struct RawHeader {
@@ -32,6 +28,10 @@ RawHeaderRead read_raw_header(const std::string& name, RawHeader& h);
 
 // Writes a header, one "%d\n" per value. Returns true when the file was written in full.
 bool write_raw_header(const std::string& name, const RawHeader& h);
+// The bytes of a header file: one "%d\n" per value.
+std::string raw_header_text(const RawHeader& h);
+// The header of a result image sized as `info`: its pixel size truncated toward zero.
+RawHeader raw_header_of(const engine::MapInfo& info);
 
 // Reads nb_lig lines of nb_col bytes from `f` into `m`, top line first, and returns the
 // number of bytes read. When the file is shorter, the pixels not read keep their value.
@@ -40,3 +40,13 @@ long long read_raw_pixels(std::FILE* f, ByteMatrix m, int nb_lig, int nb_col, bo
 
 // trunc(x) as an int; values beyond the range of an int are held at its bounds.
 int trunc_to_int(double x);
+
+namespace formats {
+
+// The raw pixel file `name` of nb_lig lines of nb_col bytes (sizes from its header).
+// A file shorter than that is TooShort, with the two sizes in `detail`.
+std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int nb_lig,
+                                                   int nb_col, double dpix_size,
+                                                   engine::Status& st);
+
+}  // namespace formats

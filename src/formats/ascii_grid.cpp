@@ -1,4 +1,4 @@
-#include "raster/ascii_grid.h"
+#include "formats/ascii_grid.h"
 
 #include <cerrno>
 #include <climits>
@@ -11,6 +11,9 @@
 #include <system_error>
 #include <vector>
 
+#include "core/answers.h"
+#include "formats/file_io.h"
+#include "formats/format.h"
 #include "raster/file_handle.h"
 #include "raster/output_file.h"
 
@@ -203,36 +206,6 @@ constexpr CellTexts kCellText = make_cell_texts();
 
 }  // namespace
 
-bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_col, double X_min,
-                      double Y_min, double dpix_size) {
-    const std::string name = base + ".asc";
-    // Binary mode: the same bytes on every system.
-    OutputFile out;
-    if (!out.open(name)) return false;
-    std::FILE* f = out.get();
-    bool ok = std::fprintf(f, "ncols %d\nnrows %d\n", nb_col, nb_lig) > 0 &&
-              std::fprintf(f, "xllcorner %lf\nyllcorner %lf\n", X_min, Y_min) > 0 &&
-              std::fprintf(f, "cellsize %lf\nnodata_value -9999.9999\n", dpix_size) > 0;
-    // Cells are formatted into a buffer of bounded size; each is its value and a tab,
-    // and no line ever ends.
-    constexpr int kChunk = 1 << 16;
-    std::vector<char> text(static_cast<std::size_t>(kChunk) * 4);
-    for (int i = 0; i < nb_lig && ok; ++i) {
-        const unsigned char* row = m[i];
-        for (int j0 = 0; j0 < nb_col && ok; j0 += kChunk) {
-            const int j1 = nb_col - j0 > kChunk ? j0 + kChunk : nb_col;
-            char* p = text.data();
-            for (int j = j0; j < j1; ++j) {
-                std::memcpy(p, kCellText.text[row[j]], 4);
-                p += kCellText.len[row[j]];
-            }
-            const auto n = static_cast<std::size_t>(p - text.data());
-            ok = std::fwrite(text.data(), 1, n, f) == n;
-        }
-    }
-    return ok && out.commit();
-}
-
 struct AsciiGridReader::State {
     File file{nullptr};
     Tokens in{nullptr};
@@ -363,3 +336,173 @@ GridError read_ascii_grid(const std::string& name, AsciiGrid& g, const Progress&
     g.cells = std::move(grid);
     return GridError::None;
 }
+
+namespace formats {
+
+namespace {
+
+using engine::Fault;
+using engine::MapInfo;
+
+Fault grid_fault(GridError e) {
+    switch (e) {
+        case GridError::Cancelled:
+            return Fault::Cancelled;
+        case GridError::None:
+            return Fault::None;
+        case GridError::CannotOpen:
+            return Fault::CannotOpen;
+        case GridError::NotRegular:
+            return Fault::NotRegular;
+        case GridError::ReadFailed:
+            return Fault::ReadFailed;
+        case GridError::HeaderUnreadable:
+            return Fault::HeaderUnreadable;
+        case GridError::BadSizes:
+            return Fault::BadSizes;
+        case GridError::TooLarge:
+            return Fault::TooLarge;
+        case GridError::FewCells:
+            return Fault::FewCells;
+        case GridError::NotInteger:
+            return Fault::NotInteger;
+    }
+    return Fault::ReadFailed;
+}
+
+class AsciiSource final : public engine::RowSource {
+  public:
+    engine::Status open(const std::string& name) {
+        name_ = name;
+        const long long size = regular_file_size(name);
+        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
+        reader_ = std::make_unique<AsciiGridReader>();
+        AsciiGrid g;
+        const GridError e = reader_->open(name, g);
+        if (e != GridError::None) return fault(grid_fault(e), name);
+        info_.nb_col = g.nb_col;
+        info_.nb_lig = g.nb_lig;
+        info_.X_min = g.X_min;
+        info_.Y_min = g.Y_min;
+        info_.dpix_size = g.dpix_size;
+        info_.UTM_coord = true;
+        info_.has_nodata = g.has_nodata;
+        info_.nodata = g.nodata;
+        next_ = 0;
+        return {};
+    }
+    bool random_access() const override { return false; }
+    engine::Status restart() override { return open(name_); }
+    engine::Status read(int y, int n, unsigned char* const* rows) override {
+        if (y != next_ || !reader_) return fault(Fault::ReadFailed, name_);
+        for (int k = 0; k < n; ++k) {
+            std::string bad;
+            const GridError e = reader_->read_line(rows[k], bad);
+            if (e != GridError::None) {
+                reader_.reset();
+                return fault(grid_fault(e), name_, bad);
+            }
+        }
+        next_ = y + n;
+        if (n > 0 && next_ == info_.nb_lig) info_.extra_cells = reader_->more_cells();
+        return {};
+    }
+
+  private:
+    std::string name_;
+    std::unique_ptr<AsciiGridReader> reader_;
+    int next_ = 0;
+};
+
+// The header, then rows of text: every cell "%d\t", no line ever ending.
+bool ascii_layout(const MapInfo& info, ByteLayout& out) {
+    out = ByteLayout{};
+    out.head = ascii_head(info);
+    out.stride = 0;
+    out.row_bytes = ascii_row_text;
+    return true;
+}
+
+class AsciiSink final : public engine::RowSink {
+  public:
+    engine::Status open(const std::string& base, const MapInfo& info) {
+        info_ = info;
+        name_ = base + ".asc";
+        const std::string head = ascii_head(info);
+        if (!file_.open(name_) || !file_.write(head.data(), head.size()))
+            return fault(Fault::CannotWrite, name_);
+        return {};
+    }
+    engine::Status write(int y, int n, const unsigned char* const* rows) override {
+        if (y != next_) return fault(Fault::CannotWrite, name_);
+        for (int k = 0; k < n; ++k) {
+            ascii_row_text(rows[k], info_.nb_col, text_);
+            if (!file_.write(text_.data(), text_.size())) return fault(Fault::CannotWrite, name_);
+        }
+        next_ = y + n;
+        return {};
+    }
+    engine::Status commit() override {
+        if (next_ != info_.nb_lig || !file_.commit()) return fault(Fault::CannotWrite, name_);
+        return {};
+    }
+
+  private:
+    MapInfo info_;
+    OutputFile file_;
+    std::string text_;
+    int next_ = 0;
+};
+
+std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo&,
+                                               engine::Status& st) {
+    return open_ascii_source(path, st);
+}
+
+std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInfo& info,
+                                           engine::Status& st) {
+    auto s = std::make_unique<AsciiSink>();
+    st = s->open(base, info);
+    if (!st.ok()) return nullptr;
+    return s;
+}
+
+}  // namespace
+
+std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name,
+                                                     engine::Status& st) {
+    auto s = std::make_unique<AsciiSource>();
+    st = s->open(name);
+    if (!st.ok()) return nullptr;
+    return s;
+}
+
+std::string ascii_head(const MapInfo& info) {
+    const char* fmt =
+        "ncols %d\nnrows %d\nxllcorner %lf\nyllcorner %lf\ncellsize %lf\nnodata_value -9999.9999\n";
+    const int n = std::snprintf(nullptr, 0, fmt, info.nb_col, info.nb_lig, info.X_min, info.Y_min,
+                                info.dpix_size);
+    std::string text(static_cast<std::size_t>(n > 0 ? n : 0) + 1, '\0');
+    std::snprintf(text.data(), text.size(), fmt, info.nb_col, info.nb_lig, info.X_min, info.Y_min,
+                  info.dpix_size);
+    text.resize(text.size() - 1);
+    return text;
+}
+
+void ascii_row_text(const unsigned char* row, int nb_col, std::string& out) {
+    out.resize(static_cast<std::size_t>(nb_col) * 4);
+    char* p = out.data();
+    for (int j = 0; j < nb_col; ++j) {
+        std::memcpy(p, kCellText.text[row[j]], 4);
+        p += kCellText.len[row[j]];
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+const Format& ascii_grid_format() {
+    static const Format f{
+        "asc", kAscii, {".asc", nullptr, nullptr}, open_source, make_sink, ascii_layout};
+    return f;
+}
+
+}  // namespace formats

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "core/rows.h"
 #include "raster/nrutil.h"
 
 struct Color32 {
@@ -20,13 +22,6 @@ inline constexpr int kBmpPaletteOffset = 54 + 256 * 4;
 // headers, then for type 0 or 1 the 256-entry palette `ColorMAP` (null: the grey ramp).
 // Its pixel rows follow, bottom line first, each padded to a multiple of 4 bytes.
 std::string bmp_head(int NbCol, int NbLig, int Type, const Color32* ColorMAP);
-
-// Writes `Buff` (NbLig lines of NbCol x taille bytes) to `Nom`. Type 0 or 1: 8 bits with
-// `ColorMAP` as palette (null: the grey ramp); 2: 24 bits. Returns 0, or -1 when the
-// file cannot be created or written in full (the header, the palette, any pixel row
-// or the final close), or when the type or the sizes cannot be written as a bitmap.
-int SauveBMP(const char* Nom, unsigned char** Buff, int NbCol, int NbLig, int Type,
-             const Color32* ColorMAP);
 
 // Why ChargeBMP returned no matrix.
 enum class BmpError {
@@ -54,3 +49,13 @@ enum class BmpError {
 // that frucmatrice (or a ByteGrid) releases it.
 unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, Color32*& ColorMAP,
                           BmpError* why = nullptr);
+
+namespace formats {
+
+// A bitmap map read a band of rows at a time: 8 bits, or 24 bits whose pixels are all
+// grey (blue = green = red, a coloured pixel failing the read of its row), stored
+// bottom-up or top-down, its headers checked as ChargeBMP checks them.
+std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name,
+                                                      engine::Status& st);
+
+}  // namespace formats

@@ -6,13 +6,9 @@
 #include <string>
 
 #include "core/progress.h"
+#include "core/rows.h"
 #include "raster/grid.h"
 #include "raster/nrutil.h"
-
-// Writes base + ".asc": the header, then every cell as "%d\t" on one single text line.
-// Returns true when the file was written in full.
-bool write_ascii_grid(const std::string& base, ByteMatrix m, int nb_lig, int nb_col, double X_min,
-                      double Y_min, double dpix_size);
 
 // Why a grid could not be read.
 enum class GridError {
@@ -73,3 +69,15 @@ class AsciiGridReader {
     struct State;
     std::unique_ptr<State> s_;
 };
+
+namespace formats {
+
+// An ASCII grid map read forward only, its cells as read_ascii_grid reads them.
+std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name,
+                                                     engine::Status& st);
+// The six header lines of a result grid sized and placed as `info`.
+std::string ascii_head(const engine::MapInfo& info);
+// Row `row` of nb_col cells as a grid is written ("%d\t" per cell) into `out`.
+void ascii_row_text(const unsigned char* row, int nb_col, std::string& out);
+
+}  // namespace formats
