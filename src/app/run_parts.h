@@ -12,6 +12,7 @@
 
 #include "app/run.h"
 #include "formats/gdal_raster.h"
+#include "results/picture_sink.h"
 #include "results/report.h"
 
 namespace run_parts {
@@ -114,6 +115,7 @@ struct RunState {
         std::string base;
         std::unique_ptr<engine::RowSink> sink;
         Status failure;
+        PictureSink* picture = nullptr;  // the quicklook made on the way, when asked
     };
     std::vector<Image> images;
     engine::MapInfo info;  // the results' sizes and place
