@@ -1141,4 +1141,55 @@ TEST(Metrics, WorkersAndRowRangesChangeNoValue) {
     }
 }
 
+// The moving windows' vector scan against the window slid pixel by pixel, byte for byte
+// in every plane and in the windows counted: every instruction set, square and circle,
+// with and without the valid-pixel rule, up to 254 classes, 32-bit counts (squares of
+// more than 65535 pixels), windows wider than the map, rows taken a part at a time.
+TEST(Metrics, VectorScanEqualsThePixelByPixelSlide) {
+    std::mt19937 rng(22);
+    struct Case {
+        int lines, cols, classes, seeds;
+        double holes;
+        std::vector<int> ranks;
+    };
+    const Case cases[] = {{70, 101, 20, 25, 0.02, {1, 4, 16}},
+                          {50, 64, 254, 300, 0.01, {3, 9}},
+                          {40, 30, 6, 8, 0.3, {20}},
+                          {270, 275, 12, 40, 0.01, {130}}};
+    const std::vector<std::string> targets = kernels::available_targets();
+    for (const Case& c : cases) {
+        TestMap t = clustered_map(rng, c.lines, c.cols, c.classes, c.seeds, 0.05, c.holes);
+        const std::vector<Metric> ms = every_metric(t.inv);
+        for (int shape : {kSquare, kCircle})
+            for (int R : c.ranks)
+                for (double min_valid : {0.0, 40.0}) {
+                    SCOPED_TRACE("shape " + std::to_string(shape) + " R " + std::to_string(R) +
+                                 " min-valid " + std::to_string(min_valid));
+                    const Window win = window_for(kWindow, shape, R);
+                    const metrics::Shape s{kWindow, shape, R};
+                    const int rows = t.map.nb_lig, half = rows / 3;
+                    Planes want(ms, rows, t.map.nb_col);
+                    const metrics::ScanCounts slid =
+                        metrics::counts_scan(t.map, t.inv, win, s, {min_valid}, ms, 0, rows,
+                                             want.planes, 1, {}, metrics::Method::pixels);
+                    for (const std::string& target : targets) {
+                        ASSERT_TRUE(kernels::use_target(target));
+                        Planes top(ms, half, t.map.nb_col), rest(ms, rows - half, t.map.nb_col);
+                        metrics::ScanCounts got = metrics::counts_scan(
+                            t.map, t.inv, win, s, {min_valid}, ms, 0, half, top.planes, 2);
+                        got.add(metrics::counts_scan(t.map, t.inv, win, s, {min_valid}, ms, half,
+                                                     rows, rest.planes, 3));
+                        EXPECT_EQ(got.windows, slid.windows) << target;
+                        EXPECT_EQ(got.with_unclassified, slid.with_unclassified) << target;
+                        for (std::size_t p = 0; p < ms.size(); ++p) {
+                            std::vector<unsigned char> joined = top.store[p];
+                            joined.insert(joined.end(), rest.store[p].begin(), rest.store[p].end());
+                            EXPECT_TRUE(joined == want.store[p]) << ms[p].name() << " " << target;
+                        }
+                    }
+                    kernels::use_target("");
+                }
+    }
+}
+
 }  // namespace

@@ -14,38 +14,16 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/fast_runs.h"
 #include "analysis/kernels/kernels.h"
+#include "analysis/share_bands.h"
 #include "window/geometry.h"
 #include "window/shapes.h"
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#define LANDMOSAIC_SSE2 1
-#endif
-
 namespace {
 
-// The item number of every code: the first k, from 1 upwards, whose code is that code,
-// or 0 (no item). The codes of the item list are distinct, so this is the item the
-// search of the reference tally finds.
-struct ItemTable {
-    unsigned char item_of[256] = {};
-    int num_item = 0;
-};
-
-ItemTable item_table(const Inventory& inv) {
-    ItemTable t;
-    t.num_item = std::clamp(inv.num_item, 0, 255);
-    for (int code = 0; code < 256; ++code) {
-        for (int k = 1; k <= t.num_item; ++k) {
-            if (inv.number_item[k] == code) {
-                t.item_of[code] = static_cast<unsigned char>(k);
-                break;
-            }
-        }
-    }
-    return t;
-}
+using scan_bands::share_bands;
+using namespace fast_runs;
 
 // The stored homogeneity of a largest count, computed with the same expression as the
 // reference tally: division first, in double, then the integer part, then the byte
@@ -77,312 +55,6 @@ int workers_for(int threads) {
     return threads > 0 ? threads : fast_scan_threads();
 }
 
-// The pixels of a moving window as runs: in mask row r, the columns a to b.
-struct Run {
-    int r;
-    int a;
-    int b;
-};
-
-struct ScanShape {
-    int rw = 0;
-    std::vector<Run> runs;
-    long long pixels = 0;  // pixels per window
-};
-
-ScanShape square_shape(int rw) {
-    ScanShape s;
-    s.rw = rw;
-    const int m = 2 * rw + 1;
-    for (int r = 0; r < m; ++r) s.runs.push_back({r, 0, m - 1});
-    s.pixels = static_cast<long long>(m) * m;
-    return s;
-}
-
-// The runs of the mask cells that hold 1; any other value leaves the pixel out.
-ScanShape mask_shape(const ByteGrid& tab_rad, int rw) {
-    ScanShape s;
-    s.rw = rw;
-    const int m = 2 * rw + 1;
-    for (int r = 0; r < m; ++r) {
-        const unsigned char* row = tab_rad[r];
-        int c = 0;
-        while (c < m) {
-            if (row[c] != 1) {
-                ++c;
-                continue;
-            }
-            const int a = c;
-            while (c < m && row[c] == 1) ++c;
-            s.runs.push_back({r, a, c - 1});
-            s.pixels += c - a;
-        }
-    }
-    return s;
-}
-
-// Window positions handled together when looking for changes of codes between runs.
-constexpr int kBlock = 64;
-
-// Bit t is set when, at position t of a block, the code leaving through one run (`lp`)
-// differs from the code leaving through the run before (`lq`), or the code entering
-// (`ep`) from the one entering through the run before (`eq`). `count`: positions in the
-// block, 64 at most; no byte beyond them is read.
-std::uint64_t code_changes(const unsigned char* lp, const unsigned char* lq,
-                           const unsigned char* ep, const unsigned char* eq, int count) {
-    std::uint64_t bits = 0;
-    int t = 0;
-#ifdef LANDMOSAIC_SSE2
-    for (; t + 16 <= count; t += 16) {
-        const auto load = [t](const unsigned char* q) {
-            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + t));
-        };
-        const __m128i same =
-            _mm_and_si128(_mm_cmpeq_epi8(load(lp), load(lq)), _mm_cmpeq_epi8(load(ep), load(eq)));
-        const unsigned differ = ~static_cast<unsigned>(_mm_movemask_epi8(same)) & 0xFFFFu;
-        bits |= static_cast<std::uint64_t>(differ) << t;
-    }
-#endif
-    for (; t < count; ++t)
-        bits |= static_cast<std::uint64_t>((lp[t] != lq[t]) | (ep[t] != eq[t])) << t;
-    return bits;
-}
-
-// The item counts of one worker. cc[n] is the number of items (1..num_item) counted n
-// times, which lets the largest count step down when the item holding it loses a pixel
-// and no other item has as many.
-struct Counts {
-    std::vector<std::int32_t> hist = std::vector<std::int32_t>(256, 0);
-    std::vector<std::uint16_t> cc;
-    std::vector<const unsigned char*> leave, enter;
-    // For each position of a block, how many runs and which begin a new group of codes.
-    int breaks_at[kBlock] = {};
-    std::vector<std::uint32_t> breaks;
-};
-
-// Back to an empty window, for items 1..num_item.
-void clear_counts(Counts& c, int num_item) {
-    for (int k = 1; k <= num_item; ++k) {
-        c.cc[static_cast<std::size_t>(c.hist[k])] = 0;
-        c.hist[k] = 0;
-    }
-    c.cc[0] = static_cast<std::uint16_t>(num_item);
-}
-
-// The windows centred on row i, from column rw over `centres` columns, into div[t] and
-// largest[t] for the centre in column rw + t: the first one
-// counted from all its pixels, each next one from the previous by the pixels that leave
-// and enter as the window moves one column right. Along a run of the mask only its first
-// pixel leaves and only the pixel after its last enters. In a map of patches the pixels
-// that leave (or enter) from neighbouring runs mostly hold the same code, so such pixels
-// are counted together, as one change of several pixels.
-void window_row(const ByteGrid& tab_in, const ScanShape& shape, const ItemTable& items, int i,
-                int centres, Counts& c, std::uint16_t* div, std::uint32_t* largest) {
-    const int rw = shape.rw;
-    const int top = i - rw;
-    const unsigned char* item_of = items.item_of;
-    std::int32_t* hist = c.hist.data();
-    std::uint16_t* cc = c.cc.data();
-    int toth = 0;
-    int maxh = 0;
-
-    // n pixels of item k (not 0) enter or leave the window.
-    auto add = [&](unsigned k, std::int32_t n) {
-        const std::int32_t h = hist[k];
-        const std::int32_t g = h + n;
-        hist[k] = g;
-        --cc[h];
-        ++cc[g];
-        if (g > maxh) maxh = g;
-        if (h == 0) ++toth;
-    };
-    auto remove = [&](unsigned k, std::int32_t n) {
-        const std::int32_t h = hist[k];
-        const std::int32_t g = h - n;
-        hist[k] = g;
-        --cc[h];
-        ++cc[g];
-        if (g == 0) --toth;
-        // When that item held the largest count, the largest is now at most h and at
-        // least g, which the item itself still holds.
-        if (h == maxh)
-            while (cc[maxh] == 0) --maxh;
-    };
-    // n pixels of code `out` leave and n of code `in` enter. Pixels of no item (item 0)
-    // count in the surface only.
-    auto move = [&](unsigned out, unsigned in, std::int32_t n) {
-        if (out == in) return;
-        const unsigned k_in = item_of[in];
-        const unsigned k_out = item_of[out];
-        if (k_in != 0) add(k_in, n);
-        if (k_out != 0) remove(k_out, n);
-    };
-
-    // The first window, a run of equal codes at a time.
-    for (const Run& run : shape.runs) {
-        const unsigned char* row = tab_in[top + run.r];
-        unsigned code = row[run.a];
-        std::int32_t n = 1;
-        for (int x = run.a + 1; x <= run.b; ++x) {
-            if (row[x] == code) {
-                ++n;
-                continue;
-            }
-            if (item_of[code] != 0) add(item_of[code], n);
-            code = row[x];
-            n = 1;
-        }
-        if (item_of[code] != 0) add(item_of[code], n);
-    }
-
-    auto store = [&](int t) {
-        div[t] = static_cast<std::uint16_t>(toth);
-        largest[t] = static_cast<std::uint32_t>(maxh);
-    };
-    store(0);
-
-    // At window position L (its left column), the pixel of the run's first column at
-    // position L - 1 leaves and the pixel after its last, column L + b, enters. Runs whose
-    // codes leaving and entering are those of the run before are counted with it: the
-    // positions where a run's codes differ from the run before are found a block of
-    // positions at a time, and each position goes through its changes only.
-    const int n_runs = static_cast<int>(shape.runs.size());
-    const unsigned char** leave = c.leave.data();
-    const unsigned char** enter = c.enter.data();
-    for (int p = 0; p < n_runs; ++p) {
-        const Run& run = shape.runs[static_cast<std::size_t>(p)];
-        const unsigned char* row = tab_in[top + run.r];
-        leave[p] = row + run.a;
-        enter[p] = row + run.b;
-    }
-    int* breaks_at = c.breaks_at;
-    std::uint32_t* breaks = c.breaks.data();
-    for (int L0 = 1; L0 < centres; L0 += kBlock) {
-        const int count = std::min(kBlock, centres - L0);
-        std::fill(breaks_at, breaks_at + count, 0);
-        for (int p = 1; p < n_runs; ++p) {
-            std::uint64_t bits = code_changes(leave[p] + L0 - 1, leave[p - 1] + L0 - 1,
-                                              enter[p] + L0, enter[p - 1] + L0, count);
-            while (bits != 0) {
-                const int t = std::countr_zero(bits);
-                breaks[static_cast<std::size_t>(t) * static_cast<std::size_t>(n_runs) +
-                       static_cast<std::size_t>(breaks_at[t]++)] = static_cast<std::uint32_t>(p);
-                bits &= bits - 1;
-            }
-        }
-        for (int t = 0; t < count; ++t) {
-            const int L = L0 + t;
-            const std::uint32_t* at = breaks + static_cast<std::size_t>(t) * n_runs;
-            int first = 0;
-            for (int k = 0; k < breaks_at[t]; ++k) {
-                const int next = static_cast<int>(at[k]);
-                move(leave[first][L - 1], enter[first][L], next - first);
-                first = next;
-            }
-            move(leave[first][L - 1], enter[first][L], n_runs - first);
-            store(L);
-        }
-    }
-    clear_counts(c, items.num_item);
-}
-
-// ---------------------------------------------------------------------------------
-// Sharing the rows among workers.
-
-// Thrown by row_done into a band being worked on once the scan is cancelled, so that
-// every worker leaves its band at the next row instead of finishing it.
-struct BandsCancelled {};
-
-// Runs work(first, last, worker, row_done) for bands of `band` rows covering rows
-// 0 .. rows - 1, on `workers` threads, the calling thread being worker 0. A band calls
-// row_done(row) for each of its rows once that row's values are all written. report(row)
-// is called on the calling thread for every row, in the order of the rows, as soon as it
-// and all those before it are done, also while the calling thread waits for the others'
-// last bands; when it returns false, every worker stops at its next row and no row is
-// reported after it. When `work` or `report` throws, the other workers stop taking bands
-// and the exception goes on from the calling thread once they have finished.
-template <class Work, class Report>
-void share_bands(int rows, int band, int workers, const Work& work, const Report& report) {
-    if (rows <= 0) return;
-    band = std::max(band, 1);
-    const int bands = (rows - 1) / band + 1;
-    workers = std::clamp(workers, 1, bands);
-    // Value-initialised: every row starts not done.
-    const std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[rows]());
-    std::atomic<int> next{0};
-    std::atomic<bool> stop{false};
-    std::atomic<bool> cancelled{false};
-    int shown = 0;
-    const auto show_done = [&] {
-        while (!cancelled.load(std::memory_order_relaxed) && shown < rows &&
-               done[shown].load(std::memory_order_acquire))
-            if (!report(shown++)) {
-                cancelled.store(true);
-                stop.store(true);
-            }
-    };
-    const auto take_bands = [&](int worker) {
-        while (!stop.load(std::memory_order_relaxed)) {
-            const int b = next.fetch_add(1, std::memory_order_relaxed);
-            if (b >= bands) return;
-            const int first = b * band;
-            const int last = std::min(rows, first + band);
-            work(first, last, worker, [&, worker](int row) {
-                done[row].store(true, std::memory_order_release);
-                if (worker == 0) show_done();
-                if (cancelled.load(std::memory_order_relaxed)) throw BandsCancelled{};
-            });
-        }
-    };
-
-    // A helper that fails (memory run out) stops the others; its exception goes on from
-    // the calling thread.
-    std::mutex failed_lock;
-    std::exception_ptr failed;
-    std::atomic<int> running{0};
-    std::vector<std::thread> helpers;
-    helpers.reserve(static_cast<std::size_t>(workers - 1));
-    for (int w = 1; w < workers; ++w) {
-        running.fetch_add(1);
-        try {
-            helpers.emplace_back([&, w] {
-                try {
-                    take_bands(w);
-                } catch (const BandsCancelled&) {
-                } catch (...) {
-                    stop.store(true);
-                    const std::lock_guard<std::mutex> hold(failed_lock);
-                    if (!failed) failed = std::current_exception();
-                }
-                running.fetch_sub(1, std::memory_order_release);
-            });
-        } catch (const std::system_error&) {
-            running.fetch_sub(1);
-            break;  // fewer threads than asked: the others share the bands
-        }
-    }
-    try {
-        try {
-            take_bands(0);
-            // The rows of the others' last bands are reported as they are done.
-            while (running.load(std::memory_order_acquire) > 0 &&
-                   !cancelled.load(std::memory_order_relaxed)) {
-                show_done();
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-        } catch (const BandsCancelled&) {
-        }
-        stop.store(true);
-        for (std::thread& h : helpers) h.join();
-        if (failed) std::rethrow_exception(failed);
-        show_done();
-    } catch (...) {
-        stop.store(true);
-        for (std::thread& h : helpers)
-            if (h.joinable()) h.join();
-        throw;
-    }
-}
 
 // ---------------------------------------------------------------------------------
 // Writing the values.
@@ -671,6 +343,35 @@ WindowMethod choose_method(WindowMethod asked, bool circle, const ScanShape& sha
     return counts_cost <= runs_cost ? WindowMethod::counts : WindowMethod::runs;
 }
 
+// The centre columns a worker handles together (job.strip), and for the counts method
+// the layout of its counts, bounded so that the counts of a worker stay within a few MiB.
+void size_strips(WindowJob& job, const LoadedMap& map, bool circle, const ScanOptions& options) {
+    const ItemTable& items = job.items;
+    const int m = 2 * job.shape.rw + 1;
+    const long long cols = job.cols;
+    constexpr std::size_t kStripBytes = std::size_t{8} << 20;
+    if (job.method == WindowMethod::counts && !circle) {
+        job.wide = static_cast<long long>(m) * m > 65535;
+        job.lanes = kernels::count_lanes(job.wide ? 4 : 2);
+        job.stride = (static_cast<std::size_t>(items.num_item) + 1 + job.lanes - 1) / job.lanes * job.lanes;
+        const std::size_t per_column = job.stride * (job.wide ? 4 : 2);
+        const long long fit = static_cast<long long>(kStripBytes / per_column) - (m - 1);
+        job.strip = static_cast<int>(std::min(cols, std::max({fit, 4LL * m, 1024LL})));
+    } else if (job.method == WindowMethod::counts) {
+        job.lanes = kernels::byte_lanes();
+        for (int code = 0; code < 256; ++code)
+            if (items.item_of[code] != 0) job.codes.push_back(static_cast<unsigned char>(code));
+        job.blank.assign(static_cast<std::size_t>(map.nb_col) + job.lanes, kNoValue);
+        const std::size_t per_column = std::max<std::size_t>(job.codes.size(), 1) * 2;
+        const auto fit = static_cast<long long>(kStripBytes / per_column);
+        job.strip = static_cast<int>(std::min(cols, std::max(fit, 1024LL)));
+    } else {
+        job.strip = job.cols;
+    }
+    if (options.strip > 0 && job.method == WindowMethod::counts)
+        job.strip = std::min(options.strip, job.cols);
+}
+
 // The moving window of `shape` over the whole map. `circle`: the shape comes from a mask.
 void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                  const ScanShape& shape, bool circle, const Target& target,
@@ -707,28 +408,7 @@ void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                      ? WindowMethod::runs
                      : choose_method(options.method, circle, shape, job.column_runs, items_counted,
                                      items.item_of[kNoValue] != 0);
-    // Bands of columns bounded so that the counts of a worker stay within a few MiB.
-    constexpr std::size_t kStripBytes = std::size_t{8} << 20;
-    if (job.method == WindowMethod::counts && !circle) {
-        job.wide = static_cast<long long>(m) * m > 65535;
-        job.lanes = kernels::count_lanes(job.wide ? 4 : 2);
-        job.stride = (static_cast<std::size_t>(items.num_item) + 1 + job.lanes - 1) / job.lanes * job.lanes;
-        const std::size_t per_column = job.stride * (job.wide ? 4 : 2);
-        const long long fit = static_cast<long long>(kStripBytes / per_column) - (m - 1);
-        job.strip = static_cast<int>(std::min(cols, std::max({fit, 4LL * m, 1024LL})));
-    } else if (job.method == WindowMethod::counts) {
-        job.lanes = kernels::byte_lanes();
-        for (int code = 0; code < 256; ++code)
-            if (items.item_of[code] != 0) job.codes.push_back(static_cast<unsigned char>(code));
-        job.blank.assign(static_cast<std::size_t>(map.nb_col) + job.lanes, kNoValue);
-        const std::size_t per_column = std::max<std::size_t>(job.codes.size(), 1) * 2;
-        const auto fit = static_cast<long long>(kStripBytes / per_column);
-        job.strip = static_cast<int>(std::min(cols, std::max(fit, 1024LL)));
-    } else {
-        job.strip = job.cols;
-    }
-    if (options.strip > 0 && job.method == WindowMethod::counts)
-        job.strip = std::min(options.strip, job.cols);
+    size_strips(job, map, circle, options);
 
     const int workers = std::clamp(workers_for(options.threads), 1, job.rows);
     // Bands: a few per worker so that the workers end together, but tall enough that

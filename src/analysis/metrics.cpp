@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "analysis/fast_scan.h"
+#include "analysis/metrics_fast.h"
 #include "window/geometry.h"
 
 namespace metrics {
@@ -92,13 +93,9 @@ void share_rows(int r0, int r1, int workers, const F& f) {
     for (std::thread& t : team) t.join();
 }
 
-// c ln c in fixed point with `bits` fractional bits, so that sums of it are exact and the
-// same whatever the order the counts changed in.
-std::int64_t fixed_clnc(std::int64_t c, int bits) {
-    if (c <= 1) return 0;
-    const double v = static_cast<double>(c) * std::log(static_cast<double>(c));
-    return std::llround(std::ldexp(v, bits));
-}
+using values::enough;
+using values::fixed_clnc;
+using values::percent_of;
 
 // The counts of one window, with the sums the metrics take, kept as pixels come and go.
 class Counter {
@@ -113,10 +110,7 @@ class Counter {
             }
         }
         count_.assign(codes_.size(), 0);
-        // The sum of c ln c over a window is at most S ln S: as many fractional bits as
-        // keep it within 62 bits.
-        const double top = std::max(2.0, surface * std::log(std::max(surface, 2)));
-        bits_ = std::clamp(61 - static_cast<int>(std::ceil(std::log2(top))), 8, 48);
+        bits_ = values::fixed_bits(surface);
         if (sums_) {
             const int n = std::min(surface, 1 << 20) + 1;
             step_.resize(static_cast<std::size_t>(n));
@@ -215,11 +209,6 @@ class Counter {
     int bits_ = 32;
 };
 
-unsigned char percent_of(std::int64_t part, std::int64_t whole) {
-    if (whole <= 0) return 0;
-    return static_cast<unsigned char>(trunc_int(static_cast<double>(part) / whole * 100));
-}
-
 // Writes the values of one window into the planes at (row k of the planes, column j);
 // `valid` false: the no-value mark.
 class Writer {
@@ -278,11 +267,6 @@ bool wants_sums(const std::vector<Metric>& ms) {
     for (const Metric& m : ms)
         if (m.type() == Type::Real) return true;
     return false;
-}
-
-// True when the window of n classified pixels on a surface of S passes the rule.
-bool enough(const Rule& rule, std::int64_t n, int surface) {
-    return static_cast<double>(n) * 100.0 >= rule.min_valid * surface;
 }
 
 void fill_planes(std::vector<Plane>& planes, int rows, int cols) {
@@ -456,9 +440,14 @@ bool native(const Metric& m) { return m.id == Id::Diversity || m.id == Id::Homog
 ScanCounts counts_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                        const Shape& shape, const Rule& rule, const std::vector<Metric>& ms,
                        int r0, int r1, std::vector<Plane>& planes, int threads,
-                       const Progress& progress) {
+                       const Progress& progress, Method method) {
     ScanCounts total;
     if (r1 <= r0) return total;
+    if (method == Method::best && fast::takes(win, shape)) {
+        const long long work = static_cast<long long>(map.nb_col) * (r1 - r0) * (2LL * shape.rw + 1);
+        return fast::window_scan(map, inv, win, shape, rule, ms, r0, r1, planes,
+                                 workers_for(threads, work), progress);
+    }
     fill_planes(planes, r1 - r0, map.nb_col);
     const std::vector<Run> runs = shape.treat_type == 0 ? std::vector<Run>{} : window_runs(win, shape);
     const long long per_row =
@@ -492,101 +481,6 @@ ScanCounts counts_scan(const LoadedMap& map, const Inventory& inv, const Window&
             }
     }
     return total;
-}
-
-ScanCounts unclassified_windows(const LoadedMap& map, const Window& win, const Shape& shape,
-                                int r0, int r1) {
-    ScanCounts found;
-    const int cols = map.nb_col;
-    if (shape.treat_type == 0) {
-        const int m = win.side;
-        if (m <= 0) return found;
-        for (int ci = (r0 + m - 1) / m * m; ci < r1 && ci + m <= map.nb_lig; ci += m)
-            for (int cj = 0; cj + m <= cols; cj += m) {
-                ++found.windows;
-                bool hit = false;
-                for (int y = ci; y < ci + m && !hit; ++y)
-                    hit = std::memchr(map.tab_in[y] + cj, kNoValue, static_cast<std::size_t>(m));
-                if (hit) ++found.with_unclassified;
-            }
-        return found;
-    }
-    const std::vector<Run> runs = window_runs(win, shape);
-    const int R = shape.rw;
-    const int a = std::max(r0, R), b = std::min(r1, map.nb_lig - R);
-    if (runs.empty() || a >= b || cols < 2 * R + 1) return found;
-    const int centres = cols - 2 * R;
-    // The box of the window first: for every column, the last row up to the window's
-    // bottom row that holds a 255, then the columns of the box that hold one, counted
-    // along the row. A window whose box holds no 255 holds none; for the square the box
-    // is the window.
-    std::vector<int> last(static_cast<std::size_t>(cols), -(1 << 30));
-    std::vector<int> sum(static_cast<std::size_t>(cols) + 1);
-    std::vector<unsigned char> box(static_cast<std::size_t>(centres));
-    auto take_row = [&](int y) {
-        const unsigned char* row = map.tab_in[y];
-        for (int x = 0; x < cols; ++x)
-            if (row[x] == kNoValue) last[x] = y;
-    };
-    for (int y = a - R; y < a + R; ++y) take_row(y);
-    // Distances to the next 255 along a row (255: none within 254), for the rows of the
-    // circle's runs, kept in a ring: a run of pixels holds a 255 when the distance at its
-    // first pixel is within its length.
-    const bool circle = shape.win_shape != 0;
-    const int ring = 2 * R + 1;
-    std::vector<unsigned char> right(circle ? static_cast<std::size_t>(ring) * cols : 0);
-    auto right_row = [&](int y) { return right.data() + static_cast<std::size_t>(y % ring) * cols; };
-    auto distances = [&](int y) {
-        unsigned char* d = right_row(y);
-        const unsigned char* row = map.tab_in[y];
-        int dist = 255;
-        for (int x = cols - 1; x >= 0; --x) {
-            dist = row[x] == kNoValue ? 0 : std::min(255, dist + 1);
-            d[x] = static_cast<unsigned char>(dist);
-        }
-    };
-    bool ring_ready = false;
-    std::vector<unsigned char> hit(static_cast<std::size_t>(centres));
-    for (int i = a; i < b; ++i) {
-        take_row(i + R);
-        sum[0] = 0;
-        for (int x = 0; x < cols; ++x) sum[x + 1] = sum[x] + (last[x] >= i - R);
-        int first = -1, end = -1;
-        for (int x = 0; x < centres; ++x) {
-            box[x] = sum[x + 2 * R + 1] - sum[x] > 0;
-            if (box[x]) {
-                if (first < 0) first = x;
-                end = x + 1;
-            }
-        }
-        found.windows += centres;
-        if (!circle) {
-            for (int x = 0; x < centres; ++x) found.with_unclassified += box[x];
-            continue;
-        }
-        if (first < 0) {
-            ring_ready = false;
-            continue;
-        }
-        // Some boxes hold a 255: the circle's runs, over the span of those centres.
-        if (!ring_ready)
-            for (int y = i - R; y < i + R; ++y) distances(y);
-        distances(i + R);
-        ring_ready = true;
-        unsigned char* __restrict h = hit.data();
-        std::fill(h + first, h + end, 0);
-        for (const Run& run : runs) {
-            const unsigned char* d = right_row(i + run.dy);
-            // Runs longer than the distances reach are looked at in pieces.
-            for (int l = run.l0; l <= run.l1; l += 255) {
-                const unsigned char reach = static_cast<unsigned char>(std::min(run.l1 - l, 254));
-                const unsigned char* __restrict p = d + R + l;
-                for (int x = first; x < end; ++x) h[x] |= p[x] <= reach;
-            }
-        }
-        for (int x = first; x < end; ++x) found.with_unclassified += h[x];
-    }
-    return found;
 }
 
 }  // namespace metrics

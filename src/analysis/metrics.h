@@ -101,6 +101,11 @@ struct Shape {
     int rw = 0;
 };
 
+// How counts_scan slides a moving window: `best`, on the vector kernels where the
+// window allows; `pixels`, pixel by pixel along each centre row (the straightforward
+// way, which the other must equal byte for byte).
+enum class Method { best, pixels };
+
 // Writes the metrics `ms` of every centre of rows [r0, r1) of `map` into `planes` (one per
 // metric, rows of map.nb_col values, every pixel of those rows written: the no-value mark
 // where none), under `rule`. The rows of `map` are all the map rows within the window's
@@ -112,7 +117,7 @@ struct Shape {
 ScanCounts counts_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                        const Shape& shape, const Rule& rule, const std::vector<Metric>& ms,
                        int r0, int r1, std::vector<Plane>& planes, int threads = 0,
-                       const Progress& progress = {});
+                       const Progress& progress = {}, Method method = Method::best);
 
 // The same windows as the dialogue's rule evaluates (whole windows inside the map, whole
 // cells), with centres in rows [r0, r1): how many there are and how many hold a pixel of

@@ -44,6 +44,37 @@ void square_row(const std::uint16_t* counts, std::size_t stride, std::size_t cen
 void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
                 std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest);
 
+// One row of square windows with the sums the landscape metrics take, from column counts
+// as square_row. For window t: div[t] and largest[t] as square_row (lane 0 left out);
+// blank[t] the count of lane 0; with `sumsq` given, n[t] the sum of lanes 1.., sumsq[t]
+// the sum of their squares and sumfx[t] the sum of fx[c] over their counts c (`fx`
+// covers every count up to m * m); with `first` given, first[t] the
+// first lane holding the largest count (0 when every lane is 0); and the count of lane
+// share_lane[k] in share[k][t]. `sums` and `before`: room for `stride` counts each. The
+// sums are exact integers, so they do not depend on the path taken.
+template <class T>
+struct SquareStats {
+    const T* counts = nullptr;
+    std::size_t stride = 0;
+    std::size_t centres = 0;
+    std::size_t m = 0;
+    T* sums = nullptr;
+    T* before = nullptr;
+    const std::int64_t* fx = nullptr;
+    std::uint16_t* div = nullptr;
+    std::uint32_t* largest = nullptr;
+    std::uint32_t* blank = nullptr;
+    std::uint32_t* n = nullptr;
+    std::int64_t* sumsq = nullptr;
+    std::int64_t* sumfx = nullptr;
+    std::uint16_t* first = nullptr;
+    const std::uint16_t* share_lane = nullptr;
+    std::size_t shares = 0;
+    std::uint32_t* const* share = nullptr;
+};
+void square_stats(const SquareStats<std::uint16_t>& s);
+void square_stats(const SquareStats<std::uint32_t>& s);
+
 // One step down of a row of windows that count the pixels of `classes` codes. The window
 // at lane t loses the pixels leave[r][t] and gains the pixels enter[r][t], for every r
 // below `changes`. sums[c * stride + t] is the count of codes[c] in the window at lane t.

@@ -2,6 +2,8 @@
 // foreach_target, the one used chosen when first called.
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <cstring>
 #include <cstdlib>
 #include <mutex>
 
@@ -89,6 +91,91 @@ void SquareRow16(const std::uint16_t* counts, std::size_t stride, std::size_t ce
 void SquareRow32(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
                  std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest) {
     SquareRowT(counts, stride, centres, m, sums, div, largest);
+}
+
+
+// The square windows with the metrics' sums: the window sums slid right as SquareRowT
+// does; the lanes whose entering and leaving counts differ, found a vector at a time,
+// update the running sums of counts, squares and c ln c, one lane at a time.
+template <class T>
+HWY_INLINE void SquareStatsT(const SquareStats<T>& s) {
+    const hn::ScalableTag<T> d;
+    const std::size_t N = hn::Lanes(d);
+    const auto zero = hn::Zero(d);
+    const auto classes_only = hn::Ne(hn::Iota(d, 0), zero);
+    for (std::size_t v = 0; v < s.stride; v += N) {
+        auto acc = zero;
+        for (std::size_t x = 0; x < s.m; ++x) acc = hn::Add(acc, hn::LoadU(d, s.counts + x * s.stride + v));
+        hn::StoreU(acc, d, s.sums + v);
+    }
+    std::int64_t n, sq, fx;
+    portable::window_sums(s, n, sq, fx);
+    for (std::size_t t = 0; t < s.centres; ++t) {
+        auto top = hn::IfThenElseZero(classes_only, hn::LoadU(d, s.sums));
+        std::size_t count = hn::CountTrue(d, hn::Ne(top, zero));
+        for (std::size_t v = N; v < s.stride; v += N) {
+            const auto x = hn::LoadU(d, s.sums + v);
+            count += hn::CountTrue(d, hn::Ne(x, zero));
+            top = hn::Max(top, x);
+        }
+        const T big = LargestLane(d, top);
+        s.div[t] = static_cast<std::uint16_t>(count);
+        s.largest[t] = static_cast<std::uint32_t>(big);
+        s.blank[t] = s.sums[0];
+        if (s.sumsq) {
+            s.n[t] = static_cast<std::uint32_t>(n);
+            s.sumsq[t] = sq;
+            s.sumfx[t] = fx;
+        }
+        if (s.first) {
+            std::uint16_t lane = 0;
+            const auto want = hn::Set(d, big);
+            for (std::size_t v = 0; v < s.stride && big != 0; v += N) {
+                auto hit = hn::Eq(hn::LoadU(d, s.sums + v), want);
+                if (v == 0) hit = hn::And(hit, classes_only);
+                const intptr_t at = hn::FindFirstTrue(d, hit);
+                if (at >= 0) {
+                    lane = static_cast<std::uint16_t>(v + static_cast<std::size_t>(at));
+                    break;
+                }
+            }
+            s.first[t] = lane;
+        }
+        for (std::size_t k = 0; k < s.shares; ++k) s.share[k][t] = s.sums[s.share_lane[k]];
+        if (t + 1 == s.centres) break;
+        const T* in = s.counts + (t + s.m) * s.stride;
+        const T* out = s.counts + t * s.stride;
+        for (std::size_t v = 0; v < s.stride; v += N) {
+            const auto x = hn::LoadU(d, s.sums + v);
+            const auto a = hn::LoadU(d, in + v);
+            const auto b = hn::LoadU(d, out + v);
+            hn::StoreU(hn::Sub(hn::Add(x, a), b), d, s.sums + v);
+            if (!s.sumsq) continue;
+            auto changed = hn::Ne(a, b);
+            if (v == 0) changed = hn::And(changed, classes_only);
+            if (hn::AllFalse(d, changed)) continue;
+            hn::StoreU(x, d, s.before + v);
+            std::uint8_t bytes[16] = {};
+            hn::StoreMaskBits(d, changed, bytes);
+            std::uint64_t bits = 0;
+            std::memcpy(&bits, bytes, sizeof bits);
+            for (; bits != 0; bits &= bits - 1) {
+                const std::size_t k = static_cast<std::size_t>(std::countr_zero(bits));
+                const T old = s.before[v + k];
+                const T now = s.sums[v + k];
+                n += static_cast<std::int64_t>(now) - old;
+                sq += static_cast<std::int64_t>(now) * now - static_cast<std::int64_t>(old) * old;
+                fx += s.fx[now] - s.fx[old];
+            }
+        }
+    }
+}
+
+void SquareStats16(const SquareStats<std::uint16_t>& s) {
+    SquareStatsT(s);
+}
+void SquareStats32(const SquareStats<std::uint32_t>& s) {
+    SquareStatsT(s);
 }
 
 #if HWY_TARGET == HWY_SCALAR
@@ -220,12 +307,14 @@ struct Path {
     decltype(&HWY_STATIC_DISPATCH(SquareRow16)) square_row16;
     decltype(&HWY_STATIC_DISPATCH(SquareRow32)) square_row32;
     decltype(&HWY_STATIC_DISPATCH(StepDownV)) step_down;
+    decltype(&HWY_STATIC_DISPATCH(SquareStats16)) square_stats16;
+    decltype(&HWY_STATIC_DISPATCH(SquareStats32)) square_stats32;
 };
 
 #define LANDMOSAIC_PATH(NS, NAME, RUNS)                                                       \
     Path {                                                                                     \
         NAME, RUNS, &NS::CountLanes16, &NS::CountLanes32, &NS::ByteLanes, &NS::SquareRow16, \
-            &NS::SquareRow32, &NS::StepDownV                                                   \
+            &NS::SquareRow32, &NS::StepDownV, &NS::SquareStats16, &NS::SquareStats32          \
     }
 
 #if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
@@ -346,6 +435,14 @@ void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t cen
 
 void step_down(const StepDown& s) {
     path().step_down(s);
+}
+
+void square_stats(const SquareStats<std::uint16_t>& s) {
+    path().square_stats16(s);
+}
+
+void square_stats(const SquareStats<std::uint32_t>& s) {
+    path().square_stats32(s);
 }
 
 }  // namespace kernels

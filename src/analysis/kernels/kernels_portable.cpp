@@ -36,6 +36,14 @@ void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t cen
     portable::square_row(counts, stride, centres, m, sums, div, largest);
 }
 
+void square_stats(const SquareStats<std::uint16_t>& s) {
+    portable::square_stats(s);
+}
+
+void square_stats(const SquareStats<std::uint32_t>& s) {
+    portable::square_stats(s);
+}
+
 void step_down(const StepDown& s) {
     portable::step_down(s);
 }
