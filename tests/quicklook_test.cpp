@@ -460,6 +460,32 @@ TEST(QuicklookReduction, BlocksTakeTheirMostCommonValueAndTheirMean) {
         double total = 0;
         for (const LegendEntry& e : qd.legend) total += e.share;
         EXPECT_NEAR(total, 100.0, 1e-9);
+
+        // Built from bands of rows as a run writes them, in any order and cutting blocks
+        // anywhere, the pictures and legends are those of the whole image.
+        for (const std::vector<std::pair<int, int>>& bands :
+             {std::vector<std::pair<int, int>>{{0, 2}, {2, 3}, {5, 2}},
+              std::vector<std::pair<int, int>>{{4, 3}, {0, 1}, {1, 3}},
+              std::vector<std::pair<int, int>>{{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}}}) {
+            QuicklookBuilder bd(QuicklookBuilder::Kind::Mode, L, C, mesh);
+            QuicklookBuilder bh(QuicklookBuilder::Kind::Mean, L, C);
+            for (const auto& [y, n] : bands) {
+                bd.add_rows(y, n, div.get() + y);
+                bh.add_rows(y, n, homo.get() + y);
+            }
+            const Quicklook sd = bd.finish(), sh = bh.finish();
+            EXPECT_EQ(sd.image.index, qd.image.index);
+            EXPECT_EQ(sh.image.index, qh.image.index);
+            for (int v = 0; v < 256; ++v) {
+                EXPECT_EQ(sd.image.palette[v], qd.image.palette[v]);
+                EXPECT_EQ(sh.image.palette[v], qh.image.palette[v]);
+            }
+            EXPECT_EQ(sd.histogram, qd.histogram);
+            EXPECT_EQ(sh.histogram, qh.histogram);
+            ASSERT_EQ(sd.legend.size(), qd.legend.size());
+            for (std::size_t k = 0; k < sd.legend.size(); ++k)
+                EXPECT_EQ(sd.legend[k].pixels, qd.legend[k].pixels);
+        }
     }
 }
 

@@ -22,6 +22,7 @@
 #include "formats/gdal_raster.h"
 #include "formats/raw.h"
 #include "results/images.h"
+#include "results/picture_sink.h"
 #include "results/quicklook.h"
 #include "results/report.h"
 #include "results/result_names.h"
@@ -558,6 +559,7 @@ struct RunState {
         std::string base;
         std::unique_ptr<engine::RowSink> sink;
         Status failure;
+        PictureSink* picture = nullptr;  // the quicklook made on the way, when asked
     };
     std::vector<Image> images;
     engine::MapInfo info;  // the results' sizes and place
@@ -638,6 +640,7 @@ Status open_step(RunState& r) {
     r.out.nb_col = r.map.nb_col;
     r.out.dpix_size = r.map.dpix_size;
     r.out.georeferenced = !r.map.georef.crs_wkt.empty();
+    r.out.crs_wkt = r.map.georef.crs_wkt;
     r.budget = r.req.memory_mb > 0 ? r.req.memory_mb * (1LL << 20) : default_memory_bytes();
     r.out.timings.load = seconds_since(t);
     // A row of every result image, as the GeoTIFF results gather them.
@@ -734,6 +737,9 @@ Status report_step(RunState& r) {
     if (r.gdal && !fs::exists(named, ec))
         if (const std::vector<std::string> files = r.gdal->files(); !files.empty())
             named = files.front();
+    r.out.corner_known = map.UTM_coord;
+    r.out.x_min = map.X_min;
+    r.out.y_min = map.Y_min;
     if (Status s = output_base(r.req, named, run.range_win, run.nomim3); !s.ok()) return s;
     run.nom_info = run.nomim3 + "_info.txt";
     std::vector<std::string> inputs = {run.nom_lect, map.nomdescr1};
@@ -754,6 +760,22 @@ Status report_step(RunState& r) {
         return Status::make(Status::Code::NotWritten, run.nom_info, txt::report_not_created,
                             {run.nom_info});
     return Status::success();
+}
+
+// A run that asks for pictures, in one process, makes the quicklook of each byte image
+// as its rows are written (the leader of a team sees only its own bands).
+void with_picture(RunState& r, RunState::Image& im) {
+    if (!r.req.pictures || r.team.size() != 1 || !im.failure.ok() ||
+        im.metric.type() == metrics::Type::Real)
+        return;
+    const bool mode = im.metric.id == metrics::Id::Diversity || im.metric.id == metrics::Id::Dominant;
+    const MeshLines mesh{im.metric.id == metrics::Id::Diversity && r.req.mesh_lines,
+                         2 * r.run().range_win + 1};
+    QuicklookBuilder builder(mode ? QuicklookBuilder::Kind::Mode : QuicklookBuilder::Kind::Mean,
+                             r.map.nb_lig, r.map.nb_col, mesh);
+    auto sink = std::make_unique<PictureSink>(std::move(im.sink), std::move(builder));
+    im.picture = sink.get();
+    im.sink = std::move(sink);
 }
 
 // The band plan for every metric asked for, and one sink per metric. An image whose sink
@@ -802,6 +824,7 @@ void sinks_step(RunState& r) {
         // on theirs among the processes, image by image).
         if (im.failure.ok() && !im.sink->collective())
             im.sink = std::make_unique<KeptFailureSink>(std::move(im.sink));
+        with_picture(r, im);
         r.images.push_back(std::move(im));
     }
 }
@@ -879,7 +902,9 @@ void commit_step(RunState& r) {
         if (im.metric.id == metrics::Id::Diversity) out.diversity = name;
         if (im.metric.id == metrics::Id::Homogeneity) out.homogeneity = name;
         out.files.push_back({im.metric, name,
-                             i < r.totals.planes.size() ? r.totals.planes[i] : engine::PlaneStats{}});
+                             i < r.totals.planes.size() ? r.totals.planes[i] : engine::PlaneStats{},
+                             im.picture ? std::make_shared<const Quicklook>(im.picture->picture())
+                                        : nullptr});
     }
     // The report is the leader's alone.
     if (r.lead && r.rep.close()) {

@@ -2,6 +2,7 @@
 // the dialogue runs them, and what came of it. Never prints.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "engine/bands.h"
 #include "engine/team.h"
 #include "raster/map.h"
+#include "results/quicklook.h"
 #include "window/shapes.h"
 #include "window/window.h"
 
@@ -69,6 +71,9 @@ struct RunOutcome {
     int nb_lig = 0, nb_col = 0;
     double dpix_size = 0;
     bool georeferenced = false;  // the map carried a coordinate system
+    std::string crs_wkt;         // ...which it is, as WKT
+    bool corner_known = false;   // the lower left corner of the map, when known
+    double x_min = 0, y_min = 0;
     Inventory inv;
     std::int64_t histo_div[260] = {};
     int max_histo = 0;
@@ -82,6 +87,9 @@ struct RunOutcome {
         metrics::Metric metric;
         std::string path;
         engine::PlaneStats stats;
+        // Its quicklook, made as its rows were written (a run asked for pictures, in one
+        // process, a metric of bytes); null otherwise.
+        std::shared_ptr<const Quicklook> picture;
     };
     std::vector<File> files;
     // The windows (cells) evaluated, and those of them that hold unclassified pixels.

@@ -454,14 +454,17 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
             if (f.metric.id == metrics::Id::Share) about += std::to_string(f.metric.code);
             pictures.metrics.push_back({f.metric.name(), f.metric.suffix(), about, f.path,
                                         f.metric.type() == metrics::Type::Real,
-                                        f.metric.id == metrics::Id::Dominant});
+                                        f.metric.id == metrics::Id::Dominant, nullptr});
         }
         if (req.min_valid <= 0 && outcome.windows.windows > 0)
             pictures.unclassified_share = static_cast<double>(outcome.windows.with_unclassified) /
                                           static_cast<double>(outcome.windows.windows);
         const std::string base = outcome.report.substr(0, outcome.report.size() - info.size());
         std::stringstream names;
-        if (make_summary(base, pictures, names, err) != 0) status = 1;
+        // From what the run made; from its files when it made no pictures (MPI).
+        int made = summary_of_outcome(outcome, pictures, names, err);
+        if (made < 0) made = make_summary(base, pictures, names, err);
+        if (made != 0) status = 1;
         out << names.str();
         for (std::string line; std::getline(names, line);)
             if (!line.empty()) written.push_back(line);

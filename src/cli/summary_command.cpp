@@ -3,6 +3,7 @@
 #include <iostream>
 #include <utility>
 
+#include "app/run.h"
 #include "formats/gdal_raster.h"
 #include "results/summary.h"
 
@@ -25,18 +26,75 @@ bool read_with_gdal(const std::string& path, ByteGrid& grid, int& nb_lig, int& n
     return true;
 }
 
+// The real metrics' values read back through GDAL.
+RealImageReader gdal_real_reader() {
+    return [](const std::string& path, std::vector<float>& values, int& nb_lig, int& nb_col,
+              std::string& why) {
+        const Status s = read_real_band(path, values, nb_lig, nb_col);
+        if (!s.ok()) why = path + (s.detail.empty() ? std::string(" cannot be read") : ": " + s.detail);
+        return s.ok();
+    };
+}
+
+// What the page says of a run, from its outcome.
+SummaryInput page_input(const RunOutcome& o, const SummaryOptions& options) {
+    const RunAnswers& run = o.run;
+    SummaryInput in;
+    in.idiom = run.idiom;
+    in.map_name = run.nom_lect;
+    in.nb_lig = o.nb_lig;
+    in.nb_col = o.nb_col;
+    in.dpix_size = o.dpix_size;
+    in.crs = crs_name(o.crs_wkt);
+    in.corner_known = o.corner_known;
+    in.X_min = o.x_min;
+    in.Y_min = o.y_min;
+    const Inventory& inv = o.inv;
+    for (int k = 1; k <= inv.num_item; ++k)
+        in.items.push_back({inv.number_item[k], inv.num_pixel_item[k],
+                            inv.tot_surf_item > 0 ? static_cast<double>(inv.num_pixel_item[k]) /
+                                                        static_cast<double>(inv.tot_surf_item) * 100
+                                                  : 0.0,
+                            {}});
+    in.treat_type = run.treat_type;
+    in.win_shape = run.win_shape;
+    in.range_win = run.range_win;
+    in.window_pixels = run.win_shape == 1 && run.treat_type == 1 ? o.win.num_pix_circ : o.win.surf_tot;
+    in.window_ha = o.win.surf_win;
+    in.unclassified_share = options.unclassified_share;
+    in.outputs = {absolute_path(o.diversity), absolute_path(o.homogeneity), absolute_path(o.report)};
+    return in;
+}
+
 }  // namespace
+
+int summary_of_outcome(const RunOutcome& outcome, SummaryOptions options,
+                       std::ostream& out, std::ostream& err) {
+    const Quicklook* div = nullptr;
+    const Quicklook* homo = nullptr;
+    for (const RunOutcome::File& f : outcome.files) {
+        if (f.metric.id == metrics::Id::Diversity) div = f.picture.get();
+        if (f.metric.id == metrics::Id::Homogeneity) homo = f.picture.get();
+    }
+    const std::string info = "_info.txt";
+    if (!div || !homo || outcome.report.size() <= info.size()) return -1;
+    if (gdal_available() && !options.real_reader) options.real_reader = gdal_real_reader();
+    for (MetricImage& m : options.metrics)
+        for (const RunOutcome::File& f : outcome.files)
+            if (f.path == m.path) m.picture = f.picture.get();
+    const std::string given = outcome.report.substr(0, outcome.report.size() - info.size());
+    std::string written, why;
+    const int status =
+        summary_of_run(given, page_input(outcome, options), *div, *homo, options, written, why);
+    out << written << std::flush;
+    if (!why.empty()) err << "landmosaic summary: " << why << "\n";
+    return status;
+}
 
 int make_summary(const std::string& base, SummaryOptions options, std::ostream& out,
                  std::ostream& err) {
     if (gdal_available() && !options.reader) options.reader = read_with_gdal;
-    if (gdal_available() && !options.real_reader)
-        options.real_reader = [](const std::string& path, std::vector<float>& values, int& nb_lig,
-                                 int& nb_col, std::string& why) {
-            const Status s = read_real_band(path, values, nb_lig, nb_col);
-            if (!s.ok()) why = path + (s.detail.empty() ? std::string(" cannot be read") : ": " + s.detail);
-            return s.ok();
-        };
+    if (gdal_available() && !options.real_reader) options.real_reader = gdal_real_reader();
     std::string written, why;
     const int status = summary_from_results(base, written, why, options);
     out << written << std::flush;

@@ -6,6 +6,7 @@
 #include <string>
 
 struct SummaryOptions;
+struct RunOutcome;
 
 // Makes BASE_diversity.png, BASE_homog.png and BASE_summary.html from BASE_info.txt and
 // the result images (GeoTIFF results read through GDAL when it is built in). Prints the
@@ -13,6 +14,13 @@ struct SummaryOptions;
 // or 1 when something could not be made.
 int make_summary(const std::string& base, SummaryOptions options, std::ostream& out,
                  std::ostream& err);
+
+// The same after a run, from what the run made (its inventory, window and the quicklooks
+// made as its rows were written) rather than from its files; the real metrics' pictures
+// are still made from their files. Returns -1, having done nothing, when the run made no
+// quicklooks (a run shared among processes): make_summary then reads the files.
+int summary_of_outcome(const RunOutcome& outcome, SummaryOptions options,
+                       std::ostream& out, std::ostream& err);
 
 // `landmosaic summary BASE`: argv[0] is "summary", argv[1] the generic result name with
 // its folder (or the report file itself).

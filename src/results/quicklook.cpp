@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -82,170 +83,210 @@ MeshLines find_mesh_lines(ByteMatrix d, int nb_lig, int nb_col, int range_win) {
     return mesh;
 }
 
-Quicklook diversity_quicklook(ByteMatrix d, int nb_lig, int nb_col, const MeshLines& mesh,
-                              int max_side) {
-    Quicklook q;
-    q.histogram.assign(255, 0);
-    q.mesh_drawn = mesh.drawn && mesh.m > 0;
-    if (!d || nb_lig <= 0 || nb_col <= 0) return q;
-    const int f = reduction_factor(nb_lig, nb_col, max_side);
-    q.factor = f;
-    q.map_pixels = static_cast<long long>(nb_lig) * nb_col;
-    const int W = reduced(nb_col, f), H = reduced(nb_lig, f);
-    q.image.width = W;
-    q.image.height = H;
-    q.image.index.assign(static_cast<std::size_t>(W) * H, kTransparent);
+QuicklookBuilder::QuicklookBuilder(Kind kind, int nb_lig, int nb_col, const MeshLines& mesh,
+                                   int max_side)
+    : kind_(kind), nb_lig_(std::max(0, nb_lig)), nb_col_(std::max(0, nb_col)), mesh_(mesh) {
+    q_.histogram.assign(255, 0);
+    q_.mesh_drawn = kind == Kind::Mode && mesh.drawn && mesh.m > 0;
+    if (nb_lig_ == 0 || nb_col_ == 0) return;
+    f_ = reduction_factor(nb_lig_, nb_col_, max_side);
+    q_.factor = f_;
+    q_.map_pixels = static_cast<long long>(nb_lig_) * nb_col_;
+    W_ = reduced(nb_col_, f_);
+    H_ = reduced(nb_lig_, f_);
+    q_.image.width = W_;
+    q_.image.height = H_;
+    q_.image.index.assign(static_cast<std::size_t>(W_) * H_, kTransparent);
+}
 
-    long long no_value = 0, mesh_pixels = 0;
-    std::array<std::uint32_t, 256> count{};
-    std::vector<int> touched;
-    touched.reserve(256);
-    for (int oi = 0; oi < H; ++oi) {
-        const int i0 = oi * f, i1 = std::min(nb_lig, i0 + f);
-        for (int oj = 0; oj < W; ++oj) {
-            const int j0 = oj * f, j1 = std::min(nb_col, j0 + f);
-            for (int i = i0; i < i1; ++i) {
-                const unsigned char* row = d[i];
-                for (int j = j0; j < j1; ++j) {
-                    if (q.mesh_drawn && mesh.on(i, j)) {
-                        ++mesh_pixels;
-                        continue;
-                    }
-                    const unsigned char v = row[j];
-                    if (v == 255) {
-                        ++no_value;
-                        continue;
-                    }
-                    if (count[v]++ == 0) touched.push_back(v);
-                }
+QuicklookBuilder::Pending& QuicklookBuilder::pending(int oi) {
+    auto it = open_.find(oi);
+    if (it != open_.end()) return it->second;
+    Pending p;
+    if (!spare_.empty()) {
+        p = std::move(spare_.back());
+        spare_.pop_back();
+    } else if (kind_ == Kind::Mode) {
+        p.count.assign(static_cast<std::size_t>(W_) * 256, 0);
+        p.touched.resize(W_);
+    } else {
+        p.sum.assign(W_, 0);
+        p.n.assign(W_, 0);
+    }
+    return open_.emplace(oi, std::move(p)).first->second;
+}
+
+void QuicklookBuilder::add_row(int i, const unsigned char* row) {
+    const int oi = i / f_;
+    Pending& p = pending(oi);
+    if (kind_ == Kind::Mode) {
+        for (int j = 0; j < nb_col_; ++j) {
+            if (q_.mesh_drawn && mesh_.on(i, j)) {
+                ++mesh_pixels_;
+                continue;
             }
+            const unsigned char v = row[j];
+            if (v == 255) {
+                ++no_value_;
+                continue;
+            }
+            const int oj = j / f_;
+            if (p.count[static_cast<std::size_t>(oj) * 256 + v]++ == 0) p.touched[oj].push_back(v);
+        }
+    } else {
+        for (int j = 0; j < nb_col_; ++j) {
+            const unsigned char v = row[j];
+            if (v == 255) {
+                ++no_value_;
+                continue;
+            }
+            ++q_.histogram[v];
+            p.sum[j / f_] += v;
+            ++p.n[j / f_];
+        }
+    }
+    const int rows_of_block = std::min(nb_lig_, (oi + 1) * f_) - oi * f_;
+    if (++p.rows == rows_of_block) close(oi);
+}
+
+void QuicklookBuilder::add_rows(int y, int n, const unsigned char* const* rows) {
+    if (W_ == 0) return;
+    for (int k = 0; k < n; ++k)
+        if (y + k >= 0 && y + k < nb_lig_) add_row(y + k, rows[k]);
+}
+
+void QuicklookBuilder::close(int oi) {
+    auto it = open_.find(oi);
+    if (it == open_.end()) return;
+    Pending& p = it->second;
+    std::uint8_t* out = &q_.image.index[static_cast<std::size_t>(oi) * W_];
+    for (int oj = 0; oj < W_; ++oj) {
+        if (kind_ == Kind::Mode) {
             // The most common value of the block; on a tie the smallest.
             int best = kTransparent;
             std::uint32_t best_n = 0;
-            for (int v : touched) {
-                q.histogram[v] += count[v];
+            std::uint32_t* count = &p.count[static_cast<std::size_t>(oj) * 256];
+            for (int v : p.touched[oj]) {
+                q_.histogram[v] += count[v];
                 if (count[v] > best_n || (count[v] == best_n && v < best)) {
                     best = v;
                     best_n = count[v];
                 }
                 count[v] = 0;
             }
-            touched.clear();
-            q.image.index[static_cast<std::size_t>(oi) * W + oj] = static_cast<std::uint8_t>(best);
+            p.touched[oj].clear();
+            out[oj] = static_cast<std::uint8_t>(best);
+        } else if (p.n[oj] > 0) {
+            // The mean of the block, rounded half up; values above 100 (never written
+            // by a run) are shown as 100.
+            const long long mean = (2 * p.sum[oj] + p.n[oj]) / (2 * p.n[oj]);
+            out[oj] = static_cast<std::uint8_t>(std::min<long long>(mean, 254));
+            p.sum[oj] = 0;
+            p.n[oj] = 0;
         }
     }
+    p.rows = 0;
+    spare_.push_back(std::move(p));
+    open_.erase(it);
+}
 
+Quicklook QuicklookBuilder::finish() {
+    while (!open_.empty()) close(open_.begin()->first);
+    spare_.clear();
+    if (W_ == 0) return std::move(q_);
+    if (kind_ == Kind::Mode)
+        finish_mode();
+    else
+        finish_mean();
+    return std::move(q_);
+}
+
+void QuicklookBuilder::finish_mode() {
     int max_value = 0;
     for (int v = 0; v < 255; ++v)
-        if (q.histogram[v] > 0) max_value = v;
-    for (int v = 0; v < 255; ++v) q.image.palette[v] = diversity_colour(v, max_value);
-    q.image.palette[kTransparent] = kNoValueColour;
+        if (q_.histogram[v] > 0) max_value = v;
+    for (int v = 0; v < 255; ++v) q_.image.palette[v] = diversity_colour(v, max_value);
+    q_.image.palette[kTransparent] = kNoValueColour;
     // Neighbouring values of a long ramp may round to one colour: every value present
     // keeps a colour of its own.
     for (int v = 0; v < 255; ++v) {
-        if (q.histogram[v] == 0) continue;
+        if (q_.histogram[v] == 0) continue;
         auto taken = [&] {
             for (int u = 0; u < v; ++u)
-                if (q.histogram[u] > 0 && q.image.palette[u] == q.image.palette[v]) return true;
+                if (q_.histogram[u] > 0 && q_.image.palette[u] == q_.image.palette[v]) return true;
             return false;
         };
-        Rgba& c = q.image.palette[v];
+        Rgba& c = q_.image.palette[v];
         for (int tries = 0; tries < 256 && taken(); ++tries)
             c.b = static_cast<std::uint8_t>((c.b + 1) & 255);
     }
+    draw_mesh();
+    for (int v = 0; v < 255; ++v)
+        if (q_.histogram[v] > 0)
+            q_.legend.push_back({LegendEntry::Kind::Value, v, v, q_.image.palette[v],
+                                 q_.histogram[v], percent(q_.histogram[v], q_.map_pixels)});
+    if (no_value_ > 0)
+        q_.legend.push_back({LegendEntry::Kind::NoValue, 255, 255, kNoValueColour, no_value_,
+                             percent(no_value_, q_.map_pixels)});
+    if (q_.mesh_drawn)
+        q_.legend.push_back({LegendEntry::Kind::Mesh, 0, 0, kMeshColour, mesh_pixels_,
+                             percent(mesh_pixels_, q_.map_pixels)});
+}
 
-    // Mesh lines take an index no value uses. At full size they are always shown (the
-    // values under them are lost); on a reduced picture only while they stay apart: at
-    // least three picture pixels between them and no more than kMaxMeshLines across, so
-    // that they do not hide the map. Hidden lines leave each block its most common value.
+// Mesh lines take an index no value uses. At full size they are always shown (the values
+// under them are lost); on a reduced picture only while they stay apart: at least three
+// picture pixels between them and no more than kMaxMeshLines across, so that they do not
+// hide the map. Hidden lines leave each block its most common value.
+void QuicklookBuilder::draw_mesh() {
     constexpr long long kMaxMeshLines = 100;
     int mesh_index = -1;
     for (int v = 254; v >= 0 && mesh_index < 0; --v)
-        if (q.histogram[v] == 0) mesh_index = v;
-    const bool apart = f == 1 || (mesh.m >= 3LL * f &&
-                                  std::max(nb_lig, nb_col) / mesh.m <= kMaxMeshLines);
-    if (q.mesh_drawn && mesh_index >= 0 && apart) {
-        q.mesh_shown = true;
-        q.image.palette[mesh_index] = kMeshColour;
-        const auto mark = static_cast<std::uint8_t>(mesh_index);
-        for (long long c = 0; c < nb_col; c += mesh.m) {
-            const long long oj = c / f;
-            for (int oi = 0; oi < H; ++oi) q.image.index[static_cast<std::size_t>(oi) * W + oj] = mark;
-        }
-        for (long long r = 0; r < nb_lig; r += mesh.m) {
-            std::uint8_t* row = &q.image.index[static_cast<std::size_t>(r / f) * W];
-            std::fill(row, row + W, mark);
-        }
+        if (q_.histogram[v] == 0) mesh_index = v;
+    const bool apart = f_ == 1 || (mesh_.m >= 3LL * f_ &&
+                                   std::max(nb_lig_, nb_col_) / mesh_.m <= kMaxMeshLines);
+    if (!q_.mesh_drawn || mesh_index < 0 || !apart) return;
+    q_.mesh_shown = true;
+    q_.image.palette[mesh_index] = kMeshColour;
+    const auto mark = static_cast<std::uint8_t>(mesh_index);
+    for (long long c = 0; c < nb_col_; c += mesh_.m) {
+        const long long oj = c / f_;
+        for (int oi = 0; oi < H_; ++oi) q_.image.index[static_cast<std::size_t>(oi) * W_ + oj] = mark;
     }
-
-    for (int v = 0; v < 255; ++v)
-        if (q.histogram[v] > 0)
-            q.legend.push_back({LegendEntry::Kind::Value, v, v, q.image.palette[v], q.histogram[v],
-                                percent(q.histogram[v], q.map_pixels)});
-    if (no_value > 0)
-        q.legend.push_back({LegendEntry::Kind::NoValue, 255, 255, kNoValueColour, no_value,
-                            percent(no_value, q.map_pixels)});
-    if (q.mesh_drawn)
-        q.legend.push_back({LegendEntry::Kind::Mesh, 0, 0, kMeshColour, mesh_pixels,
-                            percent(mesh_pixels, q.map_pixels)});
-    return q;
+    for (long long r = 0; r < nb_lig_; r += mesh_.m) {
+        std::uint8_t* row = &q_.image.index[static_cast<std::size_t>(r / f_) * W_];
+        std::fill(row, row + W_, mark);
+    }
 }
 
-Quicklook homogeneity_quicklook(ByteMatrix h, int nb_lig, int nb_col, int max_side) {
-    Quicklook q;
-    q.histogram.assign(255, 0);
-    if (!h || nb_lig <= 0 || nb_col <= 0) return q;
-    const int f = reduction_factor(nb_lig, nb_col, max_side);
-    q.factor = f;
-    q.map_pixels = static_cast<long long>(nb_lig) * nb_col;
-    const int W = reduced(nb_col, f), H = reduced(nb_lig, f);
-    q.image.width = W;
-    q.image.height = H;
-    q.image.index.assign(static_cast<std::size_t>(W) * H, kTransparent);
-
-    long long no_value = 0;
-    for (int oi = 0; oi < H; ++oi) {
-        const int i0 = oi * f, i1 = std::min(nb_lig, i0 + f);
-        for (int oj = 0; oj < W; ++oj) {
-            const int j0 = oj * f, j1 = std::min(nb_col, j0 + f);
-            long long sum = 0, n = 0;
-            for (int i = i0; i < i1; ++i) {
-                const unsigned char* row = h[i];
-                for (int j = j0; j < j1; ++j) {
-                    const unsigned char v = row[j];
-                    if (v == 255) {
-                        ++no_value;
-                        continue;
-                    }
-                    ++q.histogram[v];
-                    sum += v;
-                    ++n;
-                }
-            }
-            // The mean of the block, rounded half up; values above 100 (never written
-            // by a run) are shown as 100.
-            if (n > 0) {
-                const long long mean = (2 * sum + n) / (2 * n);
-                q.image.index[static_cast<std::size_t>(oi) * W + oj] =
-                    static_cast<std::uint8_t>(std::min<long long>(mean, 254));
-            }
-        }
-    }
-    for (int v = 0; v < 255; ++v) q.image.palette[v] = homogeneity_colour(std::min(v, 100));
-    q.image.palette[kTransparent] = kNoValueColour;
-
+void QuicklookBuilder::finish_mean() {
+    for (int v = 0; v < 255; ++v) q_.image.palette[v] = homogeneity_colour(std::min(v, 100));
+    q_.image.palette[kTransparent] = kNoValueColour;
     constexpr int kBands[][2] = {{0, 19}, {20, 39}, {40, 59}, {60, 79}, {80, 100}};
     for (const auto& band : kBands) {
         long long n = 0;
-        for (int v = band[0]; v <= band[1]; ++v) n += q.histogram[v];
+        for (int v = band[0]; v <= band[1]; ++v) n += q_.histogram[v];
         if (band[1] == 100)
-            for (int v = 101; v < 255; ++v) n += q.histogram[v];
-        q.legend.push_back({LegendEntry::Kind::Range, band[0], band[1],
-                            homogeneity_colour((band[0] + band[1]) / 2), n,
-                            percent(n, q.map_pixels)});
+            for (int v = 101; v < 255; ++v) n += q_.histogram[v];
+        q_.legend.push_back({LegendEntry::Kind::Range, band[0], band[1],
+                             homogeneity_colour((band[0] + band[1]) / 2), n,
+                             percent(n, q_.map_pixels)});
     }
-    if (no_value > 0)
-        q.legend.push_back({LegendEntry::Kind::NoValue, 255, 255, kNoValueColour, no_value,
-                            percent(no_value, q.map_pixels)});
-    return q;
+    if (no_value_ > 0)
+        q_.legend.push_back({LegendEntry::Kind::NoValue, 255, 255, kNoValueColour, no_value_,
+                             percent(no_value_, q_.map_pixels)});
+}
+
+Quicklook diversity_quicklook(ByteMatrix d, int nb_lig, int nb_col, const MeshLines& mesh,
+                              int max_side) {
+    if (!d) nb_lig = nb_col = 0;
+    QuicklookBuilder b(QuicklookBuilder::Kind::Mode, nb_lig, nb_col, mesh, max_side);
+    b.add_rows(0, nb_lig, d);
+    return b.finish();
+}
+
+Quicklook homogeneity_quicklook(ByteMatrix h, int nb_lig, int nb_col, int max_side) {
+    if (!h) nb_lig = nb_col = 0;
+    QuicklookBuilder b(QuicklookBuilder::Kind::Mean, nb_lig, nb_col, MeshLines{}, max_side);
+    b.add_rows(0, nb_lig, h);
+    return b.finish();
 }

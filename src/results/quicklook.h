@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "formats/png.h"
@@ -54,6 +55,45 @@ inline constexpr Rgba kNoValueColour{0, 0, 0, 0};
 Rgba diversity_colour(int value, int max_value);
 // The colour of a homogeneity of `percent` (0..100).
 Rgba homogeneity_colour(int percent);
+
+// A quicklook built from the rows of an image as they are written, band by band: only
+// the rows of pictures in progress are held (their counts, or sums), besides the picture
+// itself. `Mode` pictures (the diversity, class codes) show the most common value of each
+// block, leaving out mesh lines; `Mean` pictures (percents) the mean value.
+class QuicklookBuilder {
+  public:
+    enum class Kind { Mode, Mean };
+    QuicklookBuilder(Kind kind, int nb_lig, int nb_col, const MeshLines& mesh = {},
+                     int max_side = kQuicklookMaxSide);
+    // Rows [y, y + n) of the image, each row once, bands in any order.
+    void add_rows(int y, int n, const unsigned char* const* rows);
+    // The picture with its legend, once every row has come.
+    Quicklook finish();
+
+  private:
+    // The counts (Mode) or sums (Mean) of a row of blocks still taking rows.
+    struct Pending {
+        int rows = 0;
+        std::vector<std::uint32_t> count;  // 256 per block
+        std::vector<std::vector<std::uint8_t>> touched;  // the values counted, per block
+        std::vector<long long> sum, n;
+    };
+    Pending& pending(int oi);
+    void add_row(int i, const unsigned char* row);
+    void close(int oi);
+    void finish_mode();
+    void finish_mean();
+    void draw_mesh();
+
+    Kind kind_;
+    int nb_lig_, nb_col_;
+    MeshLines mesh_;
+    int f_ = 1, W_ = 0, H_ = 0;
+    Quicklook q_;
+    long long no_value_ = 0, mesh_pixels_ = 0;
+    std::map<int, Pending> open_;
+    std::vector<Pending> spare_;
+};
 
 Quicklook diversity_quicklook(ByteMatrix tab_divers, int nb_lig, int nb_col,
                               const MeshLines& mesh, int max_side = kQuicklookMaxSide);

@@ -5,10 +5,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "formats/ascii_grid.h"
-#include "formats/bitmap.h"
-#include "raster/output_file.h"
+#include "core/answers.h"
+#include "formats/format.h"
 #include "formats/raw.h"
+#include "raster/output_file.h"
 
 namespace results {
 
@@ -43,79 +43,74 @@ std::string extension_of(const std::string& path) {
     return e;
 }
 
-// Reads a result image in one of the native formats; `cell` receives the cell size of
-// an ascii grid (0 otherwise).
+namespace {
+
+// What a native reader's fault says of a result image.
+std::string read_fault(const std::string& path, const formats::Format& f, const engine::Status& st) {
+    if (st.fault == engine::Fault::TooShort && f.code == kRaster)
+        return path + " is shorter than its header says";
+    if (st.fault == engine::Fault::CannotOpen) return path + " cannot be opened";
+    if (f.code == kBitmap) return path + " is not an 8-bit bitmap that can be read";
+    if (f.code == kAscii) return path + " is not an ascii grid that can be read";
+    return path + " cannot be read";
+}
+
+}  // namespace
+
+// Reads a result image through the row reader of its format; `cell` receives the cell
+// size of an ascii grid (0 otherwise), `corner` its lower left corner.
 bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
                        double& cell, std::string& crs, double* corner, const ResultImageReader& reader,
                        std::string& why) {
     cell = 0;
     const std::string ext = extension_of(path);
     if ((ext == ".tif" || ext == ".tiff") && reader) return reader(path, grid, nb_lig, nb_col, cell, crs, why);
-    if (ext == ".raw") {
-        const std::string base = path.substr(0, path.size() - 4);
+    const formats::Format* f = formats::format_of_path(path);
+    if (!f || !f->open_source) {
+        why = path + ": only .raw, .bmp and .asc result images can be read back" +
+              (ext == ".tif" || ext == ".tiff" ? " in a build without GDAL" : "");
+        return false;
+    }
+    // A raw image's sizes are in the header beside it.
+    engine::MapInfo declared;
+    if (f->code == kRaster) {
+        const std::string header = path.substr(0, path.size() - ext.size()) + ".txt";
         RawHeader h;
-        if (read_raw_header(base + ".txt", h) != RawHeaderRead::Read || h.nb_lig <= 0 ||
-            h.nb_col <= 0) {
-            why = "the header " + base + ".txt cannot be read";
+        if (read_raw_header(header, h) != RawHeaderRead::Read || h.nb_lig <= 0 || h.nb_col <= 0) {
+            why = "the header " + header + " cannot be read";
             return false;
         }
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(path, ec);
-        if (ec || size < static_cast<unsigned long long>(h.nb_lig) * h.nb_col) {
-            why = path + " is shorter than its header says";
-            return false;
-        }
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f) {
-            why = path + " cannot be opened";
-            return false;
-        }
-        ByteGrid g(ucmatrice(h.nb_col, h.nb_lig), h.nb_lig);
-        bool read_error = false;
-        const long long n = g ? read_raw_pixels(f, g.get(), h.nb_lig, h.nb_col, read_error) : 0;
-        std::fclose(f);
-        if (!g || read_error || n < static_cast<long long>(h.nb_lig) * h.nb_col) {
-            why = path + " cannot be read";
-            return false;
-        }
-        grid = std::move(g);
-        nb_lig = h.nb_lig;
-        nb_col = h.nb_col;
-        return true;
+        declared.nb_lig = h.nb_lig;
+        declared.nb_col = h.nb_col;
+        declared.dpix_size = h.pix_size;
     }
-    if (ext == ".bmp") {
-        int c = 0, l = 0, type = 0;
-        Color32* palette = nullptr;
-        BmpError err = BmpError::None;
-        ByteMatrix m = ChargeBMP(path.c_str(), c, l, type, palette, &err);
-        if (!m || type == 2) {
-            if (m) frucmatrice(m, l);
-            why = path + " is not an 8-bit bitmap that can be read";
-            return false;
-        }
-        grid = ByteGrid(m, l);
-        nb_lig = l;
-        nb_col = c;
-        return true;
+    engine::Status st;
+    const std::unique_ptr<engine::RowSource> src = f->open_source(path, declared, st);
+    if (!src) {
+        why = read_fault(path, *f, st);
+        return false;
     }
-    if (ext == ".asc") {
-        AsciiGrid g;
-        if (read_ascii_grid(path, g) != GridError::None) {
-            why = path + " is not an ascii grid that can be read";
-            return false;
-        }
-        nb_lig = g.nb_lig;
-        nb_col = g.nb_col;
-        cell = g.dpix_size;
-        corner[0] = g.X_min;
-        corner[1] = g.Y_min;
+    const engine::MapInfo& info = src->info();
+    ByteGrid g(ucmatrice(info.nb_col, info.nb_lig), info.nb_lig);
+    if (!g) {
+        why = path + " cannot be read";
+        return false;
+    }
+    st = src->read(0, info.nb_lig, g.get());
+    if (!st.ok()) {
+        why = read_fault(path, *f, st);
+        return false;
+    }
+    grid = std::move(g);
+    nb_lig = info.nb_lig;
+    nb_col = info.nb_col;
+    if (f->code == kAscii) {
+        cell = info.dpix_size;
+        corner[0] = info.X_min;
+        corner[1] = info.Y_min;
         corner[2] = 1;
-        grid = std::move(g.cells);
-        return true;
     }
-    why = path + ": only .raw, .bmp and .asc result images can be read back" +
-          (ext == ".tif" || ext == ".tiff" ? " in a build without GDAL" : "");
-    return false;
+    return true;
 }
 
 // The result image a report names, or the one beside BASE when the folder has moved.

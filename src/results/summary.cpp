@@ -11,9 +11,8 @@
 
 using namespace results;
 
-bool write_quicklooks(const std::string& base, SummaryInput in, ByteMatrix tab_divers,
-                      ByteMatrix tab_homo, const MeshLines& mesh,
-                      std::vector<std::string>& failed, std::string& why) {
+bool write_summary(const std::string& base, SummaryInput in, const Quicklook& div,
+                   const Quicklook& homo, std::vector<std::string>& failed, std::string& why) {
     const QuicklookNames names(base);
     failed.clear();
     why.clear();
@@ -22,8 +21,6 @@ bool write_quicklooks(const std::string& base, SummaryInput in, ByteMatrix tab_d
         failed = {names.diversity_png, names.homog_png, names.summary_html};
         return false;
     }
-    const Quicklook div = diversity_quicklook(tab_divers, in.nb_lig, in.nb_col, mesh);
-    const Quicklook homo = homogeneity_quicklook(tab_homo, in.nb_lig, in.nb_col);
     std::string div_png, homo_png;
     const bool div_ok = encode_png(div.image, div_png);
     const bool homo_ok = encode_png(homo.image, homo_png);
@@ -42,6 +39,15 @@ bool write_quicklooks(const std::string& base, SummaryInput in, ByteMatrix tab_d
                                                  summary_html(in, div, homo, div_png, homo_png)))
         failed.push_back(names.summary_html);
     return failed.empty();
+}
+
+bool write_quicklooks(const std::string& base, SummaryInput in, ByteMatrix tab_divers,
+                      ByteMatrix tab_homo, const MeshLines& mesh,
+                      std::vector<std::string>& failed, std::string& why) {
+    if (!png_available()) return write_summary(base, std::move(in), {}, {}, failed, why);
+    const Quicklook div = diversity_quicklook(tab_divers, in.nb_lig, in.nb_col, mesh);
+    const Quicklook homo = homogeneity_quicklook(tab_homo, in.nb_lig, in.nb_col);
+    return write_summary(base, std::move(in), div, homo, failed, why);
 }
 
 std::string crs_name(const std::string& wkt) {
@@ -121,13 +127,12 @@ SummaryInput input_from_report(const ReportContents& rc, const ByteGrid& homo, d
 
 // A real metric's values on a scale of 0 to 100 between the least and the largest, which
 // go to `p.lo` and `p.hi`.
-bool real_metric_grid(const MetricImage& m, const SummaryOptions& options,
-                      const ReportContents& rc, SummaryInput::Panel& p, ByteGrid& grid,
-                      std::string& err) {
+bool real_metric_grid(const MetricImage& m, const SummaryOptions& options, int nb_lig,
+                      int nb_col, SummaryInput::Panel& p, ByteGrid& grid, std::string& err) {
     std::vector<float> values;
     int nl = 0, nc = 0;
     if (!options.real_reader || !options.real_reader(m.path, values, nl, nc, err)) return false;
-    if (nl != rc.nb_lig || nc != rc.nb_col || values.size() != static_cast<std::size_t>(nl) * nc) {
+    if (nl != nb_lig || nc != nb_col || values.size() != static_cast<std::size_t>(nl) * nc) {
         err = m.path + " is not of the size the report gives";
         return false;
     }
@@ -147,35 +152,6 @@ bool real_metric_grid(const MetricImage& m, const SummaryOptions& options,
                                     : static_cast<unsigned char>(
                                           std::lround((v - p.lo) / span * 100));
         }
-    return true;
-}
-
-// The panel of one more metric: its picture, written as BASE_<suffix>.png.
-bool metric_panel(const MetricImage& m, const SummaryOptions& options, const ReportContents& rc,
-                  const std::string& base, SummaryInput::Panel& p, std::string& err) {
-    p.image = m;
-    ByteGrid grid;
-    if (m.real) {
-        if (!real_metric_grid(m, options, rc, p, grid, err)) return false;
-    } else {
-        int nl = 0, nc = 0;
-        double cell = 0;
-        std::string crs;
-        double where[3] = {0, 0, 0};
-        if (!read_result_image(m.path, grid, nl, nc, cell, crs, where, options.reader, err))
-            return false;
-        if (nl != rc.nb_lig || nc != rc.nb_col) {
-            err = m.path + " is not of the size the report gives";
-            return false;
-        }
-    }
-    p.picture = m.categorical ? diversity_quicklook(grid.get(), rc.nb_lig, rc.nb_col, MeshLines{})
-                              : homogeneity_quicklook(grid.get(), rc.nb_lig, rc.nb_col);
-    const std::string png_name = base + "_" + m.suffix + ".png";
-    if (!encode_png(p.picture.image, p.png) || !write_file_whole(png_name, p.png)) {
-        err = png_name + " could not be written";
-        return false;
-    }
     return true;
 }
 
@@ -241,7 +217,69 @@ void tell_written(const std::string& base, const std::string& given,
         if (std::find(failed.begin(), failed.end(), f[0]) == failed.end()) out += f[1] + "\n";
 }
 
+// The panel of one more metric: its picture (`ready`, or made from its file), written as
+// BASE_<suffix>.png.
+bool metric_panel(const MetricImage& m, const SummaryOptions& options, int nb_lig, int nb_col,
+                  const std::string& base, const Quicklook* ready, SummaryInput::Panel& p,
+                  std::string& err) {
+    p.image = m;
+    ByteGrid grid;
+    if (ready) {
+        p.picture = *ready;
+    } else if (m.real) {
+        if (!real_metric_grid(m, options, nb_lig, nb_col, p, grid, err)) return false;
+    } else {
+        int nl = 0, nc = 0;
+        double cell = 0;
+        std::string crs;
+        double where[3] = {0, 0, 0};
+        if (!read_result_image(m.path, grid, nl, nc, cell, crs, where, options.reader, err))
+            return false;
+        if (nl != nb_lig || nc != nb_col) {
+            err = m.path + " is not of the size the report gives";
+            return false;
+        }
+    }
+    if (!ready)
+        p.picture = m.categorical ? diversity_quicklook(grid.get(), nb_lig, nb_col, MeshLines{})
+                                  : homogeneity_quicklook(grid.get(), nb_lig, nb_col);
+    const std::string png_name = base + "_" + m.suffix + ".png";
+    if (!encode_png(p.picture.image, p.png) || !write_file_whole(png_name, p.png)) {
+        err = png_name + " could not be written";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+int summary_of_run(const std::string& given, SummaryInput in, const Quicklook& div,
+                   const Quicklook& homo, const SummaryOptions& options, std::string& out,
+                   std::string& err) {
+    const std::string base = absolute_name(given);
+    // The other metrics: a picture each, beside the two.
+    std::vector<std::string> extra_written;
+    for (const MetricImage& m : options.metrics) {
+        if (!png_available()) break;
+        SummaryInput::Panel p;
+        if (!metric_panel(m, options, in.nb_lig, in.nb_col, base, m.picture, p, err)) return 1;
+        in.outputs.push_back(absolute_name(m.path));
+        in.outputs.push_back(base + "_" + m.suffix + ".png");
+        extra_written.push_back(given + "_" + m.suffix + ".png");
+        in.panels.push_back(std::move(p));
+    }
+    std::vector<std::string> failed;
+    std::string why;
+    const bool ok = write_summary(base, std::move(in), div, homo, failed, why);
+    tell_written(base, given, extra_written, failed, out);
+    if (!ok) {
+        err = !why.empty() ? why : failed.front() + " could not be written";
+        return 1;
+    }
+    return 0;
+}
+
+std::string absolute_path(const std::string& name) { return absolute_name(name); }
 
 int summary_from_results(const std::string& base_arg, std::string& out, std::string& err,
                          const SummaryOptions& options) {
@@ -273,24 +311,10 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
     if (options.mesh_drawn >= 0) mesh = {options.mesh_drawn == 1, 2 * std::max(0, rc.range_win) + 1};
     in.unclassified_share = options.unclassified_share;
 
-    // The other metrics: a picture each, beside the two.
-    std::vector<std::string> extra_written;
-    for (const MetricImage& m : options.metrics) {
-        if (!png_available()) break;
-        SummaryInput::Panel p;
-        if (!metric_panel(m, options, rc, base, p, err)) return 1;
-        in.outputs.push_back(absolute_name(m.path));
-        in.outputs.push_back(base + "_" + m.suffix + ".png");
-        extra_written.push_back(given + "_" + m.suffix + ".png");
-        in.panels.push_back(std::move(p));
+    Quicklook div, homo;
+    if (png_available()) {
+        div = diversity_quicklook(im.div.get(), rc.nb_lig, rc.nb_col, mesh);
+        homo = homogeneity_quicklook(im.homo.get(), rc.nb_lig, rc.nb_col);
     }
-    std::vector<std::string> failed;
-    std::string why;
-    const bool ok = write_quicklooks(base, in, im.div.get(), im.homo.get(), mesh, failed, why);
-    tell_written(base, given, extra_written, failed, out);
-    if (!ok) {
-        err = !why.empty() ? why : failed.front() + " could not be written";
-        return 1;
-    }
-    return 0;
+    return summary_of_run(given, std::move(in), div, homo, options, out, err);
 }

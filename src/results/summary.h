@@ -56,6 +56,7 @@ struct MetricImage {
     std::string path;         // the result file
     bool real = false;        // Float32 values, -1 no value
     bool categorical = false;  // class codes (the dominant class)
+    const Quicklook* picture = nullptr;  // made by the run; null: made from the file
 };
 
 // A panel: the picture of a metric with its legend. A real metric's values are shown on
@@ -79,6 +80,13 @@ struct QuicklookNames {
           homog_png(base + "_homog.png"),
           summary_html(base + "_summary.html") {}
 };
+
+// Writes BASE_diversity.png, BASE_homog.png (the pictures `div` and `homo`) and
+// BASE_summary.html, each whole or not at all; their names are added to `in.outputs`.
+// Returns false when one could not be written (all three are still tried); `failed`
+// names them, `why` says when pictures are not available in this build.
+bool write_summary(const std::string& base, SummaryInput in, const Quicklook& div,
+                   const Quicklook& homo, std::vector<std::string>& failed, std::string& why);
 
 // Writes BASE_diversity.png, BASE_homog.png and BASE_summary.html, each whole or not at
 // all. The diversity image is the one written (with its mesh lines, if drawn: `mesh`
@@ -132,6 +140,17 @@ struct SummaryOptions {
     int mesh_drawn = -1;       // 1 the mesh lines were drawn, 0 not; -1: found in the image
     int treat_type = -1;       // 0 cell mesh, 1 moving window; -1: found in the images
 };
+
+// The pictures and the page of a run whose results are named `given`_...: what the page
+// says (`in`, with the result files in `in.outputs`), the two quicklooks, and a panel for
+// each of `options.metrics` (its picture made by the run, or from its file). Returns 0,
+// or 1 with a line on `err`; the names written, as `given` names them, on `out`.
+int summary_of_run(const std::string& given, SummaryInput in, const Quicklook& div,
+                   const Quicklook& homo, const SummaryOptions& options, std::string& out,
+                   std::string& err);
+
+// `name` made absolute (as it is when that fails), as the page names files.
+std::string absolute_path(const std::string& name);
 
 // Rebuilds the pictures and the page from BASE_info.txt and the result images BASE_...
 // left by a run. Returns 0, or 1 with a line on `err` saying what was missing; the

@@ -1,0 +1,15 @@
+#include "results/picture_sink.h"
+
+#include <utility>
+
+PictureSink::PictureSink(std::unique_ptr<engine::RowSink> inner, QuicklookBuilder builder)
+    : inner_(std::move(inner)), builder_(std::move(builder)) {
+    name_ = inner_->name();
+}
+
+engine::Status PictureSink::write(int y, int n, const unsigned char* const* rows) {
+    builder_.add_rows(y, n, rows);
+    return inner_->write(y, n, rows);
+}
+
+engine::Status PictureSink::commit() { return inner_->commit(); }

@@ -1,0 +1,22 @@
+// The quicklook of a result image made on the way: a row sink that hands each band of
+// rows to the picture being built, then to the sink that writes the file.
+#pragma once
+
+#include <memory>
+
+#include "core/rows.h"
+#include "results/quicklook.h"
+
+class PictureSink final : public engine::RowSink {
+  public:
+    PictureSink(std::unique_ptr<engine::RowSink> inner, QuicklookBuilder builder);
+    engine::Status write(int y, int n, const unsigned char* const* rows) override;
+    engine::Status commit() override;
+    bool collective() const override { return inner_->collective(); }
+    // The picture of every row written; once only.
+    Quicklook picture() { return builder_.finish(); }
+
+  private:
+    std::unique_ptr<engine::RowSink> inner_;
+    QuicklookBuilder builder_;
+};
