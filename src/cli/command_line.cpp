@@ -353,6 +353,15 @@ int check_values(const Given& g, CommandLine& cl, std::ostream& err, int idiom) 
     if (!req.creation_options.empty() && req.res_form != kGeoTiff)
         return usage_error(err, program,
                            say(txt::option_needs, idiom, {"--co", "-f tif|cog"}), idiom);
+    // GDAL's driver checks the options now, before anything is written.
+    if (const std::string why = gdal_creation_options_problem(req.creation_options, req.cog);
+        !why.empty()) {
+        const std::size_t nl = why.find('\n');
+        return usage_error(err, program,
+                           say(txt::creation_option_refused, idiom,
+                               {why.substr(0, nl), nl == std::string::npos ? "" : why.substr(nl + 1)}),
+                           idiom);
+    }
     if (g.min_valid_opt->count() > 0 &&
         !c.real("--min-valid", g.min_valid, 0, 100, true, req.min_valid))
         return 2;

@@ -29,6 +29,8 @@
 namespace fs = std::filesystem;
 
 using gdal_impl::diversity_colour;
+using gdal_impl::GdalMessages;
+using gdal_impl::StderrCapture;
 using gdal_impl::homogeneity_colour;
 using gdal_impl::local_file;
 using gdal_impl::special_file_in;
@@ -80,6 +82,13 @@ struct Dataset {
 std::string last_gdal_error() {
     const char* msg = CPLGetLastErrorMsg();
     return msg ? msg : "";
+}
+
+// GDAL's reason, with the first useful line the libraries under it wrote to the standard
+// error meanwhile, when that says more.
+std::string with_raw_line(std::string reason, const std::string& raw) {
+    if (raw.empty() || reason.find(raw) != std::string::npos) return reason;
+    return reason.empty() ? raw : reason + " (" + raw + ")";
 }
 
 // A real number as it is best shown: whole numbers without decimals.
@@ -151,8 +160,10 @@ class GdalRows final : public GdalRowSource {
         path_ = path;
         if (const std::string special = special_file_in(path); !special.empty())
             return Status::refused(special, txt::reason_not_regular);
+        StderrCapture capture;
         ds_ = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
                          nullptr, nullptr, nullptr);
+        const std::string raw = capture.finish();
         if (ds_) return Status::success();
         // A plain path that names nothing is a missing map; a /vsi path or a driver's
         // spelling gets GDAL's own reason.
@@ -161,7 +172,7 @@ class GdalRows final : public GdalRowSource {
             !fs::exists(path, ec))
             return Status::make(Status::Code::Missing, path, txt::raw_pixels_missing, {path});
         Status s = Status::refused(path, txt::reason_gdal_open);
-        s.detail = last_gdal_error();
+        s.detail = with_raw_line(last_gdal_error(), raw);
         return s;
     }
 
@@ -637,12 +648,14 @@ class GeoTiffSink final : public engine::RowSink {
         // first.
         std::vector<unsigned char>().swap(pending_);
         std::vector<unsigned char>().swap(reserve_);
+        StderrCapture capture;
         GDALFlushCache(ds_);
         GDALClose(ds_);
         ds_ = nullptr;
         bool ok = !(CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal);
         std::error_code ec;
         if (ok && cog_) ok = make_cog();
+        const std::string raw = capture.finish();
         if (ok) {
             fs::rename(tmp_, name_, ec);
             if (!ec) {
@@ -650,7 +663,7 @@ class GeoTiffSink final : public engine::RowSink {
                 return {};
             }
         }
-        const std::string why = ec ? ec.message() : last_gdal_error();
+        const std::string why = ec ? ec.message() : with_raw_line(last_gdal_error(), raw);
         discard();
         return {engine::Fault::CannotWrite, name_, why};
     }
@@ -740,15 +753,33 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
     return sink;
 }
 
+std::string creation_options_problem(const std::vector<std::string>& options, bool cog) {
+    register_drivers();
+    GDALDriverH drv = GDALGetDriverByName(cog ? "COG" : "GTiff");
+    if (!drv) return options.front() + "\n" + (cog ? "GDAL has no COG driver" : "GDAL has no GTiff driver");
+    // One option at a time, so that the message names the option GDAL refuses.
+    for (const std::string& o : options) {
+        const std::vector<std::string> one = {o};
+        char** list = user_options(one);
+        GdalMessages said;
+        const bool ok = GDALValidateCreationOptions(drv, list) != FALSE;
+        CSLDestroy(list);
+        if (!ok) return o + "\n" + said.first();
+    }
+    return {};
+}
+
 Status read_real_band(const std::string& path, std::vector<float>& values, int& nb_lig,
                       int& nb_col) {
     register_drivers();
     CPLErrorReset();
+    StderrCapture capture;
     GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
                                  nullptr, nullptr);
+    const std::string raw = capture.finish();
     if (!ds) {
         Status s = Status::refused(path, txt::reason_gdal_open);
-        s.detail = last_gdal_error();
+        s.detail = with_raw_line(last_gdal_error(), raw);
         return s;
     }
     nb_col = GDALGetRasterXSize(ds);
@@ -771,9 +802,13 @@ Status read_real_band(const std::string& path, std::vector<float>& values, int& 
 }  // namespace gdal_impl
 
 extern "C" __attribute__((visibility("default"))) const GdalModule* landmosaic_gdal_module() {
-    static const GdalModule module{kGdalModuleVersion,      gdal_module_sizes(),
-                                   gdal_impl::gdal_version, gdal_impl::gdal_load_map,
+    static const GdalModule module{kGdalModuleVersion,
+                                   gdal_module_sizes(),
+                                   gdal_impl::gdal_version,
+                                   gdal_impl::gdal_load_map,
                                    gdal_impl::gdal_row_source,
-                                   gdal_impl::geotiff_sink, gdal_impl::read_real_band};
+                                   gdal_impl::geotiff_sink,
+                                   gdal_impl::read_real_band,
+                                   gdal_impl::creation_options_problem};
     return &module;
 }

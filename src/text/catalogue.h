@@ -687,6 +687,11 @@ inline constexpr Text allowed_number_above{
     {"un n%cmero mayor que %s, hasta %s", {utono}}};
 inline constexpr Text allowed_choice{{"one of %s"}, {"l'une des valeurs %s"}, {"uno de %s"}};
 inline constexpr Text allowed_creation_option{{"NAME=VALUE"}, {"NOM=VALEUR"}, {"NOMBRE=VALOR"}};
+// A creation option GDAL's driver does not take, with GDAL's own reason.
+inline constexpr Text creation_option_refused{
+    {"--co '%s' is refused by GDAL: %s"},
+    {"--co '%s' est refus%ce par GDAL : %s", {etono}},
+    {"GDAL rechaza --co '%s': %s"}};
 // After a refused -f png.
 inline constexpr Text png_hint{
     {"PNG pictures come with --quicklook"},
