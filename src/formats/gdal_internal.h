@@ -35,6 +35,18 @@ GDALColorEntry diversity_colour(int v);
 // Homogeneity: a ramp from pale yellow (0 %) to dark green (100 %).
 GDALColorEntry homogeneity_colour(int v);
 
+// GDAL's drivers registered, once for the process, with a quiet handler for the messages
+// no call of the program's keeps (those of GDAL's worker threads).
+void register_drivers();
+
+// Creation options NAME=VALUE as GDAL takes them (a NAME alone sets an empty value).
+char** user_options(const std::vector<std::string>& given);
+// Whether GDAL may compress tiles on worker threads (see gdal_options.cpp).
+bool compression_threads_usable();
+// The first of `options` that GDAL's GeoTIFF driver (COG driver when `cog`) refuses, a
+// newline and GDAL's reason; "" when it takes them all.
+std::string creation_options_problem(const std::vector<std::string>& options, bool cog);
+
 // GDAL's messages on this thread while the object lives, kept instead of shown: the
 // first one goes under the program's own message. (GDAL's handlers are a stack of each
 // thread's own; messages of GDAL's worker threads go to the process's quiet handler.)

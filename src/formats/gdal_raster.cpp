@@ -8,12 +8,9 @@
 #include <cpl_error.h>
 #include <cpl_string.h>
 #include <gdal.h>
-#include <cpl_multiproc.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <thread>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -28,7 +25,10 @@
 
 namespace fs = std::filesystem;
 
+using gdal_impl::compression_threads_usable;
 using gdal_impl::diversity_colour;
+using gdal_impl::register_drivers;
+using gdal_impl::user_options;
 using gdal_impl::GdalMessages;
 using gdal_impl::StderrCapture;
 using gdal_impl::homogeneity_colour;
@@ -36,7 +36,7 @@ using gdal_impl::local_file;
 using gdal_impl::special_file_in;
 using gdal_impl::temporary_name;
 
-namespace {
+namespace gdal_impl {
 
 void register_drivers() {
     static std::once_flag once;
@@ -46,6 +46,10 @@ void register_drivers() {
         CPLSetErrorHandler(CPLQuietErrorHandler);
     });
 }
+
+}  // namespace gdal_impl
+
+namespace {
 
 // GDAL keeps raster blocks in a cache of up to 5% of the machine's memory, whatever the
 // run's memory budget. The program reads the map row after row, so the cache need hold
@@ -405,46 +409,6 @@ Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
 
 namespace {
 
-// Whether GDAL may compress tiles on worker threads. Under an address-space limit its
-// thread pool may fail to start its threads and then wait on them forever, or a worker may
-// fail to allocate where nothing can report it: tiles are then compressed on the calling
-// thread, where every failure comes back as an error. Threads are also tried once, so that
-// a system that cannot start them is known before GDAL relies on them.
-bool compression_threads_usable() {
-    static const bool usable = [] {
-        struct rlimit as;
-        if (::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY) return false;
-        const unsigned n = std::max(1u, std::thread::hardware_concurrency());
-        std::vector<CPLJoinableThread*> started;
-        bool all = true;
-        for (unsigned k = 0; k < n && all; ++k) {
-            CPLJoinableThread* t = CPLCreateJoinableThread([](void*) {}, nullptr);
-            if (t)
-                started.push_back(t);
-            else
-                all = false;
-        }
-        for (CPLJoinableThread* t : started) CPLJoinThread(t);
-        return all;
-    }();
-    return usable;
-}
-
-}  // namespace
-
-namespace {
-
-// Creation options NAME=VALUE as GDAL takes them (a NAME alone sets an empty value).
-char** user_options(const std::vector<std::string>& given) {
-    char** users = nullptr;
-    for (const std::string& o : given) {
-        const std::size_t eq = o.find('=');
-        users = CSLSetNameValue(users, o.substr(0, eq).c_str(),
-                                eq == std::string::npos ? "" : o.substr(eq + 1).c_str());
-    }
-    return users;
-}
-
 class GeoTiffSink final : public engine::RowSink {
   public:
     ~GeoTiffSink() override {
@@ -751,22 +715,6 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
     st = sink->open(path, header, kind, metadata, tile_rows, layout);
     if (!st.ok()) return nullptr;
     return sink;
-}
-
-std::string creation_options_problem(const std::vector<std::string>& options, bool cog) {
-    register_drivers();
-    GDALDriverH drv = GDALGetDriverByName(cog ? "COG" : "GTiff");
-    if (!drv) return options.front() + "\n" + (cog ? "GDAL has no COG driver" : "GDAL has no GTiff driver");
-    // One option at a time, so that the message names the option GDAL refuses.
-    for (const std::string& o : options) {
-        const std::vector<std::string> one = {o};
-        char** list = user_options(one);
-        GdalMessages said;
-        const bool ok = GDALValidateCreationOptions(drv, list) != FALSE;
-        CSLDestroy(list);
-        if (!ok) return o + "\n" + said.first();
-    }
-    return {};
 }
 
 Status read_real_band(const std::string& path, std::vector<float>& values, int& nb_lig,
