@@ -1325,7 +1325,7 @@ double seconds_since(std::chrono::steady_clock::time_point t0) {
 TEST(HostileInput, SignalsStopABatchRunAndLeaveNoTemporaryFile) {
     Folder f;
     // Large enough that an unhurried run takes seconds: the signal must come while it works.
-    const int n = 6000;
+    const int n = 8000;
     std::string px(static_cast<std::size_t>(n) * n, '\0');
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
@@ -1361,7 +1361,11 @@ TEST(HostileInput, SignalsStopABatchRunAndLeaveNoTemporaryFile) {
             args = {LANDMOSAIC_EXE};
         } else {
 #ifdef LANDMOSAIC_MPI_EXE
-            args = {"mpirun", "--oversubscribe", "-np", std::to_string(c.np), LANDMOSAIC_MPI_EXE};
+            // mpirun passes the signal on to its ranks a while later and kills them as long
+            // again after that: two seconds rather than one, so that a loaded machine still
+            // lets them finish removing their files.
+            args = {"mpirun", "--oversubscribe", "--mca", "odls_base_sigkill_timeout", "2",
+                    "-np", std::to_string(c.np), LANDMOSAIC_MPI_EXE};
             if (geteuid() == 0) args.insert(args.begin() + 1, "--allow-run-as-root");
 #endif
         }
