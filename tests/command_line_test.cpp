@@ -253,6 +253,62 @@ TEST(CommandLine, MapNamesOutputFoldersAndWarnings) {
         << fx::slurp(dir.root / "f.json");
 }
 
+// What the run itself says on standard error follows --lang: the progress bar (its first
+// line the map's size, said before any row is read) and the usage faults found only once
+// the map is open.
+TEST(CommandLine, ProgressBarAndTheRunsUsageFaultsSpeakTheRunsLanguage) {
+    fx::ScratchDir dir("cli_words");
+    const fx::ClassMap m = fx::make_map(6, 7, 5, 3);
+    fx::spit(dir.root / "m.raw", fx::raw_pixels(m));
+    fx::spit(dir.root / "m.txt", fx::raw_header(6, 7, 10));
+    const std::string map = (dir.root / "m.raw").string();
+    struct Words {
+        const char* lang;
+        const char* size_line;
+        const char* corner;  // ascii results of a map without coordinates
+        const char* hint;
+    };
+    const Words words[] = {
+        {"en", "map of 6 lines x 7 columns: 42 pixels\n",
+         "ascii results from a map without coordinates need --x-min and --y-min",
+         "Run with --help for more information."},
+        {"fr", "carte de 6 lignes x 7 colonnes : 42 pixels\n",
+         "les r\xC3\xA9sultats ascii d'une carte sans coordonn\xC3\xA9"
+         "es demandent --x-min et --y-min",
+         "Lancer avec --help pour en savoir plus."},
+        {"es", "mapa de 6 l\xC3\xADneas x 7 columnas: 42 p\xC3\xADxeles\n",
+         "los resultados ascii de un mapa sin coordenadas necesitan --x-min y --y-min",
+         "Ejecutar con --help para m\xC3\xA1s informaci\xC3\xB3n."},
+    };
+    const std::string full_bar = "\r[" + std::string(40, '#') + "] 100%" + std::string(24, ' ') + "\n";
+    for (const Words& w : words) {
+        SCOPED_TRACE(w.lang);
+        std::vector<std::string> args = {"landmosaic", "--lang", w.lang, "-w", "square", "-r",
+                                         "1", "-f", "raw", "-o", (dir.root / "r").string(), map};
+        std::vector<const char*> argv;
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        std::ostringstream out, err;
+        // A terminal: the bar is drawn, its first line before it, its last line full.
+        EXPECT_EQ(run_command_line(static_cast<int>(argv.size()), argv.data(), out, err, true), 0)
+            << err.str();
+        const std::string e = err.str();
+        EXPECT_TRUE(e.starts_with(std::string(w.size_line) + "\r[")) << e;
+        EXPECT_TRUE(e.ends_with(full_bar)) << e;
+        EXPECT_EQ(fx::slurp(dir.root / "r_diversity.raw").size(), 42u);
+        // Quiet: no bar and no size line.
+        const CliResult quiet = cli({"-q", "--lang", w.lang, "-w", "square", "-r", "1", "-f",
+                                     "raw", "-o", (dir.root / "q").string(), map});
+        EXPECT_EQ(quiet.status, 0);
+        EXPECT_EQ(quiet.err, "");
+        // A usage fault found once the map is open: status 2, the run's language, the hint.
+        const CliResult r = cli({"--lang", w.lang, "-w", "square", "-r", "1", "-f", "asc", "-o",
+                                 (dir.root / "a").string(), map});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, std::string("landmosaic: ") + w.corner + "\n" + w.hint + "\n");
+        EXPECT_FALSE(fs::exists(dir.root / "a_info.txt"));
+    }
+}
+
 TEST(CommandLine, HelpVersionAndRunFailuresHaveTheirOwnStatus) {
     // Help and version on standard output, status 0, also from the program itself.
     EXPECT_EQ(shell(std::string(LANDMOSAIC_EXE) + " --help >/dev/null 2>&1"), 0);
@@ -598,16 +654,36 @@ TEST(GdalRoundTrip, ColoursOptionsAndLayoutsFollowTheGisConventions) {
     EXPECT_NE(homog.find(want), std::string::npos) << homog;
     EXPECT_NE(homog.find(entry(101, Rgba{0, 0, 0, 255})), std::string::npos) << homog;
 
-    // Creation options go to GDAL, which refuses a bad one with its own words.
+    // Creation options go to GDAL, whose driver checks them before anything is written: a
+    // bad name or value (for the COG driver with -f cog) is a usage error in GDAL's words.
     r = cli({"-q", "-w", "square", "-r", "1", "--co", "COMPRESS=LZW", "-o", (d / "lzw").string(),
              d / "land.tif"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(info(d / "lzw_homog.tif").find("COMPRESSION=LZW"), std::string::npos);
-    r = cli({"-q", "-w", "square", "-r", "1", "--co", "NOPE=1", "-o", (d / "nope").string(),
-             d / "land.tif"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("does not support creation option NOPE"), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(d / "nope_diversity.tif"));
+    const struct {
+        std::vector<std::string> args;
+        const char* said;
+    } refused[] = {
+        {{"--co", "COMPRESS=LZW", "--co", "NOPE=1"},
+         "landmosaic: --co 'NOPE=1' is refused by GDAL: driver GTiff does not support creation "
+         "option NOPE\n"},
+        {{"--co", "COMPRESS=FOO"},
+         "landmosaic: --co 'COMPRESS=FOO' is refused by GDAL: 'FOO' is an unexpected value for "
+         "COMPRESS creation option of type string-select.\n"},
+        {{"-f", "cog", "--co", "TILED=YES"},
+         "landmosaic: --co 'TILED=YES' is refused by GDAL: driver COG does not support creation "
+         "option TILED\n"},
+    };
+    for (const auto& c : refused) {
+        std::vector<std::string> args = {"-q", "-w", "square", "-r", "1", "-o", (d / "nope").string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back((d / "land.tif").string());
+        r = cli(args);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), c.said);
+        EXPECT_FALSE(fs::exists(d / "nope_diversity.tif"));
+        EXPECT_FALSE(fs::exists(d / "nope_info.txt"));
+    }
 
     // Cloud Optimized: COG layout, overviews, the same pixels and colours.
     r = cli({"-q", "-w", "square", "-r", "1", "-f", "cog", "--co", "BLOCKSIZE=128", "-o",
@@ -777,6 +853,18 @@ TEST(CommandLine, MapsInGdalSpellingsAndOddNames) {
         << said();
     EXPECT_EQ(shell(exe + "GPKG:g.gpkg:second" + err), 0) << said();
     EXPECT_TRUE(fs::exists(d / "g_square1_diversity.raw"));
+    // A damaged HDF5 file: what the HDF5 library prints on its own does not reach the
+    // standard error raw; its first useful line follows GDAL's reason.
+    std::string h5 = "\x89HDF\r\n\x1a\n";
+    for (int k = 0; k < 600; ++k) h5 += static_cast<char>(k * 37 % 251);
+    fx::spit(d / "broken.h5", h5);
+    EXPECT_EQ(shell(exe + "broken.h5" + err), 1);
+    EXPECT_EQ(said().find("HDF5-DIAG"), std::string::npos) << said();
+    EXPECT_NE(said().find("broken.h5 refused: GDAL cannot read it: "), std::string::npos) << said();
+    if (shell("gdalinfo --formats 2>/dev/null | grep -q HDF5") == 0)
+        EXPECT_NE(said().find("(HDF5: unable to open file)"), std::string::npos) << said();
+    else
+        std::cout << "[ SKIPPED  ] GDAL has no HDF5 driver: its diagnostics are not checked\n";
 }
 
 #if __has_include(<nlohmann/json.hpp>)
@@ -931,7 +1019,8 @@ TEST(Layout, IncludesPointDown) {
         }
         // GDAL's headers belong to the GDAL module's own units.
         const bool gdal_module = rel == "formats/gdal_raster.cpp" || rel == "formats/gdal_paths.cpp" ||
-                                 rel == "formats/gdal_colours.cpp" ||
+                                 rel == "formats/gdal_colours.cpp" || rel == "formats/gdal_messages.cpp" ||
+                                 rel == "formats/gdal_options.cpp" ||
                                  rel == "formats/gdal_internal.h";
         if (!gdal_module) {
             EXPECT_EQ(text.find("#include <gdal"), std::string::npos) << rel;

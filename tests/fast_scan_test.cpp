@@ -1192,4 +1192,26 @@ TEST(Metrics, VectorScanEqualsThePixelByPixelSlide) {
     }
 }
 
+// The quick count of the windows holding pixels of no class, on a map large enough to be
+// shared among threads, equals the count the counts scan makes of the same windows.
+TEST(Metrics, QuickCountOfUnclassifiedWindowsOnSharedRows) {
+    std::mt19937 rng(23);
+    TestMap t = clustered_map(rng, 1040, 1030, 8, 20, 0.02, 0.0004);
+    for (int shape : {kSquare, kCircle}) {
+        const Window win = window_for(kWindow, shape, 7);
+        const metrics::Shape s{kWindow, shape, 7};
+        std::vector<Metric> ms;
+        std::string error;
+        ASSERT_TRUE(metrics::parse({"diversity"}, ms, error));
+        Planes out(ms, t.map.nb_lig, t.map.nb_col);
+        const metrics::ScanCounts scan =
+            metrics::counts_scan(t.map, t.inv, win, s, {}, ms, 0, t.map.nb_lig, out.planes, 2);
+        const metrics::ScanCounts quick = metrics::unclassified_windows(t.map, win, s, 0, t.map.nb_lig);
+        EXPECT_EQ(quick.windows, scan.windows) << shape;
+        EXPECT_EQ(quick.with_unclassified, scan.with_unclassified) << shape;
+        EXPECT_GT(quick.with_unclassified, 0) << shape;
+        EXPECT_LT(quick.with_unclassified, quick.windows) << shape;
+    }
+}
+
 }  // namespace

@@ -10,8 +10,9 @@ namespace metrics::fast {
 
 namespace {
 
-// Counts per window up to which the tables are made; the vector scans stay below it.
-constexpr long long kMaxPixels = 1LL << 22;
+// Pixels per window up to which the tables of counts (17 bytes per count) are made; the
+// vector scans take the squares within it.
+constexpr long long kMaxPixels = 1LL << 20;
 
 // A vertical run of the mask: in mask column c, the rows top to bottom.
 struct ColumnRun {

@@ -2,6 +2,7 @@
 // the dialogue runs them, and what came of it. Never prints.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -115,11 +116,17 @@ std::string default_output_base(const std::string& map, WindowKind w, int rank);
 // and the mesh, the circle's for the circle.
 int advised_rank(WindowKind w, double dpix_size, double surface_km2);
 
+// Told the map's lines and columns as soon as it is open, before any row is read.
+using MapOpened = std::function<void(int nb_lig, int nb_col)>;
+
 // Runs the request: loads the map, takes the inventory, fixes the window, writes the
-// report and both images. `progress(row, rows)` follows the scan.
+// report and both images. `progress(row, rows)` follows the scan; `opened`, when given,
+// is told the map's sizes first.
 // When `progress` returns false the run stops: Cancelled, no result file written.
-RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress = {});
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress = {},
+                          const MapOpened& opened = {});
 // The same run shared among the processes of `team` (collective: every process calls it).
 // The leader's outcome is the run's; the leader alone writes the report and calls
-// `progress`.
-RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress, engine::Team& team);
+// `progress` and `opened`.
+RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress, engine::Team& team,
+                          const MapOpened& opened = {});

@@ -288,6 +288,44 @@ struct OptionCheck {
     }
 };
 
+// The result format and GDAL's creation options: -1 when they are right, otherwise the
+// usage error's status.
+int check_results(const Given& g, CommandLine& cl, const OptionCheck& c, std::ostream& err,
+                  int idiom) {
+    RunRequest& req = cl.req;
+    const std::string& program = cl.program;
+    if (!g.format.empty()) {
+        const int f = c.choice("--format", g.format, {"tif", "cog", "raw", "bmp", "asc"},
+                             g.format == "png" ? say(txt::png_hint, idiom, {}) : "");
+        if (f < 0) return 2;
+        req.res_form = f == 2 ? kRaster : f == 3 ? kBitmap : f == 4 ? kAscii : kGeoTiff;
+        req.cog = f == 1;
+    } else if (!gdal_available()) {
+        return usage_error(err, program,
+                           "this build has no GDAL, so no GeoTIFF results: choose a "
+                           "format with -f raw|bmp|asc",
+                           idiom);
+    } else {
+        req.res_form = kGeoTiff;
+    }
+    for (const std::string& co : req.creation_options)
+        if (co.find('=') == std::string::npos || co.front() == '=')
+            return c.bad("--co", co, say(txt::allowed_creation_option, idiom, {}));
+    if (!req.creation_options.empty() && req.res_form != kGeoTiff)
+        return usage_error(err, program,
+                           say(txt::option_needs, idiom, {"--co", "-f tif|cog"}), idiom);
+    // GDAL's driver checks the options now, before anything is written.
+    if (const std::string why = gdal_creation_options_problem(req.creation_options, req.cog);
+        !why.empty()) {
+        const std::size_t nl = why.find('\n');
+        return usage_error(err, program,
+                           say(txt::creation_option_refused, idiom,
+                               {why.substr(0, nl), nl == std::string::npos ? "" : why.substr(nl + 1)}),
+                           idiom);
+    }
+    return -1;
+}
+
 // The values given, checked and put into the run's request: -1 when they are all
 // right, otherwise the usage error's status.
 int check_values(const Given& g, CommandLine& cl, std::ostream& err, int idiom) {
@@ -311,20 +349,7 @@ int check_values(const Given& g, CommandLine& cl, std::ostream& err, int idiom) 
     if (g.surface_opt->count() > 0 &&
         !c.real("--surface", g.surface, 0, kMaxSurfaceKm2, false, req.surface_km2))
         return 2;
-    if (!g.format.empty()) {
-        const int f = c.choice("--format", g.format, {"tif", "cog", "raw", "bmp", "asc"},
-                             g.format == "png" ? say(txt::png_hint, idiom, {}) : "");
-        if (f < 0) return 2;
-        req.res_form = f == 2 ? kRaster : f == 3 ? kBitmap : f == 4 ? kAscii : kGeoTiff;
-        req.cog = f == 1;
-    } else if (!gdal_available()) {
-        return usage_error(err, program,
-                           "this build has no GDAL, so no GeoTIFF results: choose a "
-                           "format with -f raw|bmp|asc",
-                           idiom);
-    } else {
-        req.res_form = kGeoTiff;
-    }
+    if (const int status = check_results(g, cl, c, err, idiom); status >= 0) return status;
     if (!g.lang.empty() && c.choice("--lang", g.lang, {"en", "fr", "es"}) < 0) return 2;
     if (g.pixel_size_opt->count() > 0 &&
         !c.real("--pixel-size", g.pixel_size, 0, kMaxPixelSize, true, req.pixel_size))
@@ -347,12 +372,6 @@ int check_values(const Given& g, CommandLine& cl, std::ostream& err, int idiom) 
         return 2;
     if (!g.band_rows.empty() && !c.whole("--band-rows", g.band_rows, 1, INT_MAX, req.band_rows))
         return 2;
-    for (const std::string& co : req.creation_options)
-        if (co.find('=') == std::string::npos || co.front() == '=')
-            return c.bad("--co", co, say(txt::allowed_creation_option, idiom, {}));
-    if (!req.creation_options.empty() && req.res_form != kGeoTiff)
-        return usage_error(err, program,
-                           say(txt::option_needs, idiom, {"--co", "-f tif|cog"}), idiom);
     if (g.min_valid_opt->count() > 0 &&
         !c.real("--min-valid", g.min_valid, 0, 100, true, req.min_valid))
         return 2;
@@ -489,11 +508,14 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
                      bool terminal, int (*interrupted)()) {
     CommandLine cl;
     if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
-    ProgressBar bar(terminal && !cl.quiet);
-    const RunOutcome outcome = run_landmosaic(cl.req, [&](int row, int rows) {
-        bar.update(row, rows);
-        return !interrupted || interrupted() == 0;
-    });
+    ProgressBar bar(terminal && !cl.quiet, cl.req.idiom, kUtf8, err);
+    const RunOutcome outcome = run_landmosaic(
+        cl.req,
+        [&](int row, int rows) {
+            bar.update(row, rows);
+            return !interrupted || interrupted() == 0;
+        },
+        [&](int nb_lig, int nb_col) { bar.map_size(nb_lig, nb_col); });
     bar.finish();
     // Stopped by a signal: what the run said, and no summary or pictures after it.
     if (const int sig = interrupted ? interrupted() : 0; sig != 0)

@@ -27,6 +27,53 @@ void put_path(json& object, const std::string& key, const std::string& path) {
     object[key + "_bytes"] = std::move(bytes);
 }
 
+// Every result image: its metric, type and no-value mark, and what its pixels hold.
+json file_entries(const RunOutcome& out) {
+    json files = json::array();
+    for (const RunOutcome::File& f : out.files) {
+        const bool real = f.metric.type() == metrics::Type::Real;
+        json file = {{"metric", f.metric.name()}};
+        put_path(file, "path", f.path);
+        file["type"] = real ? "Float32" : "Byte";
+        file["no_data"] = real ? json(-1) : json(255);
+        if (real) {
+            file["values"] = f.stats.values;
+            file["min"] = f.stats.values > 0 ? json(f.stats.min) : json(nullptr);
+            file["mean"] = f.stats.values > 0 ? json(f.stats.mean()) : json(nullptr);
+            file["max"] = f.stats.values > 0 ? json(f.stats.max) : json(nullptr);
+        } else {
+            json hist = json::array();
+            for (int v = 0; v < 255; ++v)
+                if (f.stats.histogram[v] > 0)
+                    hist.push_back({{"value", v}, {"pixels", f.stats.histogram[v]}});
+            file["histogram"] = hist;
+            file["no_value_pixels"] = f.stats.histogram[255];
+        }
+        files.push_back(file);
+    }
+    return files;
+}
+
+// The files written: the report, the two images, the pictures and the page that shows them.
+json output_entries(const RunOutcome& out, const std::vector<std::string>& pictures) {
+    json outputs = json::object();
+    put_path(outputs, "report", out.report);
+    put_path(outputs, "diversity", out.diversity);
+    put_path(outputs, "homogeneity", out.homogeneity);
+    json quicklooks = json::array();
+    for (const std::string& p : pictures) {
+        if (p.size() > 5 && p.compare(p.size() - 5, 5, ".html") == 0)
+            put_path(outputs, "summary_html", p);
+        else {
+            json picture = json::object();
+            put_path(picture, "path", p);
+            quicklooks.push_back(std::move(picture));
+        }
+    }
+    if (!quicklooks.empty()) outputs["quicklooks"] = std::move(quicklooks);
+    return outputs;
+}
+
 }  // namespace
 
 std::string json_summary(const RunRequest& req, const RunOutcome& out,
@@ -50,29 +97,7 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out,
     json failures = json::array();
     for (const Status& s : out.failures) failures.push_back(status_line(s, run.idiom, true));
 
-    // Every result image: its metric, type and no-value mark, and what its pixels hold.
-    json files = json::array();
-    for (const RunOutcome::File& f : out.files) {
-        const bool real = f.metric.type() == metrics::Type::Real;
-        json file = {{"metric", f.metric.name()}};
-        put_path(file, "path", f.path);
-        file["type"] = real ? "Float32" : "Byte";
-        file["no_data"] = real ? json(-1) : json(255);
-        if (real) {
-            file["values"] = f.stats.values;
-            file["min"] = f.stats.values > 0 ? json(f.stats.min) : json(nullptr);
-            file["mean"] = f.stats.values > 0 ? json(f.stats.mean()) : json(nullptr);
-            file["max"] = f.stats.values > 0 ? json(f.stats.max) : json(nullptr);
-        } else {
-            json hist = json::array();
-            for (int v = 0; v < 255; ++v)
-                if (f.stats.histogram[v] > 0)
-                    hist.push_back({{"value", v}, {"pixels", f.stats.histogram[v]}});
-            file["histogram"] = hist;
-            file["no_value_pixels"] = f.stats.histogram[255];
-        }
-        files.push_back(file);
-    }
+    json files = file_entries(out);
     json windows = {{"evaluated", out.windows.windows},
                     {"with_unclassified", out.windows.with_unclassified}};
     if (req.min_valid <= 0)
@@ -80,22 +105,7 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out,
             out.windows.windows > 0
                 ? static_cast<double>(out.windows.with_unclassified) / out.windows.windows
                 : 0.0;
-    json outputs = json::object();
-    put_path(outputs, "report", out.report);
-    put_path(outputs, "diversity", out.diversity);
-    put_path(outputs, "homogeneity", out.homogeneity);
-    // The pictures, and the page that shows them.
-    json quicklooks = json::array();
-    for (const std::string& p : pictures) {
-        if (p.size() > 5 && p.compare(p.size() - 5, 5, ".html") == 0)
-            put_path(outputs, "summary_html", p);
-        else {
-            json picture = json::object();
-            put_path(picture, "path", p);
-            quicklooks.push_back(std::move(picture));
-        }
-    }
-    if (!quicklooks.empty()) outputs["quicklooks"] = std::move(quicklooks);
+    json outputs = output_entries(out, pictures);
     json j = json::object();
     put_path(j, "map", req.map);
     json rest = {

@@ -1,18 +1,24 @@
-// The progress bar of a batch run: percent and time left, on standard error, redrawn
-// in place. Shown only when standard error is a terminal.
+// The progress bar of a batch run: a first line with the map's size, then the percent and
+// the time left, redrawn in place, in the run's language. Drawn only when standard error
+// is a terminal.
 #pragma once
 
 #include <chrono>
-#include <cstdio>
+#include <ostream>
 
 class ProgressBar {
   public:
-    // `enabled`: draw at all (a terminal, and not asked to be quiet).
-    explicit ProgressBar(bool enabled, std::FILE* out = stderr) : enabled_(enabled), out_(out) {}
+    // `enabled`: draw at all (a terminal, and not asked to be quiet); `idiom`: the run's
+    // language; `utf8`: accented letters as UTF-8 rather than code page 850 bytes.
+    ProgressBar(bool enabled, int idiom, bool utf8, std::ostream& out)
+        : enabled_(enabled), idiom_(idiom), utf8_(utf8), out_(out) {}
     ~ProgressBar() { finish(); }
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
+    // The bar's first line: the map's lines, columns and pixels, said as soon as the map
+    // is open, before any row is read (a map may be far larger than its file).
+    void map_size(int nb_lig, int nb_col);
     // `row` of `rows` done.
     void update(int row, int rows);
     // Ends the bar's line.
@@ -23,7 +29,9 @@ class ProgressBar {
 
   private:
     bool enabled_;
-    std::FILE* out_;
+    int idiom_;
+    bool utf8_;
+    std::ostream& out_;
     bool drawn_ = false;
     int last_percent_ = -1;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

@@ -34,11 +34,19 @@ struct [[nodiscard]] Status {
     bool ok() const { return code == Code::Ok; }
 
     static Status success() { return {}; }
-    // A wrong request, with the words of its own (English, as the option parsers say it).
+    // A wrong request, with the words of its own (English: an outside library's message).
     static Status usage(std::string detail) {
         Status s;
         s.code = Code::Usage;
         s.detail = std::move(detail);
+        return s;
+    }
+    // A wrong request, in the catalogue's words (in the run's language).
+    static Status usage(const Text& message, std::vector<StatusValue> args = {}) {
+        Status s;
+        s.code = Code::Usage;
+        s.message = &message;
+        s.args = std::move(args);
         return s;
     }
     // Defined with the catalogue's words (status_text.cpp).

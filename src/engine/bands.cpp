@@ -94,7 +94,7 @@ Status take_inventory(RowSource& src, const BandPlan& plan, Inventory& inv,
                       const Progress& progress) {
     const MapInfo& info = src.info();
     inv = Inventory{};
-    const int chunk = std::max(1, std::min(plan.h, info.nb_lig));
+    const int chunk = std::max(1, std::min({plan.h, info.nb_lig, rows_per_read(info.nb_col)}));
     ByteGrid rows(ucmatrice(info.nb_col, chunk), chunk);
     if (!rows) return Status{Fault::OutOfMemory, {}, {}};
     std::int64_t counts[256] = {};
@@ -203,13 +203,18 @@ Status BandTreatment::allocate() {
     return {};
 }
 
+int rows_per_read(int nb_col) {
+    constexpr long long kReadBytes = 4LL << 20;
+    return static_cast<int>(std::clamp<long long>(kReadBytes / std::max(nb_col, 1), 1, 1 << 20));
+}
+
 Status BandTreatment::treat(int b, RowSource& src, const Progress& progress) {
-    Status st = load(b, src);
+    Status st = load(b, src, progress);
     if (st.ok()) st = scan(progress);
     return st;
 }
 
-Status BandTreatment::load(int b, RowSource& src) {
+Status BandTreatment::load(int b, RowSource& src, const Progress& progress) {
     y0_ = plan_.first_row(b);
     n_ = plan_.rows(b);
     const int a = std::max(0, y0_ - plan_.halo);
@@ -225,8 +230,12 @@ Status BandTreatment::load(int b, RowSource& src) {
         std::rotate(ring, ring + (a - held_first_), ring + lines);
         kept = held_end_ - a;
     }
-    if (e > a + kept) {
-        Status st = src.read(a + kept, e - (a + kept), ring + kept);
+    const int step = rows_per_read(info_.nb_col);
+    for (int y = a + kept; y < e; y += step) {
+        const int n = std::min(step, e - y);
+        Status st = src.read(y, n, ring + (y - a));
+        if (st.ok() && progress && y + n < e && !progress(y0_, info_.nb_lig))
+            st = Status{Fault::Cancelled, {}, {}};
         if (!st.ok()) {
             held_first_ = held_end_ = 0;
             return st;

@@ -56,6 +56,11 @@ struct BandPlan {
 // Bytes a band costs per row of the map width (ring, diversity and homogeneity rows), and
 // the fixed part of a run (file buffers, scan tables).
 inline constexpr long long kBytesPerBandCell = 3;
+
+// Rows read from a source at once, at most, between two calls of the progress callback
+// (a row at least): a few MB, so that a cancel is noticed within a fraction of a second
+// however wide the map and however large its bands.
+int rows_per_read(int nb_col);
 long long fixed_bytes(int nb_col);
 
 // The physical memory of the machine in bytes; 0 when the system does not say.
@@ -111,8 +116,10 @@ class BandTreatment {
     // cells), as the whole-map scan reports them, with the map's lines; when it returns
     // false the scan stops and treat() returns Cancelled.
     Status treat(int b, RowSource& src, const Progress& progress = {});
-    // The two halves of treat(): the rows of band b into the ring, then the scan.
-    Status load(int b, RowSource& src);
+    // The two halves of treat(): the rows of band b into the ring, then the scan. The
+    // rows are read a few MB at a time, `progress` asked between reads (with the band's
+    // first row), so that a cancel does not wait for a whole band to be read.
+    Status load(int b, RowSource& src, const Progress& progress = {});
     // The next load reads all its rows from its source, keeping none from the band before.
     void forget_rows() { held_first_ = held_end_ = 0; }
     Status scan(const Progress& progress = {});

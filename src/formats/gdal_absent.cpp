@@ -33,6 +33,10 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
     return nullptr;
 }
 
+std::string gdal_creation_options_problem(const std::vector<std::string>&, bool) {
+    return {};
+}
+
 Status read_real_band(const std::string& path, std::vector<float>&, int&, int&) {
     return Status::refused(path, txt::reason_no_gdal);
 }

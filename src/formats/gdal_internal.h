@@ -3,8 +3,11 @@
 // into the GDAL module only.
 #pragma once
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
+#include <cpl_error.h>
 #include <gdal.h>
 
 namespace gdal_impl {
@@ -31,5 +34,60 @@ std::string temporary_name(const std::string& path);
 GDALColorEntry diversity_colour(int v);
 // Homogeneity: a ramp from pale yellow (0 %) to dark green (100 %).
 GDALColorEntry homogeneity_colour(int v);
+
+// GDAL's drivers registered, once for the process, with a quiet handler for the messages
+// no call of the program's keeps (those of GDAL's worker threads).
+void register_drivers();
+
+// Creation options NAME=VALUE as GDAL takes them (a NAME alone sets an empty value).
+char** user_options(const std::vector<std::string>& given);
+// Whether GDAL may compress tiles on worker threads (see gdal_options.cpp).
+bool compression_threads_usable();
+// The first of `options` that GDAL's GeoTIFF driver (COG driver when `cog`) refuses, a
+// newline and GDAL's reason; "" when it takes them all.
+std::string creation_options_problem(const std::vector<std::string>& options, bool cog);
+
+// GDAL's messages on this thread while the object lives, kept instead of shown: the
+// first one goes under the program's own message. (GDAL's handlers are a stack of each
+// thread's own; messages of GDAL's worker threads go to the process's quiet handler.)
+class GdalMessages {
+  public:
+    GdalMessages();
+    ~GdalMessages();
+    GdalMessages(const GdalMessages&) = delete;
+    GdalMessages& operator=(const GdalMessages&) = delete;
+    // The first failure GDAL reported, else its first warning; "" when it said nothing.
+    std::string first() const;
+
+  private:
+    static void CPL_STDCALL keep(CPLErr kind, CPLErrorNum, const char* message);
+    std::vector<std::string> failures_;
+    std::vector<std::string> warnings_;
+};
+
+// What the libraries under GDAL write straight to the standard error during one call
+// (HDF5's error stack, some drivers' own prints): the standard error goes to a temporary
+// file while the object lives, and comes back when it ends. One capture at a time in the
+// process, since the standard error is the process's.
+class StderrCapture {
+  public:
+    StderrCapture();
+    ~StderrCapture();
+    StderrCapture(const StderrCapture&) = delete;
+    StderrCapture& operator=(const StderrCapture&) = delete;
+    // Gives the standard error back and returns the first useful line written meanwhile
+    // ("" when nothing was).
+    std::string finish();
+
+  private:
+    std::FILE* file_ = nullptr;
+    int saved_ = -1;
+    bool locked_ = false;
+};
+
+// The first useful line of what a library wrote to the standard error: HDF5's error stack
+// gives its first entry's words ("HDF5: unable to open file"), anything else its first
+// line that is not blank.
+std::string first_useful_line(const std::string& text);
 
 }  // namespace gdal_impl

@@ -111,6 +111,11 @@ std::string gdal_version() {
     return gdal_available() ? loaded().module->gdal_version() : std::string();
 }
 
+std::string gdal_creation_options_problem(const std::vector<std::string>& options, bool cog) {
+    if (options.empty() || !gdal_available()) return {};
+    return loaded().module->creation_options_problem(options, cog);
+}
+
 Status read_real_band(const std::string& path, std::vector<float>& values, int& nb_lig,
                       int& nb_col) {
     if (!gdal_available()) return Status::refused(path, txt::reason_no_gdal);

@@ -27,9 +27,10 @@ struct GdalModule {
         Status& st, const GeoTiffLayout& layout);
     Status (*read_real_band)(const std::string& path, std::vector<float>& values, int& nb_lig,
                              int& nb_col);
+    std::string (*creation_options_problem)(const std::vector<std::string>& options, bool cog);
 };
 
-inline constexpr int kGdalModuleVersion = 5;
+inline constexpr int kGdalModuleVersion = 6;
 
 // A fingerprint of the layouts the two sides share.
 inline constexpr unsigned gdal_module_sizes() {

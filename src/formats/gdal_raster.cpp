@@ -8,12 +8,9 @@
 #include <cpl_error.h>
 #include <cpl_string.h>
 #include <gdal.h>
-#include <cpl_multiproc.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <thread>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -28,13 +25,18 @@
 
 namespace fs = std::filesystem;
 
+using gdal_impl::compression_threads_usable;
 using gdal_impl::diversity_colour;
+using gdal_impl::register_drivers;
+using gdal_impl::user_options;
+using gdal_impl::GdalMessages;
+using gdal_impl::StderrCapture;
 using gdal_impl::homogeneity_colour;
 using gdal_impl::local_file;
 using gdal_impl::special_file_in;
 using gdal_impl::temporary_name;
 
-namespace {
+namespace gdal_impl {
 
 // The names of a band's classes by code: its category names, else the name column of its
 // raster attribute table (rows by value, or by code when it has no value column).
@@ -68,6 +70,10 @@ void register_drivers() {
         CPLSetErrorHandler(CPLQuietErrorHandler);
     });
 }
+
+}  // namespace gdal_impl
+
+namespace {
 
 // GDAL keeps raster blocks in a cache of up to 5% of the machine's memory, whatever the
 // run's memory budget. The program reads the map row after row, so the cache need hold
@@ -104,6 +110,13 @@ struct Dataset {
 std::string last_gdal_error() {
     const char* msg = CPLGetLastErrorMsg();
     return msg ? msg : "";
+}
+
+// GDAL's reason, with the first useful line the libraries under it wrote to the standard
+// error meanwhile, when that says more.
+std::string with_raw_line(std::string reason, const std::string& raw) {
+    if (raw.empty() || reason.find(raw) != std::string::npos) return reason;
+    return reason.empty() ? raw : reason + " (" + raw + ")";
 }
 
 // A real number as it is best shown: whole numbers without decimals.
@@ -175,8 +188,10 @@ class GdalRows final : public GdalRowSource {
         path_ = path;
         if (const std::string special = special_file_in(path); !special.empty())
             return Status::refused(special, txt::reason_not_regular);
+        StderrCapture capture;
         ds_ = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
                          nullptr, nullptr, nullptr);
+        const std::string raw = capture.finish();
         if (ds_) return Status::success();
         // A plain path that names nothing is a missing map; a /vsi path or a driver's
         // spelling gets GDAL's own reason.
@@ -185,7 +200,7 @@ class GdalRows final : public GdalRowSource {
             !fs::exists(path, ec))
             return Status::make(Status::Code::Missing, path, txt::raw_pixels_missing, {path});
         Status s = Status::refused(path, txt::reason_gdal_open);
-        s.detail = last_gdal_error();
+        s.detail = with_raw_line(last_gdal_error(), raw);
         return s;
     }
 
@@ -419,46 +434,6 @@ Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
 
 namespace {
 
-// Whether GDAL may compress tiles on worker threads. Under an address-space limit its
-// thread pool may fail to start its threads and then wait on them forever, or a worker may
-// fail to allocate where nothing can report it: tiles are then compressed on the calling
-// thread, where every failure comes back as an error. Threads are also tried once, so that
-// a system that cannot start them is known before GDAL relies on them.
-bool compression_threads_usable() {
-    static const bool usable = [] {
-        struct rlimit as;
-        if (::getrlimit(RLIMIT_AS, &as) == 0 && as.rlim_cur != RLIM_INFINITY) return false;
-        const unsigned n = std::max(1u, std::thread::hardware_concurrency());
-        std::vector<CPLJoinableThread*> started;
-        bool all = true;
-        for (unsigned k = 0; k < n && all; ++k) {
-            CPLJoinableThread* t = CPLCreateJoinableThread([](void*) {}, nullptr);
-            if (t)
-                started.push_back(t);
-            else
-                all = false;
-        }
-        for (CPLJoinableThread* t : started) CPLJoinThread(t);
-        return all;
-    }();
-    return usable;
-}
-
-}  // namespace
-
-namespace {
-
-// Creation options NAME=VALUE as GDAL takes them (a NAME alone sets an empty value).
-char** user_options(const std::vector<std::string>& given) {
-    char** users = nullptr;
-    for (const std::string& o : given) {
-        const std::size_t eq = o.find('=');
-        users = CSLSetNameValue(users, o.substr(0, eq).c_str(),
-                                eq == std::string::npos ? "" : o.substr(eq + 1).c_str());
-    }
-    return users;
-}
-
 class GeoTiffSink final : public engine::RowSink {
   public:
     ~GeoTiffSink() override {
@@ -662,12 +637,14 @@ class GeoTiffSink final : public engine::RowSink {
         // first.
         std::vector<unsigned char>().swap(pending_);
         std::vector<unsigned char>().swap(reserve_);
+        StderrCapture capture;
         GDALFlushCache(ds_);
         GDALClose(ds_);
         ds_ = nullptr;
         bool ok = !(CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal);
         std::error_code ec;
         if (ok && cog_) ok = make_cog();
+        const std::string raw = capture.finish();
         if (ok) {
             fs::rename(tmp_, name_, ec);
             if (!ec) {
@@ -675,7 +652,7 @@ class GeoTiffSink final : public engine::RowSink {
                 return {};
             }
         }
-        const std::string why = ec ? ec.message() : last_gdal_error();
+        const std::string why = ec ? ec.message() : with_raw_line(last_gdal_error(), raw);
         discard();
         return {engine::Fault::CannotWrite, name_, why};
     }
@@ -769,11 +746,13 @@ Status read_real_band(const std::string& path, std::vector<float>& values, int& 
                       int& nb_col) {
     register_drivers();
     CPLErrorReset();
+    StderrCapture capture;
     GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
                                  nullptr, nullptr);
+    const std::string raw = capture.finish();
     if (!ds) {
         Status s = Status::refused(path, txt::reason_gdal_open);
-        s.detail = last_gdal_error();
+        s.detail = with_raw_line(last_gdal_error(), raw);
         return s;
     }
     nb_col = GDALGetRasterXSize(ds);
@@ -796,9 +775,13 @@ Status read_real_band(const std::string& path, std::vector<float>& values, int& 
 }  // namespace gdal_impl
 
 extern "C" __attribute__((visibility("default"))) const GdalModule* landmosaic_gdal_module() {
-    static const GdalModule module{kGdalModuleVersion,      gdal_module_sizes(),
-                                   gdal_impl::gdal_version, gdal_impl::gdal_load_map,
+    static const GdalModule module{kGdalModuleVersion,
+                                   gdal_module_sizes(),
+                                   gdal_impl::gdal_version,
+                                   gdal_impl::gdal_load_map,
                                    gdal_impl::gdal_row_source,
-                                   gdal_impl::geotiff_sink, gdal_impl::read_real_band};
+                                   gdal_impl::geotiff_sink,
+                                   gdal_impl::read_real_band,
+                                   gdal_impl::creation_options_problem};
     return &module;
 }

@@ -75,6 +75,12 @@ struct GeoTiffLayout {
     std::string description;
     std::string unit;
 };
+// Checks creation options NAME=VALUE against GDAL's GeoTIFF driver (the COG driver when
+// `cog`), before anything is written: "" when GDAL takes them all (or when there is no
+// GDAL, which the run reports otherwise), else the first option GDAL refuses, then a
+// newline, then GDAL's reason.
+std::string gdal_creation_options_problem(const std::vector<std::string>& options, bool cog);
+
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
     const std::vector<std::pair<std::string, std::string>>& metadata, int tile_rows,

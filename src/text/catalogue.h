@@ -687,6 +687,11 @@ inline constexpr Text allowed_number_above{
     {"un n%cmero mayor que %s, hasta %s", {utono}}};
 inline constexpr Text allowed_choice{{"one of %s"}, {"l'une des valeurs %s"}, {"uno de %s"}};
 inline constexpr Text allowed_creation_option{{"NAME=VALUE"}, {"NOM=VALEUR"}, {"NOMBRE=VALOR"}};
+// A creation option GDAL's driver does not take, with GDAL's own reason.
+inline constexpr Text creation_option_refused{
+    {"--co '%s' is refused by GDAL: %s"},
+    {"--co '%s' est refus%ce par GDAL : %s", {etono}},
+    {"GDAL rechaza --co '%s': %s"}};
 // After a refused -f png.
 inline constexpr Text png_hint{
     {"PNG pictures come with --quicklook"},
@@ -705,6 +710,60 @@ inline constexpr Text option_excludes{{"%s and %s exclude each other: give one o
 inline constexpr Text usage_hint{{"Run with --help for more information."},
                                  {"Lancer avec --help pour en savoir plus."},
                                  {"Ejecutar con --help para m%cs informaci%cn.", {atono, otono}}};
+
+// ---------------------------------------------------------------- a run's request
+// Usage faults found by the run itself: of the request as a whole, or once the map is open.
+inline constexpr Text usage_map_required{{"a map is required"},
+                                         {"une carte est obligatoire"},
+                                         {"se necesita un mapa"}};
+inline constexpr Text usage_rank_or_surface{{"--rank or --surface is required"},
+                                            {"--rank ou --surface est obligatoire"},
+                                            {"--rank o --surface es obligatorio"}};
+inline constexpr Text usage_rank_range{{"--rank must be 0 to %lld"},
+                                       {"--rank doit aller de 0 %c %lld", {fatono}},
+                                       {"--rank debe ir de 0 a %lld"}};
+inline constexpr Text usage_mesh_lines{
+    {"--mesh-lines draws the cell mesh: it goes with --window mesh only"},
+    {"--mesh-lines trace le maillage des cellules : il ne va qu'avec --window mesh"},
+    {"--mesh-lines dibuja la malla de celdas: solo va con --window mesh"}};
+inline constexpr Text usage_no_gdal{
+    {"this build has no GDAL: choose a result format with -f raw|bmp|asc"},
+    {"cette version n'a pas GDAL : choisir un format de r%csultat avec -f raw|bmp|asc", {etono}},
+    {"esta versi%cn no tiene GDAL: elegir un formato de resultado con -f raw|bmp|asc", {otono}}};
+inline constexpr Text usage_band{{"--band must be 1 or more"},
+                                 {"--band doit valoir 1 ou plus"},
+                                 {"--band debe ser 1 o m%cs", {atono}}};
+inline constexpr Text usage_metric_format{
+    {"the metric %s needs GeoTIFF results (-f tif): the %s format holds only diversity and "
+     "homogeneity"},
+    {"la m%ctrique %s demande des r%csultats GeoTIFF (-f tif) : le format %s ne contient que la "
+     "diversit%c et l'homog%cn%cit%c",
+     {etono, etono, etono, etono, etono, etono}},
+    {"la m%ctrica %s necesita resultados GeoTIFF (-f tif): el formato %s solo contiene la "
+     "diversidad y la homogeneidad",
+     {etono}}};
+inline constexpr Text usage_min_valid{
+    {"--min-valid must be a percent above 0, at most 100"},
+    {"--min-valid doit %ctre un pourcentage sup%crieur %c 0, au plus 100",
+     {circonf, etono, fatono}},
+    {"--min-valid debe ser un porcentaje mayor que 0, como m%cximo 100", {atono}}};
+inline constexpr Text usage_advised_rank{
+    {"the rank advised for that surface, %lld, is outside 0 to %lld"},
+    {"le rang conseill%c pour cette surface, %lld, est hors de 0 %c %lld", {etono, fatono}},
+    {"el rango aconsejado para esa superficie, %lld, est%c fuera de 0 a %lld", {atono}}};
+inline constexpr Text usage_ascii_orientation{
+    {"ascii results need a map whose rows run north to south and columns west to east: "
+     "choose -f tif"},
+    {"les r%csultats ascii demandent une carte dont les lignes vont du nord au sud et les "
+     "colonnes d'ouest en est : choisir -f tif",
+     {etono}},
+    {"los resultados ascii necesitan un mapa cuyas filas van de norte a sur y las columnas de "
+     "oeste a este: elegir -f tif"}};
+inline constexpr Text usage_ascii_corner{
+    {"ascii results from a map without coordinates need --x-min and --y-min"},
+    {"les r%csultats ascii d'une carte sans coordonn%ces demandent --x-min et --y-min",
+     {etono, etono}},
+    {"los resultados ascii de un mapa sin coordenadas necesitan --x-min y --y-min"}};
 
 // ---------------------------------------------------------------- command line: warnings
 inline constexpr Text threads_lowered{
@@ -726,6 +785,17 @@ inline constexpr Text window_too_large{
     {"la ventana (%lld x %lld p%cxeles) es mayor que el mapa (%lld l%cneas, %lld columnas): "
      "todo el resultado queda sin valor; sirve un rango de %lld o menos",
      {itono, itono}}};
+
+// ---------------------------------------------------------------- command line: progress bar
+// The bar's first line, as soon as the map is open: lines, columns, pixels.
+inline constexpr Text progress_map_size{
+    {"map of %lld lines x %lld columns: %lld pixels"},
+    {"carte de %lld lignes x %lld colonnes : %lld pixels"},
+    {"mapa de %lld l%cneas x %lld columnas: %lld p%cxeles", {itono, itono}}};
+// After the bar: the time the run still needs, as H:MM:SS.
+inline constexpr Text progress_time_left{{"%s left"},
+                                         {"encore %s"},
+                                         {"quedan %s"}};
 
 // ---------------------------------------------------------------- command line: map and folders
 inline constexpr Text map_missing{

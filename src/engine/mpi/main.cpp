@@ -21,12 +21,20 @@ int main(int argc, char** argv) {
     cl.program = "landmosaic-mpi";
     cl.has_dialogue = false;
     if (const int status = parse_command_line(argc, argv, cl, out, err); status >= 0) return status;
-    ProgressBar bar(team.leads() && !cl.quiet && ProgressBar::stderr_is_terminal());
+#ifdef _WIN32
+    constexpr bool kUtf8 = false;
+#else
+    constexpr bool kUtf8 = true;
+#endif
+    ProgressBar bar(team.leads() && !cl.quiet && ProgressBar::stderr_is_terminal(), cl.req.idiom,
+                    kUtf8, err);
     const RunOutcome outcome = run_landmosaic(
-        cl.req, [&](int row, int rows) {
+        cl.req,
+        [&](int row, int rows) {
             bar.update(row, rows);
             return interruption::caught() == 0;
-        }, team);
+        },
+        team, [&](int nb_lig, int nb_col) { bar.map_size(nb_lig, nb_col); });
     bar.finish();
     const int sig = team.leads() ? interruption::caught() : 0;
     int status = !team.leads() ? 0

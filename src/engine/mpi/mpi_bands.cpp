@@ -452,6 +452,39 @@ std::unique_ptr<RowSink> MpiTeam::make_sink(const formats::Format& format,
     return sink;
 }
 
+// One round of bands of a map that rank 0 alone reads (forward only): rank 0 reads the
+// round's rows in order, loads its own band and sends each other band its rows (halo
+// included), after a word that says whether they follow; the other ranks receive theirs.
+static Status load_from_leader(World w, int round, const BandPlan& plan, const MapInfo& info,
+                        RowCache* cache, RowSource& source, BandTreatment& t) {
+    const int b = round * w.size + w.rank;
+    const bool has = b < plan.bands;
+    Status mine;
+    if (w.rank != 0) {
+        if (!has) return mine;
+        int word = 0;
+        MPI_Recv(&word, 1, MPI_INT, 0, 0, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+        t.forget_rows();
+        return word == 0 ? t.load(b, source) : fault(static_cast<Fault>(word));
+    }
+    if (has) mine = t.load(b, source);
+    for (int r = 1; r < w.size && round * w.size + r < plan.bands; ++r) {
+        const int bb = round * w.size + r;
+        const int a = std::max(0, plan.first_row(bb) - plan.halo);
+        const int e = static_cast<int>(std::min<long long>(
+            static_cast<long long>(plan.first_row(bb)) + plan.rows(bb) + plan.halo, info.nb_lig));
+        unsigned char* const* rows = nullptr;
+        Status got = mine.ok() ? cache->rows(a, e - a, rows) : mine;
+        if (mine.ok()) mine = got;
+        int word = static_cast<int>(got.fault);
+        MPI_Send(&word, 1, MPI_INT, r, 0, MPI_COMM_WORLD);
+        if (got.ok())
+            for (int i = 0; i < e - a; ++i)
+                MPI_Send(rows[i], info.nb_col, MPI_UNSIGNED_CHAR, r, 1, MPI_COMM_WORLD);
+    }
+    return mine;
+}
+
 Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
                       const BandPlan& plan, const std::vector<RowSink*>& sinks,
                       DiversityTotals& totals, const Progress& progress) {
@@ -505,36 +538,10 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
         const int b = k * w.size + w.rank;
         const bool has = b < plan.bands;
         Status mine;
-        if (forward_only_) {
-            // Rank 0 reads the round's rows in order and sends each band its rows, after a
-            // word that says whether they follow.
-            if (w.rank == 0) {
-                if (has) mine = t.load(b, *source);
-                for (int r = 1; r < w.size && k * w.size + r < plan.bands; ++r) {
-                    const int bb = k * w.size + r;
-                    const int a = std::max(0, plan.first_row(bb) - plan.halo);
-                    const int e = static_cast<int>(std::min<long long>(
-                        static_cast<long long>(plan.first_row(bb)) + plan.rows(bb) + plan.halo,
-                        info.nb_lig));
-                    unsigned char* const* rows = nullptr;
-                    Status got = mine.ok() ? cache->rows(a, e - a, rows) : mine;
-                    if (mine.ok()) mine = got;
-                    int word = static_cast<int>(got.fault);
-                    MPI_Send(&word, 1, MPI_INT, r, 0, MPI_COMM_WORLD);
-                    if (got.ok())
-                        for (int i = 0; i < e - a; ++i)
-                            MPI_Send(rows[i], info.nb_col, MPI_UNSIGNED_CHAR, r, 1, MPI_COMM_WORLD);
-                }
-            } else if (has) {
-                int word = 0;
-                MPI_Recv(&word, 1, MPI_INT, 0, 0, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-                // Rank 0 sends every row of the band, halo included.
-                t.forget_rows();
-                mine = word == 0 ? t.load(b, *source) : fault(static_cast<Fault>(word));
-            }
-        } else if (has) {
+        if (forward_only_)
+            mine = load_from_leader(w, k, plan, info, cache.get(), *source, t);
+        else if (has)
             mine = t.load(b, *source);
-        }
         const bool treated = has && mine.ok();
         // Within its band, each rank asks the progress again (rank 0 at the row last
         // reported), so that a cancellation (a signal, which mpirun sends to every rank)

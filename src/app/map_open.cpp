@@ -1,0 +1,208 @@
+// The map of a batch run opened for reading by rows, through its own reader or GDAL's,
+// and the band engine's faults put into the run's words.
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/run_parts.h"
+#include "formats/ascii_grid.h"
+#include "formats/bitmap.h"
+#include "formats/format.h"
+#include "formats/raw.h"
+#include "text/catalogue.h"
+
+namespace fs = std::filesystem;
+
+namespace run_parts {
+
+namespace {
+
+// A name GDAL reads without a file of that name: a virtual file system (/vsizip/...) or
+// a driver's prefix (NETCDF:"file":var).
+bool gdal_special_name(const std::string& path) {
+    if (path.rfind("/vsi", 0) == 0) return true;
+    const std::size_t colon = path.find(':');
+#ifdef _WIN32
+    return colon != std::string::npos && colon != 1;
+#else
+    return colon != std::string::npos;
+#endif
+}
+
+}  // namespace
+
+// The reader of a map: the program's own for ".raw", ".bmp" and ".asc" (in any case),
+// GDAL for anything else. `base` is the name without its extension.
+int native_format(const std::string& path, std::string& base) {
+    static const std::pair<const char*, int> kNative[] = {
+        {".raw", kRaster}, {".bmp", kBitmap}, {".asc", kAscii}};
+    for (const auto& [ext, form] : kNative) {
+        const std::size_t n = std::char_traits<char>::length(ext);
+        if (path.size() <= n) continue;
+        bool same = true;
+        for (std::size_t k = 0; k < n; ++k)
+            same = same && std::tolower(static_cast<unsigned char>(path[path.size() - n + k])) ==
+                               ext[k];
+        if (same) {
+            base = path.substr(0, path.size() - n);
+            return form;
+        }
+    }
+    return -1;
+}
+
+// The map named on the command line is there and is a file: otherwise say so, and when
+// the name lacks the extension of a map that is there, name that map.
+Status check_map_name(const std::string& map) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(map, ec);
+    if (fs::is_directory(st)) return Status::make(Status::Code::Refused, map, txt::map_is_folder, {map});
+    if (fs::exists(st) || gdal_special_name(map)) return Status::success();
+    for (const char* ext : {".raw", ".bmp", ".asc", ".tif", ".RAW", ".BMP", ".ASC", ".TIF"}) {
+        const std::string other = map + ext;
+        if (fs::is_regular_file(other, ec))
+            return Status::make(Status::Code::Missing, map, txt::map_missing_suggest, {map, other});
+    }
+    return Status::make(Status::Code::Missing, map, txt::map_missing, {map});
+}
+
+// A fault of the band engine in the words of the whole-map loaders and writers.
+Status from_engine(const engine::Status& e, int format, const engine::MapInfo& info,
+                   const GdalRowSource* gdal) {
+    using engine::Fault;
+    if (gdal && !gdal->failure().ok() &&
+        (e.fault == Fault::ReadFailed || e.fault == Fault::NotInteger))
+        return gdal->failure();
+    const std::string& f = e.file;
+    switch (e.fault) {
+        case Fault::None:
+            return Status::success();
+        case Fault::CannotOpen:
+            if (format == kRaster)
+                return Status::make(Status::Code::Missing, f, txt::raw_pixels_missing, {f});
+            if (format == kAscii)
+                return Status::make(Status::Code::Missing, f, txt::ascii_missing, {f});
+            return Status::refused(f, txt::reason_cannot_open);
+        case Fault::NotRegular:
+            return Status::refused(f, txt::reason_not_regular);
+        case Fault::ReadFailed:
+            return Status::refused(f, txt::reason_cannot_open);
+        case Fault::HeaderUnreadable:
+            return Status::refused(f, txt::reason_header_unreadable);
+        case Fault::BadSizes:
+            return Status::refused(f, txt::reason_bad_sizes, {info.nb_lig, info.nb_col});
+        case Fault::TooShort: {
+            // A raw file says how many bytes it holds and how many its header declares.
+            long long size = 0, expected = 0;
+            if (format == kRaster &&
+                std::sscanf(e.detail.c_str(), "%lld %lld", &size, &expected) == 2)
+                return Status::refused(f, txt::reason_raw_short, {size, expected});
+            return Status::refused(f, txt::reason_too_short);
+        }
+        case Fault::NotBitmap:
+            return Status::refused(f, txt::reason_not_bitmap);
+        case Fault::BitmapForm:
+            return Status::refused(f, txt::reason_bitmap_form);
+        case Fault::Compressed:
+            return Status::refused(f, txt::reason_compressed);
+        case Fault::Colour:
+            return Status::refused(f, txt::reason_colour);
+        case Fault::FewCells:
+            return Status::refused(f, txt::reason_few_cells);
+        case Fault::NotInteger:
+            return Status::refused(f, txt::reason_not_integer, {e.detail});
+        case Fault::Cancelled:
+            return Status::cancelled();
+        case Fault::TooLarge:
+        case Fault::CannotWrite: {
+            Status s = Status::make(Status::Code::NotWritten, f, txt::result_not_written, {f});
+            s.detail = e.detail;
+            return s;
+        }
+        case Fault::OutOfMemory:
+            return Status::make(Status::Code::OutOfMemory, {}, txt::memory_exhausted);
+    }
+    return Status::refused(f, txt::reason_cannot_open);
+}
+
+// The sizes, pixel size and corner of a map read by rows.
+void header_from(const engine::MapInfo& info, LoadedMap& map) {
+    map.nb_lig = info.nb_lig;
+    map.nb_col = info.nb_col;
+    map.dpix_size = info.dpix_size;
+    map.UTM_coord = info.UTM_coord;
+    map.X_min = info.X_min;
+    map.Y_min = info.Y_min;
+    if (info.has_nodata) map.nodata = info.nodata;
+}
+
+// Opens the map of the request for reading by rows: its sizes, pixel size and corner go to
+// `map` (no pixels), its name to `run.nom_lect`.
+Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
+                std::unique_ptr<engine::RowSource>& src, GdalRowSource*& gdal) {
+    RunAnswers& run = out.run;
+    std::string base;
+    const int form = native_format(req.map, base);
+    run.format = form;
+    gdal = nullptr;
+    engine::Status e;
+    if (form < 0) {
+        run.nom_lect = req.map;
+        Status s;
+        auto g = gdal_row_source(req.map, req.band_given || req.band != 1 ? req.band : 0, map, s);
+        if (!g) return s;
+        gdal = g.get();
+        src = std::move(g);
+        if (map.dpix_size <= 0) {
+            if (req.pixel_size <= 0) return Status::refused(req.map, txt::reason_no_pixel_size);
+            map.dpix_size = req.pixel_size;
+        }
+        return Status::success();
+    }
+    if (form == kRaster) {
+        // The header beside the pixels, in the same case as their extension when only
+        // that one is there.
+        map.nomdescr1 = base + ".txt";
+        std::error_code ec;
+        if (!fs::exists(map.nomdescr1, ec) && fs::exists(base + ".TXT", ec))
+            map.nomdescr1 = base + ".TXT";
+        run.nom_lect = req.map;
+        RawHeader h;
+        switch (read_raw_header(map.nomdescr1, h)) {
+            case RawHeaderRead::Missing:
+                return Status::refused(run.nom_lect, txt::reason_no_header, {map.nomdescr1});
+            case RawHeaderRead::Unreadable:
+                return Status::refused(map.nomdescr1, txt::reason_header_unreadable);
+            case RawHeaderRead::NotRegular:
+                return Status::refused(map.nomdescr1, txt::reason_not_regular);
+            case RawHeaderRead::Read:
+                break;
+        }
+        if (h.nb_lig <= 0 || h.nb_col <= 0)
+            return Status::refused(map.nomdescr1, txt::reason_bad_sizes, {h.nb_lig, h.nb_col});
+        map.min_al = h.min_al;
+        map.max_al = h.max_al;
+        map.pix_size = h.pix_size;
+        src = formats::open_raw_source(run.nom_lect, h.nb_lig, h.nb_col, h.pix_size, e);
+    } else if (form == kBitmap) {
+        run.nom_lect = req.map;
+        src = formats::open_bitmap_source(run.nom_lect, e);
+    } else {
+        run.nom_lect = req.map;
+        src = formats::open_ascii_source(run.nom_lect, e);
+    }
+    if (!src) return from_engine(e, form, {}, nullptr);
+    header_from(src->info(), map);
+    if (form == kBitmap) {
+        // A bitmap carries no pixel size.
+        if (req.pixel_size <= 0) return Status::refused(run.nom_lect, txt::reason_no_pixel_size);
+        map.dpix_size = req.pixel_size;
+    }
+    return Status::success();
+}
+
+}  // namespace run_parts
+
+Status engine_status(const engine::Status& e, int format, const engine::MapInfo& info) {
+    return run_parts::from_engine(e, format, info, nullptr);
+}
