@@ -300,7 +300,7 @@ class GdalRows final : public GdalRowSource {
                 map.georef.colours.push_back({e.c1, e.c2, e.c3, e.c4});
             }
         }
-        class_names(band_, map.georef.class_names);
+        gdal_impl::class_names(band_, map.georef.class_names);
         map.UTM_coord = has_gt;
         if (has_gt) {
             // The lower left corner, whichever way the rows and columns run.
