@@ -149,6 +149,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-w", "square", "-r", "1", "--quicklook", "--metrics", "diversity,shannon",
                    "m.tif"},
                   "--quicklook needs diversity and homogeneity"},
+        UsageCase{"quicklook_in_spanish",
+                  {"--lang", "es", "-w", "square", "-r", "1", "--quicklook", "--metrics",
+                   "diversity", "m.tif"},
+                  "--quicklook necesita diversity y homogeneity entre las --metrics\n"
+                  "Ejecutar con --help"},
         UsageCase{"min_valid_zero",
                   {"-w", "square", "-r", "1", "--min-valid", "0", "m.raw"},
                   "--min-valid"},

@@ -301,10 +301,7 @@ int check_results(const Given& g, CommandLine& cl, const OptionCheck& c, std::os
         req.res_form = f == 2 ? kRaster : f == 3 ? kBitmap : f == 4 ? kAscii : kGeoTiff;
         req.cog = f == 1;
     } else if (!gdal_available()) {
-        return usage_error(err, program,
-                           "this build has no GDAL, so no GeoTIFF results: choose a "
-                           "format with -f raw|bmp|asc",
-                           idiom);
+        return usage_error(err, program, say(txt::usage_no_gdal_default, idiom, {}), idiom);
     } else {
         req.res_form = kGeoTiff;
     }
@@ -387,14 +384,12 @@ int check_values(const Given& g, CommandLine& cl, std::ostream& err, int idiom) 
             return std::find(req.metrics.begin(), req.metrics.end(), m) != req.metrics.end();
         };
         if (!named("diversity") || !named("homogeneity"))
-            return usage_error(err, program,
-                               "--quicklook needs diversity and homogeneity among the --metrics",
-                               idiom);
+            return usage_error(err, program, say(txt::usage_quicklook_metrics, idiom, {}), idiom);
     }
     if (!cl.json_path.empty()) req.also_writes.push_back(cl.json_path);
 #ifndef LANDMOSAIC_HAVE_JSON
     if (!cl.json_path.empty())
-        return usage_error(err, program, "this build cannot write --json summaries", idiom);
+        return usage_error(err, program, say(txt::usage_no_json, idiom, {}), idiom);
 #endif
     if (Status s = req.validate(); !s.ok())
         return usage_error(err, program, s.message ? status_line(s, idiom, kUtf8) : s.detail,

@@ -765,6 +765,24 @@ inline constexpr Text usage_ascii_corner{
      {etono, etono}},
     {"los resultados ascii de un mapa sin coordenadas necesitan --x-min y --y-min"}};
 
+inline constexpr Text usage_no_gdal_default{
+    {"this build has no GDAL, so no GeoTIFF results: choose a format with -f raw|bmp|asc"},
+    {"cette version n'a pas GDAL, donc pas de r%csultats GeoTIFF : choisir un format avec "
+     "-f raw|bmp|asc",
+     {etono}},
+    {"esta versi%cn no tiene GDAL, as%c que no hay resultados GeoTIFF: elegir un formato con "
+     "-f raw|bmp|asc",
+     {otono, itono}}};
+inline constexpr Text usage_quicklook_metrics{
+    {"--quicklook needs diversity and homogeneity among the --metrics"},
+    {"--quicklook demande diversity et homogeneity parmi les --metrics"},
+    {"--quicklook necesita diversity y homogeneity entre las --metrics"}};
+inline constexpr Text usage_no_json{{"this build cannot write --json summaries"},
+                                    {"cette version ne peut pas %ccrire de r%csum%c --json",
+                                     {etono, etono, etono}},
+                                    {"esta versi%cn no puede escribir res%cmenes --json",
+                                     {otono, utono}}};
+
 // ---------------------------------------------------------------- command line: warnings
 inline constexpr Text threads_lowered{
     {"--threads %lld: this machine has %lld cores, so %lld threads are used"},
