@@ -626,4 +626,27 @@ TEST(SummaryCommand, QuicklookOfACommandLineRunEqualsTheSummaryOfItsFiles) {
         EXPECT_NE(metrics_page.find(std::string("id=\"metric-") + m + "\""), std::string::npos) << m;
     }
     EXPECT_NE(metrics_page.find("id=\"mramp0\""), std::string::npos);
+
+    // A map that names its classes (GDAL category names, here in the map's sidecar): the
+    // names go to the page's inventory, escaped, by code.
+    const fs::path asc = s.folder / "named.asc", tif = s.folder / "named.tif";
+    fx::spit(asc, fx::asc_input_bytes(s.map, 0, 0, 25));
+    ASSERT_EQ(shell("gdal_translate -q -a_nodata 255 \"" + asc.string() + "\" \"" + tif.string() + "\""), 0);
+    std::string cats;
+    for (int v = 0; v < 256; ++v)
+        cats += "<Category>" + (v == 3 ? std::string("Wet &amp; dry") : "class " + std::to_string(v)) +
+                "</Category>";
+    fx::spit(tif.string() + ".aux.xml", "<PAMDataset><PAMRasterBand band=\"1\"><CategoryNames>" +
+                                            cats + "</CategoryNames></PAMRasterBand></PAMDataset>");
+    ASSERT_EQ(shell(std::string(LANDMOSAIC_EXE) + " -w square -r 1 -q --quicklook -o \"" + base +
+                    "n\" \"" + tif.string() + "\" >\"" + log.string() + "\" 2>&1"),
+              0)
+        << fx::slurp(log);
+    const std::string named = fx::slurp(base + "n_summary.html");
+    for (int code : fx::inventory(s.map).code)
+        EXPECT_NE(named.find("<td>" + std::to_string(code) + "</td><td>" +
+                             (code == 3 ? std::string("Wet &amp; dry")
+                                        : "class " + std::to_string(code)) + "</td>"),
+                  std::string::npos)
+            << code;
 }

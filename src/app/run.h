@@ -73,6 +73,7 @@ struct RunOutcome {
     double dpix_size = 0;
     bool georeferenced = false;  // the map carried a coordinate system
     std::string crs_wkt;         // ...which it is, as WKT
+    std::vector<std::string> class_names;  // the map's names of its classes, by code
     bool corner_known = false;   // the lower left corner of the map, when known
     double x_min = 0, y_min = 0;
     Inventory inv;

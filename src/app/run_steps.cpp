@@ -115,6 +115,7 @@ Status open_step(RunState& r) {
     r.out.dpix_size = r.map.dpix_size;
     r.out.georeferenced = !r.map.georef.crs_wkt.empty();
     r.out.crs_wkt = r.map.georef.crs_wkt;
+    r.out.class_names = r.map.georef.class_names;
     r.budget = r.req.memory_mb > 0 ? r.req.memory_mb * (1LL << 20) : default_memory_bytes();
     r.out.timings.load = seconds_since(t);
     // A row of every result image, as the GeoTIFF results gather them.

@@ -55,7 +55,9 @@ SummaryInput page_input(const RunOutcome& o, const SummaryOptions& options) {
                             inv.tot_surf_item > 0 ? static_cast<double>(inv.num_pixel_item[k]) /
                                                         static_cast<double>(inv.tot_surf_item) * 100
                                                   : 0.0,
-                            {}});
+                            static_cast<std::size_t>(inv.number_item[k]) < o.class_names.size()
+                                ? o.class_names[inv.number_item[k]]
+                                : std::string()});
     in.treat_type = run.treat_type;
     in.win_shape = run.win_shape;
     in.range_win = run.range_win;

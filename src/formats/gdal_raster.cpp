@@ -38,6 +38,30 @@ using gdal_impl::temporary_name;
 
 namespace gdal_impl {
 
+// The names of a band's classes by code: its category names, else the name column of its
+// raster attribute table (rows by value, or by code when it has no value column).
+void class_names(GDALRasterBandH band, std::vector<std::string>& names) {
+    names.clear();
+    if (char** cats = GDALGetRasterCategoryNames(band)) {
+        for (int v = 0; v < 256 && cats[v]; ++v) names.emplace_back(cats[v]);
+        return;
+    }
+    GDALRasterAttributeTableH rat = GDALGetDefaultRAT(band);
+    if (!rat) return;
+    const int name = GDALRATGetColOfUsage(rat, GFU_Name);
+    if (name < 0) return;
+    int value = GDALRATGetColOfUsage(rat, GFU_MinMax);
+    if (value < 0) value = GDALRATGetColOfUsage(rat, GFU_Min);
+    const int rows = GDALRATGetRowCount(rat);
+    for (int r = 0; r < rows; ++r) {
+        const int code = value >= 0 ? GDALRATGetValueAsInt(rat, r, value) : r;
+        if (code < 0 || code > 254) continue;
+        if (names.size() <= static_cast<std::size_t>(code)) names.resize(code + 1);
+        const char* n = GDALRATGetValueAsString(rat, r, name);
+        names[code] = n ? n : "";
+    }
+}
+
 void register_drivers() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -276,6 +300,7 @@ class GdalRows final : public GdalRowSource {
                 map.georef.colours.push_back({e.c1, e.c2, e.c3, e.c4});
             }
         }
+        gdal_impl::class_names(band_, map.georef.class_names);
         map.UTM_coord = has_gt;
         if (has_gt) {
             // The lower left corner, whichever way the rows and columns run.

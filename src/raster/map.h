@@ -18,6 +18,9 @@ struct GeoRef {
     // The band's colour table, red, green, blue and alpha per code from 0; empty when the
     // map has none.
     std::vector<std::array<short, 4>> colours;
+    // The names of the classes, by code from 0 (GDAL's category names, or the name column
+    // of the raster attribute table); empty when the map names none.
+    std::vector<std::string> class_names;
 };
 
 struct LoadedMap {
