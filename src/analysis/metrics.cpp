@@ -39,35 +39,6 @@ std::string known_list() {
     return s;
 }
 
-// One run of pixels of a row of the window: row dy from the centre, columns l0..l1.
-struct Run {
-    int dy, l0, l1;
-};
-
-std::vector<Run> window_runs(const Window& win, const Shape& shape) {
-    std::vector<Run> runs;
-    const int R = shape.rw;
-    if (shape.win_shape == 0) {
-        for (int dy = -R; dy <= R; ++dy) runs.push_back({dy, -R, R});
-        return runs;
-    }
-    if (!win.tab_rad || win.nb != 2 * R + 1) return runs;
-    for (int k = 0; k < win.nb; ++k) {
-        const unsigned char* m = win.tab_rad[k];
-        for (int l = 0; l < win.nb;) {
-            if (m[l] != 1) {
-                ++l;
-                continue;
-            }
-            int e = l;
-            while (e + 1 < win.nb && m[e + 1] == 1) ++e;
-            runs.push_back({k - R, l - R, e - R});
-            l = e + 1;
-        }
-    }
-    return runs;
-}
-
 int workers_for(int threads, long long work) {
     const int t = threads > 0 ? threads : fast_scan_threads();
     // Small maps are not worth a thread.
@@ -372,6 +343,30 @@ ScanCounts mesh_rows(const LoadedMap& map, const Inventory& inv, const Window& w
 }
 
 }  // namespace
+
+std::vector<Run> window_runs(const Window& win, const Shape& shape) {
+    std::vector<Run> runs;
+    const int R = shape.rw;
+    if (shape.win_shape == 0) {
+        for (int dy = -R; dy <= R; ++dy) runs.push_back({dy, -R, R});
+        return runs;
+    }
+    if (!win.tab_rad || win.nb != 2 * R + 1) return runs;
+    for (int k = 0; k < win.nb; ++k) {
+        const unsigned char* m = win.tab_rad[k];
+        for (int l = 0; l < win.nb;) {
+            if (m[l] != 1) {
+                ++l;
+                continue;
+            }
+            int e = l;
+            while (e + 1 < win.nb && m[e + 1] == 1) ++e;
+            runs.push_back({k - R, l - R, e - R});
+            l = e + 1;
+        }
+    }
+    return runs;
+}
 
 const std::vector<Row>& table() { return kTable; }
 

@@ -101,6 +101,15 @@ struct Shape {
     int rw = 0;
 };
 
+// One run of pixels of a row of the window: row dy from the centre, columns l0..l1.
+struct Run {
+    int dy, l0, l1;
+};
+
+// The window's pixels as runs along its rows, top row first: the square's whole rows, the
+// circle's runs of its mask; none for a circle whose mask does not match its rank.
+std::vector<Run> window_runs(const Window& win, const Shape& shape);
+
 // How counts_scan slides a moving window: `best`, on the vector kernels where the
 // window allows; `pixels`, pixel by pixel along each centre row (the straightforward
 // way, which the other must equal byte for byte).

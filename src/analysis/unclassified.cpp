@@ -17,35 +17,6 @@ namespace metrics {
 
 namespace {
 
-// One run of pixels of a row of the window: row dy from the centre, columns l0..l1.
-struct Run {
-    int dy, l0, l1;
-};
-
-std::vector<Run> row_runs(const Window& win, const Shape& shape) {
-    std::vector<Run> runs;
-    const int R = shape.rw;
-    if (shape.win_shape == 0) {
-        for (int dy = -R; dy <= R; ++dy) runs.push_back({dy, -R, R});
-        return runs;
-    }
-    if (!win.tab_rad || win.nb != 2 * R + 1) return runs;
-    for (int k = 0; k < win.nb; ++k) {
-        const unsigned char* m = win.tab_rad[k];
-        for (int l = 0; l < win.nb;) {
-            if (m[l] != 1) {
-                ++l;
-                continue;
-            }
-            int e = l;
-            while (e + 1 < win.nb && m[e + 1] == 1) ++e;
-            runs.push_back({k - R, l - R, e - R});
-            l = e + 1;
-        }
-    }
-    return runs;
-}
-
 ScanCounts mesh_cells(const LoadedMap& map, const Window& win, int r0, int r1) {
     ScanCounts found;
     const int m = win.side, cols = map.nb_col;
@@ -182,7 +153,7 @@ ScanCounts unclassified_windows(const LoadedMap& map, const Window& win, const S
                                 int r0, int r1) {
     if (shape.treat_type == 0) return mesh_cells(map, win, r0, r1);
     ScanCounts found;
-    const std::vector<Run> runs = row_runs(win, shape);
+    const std::vector<Run> runs = window_runs(win, shape);
     const int R = shape.rw;
     const int a = std::max(r0, R), b = std::min(r1, map.nb_lig - R);
     if (runs.empty() || a >= b || map.nb_col < 2 * R + 1) return found;
