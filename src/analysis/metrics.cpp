@@ -8,6 +8,7 @@
 
 #include "analysis/fast_scan.h"
 #include "analysis/metrics_fast.h"
+#include "analysis/row_sharing.h"
 #include "window/geometry.h"
 
 namespace metrics {
@@ -37,31 +38,6 @@ std::string known_list() {
         if (r.id == Id::Share) s += ":CODE";
     }
     return s;
-}
-
-int workers_for(int threads, long long work) {
-    const int t = threads > 0 ? threads : fast_scan_threads();
-    // Small maps are not worth a thread.
-    return work < (1LL << 16) ? 1 : std::max(1, t);
-}
-
-// Runs f(a, b) over [r0, r1) cut into contiguous blocks, one per worker. Every row is
-// computed from its own counts, so the cut changes no value.
-template <class F>
-void share_rows(int r0, int r1, int workers, const F& f) {
-    const int rows = r1 - r0;
-    workers = std::max(1, std::min(workers, rows));
-    if (workers == 1) {
-        f(r0, r1);
-        return;
-    }
-    std::vector<std::thread> team;
-    for (int w = 0; w < workers; ++w) {
-        const int a = r0 + static_cast<int>(static_cast<long long>(rows) * w / workers);
-        const int b = r0 + static_cast<int>(static_cast<long long>(rows) * (w + 1) / workers);
-        team.emplace_back([&f, a, b] { f(a, b); });
-    }
-    for (std::thread& t : team) t.join();
 }
 
 using values::enough;

@@ -130,8 +130,8 @@ ScanCounts counts_scan(const LoadedMap& map, const Inventory& inv, const Window&
 
 // The same windows as the dialogue's rule evaluates (whole windows inside the map, whole
 // cells), with centres in rows [r0, r1): how many there are and how many hold a pixel of
-// no class (255). Cheap beside a scan: it looks only for 255.
+// no class (255). Cheap beside a scan: it looks only for 255. `threads` as the scans'.
 ScanCounts unclassified_windows(const LoadedMap& map, const Window& win, const Shape& shape,
-                                int r0, int r1);
+                                int r0, int r1, int threads = 0);
 
 }  // namespace metrics

@@ -4,14 +4,14 @@
 // down; a window's box holds one when a column of it does, found for all the centres of a
 // row at once by OR-ing the columns' flags over spans that double. For the circle, the
 // boxes that hold one are then looked at run by run of the mask, by the distance to the
-// next 255 along each row. Centre rows are shared among a few threads.
+// next 255 along each row. Centre rows are shared among the run's workers.
 #include <algorithm>
 #include <cstring>
-#include <thread>
+#include <mutex>
 #include <vector>
 
-#include "analysis/fast_scan.h"
 #include "analysis/metrics.h"
+#include "analysis/row_sharing.h"
 
 namespace metrics {
 
@@ -150,27 +150,21 @@ class Rows {
 }  // namespace
 
 ScanCounts unclassified_windows(const LoadedMap& map, const Window& win, const Shape& shape,
-                                int r0, int r1) {
+                                int r0, int r1, int threads) {
     if (shape.treat_type == 0) return mesh_cells(map, win, r0, r1);
     ScanCounts found;
     const std::vector<Run> runs = window_runs(win, shape);
     const int R = shape.rw;
     const int a = std::max(r0, R), b = std::min(r1, map.nb_lig - R);
     if (runs.empty() || a >= b || map.nb_col < 2 * R + 1) return found;
-    // A few threads on large maps, each on its own rows.
+    // Centre rows shared among the run's workers; the counts add up whatever the cut.
     const long long work = static_cast<long long>(b - a) * map.nb_col;
-    const int workers = work < (1LL << 20) ? 1 : std::clamp(fast_scan_threads(), 1, std::min(b - a, 8));
-    std::vector<ScanCounts> part(static_cast<std::size_t>(workers));
-    const auto one = [&](int w) {
-        const int wa = a + static_cast<int>(static_cast<long long>(b - a) * w / workers);
-        const int wb = a + static_cast<int>(static_cast<long long>(b - a) * (w + 1) / workers);
-        if (wa < wb) part[static_cast<std::size_t>(w)] = Rows(map, runs, R, shape.win_shape != 0).scan(wa, wb);
-    };
-    std::vector<std::thread> team;
-    for (int w = 1; w < workers; ++w) team.emplace_back(one, w);
-    one(0);
-    for (std::thread& t : team) t.join();
-    for (const ScanCounts& p : part) found.add(p);
+    std::mutex lock;
+    share_rows(a, b, workers_for(threads, work), [&](int wa, int wb) {
+        const ScanCounts got = Rows(map, runs, R, shape.win_shape != 0).scan(wa, wb);
+        const std::lock_guard<std::mutex> hold(lock);
+        found.add(got);
+    });
     return found;
 }
 

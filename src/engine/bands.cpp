@@ -297,7 +297,7 @@ Status BandTreatment::scan(const Progress& progress) {
             }
         }
     }
-    band.windows = metrics::unclassified_windows(view_, win_, shape, o, o + n_);
+    band.windows = metrics::unclassified_windows(view_, win_, shape, o, o + n_, job_.threads);
     band.planes = {plane_stats(metrics::Type::Byte, div_rows_, n_, info_.nb_col),
                    plane_stats(metrics::Type::Byte, homo_rows_, n_, info_.nb_col)};
     totals_.add(band);
