@@ -35,11 +35,11 @@ engine::MapInfo info_of(const LoadedMap& map) {
 // The map file read before, opened again for reading by rows. A file whose sizes are no
 // longer those read before has changed under the run: it is refused.
 std::unique_ptr<engine::RowSource> open_map_file(const RunAnswers& run, const LoadedMap& map,
-                                                 engine::Status& e) {
+                                                 Status& e) {
     std::unique_ptr<engine::RowSource> src;
     src = formats::format_of(run.format).open_source(run.nom_lect, info_of(map), e);
     if (src && (src->info().nb_lig != map.nb_lig || src->info().nb_col != map.nb_col)) {
-        e = {engine::Fault::ReadFailed, run.nom_lect, {}};
+        e = Status::refused(run.nom_lect, txt::reason_cannot_open);
         return nullptr;
     }
     return src;
@@ -49,7 +49,6 @@ std::unique_ptr<engine::RowSource> open_map_file(const RunAnswers& run, const Lo
 
 Status treat_into_memory(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
                       const Window& win, Results& res, const Progress& progress) {
-    const engine::MapInfo info = info_of(map);
     // The two images, each one block of rows in order, written a band at a time.
     ByteGrid div(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);
     ByteGrid homo(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);
@@ -66,13 +65,13 @@ Status treat_into_memory(const RunAnswers& run, const LoadedMap& map, const Inve
         engine::plan_bands_of(map.nb_lig, job, band_rows(map.nb_lig, run.range_win));
     // The map is read again from its file, a band at a time: it is not held beside the
     // two result images.
-    engine::Status e;
+    Status e;
     const std::unique_ptr<engine::RowSource> src = open_map_file(run, map, e);
-    if (!src) return engine_status(e, run.format, info);
+    if (!src) return e;
     engine::DiversityTotals totals;
     e = engine::treat_in_bands(*src, inv, win, job, plan, diversity, homogeneity, totals,
                                progress);
-    if (!e.ok()) return engine_status(e, run.format, info);
+    if (!e.ok()) return e;
     res.rw = run.range_win;
     std::copy(std::begin(totals.histo_div), std::end(totals.histo_div), std::begin(res.histo_div));
     res.max_histo = totals.max_histo;
@@ -84,13 +83,13 @@ Status treat_into_memory(const RunAnswers& run, const LoadedMap& map, const Inve
 Status write_held_image(const RunAnswers& run, const LoadedMap& map, ByteMatrix grid,
                         const std::string& base, std::string& written) {
     const engine::MapInfo info = info_of(map);
-    engine::Status e;
+    Status e;
     auto sink = formats::format_of(run.res_form).make_sink(base, info, e);
     if (sink) {
         e = sink->write(0, map.nb_lig, grid);
         if (e.ok()) e = sink->commit();
     }
-    if (!e.ok()) return engine_status(e, run.format, info);
+    if (!e.ok()) return e;
     written = sink->name();
     return Status::success();
 }

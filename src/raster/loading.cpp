@@ -41,28 +41,24 @@ Status load_raster(const std::string& base, LoadedMap& map, std::string& nom_lec
     }
 
     RawHeader h;
-    switch (read_raw_header(map.nomdescr1, h)) {
-        case RawHeaderRead::Read:
-            if (Status s = check_sizes(map.nomdescr1, h.nb_lig, h.nb_col); !s.ok()) return s;
-            break;
-        case RawHeaderRead::Unreadable:
-            return Status::refused(map.nomdescr1, txt::reason_header_unreadable);
-        case RawHeaderRead::NotRegular:
-            return Status::refused(map.nomdescr1, txt::reason_not_regular);
-        case RawHeaderRead::Missing:
-            if (!opt.typed_header)
-                return Status::make(Status::Code::NeedsHeader, map.nomdescr1,
-                                    txt::raw_header_missing, {map.nomdescr1});
-            // The user supplied what the header would hold; it is written for later runs.
-            h = *opt.typed_header;
-            h.val = 1;
-            h.min_al = 0;
-            h.max_al = 255;
-            if (Status s = check_sizes(nom_lect, h.nb_lig, h.nb_col); !s.ok()) return s;
-            if (!write_raw_header(map.nomdescr1, h) && opt.warn)
-                opt.warn(Status::make(Status::Code::NotWritten, map.nomdescr1,
-                                      txt::header_not_written, {map.nomdescr1}));
-            break;
+    if (Status read = read_raw_header(map.nomdescr1, h); read.ok()) {
+        if (Status s = check_sizes(map.nomdescr1, h.nb_lig, h.nb_col); !s.ok()) return s;
+    } else if (read.code != Status::Code::Missing) {
+        return read;
+    } else if (!opt.typed_header) {
+        // The dialogue asks for the values and loads the map again with them.
+        read.code = Status::Code::NeedsHeader;
+        return read;
+    } else {
+        // The user supplied what the header would hold; it is written for later runs.
+        h = *opt.typed_header;
+        h.val = 1;
+        h.min_al = 0;
+        h.max_al = 255;
+        if (Status s = check_sizes(nom_lect, h.nb_lig, h.nb_col); !s.ok()) return s;
+        if (!write_raw_header(map.nomdescr1, h) && opt.warn)
+            opt.warn(Status::make(Status::Code::NotWritten, map.nomdescr1, txt::header_not_written,
+                                  {map.nomdescr1}));
     }
     map.nb_lig = h.nb_lig;
     map.nb_col = h.nb_col;
@@ -95,28 +91,6 @@ Status load_raster(const std::string& base, LoadedMap& map, std::string& nom_lec
     return Status::success();
 }
 
-const Text& bitmap_reason(BmpError e) {
-    switch (e) {
-        case BmpError::TooShort:
-            return txt::reason_too_short;
-        case BmpError::NotBitmap:
-            return txt::reason_not_bitmap;
-        case BmpError::Form:
-            return txt::reason_bitmap_form;
-        case BmpError::Compressed:
-            return txt::reason_compressed;
-        case BmpError::BadSizes:
-            return txt::reason_bad_sizes;
-        case BmpError::TooLarge:
-        case BmpError::OutOfMemory:
-            return txt::reason_too_large;
-        case BmpError::NotRegular:
-            return txt::reason_not_regular;
-        default:
-            return txt::reason_cannot_open;
-    }
-}
-
 // A 24-bit line of grey pixels (blue = green = red) becomes the line of those bytes, in
 // place at its start; false at the first coloured pixel.
 bool grey_line(unsigned char* line, int nb_col) {
@@ -132,11 +106,11 @@ Status load_bitmap(const std::string& base, LoadedMap& map, std::string& nom_lec
     nom_lect = base + ".bmp";
     int Type = 0;
     Color32* ColorMAP = nullptr;
-    BmpError why = BmpError::None;
+    Status why;
     int nb_col = 0;
     int nb_lig = 0;
     ByteMatrix m = ChargeBMP(nom_lect.c_str(), nb_col, nb_lig, Type, ColorMAP, &why);
-    if (!m) return Status::refused(nom_lect, bitmap_reason(why), {nb_lig, nb_col});
+    if (!m) return why;
     ByteGrid tab(m, nb_lig);
     if (Type == 2) {
         for (int i = 0; i < nb_lig; ++i)
@@ -155,30 +129,8 @@ Status load_ascii(const std::string& base, LoadedMap& map, std::string& nom_lect
                   const LoadOptions& opt) {
     nom_lect = base + ".asc";
     AsciiGrid g;
-    const GridError e = read_ascii_grid(nom_lect, g, opt.ascii_line);
+    if (Status e = read_ascii_grid(nom_lect, g, opt.ascii_line); !e.ok()) return e;
     const std::string& name = nom_lect;
-    switch (e) {
-        case GridError::None:
-            break;
-        case GridError::Cancelled:
-            return Status::cancelled();
-        case GridError::CannotOpen:
-            return Status::make(Status::Code::Missing, name, txt::ascii_missing, {name});
-        case GridError::NotRegular:
-            return Status::refused(name, txt::reason_not_regular);
-        case GridError::ReadFailed:
-            return Status::refused(name, txt::reason_cannot_open);
-        case GridError::HeaderUnreadable:
-            return Status::refused(name, txt::reason_header_unreadable);
-        case GridError::BadSizes:
-            return Status::refused(name, txt::reason_bad_sizes, {g.nb_lig, g.nb_col});
-        case GridError::TooLarge:
-            return Status::refused(name, txt::reason_too_large, {g.nb_lig, g.nb_col});
-        case GridError::FewCells:
-            return Status::refused(name, txt::reason_few_cells);
-        case GridError::NotInteger:
-            return Status::refused(name, txt::reason_not_integer, {g.bad_cell});
-    }
     if (g.extra_cells && opt.warn)
         opt.warn(Status::make(Status::Code::Ok, name, txt::ascii_extra_warning, {name}));
     map.nb_col = g.nb_col;
