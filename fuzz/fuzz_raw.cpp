@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Status read = read_raw_header(base + ".txt", h);
     check(read.code != Status::Code::Missing);
     const long long declared = static_cast<long long>(h.nb_lig) * h.nb_col;
-    const bool refused = !read.ok() || h.nb_lig <= 0 || h.nb_col <= 0 ||
-                         declared > INT_MAX || static_cast<long long>(pixel_bytes) < declared;
+    const bool refused = !read.ok() || h.nb_lig <= 0 || h.nb_col <= 0 || declared > INT_MAX ||
+                         static_cast<long long>(pixel_bytes) < declared;
     if (!refused && declared > kMaxPixels) return 0;
 
     RunAnswers run;

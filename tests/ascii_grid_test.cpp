@@ -48,10 +48,11 @@ TEST(AsciiGrid, ReadsGridsAsGisToolsWriteThem) {
     AsciiGrid g;
     // Padded upper-case keywords, cell-centre variants, one text line per image line, CRLF.
     ASSERT_TRUE(read_text(dir,
-                        "NCOLS        3\r\nNROWS        2\r\nXLLCENTER    2512060.760304\r\n"
-                        "YLLCENTER    1145607.5\r\nCELLSIZE     100.005\r\nNODATA_value 255\r\n"
-                        " 1 2 3\r\n 255   5 6\r\n",
-                        g).ok());
+                          "NCOLS        3\r\nNROWS        2\r\nXLLCENTER    2512060.760304\r\n"
+                          "YLLCENTER    1145607.5\r\nCELLSIZE     100.005\r\nNODATA_value 255\r\n"
+                          " 1 2 3\r\n 255   5 6\r\n",
+                          g)
+                    .ok());
     EXPECT_EQ(g.X_min, 2512060.760304);
     EXPECT_EQ(g.Y_min, 1145607.5);
     EXPECT_EQ(g.dpix_size, 100.005);
@@ -98,7 +99,8 @@ TEST(AsciiGrid, DamagedGridsAreRefusedWithTheirReason) {
     };
     const Case cases[] = {
         {kHeader23 + nd + "1 2 3 4 5", &txt::reason_few_cells, ""},
-        {"ncols 1000\nnrows 1000\nx 0\ny 0\nc 1\n" + nd + "1 2 3 4 5 6", &txt::reason_few_cells, ""},
+        {"ncols 1000\nnrows 1000\nx 0\ny 0\nc 1\n" + nd + "1 2 3 4 5 6", &txt::reason_few_cells,
+         ""},
         {kHeader23 + nd + "1 2 3.5 4 5 6", &txt::reason_not_integer, "3.5"},
         {kHeader23 + nd + "1 2 3 4 five 6", &txt::reason_not_integer, "five"},
         {kHeader23 + nd + "1 2 inf 4 5 6", &txt::reason_not_integer, "inf"},
@@ -109,10 +111,12 @@ TEST(AsciiGrid, DamagedGridsAreRefusedWithTheirReason) {
         {kHeader23 + "nodata_value 0xFF\n1 2 3 4 5 6", &txt::reason_header_unreadable, ""},
         {"ncols 0x3\nnrows 2\nx 0\ny 0\nc 1\n1 2 3 4 5 6", &txt::reason_header_unreadable, ""},
         {"", &txt::reason_header_unreadable, ""},
-        {"ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize", &txt::reason_header_unreadable, ""},
+        {"ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize", &txt::reason_header_unreadable,
+         ""},
         {"ncols x\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3 4 5 6",
          &txt::reason_header_unreadable, ""},
-        {"ncols 3\nnrows 2\nxllcorner 0\ncellsize 1\n1 2 3 4 5 6", &txt::reason_header_unreadable, ""},
+        {"ncols 3\nnrows 2\nxllcorner 0\ncellsize 1\n1 2 3 4 5 6", &txt::reason_header_unreadable,
+         ""},
         {"ncols 2.5\nnrows 2\nx 0\ny 0\nc 1\n1 2 3 4 5 6", &txt::reason_header_unreadable, ""},
         {"ncols 0\nnrows 2\nx 0\ny 0\nc 1\n1 2", &txt::reason_bad_sizes, ""},
         {"ncols 3\nnrows -2\nx 0\ny 0\nc 1\n1 2", &txt::reason_bad_sizes, ""},

@@ -1,12 +1,13 @@
+#include "formats/bitmap.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "formats/bitmap.h"
-#include "raster_fixtures.h"
 #include "image_writers.h"
+#include "raster_fixtures.h"
 #include "text/catalogue.h"
 
 namespace {

@@ -16,18 +16,18 @@
 #include "analysis/mesh.h"
 #include "analysis/scans.h"
 #include "app/run.h"
-#include "formats/gdal_raster.h"
 #include "core/answers.h"
 #include "engine/bands.h"
 #include "formats/ascii_grid.h"
 #include "formats/bitmap.h"
+#include "formats/gdal_raster.h"
+#include "formats/raw.h"
+#include "image_writers.h"
 #include "raster/inventory.h"
 #include "raster/loading.h"
-#include "image_writers.h"
-#include "formats/raw.h"
 #include "raster_fixtures.h"
-#include "text/catalogue.h"
 #include "scan_fixture.h"
+#include "text/catalogue.h"
 #include "text/status_text.h"
 #include "window/geometry.h"
 
@@ -571,9 +571,9 @@ TEST(BandEngine, SourcesReadEveryBitmapFormAndRefuseWhatTheLoaderRefuses) {
         std::uint32_t value;
         const Text* why;
     };
-    for (const Bad& b : {Bad{30, 3, &txt::reason_compressed}, Bad{30, 2, &txt::reason_compressed},
-                         Bad{26, 2, &txt::reason_bitmap_form},
-                         Bad{14, 12, &txt::reason_bitmap_form}}) {
+    for (const Bad& b :
+         {Bad{30, 3, &txt::reason_compressed}, Bad{30, 2, &txt::reason_compressed},
+          Bad{26, 2, &txt::reason_bitmap_form}, Bad{14, 12, &txt::reason_bitmap_form}}) {
         std::string odd = rt::slurp(dir / "grey.bmp");
         for (int k = 0; k < (b.at == 26 ? 2 : 4); ++k)
             odd[static_cast<std::size_t>(b.at + k)] = static_cast<char>((b.value >> (8 * k)) & 0xFF);

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "core/status.h"
+#include "dialogue/console.h"
 #include "file_fixtures.h"
 #include "raster/grid.h"
-#include "dialogue/console.h"
 
 namespace rt {
 

@@ -1,14 +1,13 @@
-#include "formats/raw.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "formats/raw.h"
+#include "image_writers.h"
 #include "raster_fixtures.h"
 #include "text/catalogue.h"
-#include "image_writers.h"
 
 TEST(RawFormat, WritesHeaderAndPixelBytes) {
     rt::TempDir dir;

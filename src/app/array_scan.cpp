@@ -38,7 +38,8 @@ ArrayScanOutcome array_inventory(engine::RowSource& src, const Progress& progres
     ArrayScanOutcome out;
     const engine::BandPlan plan = engine::plan_bands_of(src.info().nb_lig, {}, 1024);
     const Status e = engine::take_inventory(src, plan, out.inv, progress);
-    if (e.code == Status::Code::Cancelled) out.cancelled = true;
+    if (e.code == Status::Code::Cancelled)
+        out.cancelled = true;
     else if (e.code == Status::Code::OutOfMemory)
         out.failure.code = Status::Code::OutOfMemory;
     else if (!e.ok()) out.failure = usage(e.detail);
@@ -86,7 +87,8 @@ ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
                 ? engine::plan_bands_of(info.nb_lig, job, req.band_rows)
                 : engine::plan_bands(info.nb_lig, info.nb_col, job, mb * (1LL << 20));
         engine::DiversityTotals totals;
-        Status e = engine::treat_in_bands(src, out.inv, out.win, job, plan, sinks, totals, progress);
+        Status e =
+            engine::treat_in_bands(src, out.inv, out.win, job, plan, sinks, totals, progress);
         if (e.code == Status::Code::Cancelled) {
             out.cancelled = true;
             return out;

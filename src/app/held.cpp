@@ -48,7 +48,7 @@ std::unique_ptr<engine::RowSource> open_map_file(const RunAnswers& run, const Lo
 }  // namespace
 
 Status treat_into_memory(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
-                      const Window& win, Results& res, const Progress& progress) {
+                         const Window& win, Results& res, const Progress& progress) {
     // The two images, each one block of rows in order, written a band at a time.
     ByteGrid div(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);
     ByteGrid homo(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);

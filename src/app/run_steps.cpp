@@ -290,8 +290,8 @@ void sinks_step(RunState& r) {
                                        run_metadata(r.out, r.req, m), r.tile_rows, im.failure,
                                        geotiff_layout(r.req, m, r.out.inv));
         } else {
-            im.sink = r.team.make_sink(formats::format_of(run.res_form), im.base, r.info,
-                                       im.failure);
+            im.sink =
+                r.team.make_sink(formats::format_of(run.res_form), im.base, r.info, im.failure);
         }
         if (!im.sink) im.sink = no_sink();
         // A sink the leader writes alone keeps its failure to itself (a team's sinks agree

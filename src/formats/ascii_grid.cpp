@@ -230,8 +230,8 @@ Status read_grid_header(AsciiGridReader::State& s, AsciiGrid& g, double (&values
     Tokens& in = s.in;
     std::string_view tok;
     auto fail_token = [&] {
-        return Status::refused(s.name, in.failed() ? txt::reason_cannot_open
-                                                   : txt::reason_header_unreadable);
+        return Status::refused(
+            s.name, in.failed() ? txt::reason_cannot_open : txt::reason_header_unreadable);
     };
     // A keyword that reads as a number means a pair is missing.
     for (double& v : values) {
@@ -296,7 +296,8 @@ Status AsciiGridReader::open(const std::string& name, AsciiGrid& g, long long ma
     if (g.nb_col <= 0 || g.nb_lig <= 0)
         return Status::refused(name, txt::reason_bad_sizes, {g.nb_lig, g.nb_col});
     const long long cells = static_cast<long long>(g.nb_col) * g.nb_lig;
-    if (cells > max_cells) return Status::refused(name, txt::reason_too_large, {g.nb_lig, g.nb_col});
+    if (cells > max_cells)
+        return Status::refused(name, txt::reason_too_large, {g.nb_lig, g.nb_col});
     // Every cell takes at least one character and one separator but the last: a file
     // that cannot hold them all is refused before anything is allocated.
     const unsigned long long room = file_bytes > header_end ? file_bytes - header_end : 0;
@@ -318,8 +319,8 @@ Status AsciiGridReader::read_line(unsigned char* row) {
             s.pending = false;
             tok = s.first_cell;
         } else if (!s.in.next(tok)) {
-            return Status::refused(s.name, s.in.failed() ? txt::reason_cannot_open
-                                                         : txt::reason_few_cells);
+            return Status::refused(s.name,
+                                   s.in.failed() ? txt::reason_cannot_open : txt::reason_few_cells);
         }
         if (s.cell.read(tok, row[j]) == Cell::NotInteger) {
             // The cell as written in the file, cut when it is long.

@@ -210,7 +210,8 @@ unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, C
     bool not_regular = false;
     std::FILE* f = open_regular(Name, "rb", not_regular);
     if (!f) {
-        err = Status::refused(name, not_regular ? txt::reason_not_regular : txt::reason_cannot_open);
+        err =
+            Status::refused(name, not_regular ? txt::reason_not_regular : txt::reason_cannot_open);
         return nullptr;
     }
     File file(f);

@@ -7,7 +7,6 @@
 #include <string>
 #include <system_error>
 
-
 namespace formats {
 
 // 64-bit positions on every system (a long is 32 bits on Windows).

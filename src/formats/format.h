@@ -48,8 +48,7 @@ struct Format {
     // the map says (the raw format's sizes and pixel size); the others read their own.
     // Null for formats read through the GDAL module.
     std::unique_ptr<engine::RowSource> (*open_source)(const std::string& path,
-                                                      const engine::MapInfo& declared,
-                                                      Status& st);
+                                                      const engine::MapInfo& declared, Status& st);
     // The sink of one result image under `base` (no extension), sized and georeferenced as
     // `info`; null for formats written otherwise (GeoTIFF through the GDAL module, PNG
     // pictures of whole results).

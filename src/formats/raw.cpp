@@ -132,8 +132,8 @@ class RawSource final : public engine::RowSource {
         for (int k = 0; k < n; ++k) {
             if (std::fread(rows[k], 1, width, f_) != width) {
                 next_ = -1;
-                return Status::refused(name_, std::ferror(f_) ? txt::reason_cannot_open
-                                                               : txt::reason_too_short);
+                return Status::refused(
+                    name_, std::ferror(f_) ? txt::reason_cannot_open : txt::reason_too_short);
             }
         }
         next_ = y + n;
@@ -206,8 +206,8 @@ std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInf
 
 }  // namespace
 
-std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int nb_lig,
-                                                   int nb_col, double dpix_size, Status& st) {
+std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int nb_lig, int nb_col,
+                                                   double dpix_size, Status& st) {
     auto s = std::make_unique<RawSource>();
     st = s->open(name, nb_lig, nb_col, dpix_size);
     if (!st.ok()) return nullptr;

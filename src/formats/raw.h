@@ -44,7 +44,7 @@ namespace formats {
 
 // The raw pixel file `name` of nb_lig lines of nb_col bytes (sizes from its header).
 // A file shorter than that is refused, naming the two sizes.
-std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int nb_lig,
-                                                   int nb_col, double dpix_size, Status& st);
+std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int nb_lig, int nb_col,
+                                                   double dpix_size, Status& st);
 
 }  // namespace formats

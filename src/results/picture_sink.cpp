@@ -12,4 +12,6 @@ Status PictureSink::write(int y, int n, const unsigned char* const* rows) {
     return inner_->write(y, n, rows);
 }
 
-Status PictureSink::commit() { return inner_->commit(); }
+Status PictureSink::commit() {
+    return inner_->commit();
+}

@@ -50,7 +50,8 @@ namespace {
 // `opening`: the refusal came when the file was opened, not when its rows were read.
 std::string read_fault(const std::string& path, const formats::Format& f, const Status& st,
                        bool opening) {
-    if (f.code == kRaster && (st.reason == &txt::reason_raw_short || st.reason == &txt::reason_too_short))
+    if (f.code == kRaster &&
+        (st.reason == &txt::reason_raw_short || st.reason == &txt::reason_too_short))
         return path + " is shorter than its header says";
     if (opening && (st.code == Status::Code::Missing ||
                     (f.code == kBitmap && st.reason == &txt::reason_cannot_open)))

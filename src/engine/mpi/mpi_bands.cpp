@@ -78,9 +78,12 @@ std::string encode(const Status& s) {
     for (const StatusValue& v : s.args) {
         const char kind = static_cast<char>(v.index());
         put_bytes(out, &kind, 1);
-        if (const auto* i = std::get_if<long long>(&v)) put_bytes(out, i, sizeof *i);
-        else if (const auto* d = std::get_if<double>(&v)) put_bytes(out, d, sizeof *d);
-        else put_string(out, std::get<std::string>(v));
+        if (const auto* i = std::get_if<long long>(&v))
+            put_bytes(out, i, sizeof *i);
+        else if (const auto* d = std::get_if<double>(&v))
+            put_bytes(out, d, sizeof *d);
+        else
+            put_string(out, std::get<std::string>(v));
     }
     return out;
 }
@@ -137,9 +140,12 @@ Status decode(const std::string& in) {
     const auto n = d.get<std::uint64_t>();
     for (std::uint64_t k = 0; k < n; ++k) {
         const char kind = d.get<char>();
-        if (kind == 0) s.args.emplace_back(d.get<long long>());
-        else if (kind == 1) s.args.emplace_back(d.get<double>());
-        else s.args.emplace_back(d.string());
+        if (kind == 0)
+            s.args.emplace_back(d.get<long long>());
+        else if (kind == 1)
+            s.args.emplace_back(d.get<double>());
+        else
+            s.args.emplace_back(d.string());
     }
     return s;
 }
