@@ -63,6 +63,7 @@ struct Worker {
     std::vector<std::vector<std::uint32_t>> share;
     std::vector<std::uint32_t*> share_rows;
     std::vector<unsigned char> valid;
+    std::vector<double> real_n, real_ln_n, real_fx, real_sq, real_ln_div;
     std::vector<std::uint16_t> counts16, sums16, before16;
     std::vector<std::uint32_t> counts32, sums32, before32, sq32;
     std::vector<const unsigned char*> leave, enter;
@@ -78,6 +79,8 @@ void size_worker(const Job& job, Worker& w) {
     w.sumsq.assign(values, 0);
     w.sumfx.assign(values, 0);
     w.valid.assign(values, 0);
+    if (job.want_sums)
+        for (auto* v : {&w.real_n, &w.real_ln_n, &w.real_fx, &w.real_sq, &w.real_ln_div}) v->assign(values, 0.0);
     w.share.assign(job.share_lane.size(), std::vector<std::uint32_t>(values, 0));
     w.share_rows.clear();
     for (auto& s : w.share) w.share_rows.push_back(s.data());
@@ -101,6 +104,34 @@ void put(V* row, const unsigned char* valid, int n, V none, const F& value) {
     for (int t = 0; t < n; ++t) row[t] = valid[t] ? value(t) : none;
 }
 
+// The real metrics of the `n` windows at lanes 0.. into row k of their planes from column
+// j: the sums put in doubles here, the divisions made a vector of windows at a time.
+void real_values(const Job& job, Worker& w, int k, int j, int n) {
+    kernels::RealRow r;
+    r.count = static_cast<std::size_t>(n);
+    r.n = w.real_n.data();
+    r.ln_n = w.real_ln_n.data();
+    r.fx = w.real_fx.data();
+    r.sq = w.real_sq.data();
+    r.ln_div = w.real_ln_div.data();
+    for (std::size_t p = 0; p < job.ms.size(); ++p) {
+        float* row = reinterpret_cast<float*>(job.planes[p].rows[k]) + j;
+        if (job.ms[p].id == Id::Shannon) r.shannon = row;
+        if (job.ms[p].id == Id::Simpson) r.simpson = row;
+        if (job.ms[p].id == Id::Evenness) r.evenness = row;
+    }
+    const unsigned char* valid = w.valid.data();
+    for (int t = 0; t < n; ++t) {
+        const std::uint32_t c = valid[t] ? w.n[t] : 0;
+        w.real_n[t] = c;
+        w.real_ln_n[t] = ln_of(job, c);
+        w.real_fx[t] = static_cast<double>(w.sumfx[t]) * job.scale;
+        w.real_sq[t] = static_cast<double>(w.sumsq[t]);
+        w.real_ln_div[t] = w.div[t] <= 1 ? 0.0 : job.ln_div[w.div[t]];
+    }
+    kernels::real_row(r);
+}
+
 // Writes the values of the `n` windows centred on map row i from column j into row k of
 // the planes (the no-value mark where a window gets none), and counts them.
 void write_row(const Job& job, Worker& w, int i, int j, int n) {
@@ -119,27 +150,10 @@ void write_row(const Job& job, Worker& w, int i, int j, int n) {
         w.found.windows += valid[t];
         w.found.with_unclassified += valid[t] & (cn[t] < full);
     }
+    if (job.want_sums) real_values(job, w, k, j, n);
     for (std::size_t p = 0; p < job.ms.size(); ++p) {
         const Metric& m = job.ms[p];
-        if (m.type() == Type::Real) {
-            float* row = reinterpret_cast<float*>(job.planes[p].rows[k]) + j;
-            for (int t = 0; t < n; ++t) {
-                if (!valid[t] || cn[t] == 0) {
-                    row[t] = kRealNoValue;
-                    continue;
-                }
-                if (m.id == Id::Simpson) {
-                    row[t] = values::simpson(cn[t], w.sumsq[t]);
-                    continue;
-                }
-                const double h = values::shannon(ln_of(job, cn[t]), cn[t], w.sumfx[t], job.scale);
-                if (m.id == Id::Shannon)
-                    row[t] = static_cast<float>(h);
-                else
-                    row[t] = w.div[t] <= 1 ? 0.0f : static_cast<float>(h / job.ln_div[w.div[t]]);
-            }
-            continue;
-        }
+        if (m.type() == Type::Real) continue;
         unsigned char* row = job.planes[p].rows[k] + j;
         switch (m.id) {
             case Id::Diversity:

@@ -75,6 +75,26 @@ struct SquareStats {
 void square_stats(const SquareStats<std::uint16_t>& s);
 void square_stats(const SquareStats<std::uint32_t>& s);
 
+// The real metrics of `count` windows, from their sums prepared in doubles. For window
+// t: n[t] its classified pixels (0 where it has no values), ln_n[t] = ln n, fx[t] the sum
+// of c ln c over its classes, sq[t] the sum of c^2, ln_div[t] the logarithm of its
+// number of classes (0 for one class). Into each row given: Shannon's
+// H = max(ln n - fx / n, 0), Simpson's 1 - sq / n^2 and the evenness H / ln_div (0 where
+// ln_div is 0), as floats, -1 where n is 0. Every operation is one rounded IEEE
+// operation, so every path gives the floats of the same expressions in scalar code.
+struct RealRow {
+    std::size_t count = 0;
+    const double* n = nullptr;
+    const double* ln_n = nullptr;
+    const double* fx = nullptr;
+    const double* sq = nullptr;
+    const double* ln_div = nullptr;
+    float* shannon = nullptr;
+    float* simpson = nullptr;
+    float* evenness = nullptr;
+};
+void real_row(const RealRow& r);
+
 // One step down of a row of windows that count the pixels of `classes` codes. The window
 // at lane t loses the pixels leave[r][t] and gains the pixels enter[r][t], for every r
 // below `changes`. sums[c * stride + t] is the count of codes[c] in the window at lane t.

@@ -178,6 +178,35 @@ void SquareStats32(const SquareStats<std::uint32_t>& s) {
     SquareStatsT(s);
 }
 
+// The real metrics a vector of windows at a time, the last windows one at a time. Lanes
+// without values divide by 0 and are then replaced by -1.
+void RealRowV(const RealRow& r) {
+    const hn::ScalableTag<double> d;
+    const hn::Rebind<float, decltype(d)> df;
+    const std::size_t N = hn::Lanes(d);
+    const auto zero = hn::Zero(d);
+    const auto one = hn::Set(d, 1.0);
+    const auto none = hn::Set(d, -1.0);
+    std::size_t t = 0;
+    for (; t + N <= r.count; t += N) {
+        const auto n = hn::LoadU(d, r.n + t);
+        const auto empty = hn::Eq(n, zero);
+        const auto h = hn::Max(hn::Sub(hn::LoadU(d, r.ln_n + t), hn::Div(hn::LoadU(d, r.fx + t), n)), zero);
+        if (r.shannon) hn::StoreU(hn::DemoteTo(df, hn::IfThenElse(empty, none, h)), df, r.shannon + t);
+        if (r.simpson) {
+            const auto v = hn::Sub(one, hn::Div(hn::LoadU(d, r.sq + t), hn::Mul(n, n)));
+            hn::StoreU(hn::DemoteTo(df, hn::IfThenElse(empty, none, v)), df, r.simpson + t);
+        }
+        if (r.evenness) {
+            const auto ln_div = hn::LoadU(d, r.ln_div + t);
+            const auto one_class = hn::Eq(ln_div, zero);
+            const auto v = hn::IfThenZeroElse(one_class, hn::Div(h, hn::IfThenElse(one_class, one, ln_div)));
+            hn::StoreU(hn::DemoteTo(df, hn::IfThenElse(empty, none, v)), df, r.evenness + t);
+        }
+    }
+    for (; t < r.count; ++t) portable::real_window(r, t);
+}
+
 #if HWY_TARGET == HWY_SCALAR
 void StepDownV(const StepDown& s) {
     portable::step_down(s);
@@ -309,12 +338,14 @@ struct Path {
     decltype(&HWY_STATIC_DISPATCH(StepDownV)) step_down;
     decltype(&HWY_STATIC_DISPATCH(SquareStats16)) square_stats16;
     decltype(&HWY_STATIC_DISPATCH(SquareStats32)) square_stats32;
+    decltype(&HWY_STATIC_DISPATCH(RealRowV)) real_row;
 };
 
 #define LANDMOSAIC_PATH(NS, NAME, RUNS)                                                       \
     Path {                                                                                     \
         NAME, RUNS, &NS::CountLanes16, &NS::CountLanes32, &NS::ByteLanes, &NS::SquareRow16, \
-            &NS::SquareRow32, &NS::StepDownV, &NS::SquareStats16, &NS::SquareStats32          \
+            &NS::SquareRow32, &NS::StepDownV, &NS::SquareStats16, &NS::SquareStats32,         \
+            &NS::RealRowV                                                                      \
     }
 
 #if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
@@ -443,6 +474,10 @@ void square_stats(const SquareStats<std::uint16_t>& s) {
 
 void square_stats(const SquareStats<std::uint32_t>& s) {
     path().square_stats32(s);
+}
+
+void real_row(const RealRow& r) {
+    path().real_row(r);
 }
 
 }  // namespace kernels

@@ -48,4 +48,8 @@ void step_down(const StepDown& s) {
     portable::step_down(s);
 }
 
+void real_row(const RealRow& r) {
+    portable::real_row(r);
+}
+
 }  // namespace kernels

@@ -102,6 +102,26 @@ void square_stats(const SquareStats<T>& s) {
     }
 }
 
+// The real metrics of window t, as real_row gives them.
+inline void real_window(const RealRow& r, std::size_t t) {
+    if (r.n[t] == 0.0) {
+        if (r.shannon) r.shannon[t] = -1.0f;
+        if (r.simpson) r.simpson[t] = -1.0f;
+        if (r.evenness) r.evenness[t] = -1.0f;
+        return;
+    }
+    const double n = r.n[t];
+    double h = r.ln_n[t] - r.fx[t] / n;
+    h = h > 0.0 ? h : 0.0;
+    if (r.shannon) r.shannon[t] = static_cast<float>(h);
+    if (r.simpson) r.simpson[t] = static_cast<float>(1.0 - r.sq[t] / (n * n));
+    if (r.evenness) r.evenness[t] = r.ln_div[t] == 0.0 ? 0.0f : static_cast<float>(h / r.ln_div[t]);
+}
+
+inline void real_row(const RealRow& r) {
+    for (std::size_t t = 0; t < r.count; ++t) real_window(r, t);
+}
+
 inline void step_down(const StepDown& s) {
     for (std::size_t t = 0; t < s.lanes; ++t) {
         std::uint16_t n = 0;
