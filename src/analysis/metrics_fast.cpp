@@ -64,8 +64,8 @@ struct Worker {
     std::vector<std::uint32_t*> share_rows;
     std::vector<unsigned char> valid;
     std::vector<double> real_n, real_ln_n, real_fx, real_sq, real_ln_div;
-    std::vector<std::uint16_t> counts16, sums16, before16;
-    std::vector<std::uint32_t> counts32, sums32, before32, sq32;
+    std::vector<std::uint16_t> counts16, sums16;
+    std::vector<std::uint32_t> counts32, sums32;
     std::vector<const unsigned char*> leave, enter;
     std::vector<std::vector<unsigned char>> ring;
     std::vector<unsigned char> blank;
@@ -75,7 +75,7 @@ struct Worker {
 void size_worker(const Job& job, Worker& w) {
     const std::size_t values = static_cast<std::size_t>(job.strip) + job.lanes + 1;
     for (auto* v : {&w.div, &w.first, &w.largest16}) v->assign(values, 0);
-    for (auto* v : {&w.largest, &w.n, &w.lane0, &w.sq32}) v->assign(values, 0);
+    for (auto* v : {&w.largest, &w.n, &w.lane0}) v->assign(values, 0);
     w.sumsq.assign(values, 0);
     w.sumfx.assign(values, 0);
     w.valid.assign(values, 0);
@@ -199,11 +199,10 @@ void no_value(const Job& job, int k, int x0, int x1) {
 // the kernel.
 template <class T, class RowDone>
 void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<T>& sums,
-                 std::vector<T>& before, int a, int b, const RowDone& row_done) {
+                 int a, int b, const RowDone& row_done) {
     const int R = job.R, m = job.m, cols = job.map.nb_col;
     const std::size_t stride = job.stride;
     sums.assign(stride, 0);
-    before.assign(stride, 0);
     for (int u0 = 0; u0 < job.count; u0 += job.strip) {
         const int n = std::min(job.strip, job.count - u0);
         const int width = n + m - 1;
@@ -224,7 +223,6 @@ void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<
         s.centres = static_cast<std::size_t>(n);
         s.m = static_cast<std::size_t>(m);
         s.sums = sums.data();
-        s.before = before.data();
         s.fx = job.fx.data();
         s.div = w.div.data();
         s.largest = w.largest.data();
@@ -261,41 +259,23 @@ void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<
 // The sums the metrics take of the windows at lanes 0 .. n - 1 from the counts per class
 // (class c at sums[c * stride + t]) and the largest counts.
 void circle_sums(const Job& job, Worker& w, const std::uint16_t* sums, std::size_t stride, int n) {
-    const std::size_t classes = job.code_of.size() - 1;
     const std::size_t cnt = static_cast<std::size_t>(n);
-    std::uint32_t* total = w.n.data();
-    std::fill(total, total + cnt, 0u);
-    for (std::size_t c = 0; c < classes; ++c) {
-        const std::uint16_t* s = sums + c * stride;
-        for (std::size_t t = 0; t < cnt; ++t) total[t] += s[t];
-    }
     for (std::size_t t = 0; t < cnt; ++t) w.largest[t] = w.largest16[t];
-    if (job.want_sums) {
-        // Squares within 32 bits: their sum is at most n^2, n below 65536.
-        std::uint32_t* sq = w.sq32.data();
-        std::int64_t* fx = w.sumfx.data();
-        std::fill(sq, sq + cnt, 0u);
-        std::fill(fx, fx + cnt, 0);
-        for (std::size_t c = 0; c < classes; ++c) {
-            const std::uint16_t* s = sums + c * stride;
-            for (std::size_t t = 0; t < cnt; ++t) sq[t] += static_cast<std::uint32_t>(s[t]) * s[t];
-            for (std::size_t t = 0; t < cnt; ++t) fx[t] += job.fx[s[t]];
-        }
-        for (std::size_t t = 0; t < cnt; ++t) w.sumsq[t] = sq[t];
-    }
-    if (job.want_first) {
-        std::uint16_t* first = w.first.data();
-        std::fill(first, first + cnt, std::uint16_t{0});
-        for (std::size_t c = classes; c-- > 0;) {
-            const std::uint16_t* s = sums + c * stride;
-            const auto lane = static_cast<std::uint16_t>(c + 1);
-            for (std::size_t t = 0; t < cnt; ++t)
-                if (s[t] == w.largest16[t] && s[t] != 0) first[t] = lane;
-        }
-    }
+    kernels::ClassSums s;
+    s.sums = sums;
+    s.stride = stride;
+    s.classes = job.code_of.size() - 1;
+    s.count = cnt;
+    s.largest = w.largest16.data();
+    s.fx = job.fx.data();
+    s.n = w.n.data();
+    s.sumsq = job.want_sums ? w.sumsq.data() : nullptr;
+    s.sumfx = w.sumfx.data();
+    s.first = job.want_first ? w.first.data() : nullptr;
+    kernels::class_sums(s);
     for (std::size_t k = 0; k < job.share_lane.size(); ++k) {
-        const std::uint16_t* s = sums + (job.share_lane[k] - 1u) * stride;
-        for (std::size_t t = 0; t < cnt; ++t) w.share[k][t] = s[t];
+        const std::uint16_t* c = sums + (job.share_lane[k] - 1u) * stride;
+        for (std::size_t t = 0; t < cnt; ++t) w.share[k][t] = c[t];
     }
 }
 
@@ -488,9 +468,9 @@ ScanCounts window_scan(const LoadedMap& map, const Inventory& inv, const Window&
         if (job.circle)
             circle_band(job, w, fa, fb, done);
         else if (job.wide)
-            square_band(job, w, w.counts32, w.sums32, w.before32, fa, fb, done);
+            square_band(job, w, w.counts32, w.sums32, fa, fb, done);
         else
-            square_band(job, w, w.counts16, w.sums16, w.before16, fa, fb, done);
+            square_band(job, w, w.counts16, w.sums16, fa, fb, done);
         for (int i = fb; i < hi; ++i) blank(i);
     };
     const auto report = [&](int row) {
