@@ -28,6 +28,9 @@ namespace fs = std::filesystem;
 using gdal_impl::compression_threads_usable;
 using gdal_impl::diversity_colour;
 using gdal_impl::register_drivers;
+using gdal_impl::remove_with_sidecar;
+using gdal_impl::rename_with_sidecar;
+using gdal_impl::set_class_names;
 using gdal_impl::user_options;
 using gdal_impl::GdalMessages;
 using gdal_impl::StderrCapture;
@@ -479,6 +482,9 @@ class GeoTiffSink final : public engine::RowSink {
         } else {
             ok = ok && GDALSetRasterNoDataValue(band_, 255) == CE_None;
             ok = ok && set_colours(map, kind, layout);
+            // Class codes take the map's names of its classes (GeoTIFF keeps them in the
+            // file's sidecar, which goes with the file at commit).
+            if (kind == ResultKind::Dominant) ok = ok && set_class_names(band_, map.georef.class_names);
         }
         if (!ok) return not_written(last_gdal_error());
         return Status::success();
@@ -646,7 +652,7 @@ class GeoTiffSink final : public engine::RowSink {
         if (ok && cog_) ok = make_cog();
         const std::string raw = capture.finish();
         if (ok) {
-            fs::rename(tmp_, name_, ec);
+            rename_with_sidecar(tmp_, name_, ec);
             if (!ec) {
                 tmp_.clear();
                 return {};
@@ -673,10 +679,10 @@ class GeoTiffSink final : public engine::RowSink {
         if (made) GDALClose(made);
         ok = ok && !(CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal);
         std::error_code ec;
-        if (ok) fs::rename(cog_tmp, tmp_, ec);
+        if (ok) rename_with_sidecar(cog_tmp, tmp_, ec);
         if (!ok || ec) {
             const std::string why = ok ? ec.message() : last_gdal_error();
-            fs::remove(cog_tmp, ec);
+            remove_with_sidecar(cog_tmp);
             CPLError(CE_Failure, CPLE_AppDefined, "%s", why.c_str());
             return false;
         }
@@ -705,9 +711,7 @@ class GeoTiffSink final : public engine::RowSink {
         if (ds_) GDALClose(ds_);
         ds_ = nullptr;
         if (tmp_.empty()) return;
-        std::error_code ec;
-        fs::remove(tmp_, ec);
-        fs::remove(tmp_ + ".aux.xml", ec);
+        remove_with_sidecar(tmp_);
         tmp_.clear();
     }
 
