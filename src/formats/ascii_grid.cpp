@@ -364,14 +364,16 @@ using engine::MapInfo;
 
 class AsciiSource final : public engine::RowSource {
   public:
-    Status open(const std::string& name) {
+    Status open(const std::string& name, long long max_pixels) {
         name_ = name;
+        max_pixels_ = max_pixels;
         const long long size = regular_file_size(name);
         if (size == -2) return Status::refused(name, txt::reason_not_regular);
         if (size < 0) return Status::make(Status::Code::Missing, name, txt::ascii_missing, {name});
         reader_ = std::make_unique<AsciiGridReader>();
         AsciiGrid g;
-        if (Status e = reader_->open(name, g); !e.ok()) return e;
+        if (Status e = reader_->open(name, g, max_pixels > 0 ? max_pixels : LLONG_MAX); !e.ok())
+            return e;
         info_.nb_col = g.nb_col;
         info_.nb_lig = g.nb_lig;
         info_.X_min = g.X_min;
@@ -384,7 +386,7 @@ class AsciiSource final : public engine::RowSource {
         return {};
     }
     bool random_access() const override { return false; }
-    Status restart() override { return open(name_); }
+    Status restart() override { return open(name_, max_pixels_); }
     Status read(int y, int n, unsigned char* const* rows) override {
         if (y != next_ || !reader_) return Status::refused(name_, txt::reason_cannot_open);
         for (int k = 0; k < n; ++k) {
@@ -402,6 +404,7 @@ class AsciiSource final : public engine::RowSource {
     std::string name_;
     std::unique_ptr<AsciiGridReader> reader_;
     int next_ = 0;
+    long long max_pixels_ = 0;
 };
 
 // The header, then rows of text: every cell "%d\t", no line ever ending.
@@ -444,9 +447,9 @@ class AsciiSink final : public engine::RowSink {
     int next_ = 0;
 };
 
-std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo&,
+std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo& declared,
                                                Status& st) {
-    return open_ascii_source(path, st);
+    return open_ascii_source(path, st, declared.max_pixels);
 }
 
 std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInfo& info,
@@ -459,9 +462,10 @@ std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInf
 
 }  // namespace
 
-std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name, Status& st) {
+std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name, Status& st,
+                                                     long long max_pixels) {
     auto s = std::make_unique<AsciiSource>();
-    st = s->open(name);
+    st = s->open(name, max_pixels);
     if (!st.ok()) return nullptr;
     return s;
 }

@@ -246,15 +246,15 @@ using engine::MapInfo;
 // pixel is found when its row is read.
 class BitmapSource final : public engine::RowSource {
   public:
-    Status open(const std::string& name) {
+    Status open(const std::string& name, long long max_pixels) {
         name_ = name;
         const long long size = regular_file_size(name);
         if (size == -2) return Status::refused(name, txt::reason_not_regular);
         if (size >= 0) f_ = std::fopen(name.c_str(), "rb");
         if (!f_) return Status::refused(name, txt::reason_cannot_open);
         int cols = 0, lines = 0;
-        if (Status e = read_bmp_layout(f_, name, static_cast<unsigned long long>(size), LLONG_MAX,
-                                       cols, lines, lay_);
+        if (Status e = read_bmp_layout(f_, name, static_cast<unsigned long long>(size),
+                                       max_pixels > 0 ? max_pixels : LLONG_MAX, cols, lines, lay_);
             !e.ok())
             return e;
         info_.nb_col = lay_.cols;
@@ -350,9 +350,9 @@ class BitmapSink final : public engine::RowSink {
     std::vector<unsigned char> row_;  // its padding stays 0
 };
 
-std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo&,
+std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo& declared,
                                                Status& st) {
-    return open_bitmap_source(path, st);
+    return open_bitmap_source(path, st, declared.max_pixels);
 }
 
 std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInfo& info,
@@ -365,9 +365,10 @@ std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInf
 
 }  // namespace
 
-std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name, Status& st) {
+std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name, Status& st,
+                                                      long long max_pixels) {
     auto s = std::make_unique<BitmapSource>();
-    st = s->open(name);
+    st = s->open(name, max_pixels);
     if (!st.ok()) return nullptr;
     return s;
 }

@@ -40,7 +40,9 @@ namespace formats {
 
 // A bitmap map read a band of rows at a time: 8 bits, or 24 bits whose pixels are all
 // grey (blue = green = red, a coloured pixel failing the read of its row), stored
-// bottom-up or top-down, its headers checked as ChargeBMP checks them.
-std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name, Status& st);
+// bottom-up or top-down, its headers checked as ChargeBMP checks them. More than
+// `max_pixels` pixels (when above 0) do not fit in memory (refused, naming the sizes).
+std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name, Status& st,
+                                                      long long max_pixels = 0);
 
 }  // namespace formats
