@@ -317,8 +317,7 @@ double time_metrics(const BenchMap& b, const Config& c, const std::vector<std::s
                     double min_valid, double* cpu = nullptr) {
     const Window win = window_for(kWindow, c.win_shape, c.R);
     std::vector<metrics::Metric> ms;
-    std::string error;
-    if (!metrics::parse(names, ms, error)) return -1;
+    if (!metrics::parse(names, ms).ok()) return -1;
     std::vector<std::vector<unsigned char>> store;
     std::vector<metrics::Plane> planes;
     const std::size_t cols = static_cast<std::size_t>(b.map.nb_col);

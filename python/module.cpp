@@ -189,8 +189,7 @@ std::vector<metrics::Metric> metrics_of(const py::object& names, std::vector<std
     else
         for (py::handle m : names) add(m);
     std::vector<metrics::Metric> ms;
-    std::string error;
-    if (!metrics::parse(cli, ms, error)) throw py::value_error(error);
+    if (Status s = metrics::parse(cli, ms); !s.ok()) throw py::value_error(status_line(s, 0, true));
     return ms;
 }
 

@@ -154,6 +154,31 @@ INSTANTIATE_TEST_SUITE_P(
                    "diversity", "m.tif"},
                   "--quicklook necesita diversity y homogeneity entre las --metrics\n"
                   "Ejecutar con --help"},
+        // What the parser of the options cannot read, and the metrics' reasons, are in the
+        // run's language too.
+        UsageCase{"unexpected_in_french",
+                  {"--lang", "fr", "-w", "mesh", "-r", "1", "--colour", "m.raw"},
+                  "L'argument suivant n'\xC3\xA9tait pas attendu : --colour\nLancer avec"},
+        UsageCase{"two_maps_in_spanish",
+                  {"--lang", "es", "-w", "mesh", "-r", "1", "a.raw", "b.raw"},
+                  "El siguiente argumento no se esperaba: b.raw\nEjecutar con"},
+        UsageCase{"value_missing_in_french",
+                  {"--lang", "fr", "-w", "mesh", "-r"},
+                  ": --rank demande une valeur\nLancer avec"},
+        UsageCase{"flag_value_in_spanish",
+                  {"--lang", "es", "-w", "mesh", "-r", "1", "--quiet=abc", "m.raw"},
+                  ": --quiet no lleva valor (abc dado)\nEjecutar con"},
+        UsageCase{"unknown_metric_in_french",
+                  {"--lang", "fr", "-w", "mesh", "-r", "1", "--metrics", "richness", "m.raw"},
+                  "m\xC3\xA9trique inconnue 'richness' ; les m\xC3\xA9triques sont diversity, "},
+        UsageCase{"share_code_in_spanish",
+                  {"--lang", "es", "-w", "mesh", "-r", "1", "--metrics", "share:300", "m.raw"},
+                  "m\xC3\xA9trica desconocida 'share:300': una proporci\xC3\xB3n lleva un "
+                  "c\xC3\xB3" "digo de clase de 0 a 254 (share:CODE)"},
+        UsageCase{"metric_twice_in_french",
+                  {"--lang", "fr", "-w", "mesh", "-r", "1", "--metrics", "dominant,dominant",
+                   "m.raw"},
+                  "la m\xC3\xA9trique 'dominant' est nomm\xC3\xA9" "e deux fois"},
         UsageCase{"min_valid_zero",
                   {"-w", "square", "-r", "1", "--min-valid", "0", "m.raw"},
                   "--min-valid"},
@@ -907,6 +932,11 @@ TEST(CommandLine, MapsInGdalSpellingsAndOddNames) {
     translate(d / "m.asc", d / "-dash.tif", "-ot Byte");
     EXPECT_EQ(shell(exe + "-dash.tif" + err), 2);
     EXPECT_NE(said().find("put -- before a map whose name starts with '-'"), std::string::npos)
+        << said();
+    EXPECT_EQ(shell(exe + "--lang fr -dash.tif" + err), 2);
+    EXPECT_NE(said().find("-dash.tif se lit comme une option : mettre -- avant une carte dont le "
+                          "nom commence par '-'"),
+              std::string::npos)
         << said();
     EXPECT_EQ(shell(exe + "-- -dash.tif" + err), 0) << said();
     EXPECT_TRUE(fs::exists(d / "-dash_square1_info.txt"));

@@ -1055,7 +1055,6 @@ struct Planes {
 
 std::vector<Metric> every_metric(const Inventory& inv) {
     std::vector<Metric> ms;
-    std::string error;
     std::vector<std::string> names = {"diversity", "homogeneity", "shannon", "simpson",
                                       "evenness",  "dominant"};
     // A share of a class of the map and one of a class it lacks.
@@ -1068,7 +1067,7 @@ std::vector<Metric> every_metric(const Inventory& inv) {
             break;
         }
     }
-    EXPECT_TRUE(metrics::parse(names, ms, error)) << error;
+    EXPECT_TRUE(metrics::parse(names, ms).ok());
     return ms;
 }
 
@@ -1216,8 +1215,7 @@ TEST(Metrics, QuickCountOfUnclassifiedWindowsOnSharedRows) {
         const Window win = window_for(kWindow, shape, 7);
         const metrics::Shape s{kWindow, shape, 7};
         std::vector<Metric> ms;
-        std::string error;
-        ASSERT_TRUE(metrics::parse({"diversity"}, ms, error));
+        ASSERT_TRUE(metrics::parse({"diversity"}, ms).ok());
         Planes out(ms, t.map.nb_lig, t.map.nb_col);
         const metrics::ScanCounts scan =
             metrics::counts_scan(t.map, t.inv, win, s, {}, ms, 0, t.map.nb_lig, out.planes, 2);

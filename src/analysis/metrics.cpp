@@ -9,6 +9,7 @@
 #include "analysis/fast_scan.h"
 #include "analysis/metrics_fast.h"
 #include "analysis/row_sharing.h"
+#include "text/catalogue.h"
 #include "window/geometry.h"
 
 namespace metrics {
@@ -362,7 +363,7 @@ std::string Metric::suffix() const {
 
 std::vector<std::string> default_names() { return {"diversity", "homogeneity"}; }
 
-bool parse(const std::vector<std::string>& names, std::vector<Metric>& out, std::string& error) {
+Status parse(const std::vector<std::string>& names, std::vector<Metric>& out) {
     out.clear();
     for (const std::string& name : names) {
         Metric m;
@@ -380,26 +381,15 @@ bool parse(const std::vector<std::string>& names, std::vector<Metric>& out, std:
             const bool digits = !code.empty() && code.size() <= 3 &&
                                 code.find_first_not_of("0123456789") == std::string::npos;
             m.code = digits ? std::stoi(code) : -1;
-            if (m.code < 0 || m.code > 254) {
-                error = "unknown metric '" + name + "': a share takes a class code 0 to 254 (share:CODE)";
-                return false;
-            }
+            if (m.code < 0 || m.code > 254) return Status::usage(txt::metric_share_code, {name});
         }
-        if (!known) {
-            error = "unknown metric '" + name + "'; the metrics are " + known_list();
-            return false;
-        }
-        if (std::find(out.begin(), out.end(), m) != out.end()) {
-            error = "metric '" + name + "' is named twice";
-            return false;
-        }
+        if (!known) return Status::usage(txt::metric_unknown, {name, known_list()});
+        if (std::find(out.begin(), out.end(), m) != out.end())
+            return Status::usage(txt::metric_twice, {name});
         out.push_back(m);
     }
-    if (out.empty()) {
-        error = "no metric named; the metrics are " + known_list();
-        return false;
-    }
-    return true;
+    if (out.empty()) return Status::usage(txt::metric_none, {known_list()});
+    return Status::success();
 }
 
 bool is_default(const std::vector<Metric>& ms) {

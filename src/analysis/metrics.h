@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/results.h"
+#include "core/status.h"
 #include "core/progress.h"
 #include "raster/map.h"
 #include "window/window.h"
@@ -54,10 +55,10 @@ struct Metric {
 // The metrics of a run that names none.
 std::vector<std::string> default_names();
 
-// Reads metric names ("diversity", "share:21", ...): false and `error` (naming the
-// metric and listing the known ones) for a name not known, a share whose code is not
-// 0..254, or a metric named twice.
-bool parse(const std::vector<std::string>& names, std::vector<Metric>& out, std::string& error);
+// Reads metric names ("diversity", "share:21", ...): a usage fault (naming the metric
+// and listing the known ones, in the catalogue's words) for a name not known, a share
+// whose code is not 0..254, or a metric named twice.
+Status parse(const std::vector<std::string>& names, std::vector<Metric>& out);
 
 // True when the metrics are the two a run maps by default, in that order.
 bool is_default(const std::vector<Metric>& ms);

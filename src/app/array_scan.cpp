@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/bands.h"
+#include "text/status_text.h"
 #include "window/geometry.h"
 
 namespace {
@@ -17,8 +18,8 @@ constexpr long long kDefaultBandMemoryMb = 64;
 
 Status ArrayScanRequest::validate(std::vector<metrics::Metric>* parsed) const {
     std::vector<metrics::Metric> ms;
-    std::string error;
-    if (!metrics::parse(metrics, ms, error)) return usage(error);
+    // The Python package raises the English words.
+    if (Status s = metrics::parse(metrics, ms); !s.ok()) return usage(status_line(s, 0, true));
     if (parsed) *parsed = ms;
     if (!(min_valid >= 0 && min_valid <= 100))
         return usage("min_valid must be a percent above 0 and at most 100, or 0 for whole "

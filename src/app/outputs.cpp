@@ -28,8 +28,7 @@ std::vector<std::string> run_outputs(const RunRequest& req, const RunAnswers& ru
     std::vector<std::string> out = {run.nom_info};
     // One image per metric asked for.
     std::vector<metrics::Metric> ms;
-    std::string why;
-    if (!metrics::parse(req.metrics, ms, why)) ms.clear();
+    if (!metrics::parse(req.metrics, ms).ok()) ms.clear();
     for (const metrics::Metric& m : ms) {
         const std::string image = run.nomim3 + "_" + m.suffix();
         const formats::Format& f = formats::format_of(run.res_form);

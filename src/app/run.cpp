@@ -29,8 +29,7 @@ Status RunRequest::validate() const {
     if (through_gdal && !gdal_available()) return Status::usage(txt::usage_no_gdal);
     if (band < 1) return Status::usage(txt::usage_band);
     std::vector<metrics::Metric> ms;
-    std::string why;
-    if (!metrics::parse(metrics, ms, why)) return Status::usage(why);
+    if (Status s = metrics::parse(metrics, ms); !s.ok()) return s;
     for (const metrics::Metric& m : ms)
         if (!metrics::native(m) && !through_gdal)
             return Status::usage(txt::usage_metric_format,
@@ -51,8 +50,7 @@ RunOutcome run_landmosaic(const RunRequest& req, const Progress& progress, engin
     Status s = req.validate();
     if (s.ok()) s = run_parts::check_map_name(req.map);
     if (!s.ok()) return r.finish(std::move(s));
-    std::string why;
-    metrics::parse(req.metrics, r.metrics, why);
+    (void)metrics::parse(req.metrics, r.metrics);
     try {
         s = run_parts::open_step(r);
         if (s.ok() && opened && r.lead) opened(r.map.nb_lig, r.map.nb_col);

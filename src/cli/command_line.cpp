@@ -146,6 +146,39 @@ int idiom_of(int argc, const char* const* argv) {
     return idiom;
 }
 
+// What the parser of the options could not read, in the run's language. The parser says
+// it in English only; its few messages about this program's options (every value is
+// taken as text) are read back for what they name.
+std::string parse_error_text(const CLI::ParseError& e, int idiom) {
+    const std::string what = e.what();
+    const auto after = [&](const std::string& prefix, std::string& rest) {
+        if (what.rfind(prefix, 0) != 0) return false;
+        rest = what.substr(prefix.size());
+        return true;
+    };
+    std::string rest;
+    if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+        if (after("The following argument was not expected: ", rest))
+            return say(txt::usage_unexpected, idiom, {rest});
+        if (after("The following arguments were not expected: ", rest))
+            return say(txt::usage_unexpected_many, idiom, {rest});
+    }
+    // "--rank: 1 required TEXT missing": an option given last, without its value.
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+        const std::size_t colon = what.find(": ");
+        if (colon != std::string::npos && what.size() > 8 &&
+            what.compare(what.size() - 8, 8, " missing") == 0)
+            return say(txt::usage_value_missing, idiom, {what.substr(0, colon)});
+    }
+    // "Could not convert: --quiet = abc": a value given to a flag.
+    if (dynamic_cast<const CLI::ConversionError*>(&e) && after("Could not convert: ", rest)) {
+        const std::size_t eq = rest.find(" = ");
+        if (eq != std::string::npos)
+            return say(txt::usage_flag_value, idiom, {rest.substr(0, eq), rest.substr(eq + 3)});
+    }
+    return what;
+}
+
 // A whole number written in decimal digits, with an optional sign.
 bool read_whole(const std::string& s, long long& v) {
     std::size_t i = !s.empty() && (s[0] == '+' || s[0] == '-') ? 1 : 0;
@@ -325,6 +358,36 @@ int check_results(const Given& g, CommandLine& cl, const OptionCheck& c, std::os
     return -1;
 }
 
+// The map, the pictures and the JSON summary, then the request as a whole: -1 when they
+// are right, otherwise the usage error's status.
+int check_map_and_outputs(const Given& g, CommandLine& cl, const OptionCheck& c, std::ostream& err,
+                          int idiom) {
+    RunRequest& req = cl.req;
+    const std::string& program = cl.program;
+    if (g.maps.empty()) return c.required("MAP");
+    if (g.maps.size() > 1)
+        return usage_error(err, program, say(txt::usage_unexpected, idiom, {g.maps[1]}), idiom);
+    req.map = g.maps.front();
+    req.pictures = cl.quicklook;
+    // The page is built around the diversity and homogeneity pictures.
+    if (cl.quicklook) {
+        const auto named = [&](const char* m) {
+            return std::find(req.metrics.begin(), req.metrics.end(), m) != req.metrics.end();
+        };
+        if (!named("diversity") || !named("homogeneity"))
+            return usage_error(err, program, say(txt::usage_quicklook_metrics, idiom, {}), idiom);
+    }
+    if (!cl.json_path.empty()) req.also_writes.push_back(cl.json_path);
+#ifndef LANDMOSAIC_HAVE_JSON
+    if (!cl.json_path.empty())
+        return usage_error(err, program, say(txt::usage_no_json, idiom, {}), idiom);
+#endif
+    if (Status s = req.validate(); !s.ok())
+        return usage_error(err, program, s.message ? status_line(s, idiom, kUtf8) : s.detail,
+                           idiom);
+    return -1;
+}
+
 // The values given, checked and put into the run's request: -1 when they are all
 // right, otherwise the usage error's status.
 int check_values(const Given& g, CommandLine& cl, std::ostream& err, int idiom) {
@@ -374,29 +437,7 @@ int check_values(const Given& g, CommandLine& cl, std::ostream& err, int idiom) 
     if (g.min_valid_opt->count() > 0 &&
         !c.real("--min-valid", g.min_valid, 0, 100, true, req.min_valid))
         return 2;
-    if (g.maps.empty()) return c.required("MAP");
-    if (g.maps.size() > 1)
-        return usage_error(err, program, "The following argument was not expected: " + g.maps[1],
-                           idiom);
-    req.map = g.maps.front();
-    req.pictures = cl.quicklook;
-    // The page is built around the diversity and homogeneity pictures.
-    if (cl.quicklook) {
-        const auto named = [&](const char* m) {
-            return std::find(req.metrics.begin(), req.metrics.end(), m) != req.metrics.end();
-        };
-        if (!named("diversity") || !named("homogeneity"))
-            return usage_error(err, program, say(txt::usage_quicklook_metrics, idiom, {}), idiom);
-    }
-    if (!cl.json_path.empty()) req.also_writes.push_back(cl.json_path);
-#ifndef LANDMOSAIC_HAVE_JSON
-    if (!cl.json_path.empty())
-        return usage_error(err, program, say(txt::usage_no_json, idiom, {}), idiom);
-#endif
-    if (Status s = req.validate(); !s.ok())
-        return usage_error(err, program, s.message ? status_line(s, idiom, kUtf8) : s.detail,
-                           idiom);
-    return -1;
+    return check_map_and_outputs(g, cl, c, err, idiom);
 }
 
 }  // namespace
@@ -421,10 +462,9 @@ int parse_command_line(int argc, const char* const* argv, CommandLine& cl, std::
             std::error_code ec;
             if (a == "--") break;
             if (a.size() > 1 && a[0] == '-' && std::filesystem::is_regular_file(a, ec))
-                hint = "\n" + a + " reads as an option: put -- before a map whose name starts "
-                       "with '-' (" + program + " [options] -- " + a + ")";
+                hint = "\n" + say(txt::usage_dash_map, idiom, {a, program, a});
         }
-        return usage_error(err, program, e.what() + hint, idiom);
+        return usage_error(err, program, parse_error_text(e, idiom) + hint, idiom);
     }
     if (help) {
         out << help_text(cl);

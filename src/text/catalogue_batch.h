@@ -133,6 +133,47 @@ inline constexpr Text option_excludes{{"%s and %s exclude each other: give one o
                                       {"%s et %s s'excluent : en donner un seul"},
                                       {"%s y %s se excluyen: dar uno solo"}};
 // The last line of every usage error.
+// What the parser of the options says of a command line it cannot read.
+inline constexpr Text usage_unexpected{{"The following argument was not expected: %s"},
+                                       {"L'argument suivant n'%ctait pas attendu : %s", {etono}},
+                                       {"El siguiente argumento no se esperaba: %s"}};
+inline constexpr Text usage_unexpected_many{
+    {"The following arguments were not expected: %s"},
+    {"Les arguments suivants n'%ctaient pas attendus : %s", {etono}},
+    {"Los siguientes argumentos no se esperaban: %s"}};
+inline constexpr Text usage_value_missing{{"%s needs a value"},
+                                          {"%s demande une valeur"},
+                                          {"%s necesita un valor"}};
+inline constexpr Text usage_flag_value{{"%s takes no value (%s given)"},
+                                       {"%s ne prend pas de valeur (%s donn%c)", {etono}},
+                                       {"%s no lleva valor (%s dado)"}};
+inline constexpr Text usage_dash_map{
+    {"%s reads as an option: put -- before a map whose name starts with '-' (%s [options] -- %s)"},
+    {"%s se lit comme une option : mettre -- avant une carte dont le nom commence par '-' (%s "
+     "[options] -- %s)"},
+    {"%s se lee como una opci%cn: poner -- antes de un mapa cuyo nombre empieza por '-' (%s "
+     "[opciones] -- %s)",
+     {otono}}};
+// The metrics of --metrics that cannot be read.
+inline constexpr Text metric_share_code{
+    {"unknown metric '%s': a share takes a class code 0 to 254 (share:CODE)"},
+    {"m%ctrique inconnue '%s' : une part prend un code de classe de 0 %c 254 (share:CODE)",
+     {etono, fatono}},
+    {"m%ctrica desconocida '%s': una proporci%cn lleva un c%cdigo de clase de 0 a 254 "
+     "(share:CODE)",
+     {etono, otono, otono}}};
+inline constexpr Text metric_unknown{
+    {"unknown metric '%s'; the metrics are %s"},
+    {"m%ctrique inconnue '%s' ; les m%ctriques sont %s", {etono, etono}},
+    {"m%ctrica desconocida '%s'; las m%ctricas son %s", {etono, etono}}};
+inline constexpr Text metric_twice{{"metric '%s' is named twice"},
+                                   {"la m%ctrique '%s' est nomm%ce deux fois", {etono, etono}},
+                                   {"la m%ctrica '%s' se nombra dos veces", {etono, etono}}};
+inline constexpr Text metric_none{{"no metric named; the metrics are %s"},
+                                  {"aucune m%ctrique nomm%ce ; les m%ctriques sont %s",
+                                   {etono, etono, etono}},
+                                  {"ninguna m%ctrica nombrada; las m%ctricas son %s", {etono, etono}}};
+
 inline constexpr Text usage_hint{{"Run with --help for more information."},
                                  {"Lancer avec --help pour en savoir plus."},
                                  {"Ejecutar con --help para m%cs informaci%cn.", {atono, otono}}};
