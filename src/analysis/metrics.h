@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "analysis/results.h"
-#include "core/status.h"
 #include "core/progress.h"
+#include "core/status.h"
 #include "raster/map.h"
 #include "window/window.h"
 

@@ -141,9 +141,8 @@ inline constexpr Text usage_unexpected_many{
     {"The following arguments were not expected: %s"},
     {"Les arguments suivants n'%ctaient pas attendus : %s", {etono}},
     {"Los siguientes argumentos no se esperaban: %s"}};
-inline constexpr Text usage_value_missing{{"%s needs a value"},
-                                          {"%s demande une valeur"},
-                                          {"%s necesita un valor"}};
+inline constexpr Text usage_value_missing{
+    {"%s needs a value"}, {"%s demande une valeur"}, {"%s necesita un valor"}};
 inline constexpr Text usage_flag_value{{"%s takes no value (%s given)"},
                                        {"%s ne prend pas de valeur (%s donn%c)", {etono}},
                                        {"%s no lleva valor (%s dado)"}};
@@ -169,10 +168,10 @@ inline constexpr Text metric_unknown{
 inline constexpr Text metric_twice{{"metric '%s' is named twice"},
                                    {"la m%ctrique '%s' est nomm%ce deux fois", {etono, etono}},
                                    {"la m%ctrica '%s' se nombra dos veces", {etono, etono}}};
-inline constexpr Text metric_none{{"no metric named; the metrics are %s"},
-                                  {"aucune m%ctrique nomm%ce ; les m%ctriques sont %s",
-                                   {etono, etono, etono}},
-                                  {"ninguna m%ctrica nombrada; las m%ctricas son %s", {etono, etono}}};
+inline constexpr Text metric_none{
+    {"no metric named; the metrics are %s"},
+    {"aucune m%ctrique nomm%ce ; les m%ctriques sont %s", {etono, etono, etono}},
+    {"ninguna m%ctrica nombrada; las m%ctricas son %s", {etono, etono}}};
 
 inline constexpr Text usage_hint{{"Run with --help for more information."},
                                  {"Lancer avec --help pour en savoir plus."},
