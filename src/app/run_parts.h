@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/run.h"
+#include "formats/format.h"
 #include "formats/gdal_raster.h"
 #include "results/picture_sink.h"
 #include "results/report.h"
@@ -23,9 +24,9 @@ inline double seconds_since(std::chrono::steady_clock::time_point t0) {
 
 // --- The map (map_open.cpp) ---
 
-// The reader of a map: the program's own for ".raw", ".bmp" and ".asc" (in any case),
-// -1 for GDAL. `base` is the name without its extension.
-int native_format(const std::string& path, std::string& base);
+// The format of a map whose reader is the program's own (its extension in the format
+// table, in any case), null for a map GDAL reads. `base` is the name without its extension.
+const formats::Format* native_format(const std::string& path, std::string& base);
 
 // The map named on the command line is there and is a file: otherwise say so, and when
 // the name lacks the extension of a map that is there, name that map.
@@ -45,9 +46,6 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
                 std::unique_ptr<engine::RowSource>& src, GdalRowSource*& gdal);
 
 // --- The outputs (outputs.cpp) ---
-
-// The bytes a result image in a native format takes at least.
-long long least_image_bytes(int res_form, int nb_lig, int nb_col);
 
 // The folder an output goes to, as the messages name it.
 std::string folder_of_output(const std::string& path);

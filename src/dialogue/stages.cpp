@@ -5,6 +5,7 @@
 #include "analysis/mesh.h"
 #include "app/held.h"
 #include "dialogue/failures.h"
+#include "formats/format.h"
 #include "raster/inventory.h"
 #include "raster/loading.h"
 #include "text/catalogue.h"
@@ -131,9 +132,11 @@ bool write_result_images(Console& con, const RunAnswers& run, const LoadedMap& m
                        {res.tab_homo.get(), homogeneity_base(run), files.nom_homo, files.descr_homo,
                         txt::report_homogeneity_image}};
     bool all_written = true;
+    const formats::Format& format = formats::format_of(run.res_form);
     for (Image& im : images) {
-        if (run.res_form == kAscii) con.print(txt::ascii_grid_gap);
-        im.descr = run.res_form == kRaster ? im.base + ".txt" : std::string();
+        // Rows of text are preceded by two blank lines.
+        if (format.layout && format.forward_only) con.print(txt::ascii_grid_gap);
+        im.descr = format.side_extension ? im.base + format.side_extension : std::string();
         const Status s = write_held_image(run, map, im.grid, im.base, im.nom);
         if (s.ok()) {
             rep.write(im.line.in(idiom), {im.nom});

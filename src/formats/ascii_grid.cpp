@@ -500,8 +500,11 @@ void ascii_row_text(const unsigned char* row, int nb_col, std::string& out) {
 }
 
 const Format& ascii_grid_format() {
-    static const Format f{
-        "asc", kAscii, {".asc", nullptr, nullptr}, open_source, make_sink, ascii_layout};
+    // A grid states its cell size and lower left corner, runs north-up, and is read in
+    // one forward pass.
+    static const Format f{"asc",        kAscii,  {".asc", nullptr, nullptr}, open_source,
+                          make_sink,    ascii_layout, nullptr, /*carries_pixel_size=*/true,
+                          /*needs_corner=*/true, /*forward_only=*/true};
     return f;
 }
 

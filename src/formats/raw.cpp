@@ -215,7 +215,9 @@ std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int 
 }
 
 const Format& raw_format() {
-    static const Format f{"raw", kRaster, {".raw", nullptr, nullptr}, open_source, make_sink, raw_layout};
+    // The header beside the pixels states the map's pixel size.
+    static const Format f{"raw",      kRaster,   {".raw", nullptr, nullptr}, open_source,
+                          make_sink,  raw_layout, ".txt", /*carries_pixel_size=*/true};
     return f;
 }
 
