@@ -22,7 +22,7 @@
 #include "formats/ascii_grid.h"
 #include "formats/bitmap.h"
 #include "raster/inventory.h"
-#include "raster/loading.h"
+#include "app/held.h"
 #include "image_writers.h"
 #include "formats/raw.h"
 #include "raster_fixtures.h"
@@ -744,8 +744,8 @@ TEST(BandEngine, BatchRunsInBandsWriteWhatARunInOneBandWrites) {
 }
 
 // A raw file longer than its header says and an ASCII grid with cells beyond those it
-// declares: a run in bands says what the whole-map loader says, in the same words.
-TEST(BandEngine, BandedRunsWarnAsTheWholeMapLoaderDoes) {
+// declares: a batch run says what the dialogue's reading says, in the same words.
+TEST(BandEngine, BatchRunsWarnAsTheDialogueDoes) {
     rt::TempDir dir;
     std::mt19937 rng(16);
     TestMap t = clustered_map(rng, 11, 9, 4, 5);
@@ -762,7 +762,10 @@ TEST(BandEngine, BandedRunsWarnAsTheWholeMapLoaderDoes) {
         opt.warn = [&](const Status& w) { whole.push_back(status_line(w, kFrench, true)); };
         LoadedMap loaded;
         std::string nom_lect;
-        ASSERT_TRUE(load_map((dir / "map"), form, loaded, nom_lect, opt).ok());
+        std::unique_ptr<engine::RowSource> src;
+        Inventory inv;
+        ASSERT_TRUE(open_held_map((dir / "map"), form, loaded, nom_lect, src, opt).ok());
+        ASSERT_TRUE(held_inventory(*src, form, nom_lect, inv, opt).ok());
         ASSERT_EQ(whole.size(), 1u);
         RunRequest req;
         req.map = name;

@@ -4,10 +4,16 @@
 #include <memory>
 #include <utility>
 
+#include <climits>
+#include <cstdio>
+
 #include "app/run.h"
+#include "app/run_parts.h"
 #include "engine/bands.h"
 #include "engine/memory_rows.h"
 #include "formats/format.h"
+#include "raster/file_handle.h"
+#include "raster/output_file.h"
 #include "text/catalogue.h"
 
 namespace {
@@ -45,7 +51,131 @@ std::unique_ptr<engine::RowSource> open_map_file(const RunAnswers& run, const Lo
     return src;
 }
 
+// Lines and columns must be positive and their product must fit in an int, the count of
+// the result images the dialogue holds whole.
+Status check_sizes(const std::string& name, int nb_lig, int nb_col) {
+    if (nb_lig <= 0 || nb_col <= 0)
+        return Status::refused(name, txt::reason_bad_sizes, {nb_lig, nb_col});
+    if (static_cast<long long>(nb_lig) * nb_col > INT_MAX)
+        return Status::refused(name, txt::reason_too_large, {nb_lig, nb_col});
+    return Status::success();
+}
+
+// A reader's fault in the dialogue's words; sizes refused name the sizes the file declares.
+Status held_fault(const engine::Status& e, int format) {
+    int lines = 0, columns = 0;
+    const bool sized = (e.fault == engine::Fault::BadSizes || e.fault == engine::Fault::TooLarge) &&
+                       std::sscanf(e.detail.c_str(), "%d %d", &lines, &columns) == 2;
+    if (sized && e.fault == engine::Fault::TooLarge)
+        return Status::refused(e.file, txt::reason_too_large, {lines, columns});
+    engine::MapInfo sizes;
+    sizes.nb_lig = lines;
+    sizes.nb_col = columns;
+    return engine_status(e, format, sizes);
+}
+
+// The raw header beside the pixel file `nom_lect`, or the one the user typed (then written
+// for later runs), into `declared` and `map`.
+Status raw_header(const std::string& nom_lect, LoadedMap& map, engine::MapInfo& declared,
+                  const LoadOptions& opt) {
+    // The pixel file first: without it no header question is asked and none is written.
+    bool not_regular = false;
+    const File pixels{open_regular(nom_lect, "rb", not_regular)};
+    if (!pixels.f) {
+        if (not_regular) return Status::refused(nom_lect, txt::reason_not_regular);
+        return Status::make(Status::Code::Missing, nom_lect, txt::raw_pixels_missing, {nom_lect});
+    }
+    RawHeader h;
+    switch (read_raw_header(map.nomdescr1, h)) {
+        case RawHeaderRead::Read:
+            if (Status s = check_sizes(map.nomdescr1, h.nb_lig, h.nb_col); !s.ok()) return s;
+            break;
+        case RawHeaderRead::Unreadable:
+            return Status::refused(map.nomdescr1, txt::reason_header_unreadable);
+        case RawHeaderRead::NotRegular:
+            return Status::refused(map.nomdescr1, txt::reason_not_regular);
+        case RawHeaderRead::Missing:
+            if (!opt.typed_header)
+                return Status::make(Status::Code::NeedsHeader, map.nomdescr1,
+                                    txt::raw_header_missing, {map.nomdescr1});
+            h = *opt.typed_header;
+            h.val = 1;
+            h.min_al = 0;
+            h.max_al = 255;
+            if (Status s = check_sizes(nom_lect, h.nb_lig, h.nb_col); !s.ok()) return s;
+            if (!write_raw_header(map.nomdescr1, h) && opt.warn)
+                opt.warn(Status::make(Status::Code::NotWritten, map.nomdescr1,
+                                      txt::header_not_written, {map.nomdescr1}));
+            break;
+    }
+    map.min_al = h.min_al;
+    map.max_al = h.max_al;
+    map.pix_size = h.pix_size;
+    declared.nb_lig = h.nb_lig;
+    declared.nb_col = h.nb_col;
+    declared.dpix_size = h.pix_size;
+    return Status::success();
+}
+
+// A source that tells `at_line` of each row before it is read, one row at a time.
+class LineSource final : public engine::RowSource {
+  public:
+    LineSource(engine::RowSource& inner, const Progress& at_line)
+        : inner_(inner), at_line_(at_line) {
+        info_ = inner.info();
+    }
+    engine::Status read(int y, int n, unsigned char* const* rows) override {
+        for (int k = 0; k < n; ++k) {
+            if (!at_line_(y + k, info_.nb_lig)) return {engine::Fault::Cancelled, {}, {}};
+            if (engine::Status e = inner_.read(y + k, 1, rows + k); !e.ok()) return e;
+        }
+        return {};
+    }
+    bool random_access() const override { return inner_.random_access(); }
+
+  private:
+    engine::RowSource& inner_;
+    const Progress& at_line_;
+};
+
 }  // namespace
+
+Status open_held_map(const std::string& base, int format, LoadedMap& map, std::string& nom_lect,
+                     std::unique_ptr<engine::RowSource>& src, const LoadOptions& opt) {
+    const formats::Format& f = formats::format_of(format);
+    nom_lect = base + f.extension();
+    engine::MapInfo declared;
+    if (f.side_extension) {
+        map.nomdescr1 = base + f.side_extension;
+        if (Status s = raw_header(nom_lect, map, declared, opt); !s.ok()) return s;
+    }
+    declared.max_pixels = INT_MAX;
+    engine::Status e;
+    src = f.open_source(nom_lect, declared, e);
+    if (!src) return held_fault(e, format);
+    run_parts::header_from(src->info(), map);
+    return Status::success();
+}
+
+Status held_inventory(engine::RowSource& src, int format, const std::string& nom_lect,
+                      Inventory& inv, const LoadOptions& opt) {
+    const engine::MapInfo& info = src.info();
+    const engine::BandPlan plan = engine::plan_bands_of(info.nb_lig, {}, band_rows(info.nb_lig, 0));
+    engine::Status e;
+    if (opt.ascii_line && formats::format_of(format).forward_only) {
+        LineSource lines(src, opt.ascii_line);
+        e = engine::take_inventory(lines, plan, inv);
+    } else {
+        e = engine::take_inventory(src, plan, inv);
+    }
+    if (!e.ok()) return held_fault(e, format);
+    if (opt.warn && info.extra_bytes > 0)
+        opt.warn(Status::make(Status::Code::Ok, nom_lect, txt::raw_long_warning,
+                              {nom_lect, info.pixels() + info.extra_bytes, info.pixels()}));
+    if (opt.warn && info.extra_cells)
+        opt.warn(Status::make(Status::Code::Ok, nom_lect, txt::ascii_extra_warning, {nom_lect}));
+    return Status::success();
+}
 
 Status treat_into_memory(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
                       const Window& win, Results& res, const Progress& progress) {

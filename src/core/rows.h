@@ -34,7 +34,8 @@ enum class Fault {
 struct Status {
     Fault fault = Fault::None;
     std::string file;    // the file concerned
-    std::string detail;  // NotInteger: the cell as written; TooShort (raw): sizes
+    std::string detail;  // NotInteger: the cell as written; TooShort (raw): file and expected
+                         // bytes; BadSizes, TooLarge (a map): its lines and columns
     bool ok() const { return fault == Fault::None; }
 };
 
@@ -53,6 +54,9 @@ struct MapInfo {
     // An ASCII grid with cells after those it declares (ignored), known once its last
     // row has been read.
     bool extra_cells = false;
+    // Given by the caller of a reader: a map of more pixels is refused (TooLarge) before
+    // any row is read; 0 for no bound.
+    long long max_pixels = 0;
     long long pixels() const { return static_cast<long long>(nb_lig) * nb_col; }
 };
 

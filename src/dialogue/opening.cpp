@@ -176,11 +176,10 @@ int opening(Console& con) {
         choose_language(con, run);
         describe_program(con, run);
         choose_input(con, run);
-        // Step 8: the map and its inventory. The pixels are let go: the treatment reads
-        // them again from the file, a band at a time, beside its two result images.
+        // Step 8: the map and its inventory, its rows streamed from the file; the
+        // treatment reads them again, a band at a time, beside its two result images.
         run.nom_lect = run.nomim1;
         lecture(con, run, map, inv);
-        map.tab_in.reset();
         choose_window(con, run, map, win);
         choose_outputs(con, run, map, rep);
         // Steps 12 and 13: the treatment.

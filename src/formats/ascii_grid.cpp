@@ -372,13 +372,18 @@ Fault grid_fault(GridError e) {
 
 class AsciiSource final : public engine::RowSource {
   public:
-    engine::Status open(const std::string& name) {
+    engine::Status open(const std::string& name, long long max_pixels) {
         name_ = name;
+        max_pixels_ = max_pixels;
         const long long size = regular_file_size(name);
         if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
         reader_ = std::make_unique<AsciiGridReader>();
         AsciiGrid g;
-        const GridError e = reader_->open(name, g);
+        const GridError e = reader_->open(name, g, max_pixels > 0 ? max_pixels : LLONG_MAX);
+        // Sizes refused are named with the fault.
+        if (e == GridError::BadSizes || e == GridError::TooLarge)
+            return fault(grid_fault(e), name,
+                         std::to_string(g.nb_lig) + " " + std::to_string(g.nb_col));
         if (e != GridError::None) return fault(grid_fault(e), name);
         info_.nb_col = g.nb_col;
         info_.nb_lig = g.nb_lig;
@@ -392,7 +397,7 @@ class AsciiSource final : public engine::RowSource {
         return {};
     }
     bool random_access() const override { return false; }
-    engine::Status restart() override { return open(name_); }
+    engine::Status restart() override { return open(name_, max_pixels_); }
     engine::Status read(int y, int n, unsigned char* const* rows) override {
         if (y != next_ || !reader_) return fault(Fault::ReadFailed, name_);
         for (int k = 0; k < n; ++k) {
@@ -412,6 +417,7 @@ class AsciiSource final : public engine::RowSource {
     std::string name_;
     std::unique_ptr<AsciiGridReader> reader_;
     int next_ = 0;
+    long long max_pixels_ = 0;
 };
 
 // The header, then rows of text: every cell "%d\t", no line ever ending.
@@ -454,9 +460,9 @@ class AsciiSink final : public engine::RowSink {
     int next_ = 0;
 };
 
-std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo&,
+std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo& declared,
                                                engine::Status& st) {
-    return open_ascii_source(path, st);
+    return open_ascii_source(path, st, declared.max_pixels);
 }
 
 std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInfo& info,
@@ -470,9 +476,9 @@ std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInf
 }  // namespace
 
 std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name,
-                                                     engine::Status& st) {
+                                                     engine::Status& st, long long max_pixels) {
     auto s = std::make_unique<AsciiSource>();
-    st = s->open(name);
+    st = s->open(name, max_pixels);
     if (!st.ok()) return nullptr;
     return s;
 }

@@ -72,9 +72,12 @@ class AsciiGridReader {
 
 namespace formats {
 
-// An ASCII grid map read forward only, its cells as read_ascii_grid reads them.
+// An ASCII grid map read forward only, its cells as read_ascii_grid reads them. More
+// than `max_pixels` cells (when above 0) is TooLarge; BadSizes and TooLarge carry the
+// sizes read ("lines columns") in their detail.
 std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name,
-                                                     engine::Status& st);
+                                                     engine::Status& st,
+                                                     long long max_pixels = 0);
 // The six header lines of a result grid sized and placed as `info`.
 std::string ascii_head(const engine::MapInfo& info);
 // Row `row` of nb_col cells as a grid is written ("%d\t" per cell) into `out`.

@@ -265,15 +265,19 @@ Fault bitmap_fault(BmpError e) {
 // pixel is found when its row is read.
 class BitmapSource final : public engine::RowSource {
   public:
-    engine::Status open(const std::string& name) {
+    engine::Status open(const std::string& name, long long max_pixels) {
         name_ = name;
         const long long size = regular_file_size(name);
         if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
         f_ = std::fopen(name.c_str(), "rb");
         if (!f_) return fault(Fault::CannotOpen, name);
         int cols = 0, lines = 0;
-        const BmpError e = read_bmp_layout(f_, static_cast<unsigned long long>(size), LLONG_MAX,
-                                           cols, lines, lay_);
+        const BmpError e =
+            read_bmp_layout(f_, static_cast<unsigned long long>(size),
+                            max_pixels > 0 ? max_pixels : LLONG_MAX, cols, lines, lay_);
+        // Sizes refused are named with the fault.
+        if (e == BmpError::BadSizes || e == BmpError::TooLarge)
+            return fault(bitmap_fault(e), name, std::to_string(lines) + " " + std::to_string(cols));
         if (e != BmpError::None) return fault(bitmap_fault(e), name);
         info_.nb_col = lay_.cols;
         info_.nb_lig = lay_.lines;
@@ -369,9 +373,9 @@ class BitmapSink final : public engine::RowSink {
     std::vector<unsigned char> row_;  // its padding stays 0
 };
 
-std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo&,
+std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo& declared,
                                                engine::Status& st) {
-    return open_bitmap_source(path, st);
+    return open_bitmap_source(path, st, declared.max_pixels);
 }
 
 std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInfo& info,
@@ -385,9 +389,9 @@ std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInf
 }  // namespace
 
 std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name,
-                                                      engine::Status& st) {
+                                                      engine::Status& st, long long max_pixels) {
     auto s = std::make_unique<BitmapSource>();
-    st = s->open(name);
+    st = s->open(name, max_pixels);
     if (!st.ok()) return nullptr;
     return s;
 }

@@ -54,8 +54,11 @@ namespace formats {
 
 // A bitmap map read a band of rows at a time: 8 bits, or 24 bits whose pixels are all
 // grey (blue = green = red, a coloured pixel failing the read of its row), stored
-// bottom-up or top-down, its headers checked as ChargeBMP checks them.
+// bottom-up or top-down, its headers checked as ChargeBMP checks them. More than
+// `max_pixels` pixels (when above 0) is TooLarge; BadSizes and TooLarge carry the sizes
+// read ("lines columns") in their detail.
 std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name,
-                                                      engine::Status& st);
+                                                      engine::Status& st,
+                                                      long long max_pixels = 0);
 
 }  // namespace formats

@@ -48,4 +48,12 @@ void step_down(const StepDown& s) {
     portable::step_down(s);
 }
 
+void class_sums(const ClassSums& s) {
+    portable::class_sums(s, 0, s.count);
+}
+
+void real_row(const RealRow& r) {
+    portable::real_row(r);
+}
+
 }  // namespace kernels
