@@ -1138,6 +1138,18 @@ TEST(Metrics, EveryMetricEqualsTheWindowCountedPixelByPixel) {
                 metrics::unclassified_windows(t.map, win, shape, 0, t.map.nb_lig);
             EXPECT_EQ(quick.windows, found.windows);
             EXPECT_EQ(quick.with_unclassified, found.with_unclassified);
+            // The fast scans count them on their way where their method allows.
+            for (WindowMethod method : {WindowMethod::best, WindowMethod::counts}) {
+                WindowTally tally;
+                tally.to = t.map.nb_lig;
+                ScanOptions o;
+                o.method = method;
+                o.tally = &tally;
+                fast_scan(c.treat, c.shape, t.map, t.inv, win, c.R, div, homo, {}, o);
+                if (!tally.counted) continue;
+                EXPECT_EQ(tally.windows, found.windows);
+                EXPECT_EQ(tally.with_unclassified, found.with_unclassified);
+            }
         }
     }
 }
@@ -1239,6 +1251,26 @@ TEST(Metrics, QuickCountOfUnclassifiedWindowsOnSharedRows) {
         EXPECT_EQ(quick.with_unclassified, scan.with_unclassified) << shape;
         EXPECT_GT(quick.with_unclassified, 0) << shape;
         EXPECT_LT(quick.with_unclassified, quick.windows) << shape;
+        // The count the fast scan makes on its way, of the centre rows of a band, on
+        // narrow strips of centres and on every instruction set.
+        const metrics::ScanCounts part = metrics::unclassified_windows(t.map, win, s, 300, 650);
+        for (const std::string& target : kernels::available_targets()) {
+            ASSERT_TRUE(kernels::use_target(target));
+            WindowTally tally;
+            tally.from = 300;
+            tally.to = 650;
+            ScanOptions o;
+            o.threads = 3;
+            o.method = WindowMethod::counts;
+            o.strip = 200;
+            o.tally = &tally;
+            ByteGrid div = no_value_grid(t.map), homo = no_value_grid(t.map);
+            fast_scan(kWindow, shape, t.map, t.inv, win, 7, div, homo, {}, o);
+            ASSERT_TRUE(tally.counted) << target;
+            EXPECT_EQ(tally.windows, part.windows) << shape << " " << target;
+            EXPECT_EQ(tally.with_unclassified, part.with_unclassified) << shape << " " << target;
+        }
+        kernels::use_target("");
     }
 }
 

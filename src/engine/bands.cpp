@@ -274,6 +274,13 @@ Status BandTreatment::scan(const Progress& progress) {
     fill_grid(div_, view_.nb_lig, info_.nb_col, kNoValue);
     fill_grid(homo_, view_.nb_lig, info_.nb_col, kNoValue);
     bool cancelled = false;
+    // The windows holding pixels of no class are counted by the scan where it can.
+    WindowTally tally;
+    tally.from = o;
+    tally.to = o + n_;
+    ScanOptions options;
+    options.threads = job_.threads;
+    options.tally = &tally;
     fast_scan(
         job_.treat_type, job_.win_shape, view_, inv_, win_, job_.range_win, div_, homo_,
         [&](int row, int) {
@@ -281,7 +288,7 @@ Status BandTreatment::scan(const Progress& progress) {
             cancelled = true;
             return false;
         },
-        job_.threads);
+        options);
     if (cancelled) return Status{Fault::Cancelled, {}, {}};
 
     div_rows_ = div_.get() + o;
@@ -297,7 +304,12 @@ Status BandTreatment::scan(const Progress& progress) {
             }
         }
     }
-    band.windows = metrics::unclassified_windows(view_, win_, shape, o, o + n_, job_.threads);
+    if (tally.counted) {
+        band.windows.windows = tally.windows;
+        band.windows.with_unclassified = tally.with_unclassified;
+    } else {
+        band.windows = metrics::unclassified_windows(view_, win_, shape, o, o + n_, job_.threads);
+    }
     band.planes = {plane_stats(metrics::Type::Byte, div_rows_, n_, info_.nb_col),
                    plane_stats(metrics::Type::Byte, homo_rows_, n_, info_.nb_col)};
     totals_.add(band);

@@ -38,11 +38,14 @@ std::size_t byte_lanes();
 // column (a multiple of count_lanes(sizeof count), lane 0 ignored), for the columns of
 // `centres` + m - 1 windows side by side, m columns wide. For window t (0-based):
 // div[t] the number of lanes 1.. whose sum over the window's m columns is not 0, and
-// largest[t] the largest of those sums. `sums`: room for `stride` counts.
+// largest[t] the largest of those sums; with `blank` given, blank[t] the sum of lane 0.
+// `sums`: room for `stride` counts.
 void square_row(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
-                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest);
+                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                std::uint32_t* blank = nullptr);
 void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
-                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest);
+                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                std::uint32_t* blank = nullptr);
 
 // One row of square windows with the sums the landscape metrics take, from column counts
 // as square_row. For window t: div[t] and largest[t] as square_row (lane 0 left out);

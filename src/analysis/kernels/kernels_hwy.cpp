@@ -52,7 +52,8 @@ HWY_INLINE hn::TFromD<D> LargestLane(D d, V v) {
 // of lanes not 0, the largest count a vector maximum folded once per window.
 template <class T>
 HWY_INLINE void SquareRowT(const T* counts, std::size_t stride, std::size_t centres,
-                           std::size_t m, T* sums, std::uint16_t* div, std::uint32_t* largest) {
+                           std::size_t m, T* sums, std::uint16_t* div, std::uint32_t* largest,
+                           std::uint32_t* blank) {
     const hn::ScalableTag<T> d;
     const std::size_t N = hn::Lanes(d);
     const auto zero = hn::Zero(d);
@@ -68,6 +69,7 @@ HWY_INLINE void SquareRowT(const T* counts, std::size_t stride, std::size_t cent
         const T* in = counts + (t + m) * stride;
         const T* out = counts + t * stride;
         auto s = hn::LoadU(d, sums);
+        if (blank) blank[t] = static_cast<std::uint32_t>(hn::GetLane(s));
         auto top = hn::IfThenElseZero(classes_only, s);
         std::size_t n = hn::CountTrue(d, hn::Ne(top, zero));
         if (slide) hn::StoreU(hn::Sub(hn::Add(s, hn::LoadU(d, in)), hn::LoadU(d, out)), d, sums);
@@ -85,12 +87,14 @@ HWY_INLINE void SquareRowT(const T* counts, std::size_t stride, std::size_t cent
 }
 
 void SquareRow16(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
-                 std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    SquareRowT(counts, stride, centres, m, sums, div, largest);
+                 std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                 std::uint32_t* blank) {
+    SquareRowT(counts, stride, centres, m, sums, div, largest, blank);
 }
 void SquareRow32(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
-                 std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    SquareRowT(counts, stride, centres, m, sums, div, largest);
+                 std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                 std::uint32_t* blank) {
+    SquareRowT(counts, stride, centres, m, sums, div, largest, blank);
 }
 
 
@@ -235,6 +239,15 @@ void ClassSumsV(const ClassSums& s) {
     const std::size_t N = hn::Lanes(d16), N32 = hn::Lanes(d32), N64 = hn::Lanes(d64);
     const auto zero = hn::Zero(d16);
     std::size_t t = 0;
+    if (!s.sumsq && !s.first) {
+        // The counts alone, summed in 16-bit lanes.
+        for (; t + N <= s.count; t += N) {
+            auto n = zero;
+            for (std::size_t c = 0; c < s.classes; ++c) n = hn::Add(n, hn::LoadU(d16, s.sums + c * s.stride + t));
+            hn::StoreU(hn::PromoteTo(d32, hn::LowerHalf(dh, n)), d32, s.n + t);
+            hn::StoreU(hn::PromoteTo(d32, hn::UpperHalf(dh, n)), d32, s.n + t + N32);
+        }
+    }
     for (; t + N <= s.count; t += N) {
         auto n_lo = hn::Zero(d32), n_hi = hn::Zero(d32), sq_lo = n_lo, sq_hi = n_lo;
         hn::Vec<decltype(d64)> fx[4] = {hn::Zero(d64), hn::Zero(d64), hn::Zero(d64), hn::Zero(d64)};
@@ -554,13 +567,15 @@ std::size_t byte_lanes() {
 }
 
 void square_row(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
-                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    path().square_row16(counts, stride, centres, m, sums, div, largest);
+                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                std::uint32_t* blank) {
+    path().square_row16(counts, stride, centres, m, sums, div, largest, blank);
 }
 
 void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
-                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    path().square_row32(counts, stride, centres, m, sums, div, largest);
+                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                std::uint32_t* blank) {
+    path().square_row32(counts, stride, centres, m, sums, div, largest, blank);
 }
 
 void step_down(const StepDown& s) {

@@ -12,7 +12,7 @@ namespace kernels::portable {
 
 template <class T>
 void square_row(const T* counts, std::size_t stride, std::size_t centres, std::size_t m, T* sums,
-                std::uint16_t* div, std::uint32_t* largest) {
+                std::uint16_t* div, std::uint32_t* largest, std::uint32_t* blank) {
     for (std::size_t k = 0; k < stride; ++k) sums[k] = 0;
     for (std::size_t x = 0; x < m; ++x)
         for (std::size_t k = 0; k < stride; ++k) sums[k] = static_cast<T>(sums[k] + counts[x * stride + k]);
@@ -25,6 +25,7 @@ void square_row(const T* counts, std::size_t stride, std::size_t centres, std::s
         }
         div[t] = n;
         largest[t] = top;
+        if (blank) blank[t] = sums[0];
         if (t + 1 == centres) break;
         const T* in = counts + (t + m) * stride;
         const T* out = counts + t * stride;
@@ -111,8 +112,10 @@ inline void class_sums(const ClassSums& s, std::size_t t0, std::size_t t1) {
         for (std::size_t c = 0; c < s.classes; ++c) {
             const std::uint16_t k = s.sums[c * s.stride + t];
             n += k;
-            sq += static_cast<std::int64_t>(k) * k;
-            fx += s.fx[k];
+            if (s.sumsq) {
+                sq += static_cast<std::int64_t>(k) * k;
+                fx += s.fx[k];
+            }
             if (first == 0 && k != 0 && k == s.largest[t]) first = static_cast<std::uint16_t>(c + 1);
         }
         s.n[t] = n;
