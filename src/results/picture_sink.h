@@ -12,8 +12,8 @@
 class PictureSink final : public engine::RowSink {
   public:
     PictureSink(std::unique_ptr<engine::RowSink> inner, QuicklookBuilder builder);
-    engine::Status write(int y, int n, const unsigned char* const* rows) override;
-    engine::Status commit() override;
+    Status write(int y, int n, const unsigned char* const* rows) override;
+    Status commit() override;
     bool collective() const override { return inner_->collective(); }
     engine::RowSink* inner() override { return inner_.get(); }
     void look(int y, int n, const unsigned char* const* rows) override;
