@@ -49,6 +49,8 @@
 #include "analysis/metrics.h"
 #include "analysis/kernels/kernels.h"
 #include "analysis/scans.h"
+#include "engine/bands.h"
+#include "engine/memory_rows.h"
 #include "raster/inventory.h"
 #include "raster/map.h"
 #include "raster/nrutil.h"
@@ -133,7 +135,9 @@ void make_map(BenchMap& b, int nb_lig, int nb_col, const std::vector<unsigned ch
     b.map.tab_in = ByteGrid(ucmatrice(nb_col, nb_lig), nb_lig);
     for (int i = 0; i < nb_lig; ++i)
         std::copy_n(codes.data() + static_cast<std::size_t>(i) * nb_col, nb_col, b.map.tab_in[i]);
-    take_inventory(b.map, b.inv);
+    engine::MemorySource src(b.map.tab_in[0], nb_lig, nb_col, nb_col);
+    if (!engine::take_inventory(src, engine::plan_bands_of(nb_lig, {}, 256), b.inv).ok())
+        std::abort();
     b.inv.hist_item = IntVector(ivecteur(b.inv.num_item + 1));
 }
 

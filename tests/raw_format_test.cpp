@@ -55,16 +55,3 @@ TEST(RawFormat, HeaderReadsAnyWhiteSpaceAndRefusesWhatIsNotSixIntegers) {
     RawHeader h;
     EXPECT_EQ(read_raw_header(dir / "none.txt", h), RawHeaderRead::Missing);
 }
-
-TEST(RawFormat, ShortPixelFileLeavesTheRestAtZero) {
-    rt::TempDir dir;
-    rt::spit(dir / "s.raw", "\x09\x08\x07\x06");
-    std::FILE* f = std::fopen((dir / "s.raw").c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    ByteGrid g(ucmatrice(3, 3), 3);
-    bool error = true;
-    EXPECT_EQ(read_raw_pixels(f, g.get(), 3, 3, error), 4);
-    std::fclose(f);
-    EXPECT_FALSE(error);
-    EXPECT_TRUE(rt::same_grid(g, rt::grid_of(3, 3, {9, 8, 7, 6, 0, 0, 0, 0, 0}), 3, 3));
-}

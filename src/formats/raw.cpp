@@ -80,22 +80,6 @@ RawHeader raw_header_of(const engine::MapInfo& info) {
     return h;
 }
 
-long long read_raw_pixels(std::FILE* f, ByteMatrix m, int nb_lig, int nb_col, bool& read_error) {
-    read_error = false;
-    long long total = 0;
-    const auto width = static_cast<std::size_t>(nb_col);
-    for (int i = 0; i < nb_lig; ++i) {
-        const std::size_t got = std::fread(m[i], 1, width, f);
-        total += static_cast<long long>(got);
-        if (got < width) {
-            read_error = std::ferror(f) != 0;
-            break;  // end of file: the lines left keep their zeros
-        }
-    }
-    return total;
-}
-
-
 namespace formats {
 
 namespace {

@@ -33,11 +33,6 @@ std::string raw_header_text(const RawHeader& h);
 // The header of a result image sized as `info`: its pixel size truncated toward zero.
 RawHeader raw_header_of(const engine::MapInfo& info);
 
-// Reads nb_lig lines of nb_col bytes from `f` into `m`, top line first, and returns the
-// number of bytes read. When the file is shorter, the pixels not read keep their value.
-// `read_error` is set when the system reported an error while reading.
-long long read_raw_pixels(std::FILE* f, ByteMatrix m, int nb_lig, int nb_col, bool& read_error);
-
 // trunc(x) as an int; values beyond the range of an int are held at its bounds.
 int trunc_to_int(double x);
 
