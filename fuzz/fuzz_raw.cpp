@@ -33,11 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     write_file(base + ".raw", pixels, pixel_bytes);
 
     RawHeader h;
-    const RawHeaderRead read = read_raw_header(base + ".txt", h);
-    check(read != RawHeaderRead::Missing);
+    const Status read = read_raw_header(base + ".txt", h);
+    check(read.code != Status::Code::Missing);
     const long long declared = static_cast<long long>(h.nb_lig) * h.nb_col;
-    const bool refused = read == RawHeaderRead::Unreadable || h.nb_lig <= 0 || h.nb_col <= 0 ||
-                         declared > INT_MAX || static_cast<long long>(pixel_bytes) < declared;
+    const bool refused = !read.ok() || h.nb_lig <= 0 || h.nb_col <= 0 || declared > INT_MAX ||
+                         static_cast<long long>(pixel_bytes) < declared;
     if (!refused && declared > kMaxPixels) return 0;
 
     RunAnswers run;

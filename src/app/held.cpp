@@ -41,11 +41,11 @@ engine::MapInfo info_of(const LoadedMap& map) {
 // The map file read before, opened again for reading by rows. A file whose sizes are no
 // longer those read before has changed under the run: it is refused.
 std::unique_ptr<engine::RowSource> open_map_file(const RunAnswers& run, const LoadedMap& map,
-                                                 engine::Status& e) {
+                                                 Status& e) {
     std::unique_ptr<engine::RowSource> src;
     src = formats::format_of(run.format).open_source(run.nom_lect, info_of(map), e);
     if (src && (src->info().nb_lig != map.nb_lig || src->info().nb_col != map.nb_col)) {
-        e = {engine::Fault::ReadFailed, run.nom_lect, {}};
+        e = Status::refused(run.nom_lect, txt::reason_cannot_open);
         return nullptr;
     }
     return src;
@@ -61,19 +61,6 @@ Status check_sizes(const std::string& name, int nb_lig, int nb_col) {
     return Status::success();
 }
 
-// A reader's fault in the dialogue's words; sizes refused name the sizes the file declares.
-Status held_fault(const engine::Status& e, int format) {
-    int lines = 0, columns = 0;
-    const bool sized = (e.fault == engine::Fault::BadSizes || e.fault == engine::Fault::TooLarge) &&
-                       std::sscanf(e.detail.c_str(), "%d %d", &lines, &columns) == 2;
-    if (sized && e.fault == engine::Fault::TooLarge)
-        return Status::refused(e.file, txt::reason_too_large, {lines, columns});
-    engine::MapInfo sizes;
-    sizes.nb_lig = lines;
-    sizes.nb_col = columns;
-    return engine_status(e, format, sizes);
-}
-
 // The raw header beside the pixel file `nom_lect`, or the one the user typed (then written
 // for later runs), into `declared` and `map`.
 Status raw_header(const std::string& nom_lect, LoadedMap& map, engine::MapInfo& declared,
@@ -86,27 +73,23 @@ Status raw_header(const std::string& nom_lect, LoadedMap& map, engine::MapInfo& 
         return Status::make(Status::Code::Missing, nom_lect, txt::raw_pixels_missing, {nom_lect});
     }
     RawHeader h;
-    switch (read_raw_header(map.nomdescr1, h)) {
-        case RawHeaderRead::Read:
-            if (Status s = check_sizes(map.nomdescr1, h.nb_lig, h.nb_col); !s.ok()) return s;
-            break;
-        case RawHeaderRead::Unreadable:
-            return Status::refused(map.nomdescr1, txt::reason_header_unreadable);
-        case RawHeaderRead::NotRegular:
-            return Status::refused(map.nomdescr1, txt::reason_not_regular);
-        case RawHeaderRead::Missing:
-            if (!opt.typed_header)
-                return Status::make(Status::Code::NeedsHeader, map.nomdescr1,
-                                    txt::raw_header_missing, {map.nomdescr1});
-            h = *opt.typed_header;
-            h.val = 1;
-            h.min_al = 0;
-            h.max_al = 255;
-            if (Status s = check_sizes(nom_lect, h.nb_lig, h.nb_col); !s.ok()) return s;
-            if (!write_raw_header(map.nomdescr1, h) && opt.warn)
-                opt.warn(Status::make(Status::Code::NotWritten, map.nomdescr1,
-                                      txt::header_not_written, {map.nomdescr1}));
-            break;
+    if (Status read = read_raw_header(map.nomdescr1, h); read.ok()) {
+        if (Status s = check_sizes(map.nomdescr1, h.nb_lig, h.nb_col); !s.ok()) return s;
+    } else if (read.code != Status::Code::Missing) {
+        return read;
+    } else if (!opt.typed_header) {
+        // The dialogue asks for the values and opens the map again with them.
+        read.code = Status::Code::NeedsHeader;
+        return read;
+    } else {
+        h = *opt.typed_header;
+        h.val = 1;
+        h.min_al = 0;
+        h.max_al = 255;
+        if (Status s = check_sizes(nom_lect, h.nb_lig, h.nb_col); !s.ok()) return s;
+        if (!write_raw_header(map.nomdescr1, h) && opt.warn)
+            opt.warn(Status::make(Status::Code::NotWritten, map.nomdescr1, txt::header_not_written,
+                                  {map.nomdescr1}));
     }
     map.min_al = h.min_al;
     map.max_al = h.max_al;
@@ -124,10 +107,10 @@ class LineSource final : public engine::RowSource {
         : inner_(inner), at_line_(at_line) {
         info_ = inner.info();
     }
-    engine::Status read(int y, int n, unsigned char* const* rows) override {
+    Status read(int y, int n, unsigned char* const* rows) override {
         for (int k = 0; k < n; ++k) {
-            if (!at_line_(y + k, info_.nb_lig)) return {engine::Fault::Cancelled, {}, {}};
-            if (engine::Status e = inner_.read(y + k, 1, rows + k); !e.ok()) return e;
+            if (!at_line_(y + k, info_.nb_lig)) return Status::cancelled();
+            if (Status e = inner_.read(y + k, 1, rows + k); !e.ok()) return e;
         }
         return {};
     }
@@ -150,9 +133,9 @@ Status open_held_map(const std::string& base, int format, LoadedMap& map, std::s
         if (Status s = raw_header(nom_lect, map, declared, opt); !s.ok()) return s;
     }
     declared.max_pixels = INT_MAX;
-    engine::Status e;
+    Status e;
     src = f.open_source(nom_lect, declared, e);
-    if (!src) return held_fault(e, format);
+    if (!src) return e;
     run_parts::header_from(src->info(), map);
     return Status::success();
 }
@@ -161,14 +144,14 @@ Status held_inventory(engine::RowSource& src, int format, const std::string& nom
                       Inventory& inv, const LoadOptions& opt) {
     const engine::MapInfo& info = src.info();
     const engine::BandPlan plan = engine::plan_bands_of(info.nb_lig, {}, band_rows(info.nb_lig, 0));
-    engine::Status e;
+    Status e;
     if (opt.ascii_line && formats::format_of(format).forward_only) {
         LineSource lines(src, opt.ascii_line);
         e = engine::take_inventory(lines, plan, inv);
     } else {
         e = engine::take_inventory(src, plan, inv);
     }
-    if (!e.ok()) return held_fault(e, format);
+    if (!e.ok()) return e;
     if (opt.warn && info.extra_bytes > 0)
         opt.warn(Status::make(Status::Code::Ok, nom_lect, txt::raw_long_warning,
                               {nom_lect, info.pixels() + info.extra_bytes, info.pixels()}));
@@ -178,8 +161,7 @@ Status held_inventory(engine::RowSource& src, int format, const std::string& nom
 }
 
 Status treat_into_memory(const RunAnswers& run, const LoadedMap& map, const Inventory& inv,
-                      const Window& win, Results& res, const Progress& progress) {
-    const engine::MapInfo info = info_of(map);
+                         const Window& win, Results& res, const Progress& progress) {
     // The two images, each one block of rows in order, written a band at a time.
     ByteGrid div(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);
     ByteGrid homo(ucmatrice(map.nb_col, map.nb_lig), map.nb_lig);
@@ -196,13 +178,13 @@ Status treat_into_memory(const RunAnswers& run, const LoadedMap& map, const Inve
         engine::plan_bands_of(map.nb_lig, job, band_rows(map.nb_lig, run.range_win));
     // The map is read again from its file, a band at a time: it is not held beside the
     // two result images.
-    engine::Status e;
+    Status e;
     const std::unique_ptr<engine::RowSource> src = open_map_file(run, map, e);
-    if (!src) return engine_status(e, run.format, info);
+    if (!src) return e;
     engine::DiversityTotals totals;
     e = engine::treat_in_bands(*src, inv, win, job, plan, diversity, homogeneity, totals,
                                progress);
-    if (!e.ok()) return engine_status(e, run.format, info);
+    if (!e.ok()) return e;
     res.rw = run.range_win;
     std::copy(std::begin(totals.histo_div), std::end(totals.histo_div), std::begin(res.histo_div));
     res.max_histo = totals.max_histo;
@@ -214,13 +196,13 @@ Status treat_into_memory(const RunAnswers& run, const LoadedMap& map, const Inve
 Status write_held_image(const RunAnswers& run, const LoadedMap& map, ByteMatrix grid,
                         const std::string& base, std::string& written) {
     const engine::MapInfo info = info_of(map);
-    engine::Status e;
+    Status e;
     auto sink = formats::format_of(run.res_form).make_sink(base, info, e);
     if (sink) {
         e = sink->write(0, map.nb_lig, grid);
         if (e.ok()) e = sink->commit();
     }
-    if (!e.ok()) return engine_status(e, run.format, info);
+    if (!e.ok()) return e;
     written = sink->name();
     return Status::success();
 }

@@ -1,5 +1,4 @@
-// The map of a batch run opened for reading by rows, through its own reader or GDAL's,
-// and the band engine's faults put into the run's words.
+// The map of a batch run opened for reading by rows, through its own reader or GDAL's.
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -66,65 +65,6 @@ Status check_map_name(const std::string& map) {
     return Status::make(Status::Code::Missing, map, txt::map_missing, {map});
 }
 
-// A fault of the band engine in the words of the whole-map loaders and writers.
-Status from_engine(const engine::Status& e, int format, const engine::MapInfo& info,
-                   const GdalRowSource* gdal) {
-    using engine::Fault;
-    if (gdal && !gdal->failure().ok() &&
-        (e.fault == Fault::ReadFailed || e.fault == Fault::NotInteger))
-        return gdal->failure();
-    const std::string& f = e.file;
-    switch (e.fault) {
-        case Fault::None:
-            return Status::success();
-        case Fault::CannotOpen:
-            if (format == kRaster)
-                return Status::make(Status::Code::Missing, f, txt::raw_pixels_missing, {f});
-            if (format == kAscii)
-                return Status::make(Status::Code::Missing, f, txt::ascii_missing, {f});
-            return Status::refused(f, txt::reason_cannot_open);
-        case Fault::NotRegular:
-            return Status::refused(f, txt::reason_not_regular);
-        case Fault::ReadFailed:
-            return Status::refused(f, txt::reason_cannot_open);
-        case Fault::HeaderUnreadable:
-            return Status::refused(f, txt::reason_header_unreadable);
-        case Fault::BadSizes:
-            return Status::refused(f, txt::reason_bad_sizes, {info.nb_lig, info.nb_col});
-        case Fault::TooShort: {
-            // A raw file says how many bytes it holds and how many its header declares.
-            long long size = 0, expected = 0;
-            if (format == kRaster &&
-                std::sscanf(e.detail.c_str(), "%lld %lld", &size, &expected) == 2)
-                return Status::refused(f, txt::reason_raw_short, {size, expected});
-            return Status::refused(f, txt::reason_too_short);
-        }
-        case Fault::NotBitmap:
-            return Status::refused(f, txt::reason_not_bitmap);
-        case Fault::BitmapForm:
-            return Status::refused(f, txt::reason_bitmap_form);
-        case Fault::Compressed:
-            return Status::refused(f, txt::reason_compressed);
-        case Fault::Colour:
-            return Status::refused(f, txt::reason_colour);
-        case Fault::FewCells:
-            return Status::refused(f, txt::reason_few_cells);
-        case Fault::NotInteger:
-            return Status::refused(f, txt::reason_not_integer, {e.detail});
-        case Fault::Cancelled:
-            return Status::cancelled();
-        case Fault::TooLarge:
-        case Fault::CannotWrite: {
-            Status s = Status::make(Status::Code::NotWritten, f, txt::result_not_written, {f});
-            s.detail = e.detail;
-            return s;
-        }
-        case Fault::OutOfMemory:
-            return Status::make(Status::Code::OutOfMemory, {}, txt::memory_exhausted);
-    }
-    return Status::refused(f, txt::reason_cannot_open);
-}
-
 // The sizes, pixel size and corner of a map read by rows.
 void header_from(const engine::MapInfo& info, LoadedMap& map) {
     map.nb_lig = info.nb_lig;
@@ -146,7 +86,7 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
     const int form = native ? native->code : -1;
     run.format = form;
     gdal = nullptr;
-    engine::Status e;
+    Status e;
     if (form < 0) {
         run.nom_lect = req.map;
         Status s;
@@ -172,15 +112,10 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
         std::error_code ec;
         if (!fs::exists(map.nomdescr1, ec) && fs::exists(upper, ec)) map.nomdescr1 = upper;
         RawHeader h;
-        switch (read_raw_header(map.nomdescr1, h)) {
-            case RawHeaderRead::Missing:
+        if (Status s = read_raw_header(map.nomdescr1, h); !s.ok()) {
+            if (s.code == Status::Code::Missing)
                 return Status::refused(run.nom_lect, txt::reason_no_header, {map.nomdescr1});
-            case RawHeaderRead::Unreadable:
-                return Status::refused(map.nomdescr1, txt::reason_header_unreadable);
-            case RawHeaderRead::NotRegular:
-                return Status::refused(map.nomdescr1, txt::reason_not_regular);
-            case RawHeaderRead::Read:
-                break;
+            return s;
         }
         if (h.nb_lig <= 0 || h.nb_col <= 0)
             return Status::refused(map.nomdescr1, txt::reason_bad_sizes, {h.nb_lig, h.nb_col});
@@ -192,7 +127,7 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
         declared.dpix_size = h.pix_size;
     }
     src = native->open_source(run.nom_lect, declared, e);
-    if (!src) return from_engine(e, form, {}, nullptr);
+    if (!src) return e;
     header_from(src->info(), map);
     if (!native->carries_pixel_size) {
         // A bitmap carries no pixel size.
@@ -203,7 +138,3 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
 }
 
 }  // namespace run_parts
-
-Status engine_status(const engine::Status& e, int format, const engine::MapInfo& info) {
-    return run_parts::from_engine(e, format, info, nullptr);
-}

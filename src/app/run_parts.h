@@ -32,11 +32,6 @@ const formats::Format* native_format(const std::string& path, std::string& base)
 // the name lacks the extension of a map that is there, name that map.
 Status check_map_name(const std::string& map);
 
-// A fault of the band engine in the words of the run's messages; `gdal`, when the map is
-// read through GDAL, gives its own words for a failed read.
-Status from_engine(const engine::Status& e, int format, const engine::MapInfo& info,
-                   const GdalRowSource* gdal);
-
 // The sizes, pixel size and corner of a map read by rows.
 void header_from(const engine::MapInfo& info, LoadedMap& map);
 
@@ -125,12 +120,6 @@ struct RunState {
     engine::BandPlan plan_for(const engine::BandJob& j) const {
         return req.band_rows > 0 ? engine::plan_bands_of(map.nb_lig, j, req.band_rows)
                                  : engine::plan_bands(map.nb_lig, map.nb_col, j, band_budget);
-    }
-    Status engine_failure(const engine::Status& e) const {
-        engine::MapInfo sizes;
-        sizes.nb_lig = map.nb_lig;
-        sizes.nb_col = map.nb_col;
-        return from_engine(e, out.run.format, src ? src->info() : sizes, gdal);
     }
     // The progress, shown by the leader alone. Every process asks it, so that each stops
     // at once when it is told to (mpirun signals every rank, then kills them a second

@@ -143,9 +143,9 @@ Status inventory_step(RunState& r) {
     const auto t = std::chrono::steady_clock::now();
     const int rows = r.map.nb_lig;
     const Progress cancel_only = [&](int, int) { return r.report_progress(0, rows); };
-    if (engine::Status e = r.team.take_inventory(r.src.get(), r.plan_for({}), r.out.inv, cancel_only);
+    if (Status e = r.team.take_inventory(r.src.get(), r.plan_for({}), r.out.inv, cancel_only);
         !e.ok())
-        return r.engine_failure(e);
+        return e;
     if (r.lead && r.src && r.src->info().extra_cells)
         r.out.warnings.push_back(Status::make(Status::Code::Ok, r.run().nom_lect,
                                               txt::ascii_extra_warning, {r.run().nom_lect}));
@@ -293,9 +293,7 @@ void sinks_step(RunState& r) {
                                        run_metadata(r.out, r.req, m), r.tile_rows, im.failure,
                                        geotiff_layout(r.req, m, r.out.inv));
         } else {
-            engine::Status e;
-            im.sink = r.team.make_sink(format, im.base, r.info, e);
-            if (!im.sink) im.failure = from_engine(e, run.format, r.info, nullptr);
+            im.sink = r.team.make_sink(format, im.base, r.info, im.failure);
         }
         if (!im.sink) im.sink = no_sink();
         // A sink the leader writes alone keeps its failure to itself (a team's sinks agree
@@ -314,12 +312,11 @@ Status treat_step(RunState& r) {
     std::vector<engine::RowSink*> sinks;
     for (RunState::Image& im : r.images) sinks.push_back(im.sink.get());
     const Progress leader_progress = [&](int row, int n) { return r.report_progress(row, n); };
-    if (engine::Status e = r.team.treat(r.src.get(), r.out.inv, r.out.win, r.job, r.plan, sinks,
-                                        r.totals, leader_progress);
+    if (Status e = r.team.treat(r.src.get(), r.out.inv, r.out.win, r.job, r.plan, sinks, r.totals,
+                                leader_progress);
         !e.ok())
-        return r.engine_failure(e);
-    if (!r.report_progress(r.map.nb_lig, r.map.nb_lig))
-        return r.engine_failure({engine::Fault::Cancelled, {}, {}});
+        return e;
+    if (!r.report_progress(r.map.nb_lig, r.map.nb_lig)) return Status::cancelled();
     RunOutcome& out = r.out;
     std::copy(std::begin(r.totals.histo_div), std::end(r.totals.histo_div),
               std::begin(out.histo_div));
@@ -356,10 +353,7 @@ void commit_step(RunState& r) {
         // The leader commits the sinks it wrote alone; those of the team are committed
         // by every process.
         if (!r.lead && !im.sink->collective()) continue;
-        if (im.failure.ok()) {
-            const engine::Status e = im.sink->commit();
-            if (!e.ok()) im.failure = from_engine(e, run.format, r.info, nullptr);
-        }
+        if (im.failure.ok()) im.failure = im.sink->commit();
         if (!im.failure.ok()) {
             out.failures.push_back(std::move(im.failure));
             continue;

@@ -3,41 +3,16 @@
 // rows of one result image as they are done and writes them where the whole-image
 // writers would have put them. Every format unit (the native ones, GDAL's) provides
 // them; the band engine drives them. Every count of pixels or bytes is 64-bit: a
-// streamed map may hold more than 2^31 pixels, each side staying within an int.
+// streamed map may hold more than 2^31 pixels, each side staying within an int. Both
+// sides return a `Status` (core/status.h) that says what went wrong in the catalogue's
+// words, so that the front ends put it into the run's language as it stands.
 #pragma once
 
 #include <string>
 
+#include "core/status.h"
+
 namespace engine {
-
-// What went wrong, for the front ends to put into words.
-enum class Fault {
-    None,
-    CannotOpen,        // a map file cannot be opened (missing)
-    NotRegular,        // a map that is a folder, a FIFO or a device, not a file
-    ReadFailed,        // the system reported an error while reading
-    HeaderUnreadable,  // a header that does not read as one
-    BadSizes,          // lines or columns not positive
-    TooShort,          // the file ends before the rows it declares
-    NotBitmap,         // the signature is not "BM"
-    BitmapForm,        // neither 8 bits with pixels at 1078 nor 24 bits at 54
-    Compressed,        // a compressed bitmap
-    Colour,            // a 24-bit bitmap with a pixel that is not grey
-    FewCells,          // an ASCII grid with fewer cells than it declares
-    NotInteger,        // an ASCII grid cell that is no integer
-    TooLarge,          // a result that its format cannot hold
-    OutOfMemory,       // the rows of a band cannot be allocated
-    CannotWrite,       // a result file cannot be created or written
-    Cancelled,         // the progress callback asked to stop
-};
-
-struct Status {
-    Fault fault = Fault::None;
-    std::string file;    // the file concerned
-    std::string detail;  // NotInteger: the cell as written; TooShort (raw): file and expected
-                         // bytes; BadSizes, TooLarge (a map): its lines and columns
-    bool ok() const { return fault == Fault::None; }
-};
 
 // What the source knows of the map before any row is read.
 struct MapInfo {

@@ -51,13 +51,12 @@ struct Format {
     // the map says (the raw format's sizes and pixel size); the others read their own.
     // Null for formats read through the GDAL module.
     std::unique_ptr<engine::RowSource> (*open_source)(const std::string& path,
-                                                      const engine::MapInfo& declared,
-                                                      engine::Status& st);
+                                                      const engine::MapInfo& declared, Status& st);
     // The sink of one result image under `base` (no extension), sized and georeferenced as
     // `info`; null for formats written otherwise (GeoTIFF through the GDAL module, PNG
     // pictures of whole results).
     std::unique_ptr<engine::RowSink> (*make_sink)(const std::string& base,
-                                                  const engine::MapInfo& info, engine::Status& st);
+                                                  const engine::MapInfo& info, Status& st);
     // The byte layout of a result file; false for formats that have none of their own.
     bool (*layout)(const engine::MapInfo& info, ByteLayout& out);
     // The extension of the file that goes beside a map or result of the format (the raw

@@ -10,8 +10,8 @@
 class PictureSink final : public engine::RowSink {
   public:
     PictureSink(std::unique_ptr<engine::RowSink> inner, QuicklookBuilder builder);
-    engine::Status write(int y, int n, const unsigned char* const* rows) override;
-    engine::Status commit() override;
+    Status write(int y, int n, const unsigned char* const* rows) override;
+    Status commit() override;
     bool collective() const override { return inner_->collective(); }
     // The picture of every row written; once only.
     Quicklook picture() { return builder_.finish(); }

@@ -7,12 +7,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <new>
+#include <string>
+#include <variant>
 #include <vector>
 
 #include "formats/format.h"
 #include "raster/inventory.h"
 #include "raster/output_file.h"
+#include "text/catalogue.h"
 
 namespace engine::mpi {
 
@@ -40,8 +44,110 @@ void bcast_string(std::string& s, int root) {
     if (n > 0) MPI_Bcast(s.data(), static_cast<int>(n), MPI_CHAR, root, MPI_COMM_WORLD);
 }
 
-Status fault(Fault f, const std::string& file = {}) {
-    return Status{f, file, {}};
+// A status as bytes, to go from the rank that has it to the others. Its texts go as
+// their words (the catalogue's Text may lie at another address in another process, or in
+// the GDAL module) and come back as texts kept for the rest of the run.
+void put_bytes(std::string& out, const void* p, std::size_t n) {
+    out.append(static_cast<const char*>(p), n);
+}
+void put_string(std::string& out, const std::string& s) {
+    const std::uint64_t n = s.size();
+    put_bytes(out, &n, sizeof n);
+    out += s;
+}
+void put_text(std::string& out, const Text* t) {
+    const char present = t ? 1 : 0;
+    put_bytes(out, &present, 1);
+    if (!t) return;
+    for (const Msg* m : {&t->en, &t->fr, &t->es}) {
+        put_string(out, m->text ? m->text : "");
+        put_bytes(out, m->acc.data(), m->acc.size());
+    }
+}
+
+std::string encode(const Status& s) {
+    std::string out;
+    const int code = static_cast<int>(s.code);
+    put_bytes(out, &code, sizeof code);
+    put_string(out, s.file);
+    put_string(out, s.detail);
+    put_text(out, s.message);
+    put_text(out, s.reason);
+    const std::uint64_t n = s.args.size();
+    put_bytes(out, &n, sizeof n);
+    for (const StatusValue& v : s.args) {
+        const char kind = static_cast<char>(v.index());
+        put_bytes(out, &kind, 1);
+        if (const auto* i = std::get_if<long long>(&v))
+            put_bytes(out, i, sizeof *i);
+        else if (const auto* d = std::get_if<double>(&v))
+            put_bytes(out, d, sizeof *d);
+        else
+            put_string(out, std::get<std::string>(v));
+    }
+    return out;
+}
+
+class Decoder {
+  public:
+    explicit Decoder(const std::string& in) : in_(in) {}
+    template <class T>
+    T get() {
+        T v{};
+        std::memcpy(&v, in_.data() + at_, sizeof v);
+        at_ += sizeof v;
+        return v;
+    }
+    std::string string() {
+        const auto n = static_cast<std::size_t>(get<std::uint64_t>());
+        std::string s = in_.substr(at_, n);
+        at_ += n;
+        return s;
+    }
+    // The words of a text sent by another rank, kept until the process ends: a status
+    // points at its texts and may be printed at the very end of the run.
+    const Text* text() {
+        if (get<char>() == 0) return nullptr;
+        struct Kept {
+            std::string words[3];
+            Text text;
+        };
+        static std::deque<Kept> kept;
+        Kept& k = kept.emplace_back();
+        Msg* msgs[3] = {&k.text.en, &k.text.fr, &k.text.es};
+        for (int l = 0; l < 3; ++l) {
+            k.words[l] = string();
+            msgs[l]->text = k.words[l].c_str();
+            std::memcpy(msgs[l]->acc.data(), in_.data() + at_, msgs[l]->acc.size());
+            at_ += msgs[l]->acc.size();
+        }
+        return &k.text;
+    }
+
+  private:
+    const std::string& in_;
+    std::size_t at_ = 0;
+};
+
+Status decode(const std::string& in) {
+    Decoder d(in);
+    Status s;
+    s.code = static_cast<Status::Code>(d.get<int>());
+    s.file = d.string();
+    s.detail = d.string();
+    s.message = d.text();
+    s.reason = d.text();
+    const auto n = d.get<std::uint64_t>();
+    for (std::uint64_t k = 0; k < n; ++k) {
+        const char kind = d.get<char>();
+        if (kind == 0)
+            s.args.emplace_back(d.get<long long>());
+        else if (kind == 1)
+            s.args.emplace_back(d.get<double>());
+        else
+            s.args.emplace_back(d.string());
+    }
+    return s;
 }
 
 // A forward-only source seen through a window of the last rows read, so that rank 0 can
@@ -57,7 +163,7 @@ class RowCache {
     // valid until the next call.
     Status rows(int y, int n, unsigned char* const*& out) {
         unsigned char** ring = rows_.get();
-        if (y < first_ || n > lines_) return fault(Fault::ReadFailed);
+        if (y < first_ || n > lines_) return Status::refused({}, txt::reason_cannot_open);
         const int drop = std::min(y, end_) - first_;
         std::rotate(ring, ring + drop, ring + lines_);
         first_ += drop;
@@ -136,26 +242,26 @@ class MpiSink final : public RowSink {
     Status open(const formats::Format& format, const std::string& base) {
         name_ = base + format.extension();
         Status st;
-        if (!format.layout || !format.layout(info_, layout_)) st = fault(Fault::CannotWrite, name_);
+        if (!format.layout || !format.layout(info_, layout_)) st = Status::not_written(name_);
         if (st.ok() && layout_.stride > 0 && layout_.too_large(info_.nb_lig))
-            st = fault(Fault::TooLarge, name_);
+            st = Status::not_written(name_);
         if (st.ok() && w_.rank == 0 && !layout_.side_extension.empty()) {
             const std::string side = base + layout_.side_extension;
             const std::string& text = layout_.side_bytes;
             if (!side_.open(side) || !side_.write(text.data(), text.size()))
-                st = fault(Fault::CannotWrite, side);
+                st = Status::not_written(side);
         }
         // Rank 0 makes the temporary file as every writer makes it; all ranks then open it
         // with MPI-IO, and rank 0 commits it in the end.
         std::string temp;
-        if (w_.rank == 0 && !file_.open(name_) && st.ok()) st = fault(Fault::CannotWrite, name_);
+        if (w_.rank == 0 && !file_.open(name_) && st.ok()) st = Status::not_written(name_);
         failed_ = agree(st);
         if (!failed_.ok()) return failed_;
         if (w_.rank == 0) temp = file_.temp_path();
         bcast_string(temp, 0);
         int rc = MPI_File_open(MPI_COMM_WORLD, temp.c_str(), MPI_MODE_WRONLY, MPI_INFO_NULL, &fh_);
         opened_ = rc == MPI_SUCCESS;
-        if (!opened_ && st.ok()) st = fault(Fault::CannotWrite, name_);
+        if (!opened_ && st.ok()) st = Status::not_written(name_);
         const std::string& head = layout_.head;
         if (opened_ && w_.rank == 0 && !head.empty() && st.ok()) {
             if (!write_at(0, head.data(), head.size())) st = failed_;
@@ -202,17 +308,17 @@ class MpiSink final : public RowSink {
         // Every rank's bytes reach the file system before the file is judged: a disk
         // that fills up may only say so now.
         if (opened_ && keep && MPI_File_sync(fh_) != MPI_SUCCESS && failed_.ok())
-            failed_ = fault(Fault::CannotWrite, name_);
+            failed_ = Status::not_written(name_);
         if (opened_ && MPI_File_close(&fh_) != MPI_SUCCESS && failed_.ok())
-            failed_ = fault(Fault::CannotWrite, name_);
+            failed_ = Status::not_written(name_);
         opened_ = false;
         Status st = agree(failed_);
         if (w_.rank == 0) {
             // The file beside the image comes into place first, as the format's own sink
             // puts it.
             if (keep && st.ok() && side_.is_open() && !side_.commit())
-                st = fault(Fault::CannotWrite, side_.final_path());
-            if (keep && st.ok() && !file_.commit()) st = fault(Fault::CannotWrite, name_);
+                st = Status::not_written(side_.final_path());
+            if (keep && st.ok() && !file_.commit()) st = Status::not_written(name_);
             side_.abandon();
             file_.abandon();
         }
@@ -229,7 +335,7 @@ class MpiSink final : public RowSink {
         const bool ok = rc == MPI_SUCCESS &&
                         MPI_Get_count(&status, MPI_BYTE, &written) == MPI_SUCCESS &&
                         written == static_cast<int>(n);
-        if (!ok && failed_.ok()) failed_ = fault(Fault::CannotWrite, name_);
+        if (!ok && failed_.ok()) failed_ = Status::not_written(name_);
         return ok;
     }
 
@@ -312,15 +418,18 @@ DiversityTotals sum_totals(const DiversityTotals& mine) {
 
 Status agree(const Status& mine) {
     const World w = world_of(MPI_COMM_WORLD);
-    int in[2] = {static_cast<int>(mine.fault), w.rank};
+    int in[2] = {static_cast<int>(mine.code), w.rank};
     int out[2] = {0, 0};
     MPI_Allreduce(in, out, 1, MPI_2INT, MPI_MAXLOC, MPI_COMM_WORLD);
     if (out[0] == 0) return {};
-    Status st = mine;
-    st.fault = static_cast<Fault>(out[0]);
-    bcast_string(st.file, out[1]);
-    bcast_string(st.detail, out[1]);
-    return st;
+    if (out[1] == w.rank) {
+        std::string bytes = encode(mine);
+        bcast_string(bytes, out[1]);
+        return mine;
+    }
+    std::string bytes;
+    bcast_string(bytes, out[1]);
+    return decode(bytes);
 }
 
 // The peak resident memory of this process in kB (0 where the system does not say).
@@ -419,7 +528,7 @@ Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& 
         const MapInfo& info = src->info();
         const int chunk = std::max(1, std::min(plan.h, info.nb_lig));
         ByteGrid rows(ucmatrice(info.nb_col, chunk), chunk);
-        if (!rows) st = fault(Fault::OutOfMemory);
+        if (!rows) st = Status::out_of_memory();
         std::int64_t mine[256] = {};
         for (long long y = static_cast<long long>(w.rank) * chunk; st.ok() && y < info.nb_lig;
              y += static_cast<long long>(w.size) * chunk) {
@@ -431,7 +540,7 @@ Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& 
             }
             if (st.ok() && w.rank == 0 && progress &&
                 !progress(static_cast<int>(y) + n - 1, info.nb_lig))
-                st = fault(Fault::Cancelled);
+                st = Status::cancelled();
         }
         if (st.ok()) st = src->restart();
         st = agree(st);
@@ -465,7 +574,11 @@ static Status load_from_leader(World w, int round, const BandPlan& plan, const M
         int word = 0;
         MPI_Recv(&word, 1, MPI_INT, 0, 0, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
         t.forget_rows();
-        return word == 0 ? t.load(b, source) : fault(static_cast<Fault>(word));
+        if (word == 0) return t.load(b, source);
+        // Rank 0 failed to read the rows: it has the words of the fault.
+        Status failed;
+        failed.code = static_cast<Status::Code>(word);
+        return failed;
     }
     if (has) mine = t.load(b, source);
     for (int r = 1; r < w.size && round * w.size + r < plan.bands; ++r) {
@@ -476,7 +589,7 @@ static Status load_from_leader(World w, int round, const BandPlan& plan, const M
         unsigned char* const* rows = nullptr;
         Status got = mine.ok() ? cache->rows(a, e - a, rows) : mine;
         if (mine.ok()) mine = got;
-        int word = static_cast<int>(got.fault);
+        int word = static_cast<int>(got.code);
         MPI_Send(&word, 1, MPI_INT, r, 0, MPI_COMM_WORLD);
         if (got.ok())
             for (int i = 0; i < e - a; ++i)
@@ -501,7 +614,7 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
     if (forward_only_) {
         if (w.rank == 0) {
             cache = std::make_unique<RowCache>(*src, plan.h + 2 * plan.halo);
-            if (!cache->allocated()) st = fault(Fault::OutOfMemory);
+            if (!cache->allocated()) st = Status::out_of_memory();
             own = std::make_unique<CacheSource>(*cache, info);
         } else {
             own = std::make_unique<ReceivedSource>(info);
@@ -526,7 +639,7 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
     ByteGrid band;
     if (w.rank == 0 && w.size > 1 && widest > 0) {
         band = ByteGrid(ucmatrice(widest, plan.h), plan.h);
-        if (!band) st = fault(Fault::OutOfMemory);
+        if (!band) st = Status::out_of_memory();
     }
     st = agree(st);
     int reported = 0;  // the row the leader's progress was last given
@@ -559,7 +672,7 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
         if (mine.ok() && progress && w.rank == 0) {
             const int last = std::min((k + 1) * w.size, plan.bands) - 1;
             reported = plan.first_row(last) + plan.rows(last) - 1;
-            if (!progress(reported, info.nb_lig)) mine = fault(Fault::Cancelled);
+            if (!progress(reported, info.nb_lig)) mine = Status::cancelled();
         }
         st = agree(mine);
     }
