@@ -886,6 +886,31 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
             EXPECT_EQ(rt::slurp(dir / "err.txt"), said);
         }
     }
+    // Pictures and page: the same as the single process makes, from the rows of every
+    // rank, whether the ranks write the images (raw) or rank 0 does (GeoTIFF).
+    for (const char* form : {"raw", "tif"}) {
+        SCOPED_TRACE(form);
+        if (std::string(form) == "tif" && !gdal_available()) continue;
+        const bool tif = std::string(form) == "tif";
+        const std::string args = (dir / "map.raw") + " -w circle -r 2 --band-rows 3 -q -f " + form +
+                                 " --quicklook --metrics diversity,homogeneity" +
+                                 (tif ? ",dominant" : "") + " -o ";
+        const int single = std::system((std::string(LANDMOSAIC_EXE) + " " + args + (dir / "one") +
+                                        " > /dev/null 2>&1")
+                                           .c_str());
+        ASSERT_EQ(WIFEXITED(single) ? WEXITSTATUS(single) : -1, 0);
+        ASSERT_EQ(mpi_run(3, args + (dir / "many")), 0) << rt::slurp(dir / "err.txt");
+        const std::string page = rt::slurp(dir / "one_summary.html");
+        ASSERT_EQ(page.find("one_dominant.png") != std::string::npos, tif);
+        for (const char* f : {"_diversity.png", "_homog.png", tif ? "_dominant.png" : "_homog.png"}) {
+            const std::string one = rt::slurp(dir / ("one" + std::string(f)));
+            EXPECT_FALSE(one.empty()) << f;
+            EXPECT_EQ(rt::slurp(dir / ("many" + std::string(f))), one) << f;
+        }
+        std::string many = rt::slurp(dir / "many_summary.html");
+        for (std::size_t at; (at = many.find("many_")) != std::string::npos;) many.replace(at, 5, "one_");
+        EXPECT_EQ(many, page);
+    }
     EXPECT_EQ(mpi_run(3, (dir / "map.raw") + " -w triangle -r 1"), 2);
     // The message, once, before what mpirun adds.
     const std::string usage =

@@ -237,10 +237,10 @@ Status report_step(RunState& r) {
 
 namespace {
 
-// A run that asks for pictures, in one process, makes the quicklook of each byte image
-// as its rows are written (the leader of a team sees only its own bands).
+// A run that asks for pictures makes the quicklook of each byte image as its rows are
+// written, on the leader (a team shows it the rows of the other processes' bands).
 void with_picture(RunState& r, RunState::Image& im) {
-    if (!r.req.pictures || r.team.size() != 1 || !im.failure.ok() ||
+    if (!r.req.pictures || !r.lead || !im.failure.ok() ||
         im.metric.type() == metrics::Type::Real)
         return;
     const bool mode = im.metric.id == metrics::Id::Diversity || im.metric.id == metrics::Id::Dominant;

@@ -475,12 +475,9 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
         if (req.min_valid <= 0 && outcome.windows.windows > 0)
             pictures.unclassified_share = static_cast<double>(outcome.windows.with_unclassified) /
                                           static_cast<double>(outcome.windows.windows);
-        const std::string base = outcome.report.substr(0, outcome.report.size() - info.size());
         std::stringstream names;
-        // From what the run made; from its files when it made no pictures (MPI).
-        int made = summary_of_outcome(outcome, pictures, names, err);
-        if (made < 0) made = make_summary(base, pictures, names, err);
-        if (made != 0) status = 1;
+        // From what the run made: its inventory, window and the pictures made on the way.
+        if (summary_of_outcome(outcome, pictures, names, err) != 0) status = 1;
         out << names.str();
         for (std::string line; std::getline(names, line);)
             if (!line.empty()) written.push_back(line);

@@ -63,6 +63,12 @@ class RowSink {
     const std::string& name() const { return name_; }
     // True for a sink that all the processes of a team write and commit together.
     virtual bool collective() const { return false; }
+    // A sink that looks at the rows on their way to another one (a picture made of them):
+    // that other sink; null for a sink that writes the rows itself.
+    virtual RowSink* inner() { return nullptr; }
+    // Rows [y, y + n) looked at, not handed on: the rows of a team's image that the other
+    // processes write, shown to the leader's sink that looks at them.
+    virtual void look(int, int, const unsigned char* const*) {}
 
   protected:
     std::string name_;

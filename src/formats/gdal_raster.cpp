@@ -484,7 +484,8 @@ class GeoTiffSink final : public engine::RowSink {
             ok = ok && set_colours(map, kind, layout);
             // Class codes take the map's names of its classes (GeoTIFF keeps them in the
             // file's sidecar, which goes with the file at commit).
-            if (kind == ResultKind::Dominant) ok = ok && set_class_names(band_, map.georef.class_names);
+            if (kind == ResultKind::Dominant)
+                ok = ok && set_class_names(band_, map.georef.class_names);
         }
         if (!ok) return not_written(last_gdal_error());
         return Status::success();

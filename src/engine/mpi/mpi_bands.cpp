@@ -352,41 +352,79 @@ class MpiSink final : public RowSink {
     std::string bytes_;      // a row as stored
 };
 
-// Hands the result rows of one round of bands to the sinks that rank 0 alone writes
-// (null: an image written otherwise): rank 0 writes its own band, then receives those of
-// the other bands of the round, in order, and writes each band in one call, image after
-// image in the job's order, as the single-process run does, so that the writer, which
-// caches blocks of every file, makes the same files; the other ranks send theirs.
-// `row_bytes[i]` is the width in bytes of a row of image i; `band` holds one band of the
-// widest on rank 0.
-Status gather(const std::vector<RowSink*>& sinks, const std::vector<int>& row_bytes, World w,
-              int round, const BandPlan& plan, bool treated, const BandTreatment& t,
-              ByteGrid& band) {
+// Where the result rows of each image go: the sinks every rank writes (MPI-IO), those
+// rank 0 writes alone with the rows of every band, and rank 0's pictures of images every
+// rank writes, which are shown the rows of every band. Known on every rank.
+struct Routes {
+    std::vector<MpiSink*> team;   // null: not written by every rank
+    std::vector<RowSink*> alone;  // null: not written by rank 0 alone
+    std::vector<RowSink*> shown;  // rank 0's picture of a team image (null elsewhere)
+    std::vector<char> gathered;   // the rows of every band go to rank 0
+    std::vector<int> row_bytes;   // the width in bytes of a row of each image
+    int widest = 0;               // of the images rank 0 writes alone
+    bool any = false;             // some rows go to rank 0 (its own, with one rank)
+};
+
+Routes route(const std::vector<RowSink*>& sinks, const BandJob& job, const MapInfo& info) {
+    Routes r;
+    for (std::size_t i = 0; i < sinks.size(); ++i) {
+        RowSink* s = sinks[i];
+        RowSink* writer = s && s->inner() ? s->inner() : s;
+        r.team.push_back(dynamic_cast<MpiSink*>(writer));
+        r.alone.push_back(r.team.back() ? nullptr : s);
+        r.shown.push_back(r.team.back() && writer != s ? s : nullptr);
+        const bool real = i < job.metrics.size() && job.metrics[i].type() == metrics::Type::Real;
+        r.row_bytes.push_back(info.nb_col * (real ? 4 : 1));
+        if (r.alone.back()) r.widest = std::max(r.widest, r.row_bytes.back());
+        r.gathered.push_back(r.alone.back() || r.shown.back() ? 1 : 0);
+    }
+    // Rank 0 alone knows which team images it makes pictures of.
+    if (!r.gathered.empty())
+        MPI_Bcast(r.gathered.data(), static_cast<int>(r.gathered.size()), MPI_CHAR, 0,
+                  MPI_COMM_WORLD);
+    r.any = std::find(r.gathered.begin(), r.gathered.end(), 1) != r.gathered.end();
+    return r;
+}
+
+// Hands the result rows of one round of bands to rank 0's sinks (see Routes): rank 0
+// takes its own band, then receives those of the other bands of the round, in order, and
+// writes each band in one call, image after image in the job's order, as the
+// single-process run does, so that the writer, which caches blocks of every file, makes
+// the same files; a picture is shown its rows one at a time. The other ranks send theirs.
+// `band` holds one band of the widest image rank 0 writes alone, `row` one row of any.
+Status gather(const Routes& to, World w, int round, const BandPlan& plan, bool treated,
+              const BandTreatment& t, ByteGrid& band, std::vector<unsigned char>& row) {
     Status st;
     const int b = round * w.size + w.rank;
-    const std::size_t images = sinks.size();
+    const std::size_t images = to.gathered.size();
     if (w.rank != 0) {
         if (b >= plan.bands) return st;
         int word = treated ? 0 : 1;
         MPI_Send(&word, 1, MPI_INT, 0, 2, MPI_COMM_WORLD);
         for (std::size_t i = 0; treated && i < images; ++i)
-            for (int k = 0; sinks[i] && k < t.n(); ++k)
-                MPI_Send(t.rows(i)[k], row_bytes[i], MPI_UNSIGNED_CHAR, 0, 2, MPI_COMM_WORLD);
+            for (int k = 0; to.gathered[i] && k < t.n(); ++k)
+                MPI_Send(t.rows(i)[k], to.row_bytes[i], MPI_UNSIGNED_CHAR, 0, 2, MPI_COMM_WORLD);
         return st;
     }
-    for (std::size_t i = 0; treated && i < images; ++i)
-        if (sinks[i] && st.ok()) st = sinks[i]->write(t.y0(), t.n(), t.rows(i));
+    for (std::size_t i = 0; treated && i < images; ++i) {
+        if (to.alone[i] && st.ok()) st = to.alone[i]->write(t.y0(), t.n(), t.rows(i));
+        if (to.shown[i]) to.shown[i]->look(t.y0(), t.n(), t.rows(i));
+    }
     for (int r = 1; r < w.size && round * w.size + r < plan.bands; ++r) {
         const int bb = round * w.size + r;
         int word = 0;
         MPI_Recv(&word, 1, MPI_INT, r, 2, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
         if (word != 0) continue;
         for (std::size_t i = 0; i < images; ++i) {
-            if (!sinks[i]) continue;
-            for (int k = 0; k < plan.rows(bb); ++k)
-                MPI_Recv(band[k], row_bytes[i], MPI_UNSIGNED_CHAR, r, 2, MPI_COMM_WORLD,
+            if (!to.gathered[i]) continue;
+            for (int k = 0; k < plan.rows(bb); ++k) {
+                unsigned char* into = to.alone[i] ? band[k] : row.data();
+                MPI_Recv(into, to.row_bytes[i], MPI_UNSIGNED_CHAR, r, 2, MPI_COMM_WORLD,
                          MPI_STATUS_IGNORE);
-            if (st.ok()) st = sinks[i]->write(plan.first_row(bb), plan.rows(bb), band.get());
+                if (to.shown[i]) to.shown[i]->look(plan.first_row(bb) + k, 1, &into);
+            }
+            if (to.alone[i] && st.ok())
+                st = to.alone[i]->write(plan.first_row(bb), plan.rows(bb), band.get());
         }
     }
     return st;
@@ -598,6 +636,28 @@ static Status load_from_leader(World w, int round, const BandPlan& plan, const M
     return mine;
 }
 
+// Where a rank's rows come from: the source itself, or, for a map that rank 0 alone
+// reads, rank 0's window of the rows it read (for its own bands) or the rows it sends.
+struct Feed {
+    std::unique_ptr<RowCache> cache;
+    std::unique_ptr<RowSource> own;
+    RowSource* source = nullptr;
+};
+
+static Status feed_of(RowSource* src, bool forward_only, World w, const BandPlan& plan,
+                      const MapInfo& info, Feed& f) {
+    f.source = src;
+    if (!forward_only) return {};
+    if (w.rank == 0) {
+        f.cache = std::make_unique<RowCache>(*src, plan.h + 2 * plan.halo);
+        f.own = std::make_unique<CacheSource>(*f.cache, info);
+    } else {
+        f.own = std::make_unique<ReceivedSource>(info);
+    }
+    f.source = f.own.get();
+    return w.rank == 0 && !f.cache->allocated() ? Status::out_of_memory() : Status{};
+}
+
 Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
                       const BandPlan& plan, const std::vector<RowSink*>& sinks,
                       DiversityTotals& totals, const Progress& progress) {
@@ -606,40 +666,16 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
     BandTreatment t(info, inv, win, job, plan);
     Status st = agree(t.allocate());
     if (!st.ok()) return st;
-
-    // Where each rank's rows come from.
-    std::unique_ptr<RowCache> cache;
-    std::unique_ptr<RowSource> own;
-    RowSource* source = src;
-    if (forward_only_) {
-        if (w.rank == 0) {
-            cache = std::make_unique<RowCache>(*src, plan.h + 2 * plan.halo);
-            if (!cache->allocated()) st = Status::out_of_memory();
-            own = std::make_unique<CacheSource>(*cache, info);
-        } else {
-            own = std::make_unique<ReceivedSource>(info);
-        }
-        source = own.get();
-    }
-    st = agree(st);
-
-    // The sinks all the ranks write, and those rank 0 writes alone.
-    std::vector<MpiSink*> team_sinks;
-    std::vector<RowSink*> alone;
-    std::vector<int> row_bytes;
-    int widest = 0;
-    for (std::size_t i = 0; i < sinks.size(); ++i) {
-        team_sinks.push_back(dynamic_cast<MpiSink*>(sinks[i]));
-        alone.push_back(team_sinks.back() ? nullptr : sinks[i]);
-        const bool real = i < job.metrics.size() && job.metrics[i].type() == metrics::Type::Real;
-        row_bytes.push_back(info.nb_col * (real ? 4 : 1));
-        if (alone.back()) widest = std::max(widest, row_bytes.back());
-    }
-    // Rank 0: one band of another rank, for a sink it writes alone.
+    Feed feed;
+    st = agree(feed_of(src, forward_only_, w, plan, info, feed));
+    const Routes routes = route(sinks, job, info);
+    // Rank 0: a band of another rank for an image it writes alone, a row for a picture.
     ByteGrid band;
-    if (w.rank == 0 && w.size > 1 && widest > 0) {
-        band = ByteGrid(ucmatrice(widest, plan.h), plan.h);
-        if (!band) st = Status::out_of_memory();
+    std::vector<unsigned char> row;
+    if (w.rank == 0 && w.size > 1 && routes.any) {
+        if (routes.widest > 0) band = ByteGrid(ucmatrice(routes.widest, plan.h), plan.h);
+        row.resize(static_cast<std::size_t>(info.nb_col));
+        if (routes.widest > 0 && !band) st = Status::out_of_memory();
     }
     st = agree(st);
     int reported = 0;  // the row the leader's progress was last given
@@ -652,20 +688,19 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
         const bool has = b < plan.bands;
         Status mine;
         if (forward_only_)
-            mine = load_from_leader(w, k, plan, info, cache.get(), *source, t);
+            mine = load_from_leader(w, k, plan, info, feed.cache.get(), *feed.source, t);
         else if (has)
-            mine = t.load(b, *source);
-        const bool treated = has && mine.ok();
+            mine = t.load(b, *feed.source);
         // Within its band, each rank asks the progress again (rank 0 at the row last
         // reported), so that a cancellation (a signal, which mpirun sends to every rank)
         // stops it without waiting for the band's end.
-        if (treated) mine = t.scan(within_band);
+        if (has && mine.ok()) mine = t.scan(within_band);
         // A band whose scan was cut short has no result rows to hand out.
-        const bool scanned = treated && mine.ok();
-        for (std::size_t i = 0; i < team_sinks.size(); ++i)
-            if (team_sinks[i]) team_sinks[i]->round(scanned, t.y0(), t.n(), t.rows(i));
-        if (widest > 0) {
-            const Status wrote = gather(alone, row_bytes, w, k, plan, scanned, t, band);
+        const bool scanned = has && mine.ok();
+        for (std::size_t i = 0; i < routes.team.size(); ++i)
+            if (routes.team[i]) routes.team[i]->round(scanned, t.y0(), t.n(), t.rows(i));
+        if (routes.any) {
+            const Status wrote = gather(routes, w, k, plan, scanned, t, band, row);
             if (mine.ok()) mine = wrote;
         }
         // The leader's progress follows the rounds; when it cancels, every rank stops.
@@ -676,7 +711,6 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
         }
         st = agree(mine);
     }
-
     // The histogram of every band, on every rank.
     totals = sum_totals(t.totals());
     return st;
