@@ -638,7 +638,7 @@ TEST(BandEngine, PlansFitTheBudgetAndAFailedRunLeavesNoResult) {
     EXPECT_EQ(entries, 1);
 }
 
-#if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__unix__) && !defined(LANDMOSAIC_SANITIZED)
 // A map far larger than the memory the process may take runs through: the address space
 // of a child is limited to what it already uses plus a few megabytes, and the map is ten
 // times that.
