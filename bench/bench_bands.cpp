@@ -97,7 +97,7 @@ int banded_run(const fs::path& folder, int nb_lig, int nb_col, long long budget,
     job.win_shape = 1;
     job.range_win = 8;
     job.threads = threads;
-    engine::Status st;
+    Status st;
     auto src = formats::open_raw_source((folder / "big.raw").string(), nb_lig, nb_col, 30, st);
     if (!src) return 2;
     const engine::BandPlan plan = engine::plan_bands(nb_lig, nb_col, job, budget);

@@ -1,6 +1,7 @@
 // Benchmark of the treatment stage and of whole sessions.
 //
-//   landmosaic_bench [--size N] [--no-instructions] [--metrics-only] [path/to/landmosaic]
+//   landmosaic_bench [--size N] [--no-instructions] [--metrics-only]
+//                    [--profile default|all|valid|holes SHAPE R] [path/to/landmosaic]
 //
 // On a map of N x N pixels (default 8000) of 20 classes in patches, for the square and
 // circular windows of ranks 4, 16 and 64:
@@ -9,7 +10,9 @@
 //    chooses, and the reference tally (every window afresh) timed on a band of centre
 //    rows and scaled to the map; the ratio of the reference to the chosen method.
 // 1b. The landscape metrics (square and circle, R = 16): the default run against all
-//    the metrics and against the valid-pixel rule (--metrics-only: this table alone).
+//    the metrics, against the valid-pixel rule and against the default scan counting
+//    the windows with pixels of no class (--metrics-only: this table alone;
+//    --profile WHAT SHAPE R: one of them three times, for a profiler).
 // 2. Instructions per pixel of both methods, counted by callgrind on one thread on a
 //    1000 x 1000 map of the same kind (when valgrind is installed).
 // 3. Whole sessions: the program run with its answers on standard input, raw map and raw
@@ -46,6 +49,8 @@
 #include "analysis/metrics.h"
 #include "analysis/kernels/kernels.h"
 #include "analysis/scans.h"
+#include "engine/bands.h"
+#include "engine/memory_rows.h"
 #include "raster/inventory.h"
 #include "raster/map.h"
 #include "raster/nrutil.h"
@@ -130,7 +135,9 @@ void make_map(BenchMap& b, int nb_lig, int nb_col, const std::vector<unsigned ch
     b.map.tab_in = ByteGrid(ucmatrice(nb_col, nb_lig), nb_lig);
     for (int i = 0; i < nb_lig; ++i)
         std::copy_n(codes.data() + static_cast<std::size_t>(i) * nb_col, nb_col, b.map.tab_in[i]);
-    take_inventory(b.map, b.inv);
+    engine::MemorySource src(b.map.tab_in[0], nb_lig, nb_col, nb_col);
+    if (!engine::take_inventory(src, engine::plan_bands_of(nb_lig, {}, 256), b.inv).ok())
+        std::abort();
     b.inv.hist_item = IntVector(ivecteur(b.inv.num_item + 1));
 }
 
@@ -222,16 +229,21 @@ double cpu_seconds() {
 // One scan into fresh grids as a run makes them; seconds, and the processor seconds in
 // `cpu`.
 double time_scan(const BenchMap& b, const Config& c, WindowMethod method, int threads,
-                 double* cpu = nullptr) {
+                 double* cpu = nullptr, bool tally = false) {
     const Window win = window_for(kWindow, c.win_shape, c.R);
-    ByteGrid div(ucmatrice(b.map.nb_col, b.map.nb_lig), b.map.nb_lig);
-    ByteGrid homo(ucmatrice(b.map.nb_col, b.map.nb_lig), b.map.nb_lig);
+    // Grids touched beforehand, as the metrics' planes are and as a band engine's rings
+    // are after their first band: no page is first met inside the timing.
+    ByteGrid div = no_value_grid(b.map), homo = no_value_grid(b.map);
     std::int64_t histo[256] = {};
     ScanOptions o;
     o.threads = threads;
     o.fresh = true;
     o.histogram = histo;
     o.method = method;
+    // The count of windows holding pixels of no class that a run's scan makes.
+    WindowTally counted;
+    counted.to = b.map.nb_lig;
+    if (tally) o.tally = &counted;
     const double cpu_start = cpu_seconds();
     const auto start = Clock::now();
     fast_scan(kWindow, c.win_shape, b.map, b.inv, win, c.R, div, homo, {}, o);
@@ -302,7 +314,7 @@ void scan_table(const BenchMap& b) {
 // Seconds of the counts scan of the metrics `names` on the whole map, all hardware
 // threads, under the valid-pixel rule `min_valid` (0: off).
 double time_metrics(const BenchMap& b, const Config& c, const std::vector<std::string>& names,
-                    double min_valid) {
+                    double min_valid, double* cpu = nullptr) {
     const Window win = window_for(kWindow, c.win_shape, c.R);
     std::vector<metrics::Metric> ms;
     std::string error;
@@ -318,44 +330,42 @@ double time_metrics(const BenchMap& b, const Config& c, const std::vector<std::s
         for (int k = 0; k < b.map.nb_lig; ++k) p.rows.push_back(store.back().data() + bytes * k);
         planes.push_back(std::move(p));
     }
+    const double cpu_start = cpu_seconds();
     const auto start = Clock::now();
     metrics::counts_scan(b.map, b.inv, win, {kWindow, c.win_shape, c.R}, {min_valid}, ms, 0,
                          b.map.nb_lig, planes, 0);
+    if (cpu != nullptr) *cpu = cpu_seconds() - cpu_start;
     return seconds_since(start);
 }
 
 // The landscape metrics beside the default run: the diversity and homogeneity of the
 // fast scans, then all the metrics, then the two under the valid-pixel rule, through the
-// counts scan; and the quick count of the windows that hold unclassified pixels, which
-// a default run adds. Best of 2, each configuration in a child process.
+// counts scan; and the default scan counting the windows that hold unclassified pixels,
+// as a run's scan does. Best of 3, each configuration in a child process.
 void metrics_table(const BenchMap& b) {
     const int size = b.map.nb_col;
     std::printf(
-        "\nLandscape metrics on the %d x %d map, all hardware threads, best of 2. default:\n"
+        "\nLandscape metrics on the %d x %d map, all hardware threads, best of 3. default:\n"
         "diversity and homogeneity by the fast scans; all: those two and shannon, simpson,\n"
         "evenness, dominant and one share by the counts scan; min-valid: diversity and\n"
-        "homogeneity with --min-valid 50; holes: the count of windows holding pixels of no\n"
-        "class that a default run adds.\n\n",
+        "homogeneity with --min-valid 50; holes: the default scan counting the windows that\n"
+        "hold pixels of no class, as a default run does.\n\n",
         size, size);
-    std::printf("%-12s %10s %10s %10s %10s %12s %14s\n", "window", "default s", "all s",
-                "min-valid s", "holes s", "all/default", "min-valid/def");
+    std::printf("%-12s %9s %9s %11s %9s %11s %13s %11s\n", "window", "default s", "all s",
+                "min-valid s", "holes s", "all/default", "min-valid/def", "holes/def");
     const std::string share = "share:" + std::to_string(b.inv.number_item[1]);
     for (const Config& c : kConfigs) {
         if (c.R != 16) continue;
         const ChildResult r = in_child([&](std::vector<double>& out) {
             double def = 1e300, all = 1e300, valid = 1e300, holes = 1e300;
-            const Window win = window_for(kWindow, c.win_shape, c.R);
-            for (int rep = 0; rep < 2; ++rep) {
+            for (int rep = 0; rep < 3; ++rep) {
                 def = std::min(def, time_scan(b, c, WindowMethod::best, 0));
                 all = std::min(all, time_metrics(b, c,
                                                  {"diversity", "homogeneity", "shannon", "simpson",
                                                   "evenness", "dominant", share},
                                                  0));
                 valid = std::min(valid, time_metrics(b, c, {"diversity", "homogeneity"}, 50));
-                const auto start = Clock::now();
-                metrics::unclassified_windows(b.map, win, {kWindow, c.win_shape, c.R}, 0,
-                                              b.map.nb_lig);
-                holes = std::min(holes, seconds_since(start));
+                holes = std::min(holes, time_scan(b, c, WindowMethod::best, 0, nullptr, true));
             }
             out = {def, all, valid, holes};
         });
@@ -364,8 +374,9 @@ void metrics_table(const BenchMap& b) {
             continue;
         }
         const double def = r.values[0];
-        std::printf("%-12s %10.3f %10.3f %10.3f %10.3f %12.2f %14.2f\n", c.name, def, r.values[1],
-                    r.values[2], r.values[3], r.values[1] / def, r.values[2] / def);
+        std::printf("%-12s %9.3f %9.3f %11.3f %9.3f %11.2f %13.2f %11.2f\n", c.name, def,
+                    r.values[1], r.values[2], r.values[3], r.values[1] / def, r.values[2] / def,
+                    r.values[3] / def);
     }
 }
 
@@ -525,6 +536,33 @@ int main(int argc, char** argv) {
             CALLGRIND_START_INSTRUMENTATION;
             fast_scan(kWindow, c.win_shape, b.map, b.inv, win, c.R, div, homo, {}, o);
             CALLGRIND_STOP_INSTRUMENTATION;
+            return 0;
+        }
+        if (arg == "--profile" && a + 3 < argc) {
+            // One configuration alone, three times, for a profiler: default, all, valid or
+            // holes; the shape (0 square, 1 circle); the rank.
+            const std::string what = argv[a + 1];
+            const Config c{"", std::atoi(argv[a + 2]), std::atoi(argv[a + 3])};
+            BenchMap b;
+            make_map(b, size, size, patch_codes(size, size, 20, 40, 0.01, 0.002, 7));
+            const std::string share = "share:" + std::to_string(b.inv.number_item[1]);
+            double best = 1e300, best_cpu = 1e300;
+            for (int rep = 0; rep < 3; ++rep) {
+                double cpu = 0, wall = 0;
+                if (what == "default") {
+                    wall = time_scan(b, c, WindowMethod::best, 0, &cpu);
+                } else if (what == "all") {
+                    wall = time_metrics(b, c, {"diversity", "homogeneity", "shannon", "simpson",
+                                               "evenness", "dominant", share}, 0, &cpu);
+                } else if (what == "valid") {
+                    wall = time_metrics(b, c, {"diversity", "homogeneity"}, 50, &cpu);
+                } else {
+                    wall = time_scan(b, c, WindowMethod::best, 0, &cpu, true);
+                }
+                best = std::min(best, wall);
+                best_cpu = std::min(best_cpu, cpu);
+            }
+            std::printf("%s: best of 3 %.3f s, processor %.3f s\n", what.c_str(), best, best_cpu);
             return 0;
         }
         if (arg == "--size" && a + 1 < argc)

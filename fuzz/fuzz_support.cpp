@@ -8,7 +8,6 @@
 #include <sstream>
 
 #include "dialogue/stages.h"
-#include "raster/loading.h"
 #include "raster/map.h"
 #include "core/answers.h"
 #include "dialogue/console.h"

@@ -5,15 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "raster_fixtures.h"
 #include "image_writers.h"
+#include "raster_fixtures.h"
+#include "text/catalogue.h"
 
 namespace {
 
 const std::string kHeader23 =
     "ncols 3\nnrows 2\nxllcorner 500000\nyllcorner 4000000\ncellsize 25\n";
 
-GridError read_text(const rt::TempDir& dir, const std::string& text, AsciiGrid& g) {
+Status read_text(const rt::TempDir& dir, const std::string& text, AsciiGrid& g) {
     rt::spit(dir / "t.asc", text);
     return read_ascii_grid(dir / "t.asc", g);
 }
@@ -29,7 +30,7 @@ TEST(AsciiGrid, WritesTheHeaderThenOneLineOfTabEndedCells) {
               "cellsize 25.000000\nnodata_value -9999.9999\n1\t2\t3\t4\t5\t6\t");
 
     AsciiGrid r;
-    ASSERT_EQ(read_ascii_grid(dir / "g.asc", r), GridError::None);
+    ASSERT_TRUE(read_ascii_grid(dir / "g.asc", r).ok());
     EXPECT_EQ(r.nb_col, 3);
     EXPECT_EQ(r.nb_lig, 2);
     EXPECT_EQ(r.X_min, 500000);
@@ -46,18 +47,18 @@ TEST(AsciiGrid, ReadsGridsAsGisToolsWriteThem) {
     rt::TempDir dir;
     AsciiGrid g;
     // Padded upper-case keywords, cell-centre variants, one text line per image line, CRLF.
-    ASSERT_EQ(read_text(dir,
-                        "NCOLS        3\r\nNROWS        2\r\nXLLCENTER    2512060.760304\r\n"
-                        "YLLCENTER    1145607.5\r\nCELLSIZE     100.005\r\nNODATA_value 255\r\n"
-                        " 1 2 3\r\n 255   5 6\r\n",
-                        g),
-              GridError::None);
+    ASSERT_TRUE(read_text(dir,
+                          "NCOLS        3\r\nNROWS        2\r\nXLLCENTER    2512060.760304\r\n"
+                          "YLLCENTER    1145607.5\r\nCELLSIZE     100.005\r\nNODATA_value 255\r\n"
+                          " 1 2 3\r\n 255   5 6\r\n",
+                          g)
+                    .ok());
     EXPECT_EQ(g.X_min, 2512060.760304);
     EXPECT_EQ(g.Y_min, 1145607.5);
     EXPECT_EQ(g.dpix_size, 100.005);
     EXPECT_TRUE(rt::same_grid(g.cells, rt::grid_of(2, 3, {1, 2, 3, 255, 5, 6}), 2, 3));
     // Without the no-data line, the sixth token is the first cell.
-    ASSERT_EQ(read_text(dir, kHeader23 + "7 8 9 10 11 12", g), GridError::None);
+    ASSERT_TRUE(read_text(dir, kHeader23 + "7 8 9 10 11 12", g).ok());
     EXPECT_FALSE(g.has_nodata);
     EXPECT_TRUE(rt::same_grid(g.cells, rt::grid_of(2, 3, {7, 8, 9, 10, 11, 12}), 2, 3));
 }
@@ -82,8 +83,7 @@ TEST(AsciiGrid, CellsKeepTheirLowEightBitsAndNoDataBecomes255) {
     };
     for (const Case& c : cases) {
         AsciiGrid g;
-        ASSERT_EQ(read_text(dir, kHeader23 + "NODATA_value " + c.nodata + "\n" + c.cells, g),
-                  GridError::None)
+        ASSERT_TRUE(read_text(dir, kHeader23 + "NODATA_value " + c.nodata + "\n" + c.cells, g).ok())
             << c.cells;
         for (int k = 0; k < 6; ++k) EXPECT_EQ(g.cells[k / 3][k % 3], c.want[k]) << c.cells;
     }
@@ -94,43 +94,50 @@ TEST(AsciiGrid, DamagedGridsAreRefusedWithTheirReason) {
     const std::string nd = "nodata_value -9999\n";
     struct Case {
         std::string text;
-        GridError why;
+        const Text* why;
         const char* bad_cell;
     };
     const Case cases[] = {
-        {kHeader23 + nd + "1 2 3 4 5", GridError::FewCells, ""},
-        {"ncols 1000\nnrows 1000\nx 0\ny 0\nc 1\n" + nd + "1 2 3 4 5 6", GridError::FewCells, ""},
-        {kHeader23 + nd + "1 2 3.5 4 5 6", GridError::NotInteger, "3.5"},
-        {kHeader23 + nd + "1 2 3 4 five 6", GridError::NotInteger, "five"},
-        {kHeader23 + nd + "1 2 inf 4 5 6", GridError::NotInteger, "inf"},
-        {kHeader23 + "NODATA_value nan\n1 nan 3 4 5 6", GridError::NotInteger, "nan"},
-        {kHeader23 + nd + "1 2 0x10 4 5 6", GridError::NotInteger, "0x10"},
-        {kHeader23 + nd + "1 2 0x1p4 4 5 6", GridError::NotInteger, "0x1p4"},
-        {kHeader23 + "0x10 2 3 4 5 6 7", GridError::NotInteger, "0x10"},  // no no-data pair
-        {kHeader23 + "nodata_value 0xFF\n1 2 3 4 5 6", GridError::HeaderUnreadable, ""},
-        {"ncols 0x3\nnrows 2\nx 0\ny 0\nc 1\n1 2 3 4 5 6", GridError::HeaderUnreadable, ""},
-        {"", GridError::HeaderUnreadable, ""},
-        {"ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize", GridError::HeaderUnreadable, ""},
+        {kHeader23 + nd + "1 2 3 4 5", &txt::reason_few_cells, ""},
+        {"ncols 1000\nnrows 1000\nx 0\ny 0\nc 1\n" + nd + "1 2 3 4 5 6", &txt::reason_few_cells,
+         ""},
+        {kHeader23 + nd + "1 2 3.5 4 5 6", &txt::reason_not_integer, "3.5"},
+        {kHeader23 + nd + "1 2 3 4 five 6", &txt::reason_not_integer, "five"},
+        {kHeader23 + nd + "1 2 inf 4 5 6", &txt::reason_not_integer, "inf"},
+        {kHeader23 + "NODATA_value nan\n1 nan 3 4 5 6", &txt::reason_not_integer, "nan"},
+        {kHeader23 + nd + "1 2 0x10 4 5 6", &txt::reason_not_integer, "0x10"},
+        {kHeader23 + nd + "1 2 0x1p4 4 5 6", &txt::reason_not_integer, "0x1p4"},
+        {kHeader23 + "0x10 2 3 4 5 6 7", &txt::reason_not_integer, "0x10"},  // no no-data pair
+        {kHeader23 + "nodata_value 0xFF\n1 2 3 4 5 6", &txt::reason_header_unreadable, ""},
+        {"ncols 0x3\nnrows 2\nx 0\ny 0\nc 1\n1 2 3 4 5 6", &txt::reason_header_unreadable, ""},
+        {"", &txt::reason_header_unreadable, ""},
+        {"ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize", &txt::reason_header_unreadable,
+         ""},
         {"ncols x\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3 4 5 6",
-         GridError::HeaderUnreadable, ""},
-        {"ncols 3\nnrows 2\nxllcorner 0\ncellsize 1\n1 2 3 4 5 6", GridError::HeaderUnreadable, ""},
-        {"ncols 2.5\nnrows 2\nx 0\ny 0\nc 1\n1 2 3 4 5 6", GridError::HeaderUnreadable, ""},
-        {"ncols 0\nnrows 2\nx 0\ny 0\nc 1\n1 2", GridError::BadSizes, ""},
-        {"ncols 3\nnrows -2\nx 0\ny 0\nc 1\n1 2", GridError::BadSizes, ""},
-        {"ncols 100000\nnrows 100000\nx 0\ny 0\nc 1\n1 2", GridError::TooLarge, ""},
+         &txt::reason_header_unreadable, ""},
+        {"ncols 3\nnrows 2\nxllcorner 0\ncellsize 1\n1 2 3 4 5 6", &txt::reason_header_unreadable,
+         ""},
+        {"ncols 2.5\nnrows 2\nx 0\ny 0\nc 1\n1 2 3 4 5 6", &txt::reason_header_unreadable, ""},
+        {"ncols 0\nnrows 2\nx 0\ny 0\nc 1\n1 2", &txt::reason_bad_sizes, ""},
+        {"ncols 3\nnrows -2\nx 0\ny 0\nc 1\n1 2", &txt::reason_bad_sizes, ""},
+        {"ncols 100000\nnrows 100000\nx 0\ny 0\nc 1\n1 2", &txt::reason_too_large, ""},
     };
     for (const Case& c : cases) {
         AsciiGrid g;
-        EXPECT_EQ(read_text(dir, c.text, g), c.why) << c.text;
-        EXPECT_EQ(g.bad_cell, c.bad_cell) << c.text;
+        const Status st = read_text(dir, c.text, g);
+        EXPECT_EQ(st.code, Status::Code::Refused) << c.text;
+        EXPECT_EQ(st.file, dir / "t.asc") << c.text;
+        EXPECT_EQ(rt::said(st), c.why) << c.text;
+        const std::string bad = *c.bad_cell ? std::get<std::string>(st.args.at(0)) : "";
+        EXPECT_EQ(bad, c.bad_cell) << c.text;
         EXPECT_FALSE(g.cells) << c.text;
     }
     AsciiGrid g;
-    EXPECT_EQ(read_ascii_grid(dir / "none.asc", g), GridError::CannotOpen);
+    EXPECT_EQ(read_ascii_grid(dir / "none.asc", g).code, Status::Code::Missing);
     // Cells after the declared ones are ignored, and said to be there.
-    ASSERT_EQ(read_text(dir, kHeader23 + nd + "1 2 3 4 5 6", g), GridError::None);
+    ASSERT_TRUE(read_text(dir, kHeader23 + nd + "1 2 3 4 5 6", g).ok());
     EXPECT_FALSE(g.extra_cells);
-    ASSERT_EQ(read_text(dir, kHeader23 + nd + "1 2 3 4 5 6 7", g), GridError::None);
+    ASSERT_TRUE(read_text(dir, kHeader23 + nd + "1 2 3 4 5 6 7", g).ok());
     EXPECT_TRUE(g.extra_cells);
     EXPECT_EQ(g.cells[1][2], 6);
 }
@@ -146,7 +153,7 @@ TEST(AsciiGrid, LargeGridsReadAcrossBlocksLineByLine) {
         lines.push_back(i);
         return rows == nb_lig;
     };
-    ASSERT_EQ(read_ascii_grid(dir / "big.asc", r, record), GridError::None);
+    ASSERT_TRUE(read_ascii_grid(dir / "big.asc", r, record).ok());
     EXPECT_TRUE(rt::same_grid(r.cells, g, nb_lig, nb_col));
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(nb_lig));
     for (int i = 0; i < nb_lig; ++i) EXPECT_EQ(lines[i], i);
@@ -157,6 +164,6 @@ TEST(AsciiGrid, LargeGridsReadAcrossBlocksLineByLine) {
         for (int j = 0; j < nb_col; ++j) text += "    " + std::to_string(g[i][j]);
         text += "\r\n";
     }
-    ASSERT_EQ(read_text(dir, text, r), GridError::None);
+    ASSERT_TRUE(read_text(dir, text, r).ok());
     EXPECT_TRUE(rt::same_grid(r.cells, g, nb_lig, nb_col));
 }

@@ -1,12 +1,14 @@
+#include "formats/bitmap.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "formats/bitmap.h"
-#include "raster_fixtures.h"
 #include "image_writers.h"
+#include "raster_fixtures.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -20,7 +22,7 @@ std::string le(unsigned v, int bytes) {
 struct Loaded {
     ByteGrid m;
     int nb_col = -1, nb_lig = -1, type = -1;
-    BmpError why = BmpError::None;
+    Status why;
 };
 Loaded load(const std::string& name) {
     Loaded r;
@@ -134,7 +136,7 @@ TEST(Bitmap, DamagedFilesAreRefusedWithTheirReason) {
     struct Case {
         const char* what;
         std::string bytes;
-        BmpError why;
+        const Text* why;
     };
     auto with = [&](int off, unsigned v, int n) {
         std::string s = good;
@@ -142,34 +144,35 @@ TEST(Bitmap, DamagedFilesAreRefusedWithTheirReason) {
         return s;
     };
     const Case cases[] = {
-        {"empty", "", BmpError::TooShort},
-        {"half header", good.substr(0, 30), BmpError::TooShort},
-        {"no palette end", good.substr(0, 1000), BmpError::TooShort},
-        {"one row", good.substr(0, 1082), BmpError::TooShort},
-        {"last byte", good.substr(0, 1085), BmpError::TooShort},
-        {"signature", with(0, 0x4D43, 2), BmpError::NotBitmap},
-        {"4 bits", with(28, 4, 2), BmpError::Form},
-        {"16 colours", with(10, 54 + 64, 4), BmpError::Form},
-        {"compression 1", with(30, 1, 4), BmpError::Compressed},
-        {"compression 2", with(30, 2, 4), BmpError::Compressed},
-        {"bit fields", with(30, 3, 4), BmpError::Compressed},
-        {"embedded PNG", with(30, 5, 4), BmpError::Compressed},
-        {"two planes", with(26, 2, 2), BmpError::Form},
-        {"core header", with(14, 12, 4), BmpError::Form},
-        {"width 0", with(18, 0, 4), BmpError::BadSizes},
-        {"negative width", with(18, static_cast<unsigned>(-3), 4), BmpError::BadSizes},
-        {"height 0", with(22, 0, 4), BmpError::BadSizes},
-        {"absurd sizes", with(18, 60000, 4).replace(22, 4, le(60000, 4)), BmpError::TooLarge},
+        {"empty", "", &txt::reason_too_short},
+        {"half header", good.substr(0, 30), &txt::reason_too_short},
+        {"no palette end", good.substr(0, 1000), &txt::reason_too_short},
+        {"one row", good.substr(0, 1082), &txt::reason_too_short},
+        {"last byte", good.substr(0, 1085), &txt::reason_too_short},
+        {"signature", with(0, 0x4D43, 2), &txt::reason_not_bitmap},
+        {"4 bits", with(28, 4, 2), &txt::reason_bitmap_form},
+        {"16 colours", with(10, 54 + 64, 4), &txt::reason_bitmap_form},
+        {"compression 1", with(30, 1, 4), &txt::reason_compressed},
+        {"compression 2", with(30, 2, 4), &txt::reason_compressed},
+        {"bit fields", with(30, 3, 4), &txt::reason_compressed},
+        {"embedded PNG", with(30, 5, 4), &txt::reason_compressed},
+        {"two planes", with(26, 2, 2), &txt::reason_bitmap_form},
+        {"core header", with(14, 12, 4), &txt::reason_bitmap_form},
+        {"width 0", with(18, 0, 4), &txt::reason_bad_sizes},
+        {"negative width", with(18, static_cast<unsigned>(-3), 4), &txt::reason_bad_sizes},
+        {"height 0", with(22, 0, 4), &txt::reason_bad_sizes},
+        {"absurd sizes", with(18, 60000, 4).replace(22, 4, le(60000, 4)), &txt::reason_too_large},
         {"sizes beyond the file", with(18, 40000, 4).replace(22, 4, le(40000, 4)),
-         BmpError::TooShort},
+         &txt::reason_too_short},
     };
     for (const Case& c : cases) {
         rt::spit(name, c.bytes);
         Loaded r = load(name);
         EXPECT_FALSE(r.m) << c.what;
-        EXPECT_EQ(r.why, c.why) << c.what;
+        EXPECT_EQ(rt::said(r.why), c.why) << c.what;
+        EXPECT_EQ(r.why.file, name) << c.what;
     }
-    EXPECT_EQ(load(dir / "none.bmp").why, BmpError::CannotOpen);
+    EXPECT_EQ(rt::said(load(dir / "none.bmp").why), &txt::reason_cannot_open);
     // A longer information header is accepted.
     rt::spit(name, with(14, 108, 4));
     EXPECT_TRUE(load(name).m);

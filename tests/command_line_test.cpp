@@ -722,6 +722,72 @@ TEST(GdalRoundTrip, ColoursOptionsAndLayoutsFollowTheGisConventions) {
     EXPECT_NE(r.err.find("--x-min/--y-min is ignored: the map "), std::string::npos) << r.err;
 }
 
+// The dominant class of a map that names its classes: its GeoTIFF, plain or Cloud
+// Optimized, carries the map's colours and names (GeoTIFF keeps the names in the file's
+// sidecar, which comes into place with the file); a result without names does not keep
+// the sidecar of an earlier file of its name; a result that cannot be written leaves
+// neither its temporary file nor its sidecar.
+TEST(GdalRoundTrip, DominantClassesKeepTheMapsColoursAndNames) {
+    if (!gdal_available()) GTEST_SKIP() << "built without GDAL";
+    if (!have_gdal_tools()) GTEST_SKIP() << "GDAL command-line tools not installed";
+    fx::ScratchDir dir("cli_names");
+    const fs::path d = dir.root;
+    const fx::ClassMap map = fx::make_map(60, 50, 5, 4);
+    fx::spit(d / "land.asc", fx::asc_input_bytes(map, 2500000, 1100000, 25));
+    translate(d / "land.asc", d / "land.tif", "-ot Byte -a_srs EPSG:2056");
+    std::string colours, names;
+    for (int v = 0; v < 5; ++v) {
+        colours += "<Entry c1=\"" + std::to_string(10 * v) + "\" c2=\"" + std::to_string(20 + v) +
+                   "\" c3=\"200\" c4=\"255\"/>";
+        names += "<Category>" + (v == 2 ? std::string("Wet &amp; dry") : "class " + std::to_string(v)) +
+                 "</Category>";
+    }
+    fx::spit(d / "named.vrt",
+             "<VRTDataset rasterXSize=\"60\" rasterYSize=\"50\"><GeoTransform>2500000, 25, 0, "
+             "1101250, 0, -25</GeoTransform><VRTRasterBand dataType=\"Byte\" "
+             "band=\"1\"><ColorInterp>Palette</ColorInterp><ColorTable>" + colours +
+             "</ColorTable><CategoryNames>" + names + "</CategoryNames><SimpleSource>"
+             "<SourceFilename relativeToVRT=\"1\">land.tif</SourceFilename><SourceBand>1"
+             "</SourceBand></SimpleSource></VRTRasterBand></VRTDataset>\n");
+    auto no_temporaries = [&] {
+        for (const auto& e : fs::directory_iterator(d))
+            EXPECT_FALSE(e.path().filename().string().starts_with(".landmosaic-")) << e.path();
+    };
+    for (const char* format : {"tif", "cog"}) {
+        SCOPED_TRACE(format);
+        const std::string base = std::string("d") + format;
+        const fs::path tif = d / (base + "_dominant.tif");
+        CliResult r = cli({"-q", "-w", "square", "-r", "1", "--metrics", "dominant", "-f", format,
+                           "-o", (d / base).string(), (d / "named.vrt").string()});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string shown = info(tif);
+        EXPECT_NE(shown.find("Categories:\n      0: class 0\n      1: class 1\n      2: Wet & dry\n"
+                             "      3: class 3\n      4: class 4\n"),
+                  std::string::npos)
+            << shown;
+        EXPECT_NE(shown.find("    3: 30,23,200,255\n"), std::string::npos) << shown;
+        EXPECT_TRUE(fs::exists(tif.string() + ".aux.xml"));
+        if (std::string(format) == "cog") {
+            EXPECT_NE(shown.find("LAYOUT=COG"), std::string::npos);
+        }
+        no_temporaries();
+        // The same name from a map without names: no sidecar of the earlier file is left.
+        r = cli({"-q", "-w", "square", "-r", "1", "--metrics", "dominant", "-f", format, "-o",
+                 (d / base).string(), (d / "land.tif").string()});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(info(tif).find("Categories:"), std::string::npos);
+        EXPECT_FALSE(fs::exists(tif.string() + ".aux.xml"));
+    }
+    // A result whose name is taken by a folder is not written, and leaves nothing behind.
+    fs::create_directory(d / "x_dominant.tif");
+    const CliResult r = cli({"-q", "-w", "square", "-r", "1", "--metrics", "dominant", "-f", "tif",
+                             "-o", (d / "x").string(), (d / "named.vrt").string()});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(fs::is_directory(d / "x_dominant.tif"));
+    EXPECT_FALSE(fs::exists(d / "x_dominant.tif.aux.xml"));
+    no_temporaries();
+}
+
 TEST(GdalRoundTrip, OnlyTheRunsThatNeedGdalLoadIt) {
 #ifdef LANDMOSAIC_HAVE_GDAL
     EXPECT_TRUE(gdal_available()) << "a build with GDAL whose GDAL module does not load";

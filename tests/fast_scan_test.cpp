@@ -16,17 +16,18 @@
 #include "analysis/mesh.h"
 #include "analysis/scans.h"
 #include "app/run.h"
-#include "formats/gdal_raster.h"
 #include "core/answers.h"
 #include "engine/bands.h"
 #include "formats/ascii_grid.h"
 #include "formats/bitmap.h"
-#include "raster/inventory.h"
-#include "raster/loading.h"
-#include "image_writers.h"
+#include "formats/gdal_raster.h"
 #include "formats/raw.h"
+#include "image_writers.h"
+#include "raster/inventory.h"
+#include "app/held.h"
 #include "raster_fixtures.h"
 #include "scan_fixture.h"
+#include "text/catalogue.h"
 #include "text/status_text.h"
 #include "window/geometry.h"
 
@@ -388,7 +389,7 @@ std::string write_map(const LoadedMap& map, int form, const std::string& base) {
 
 std::unique_ptr<engine::RowSource> open_map(int form, const std::string& name, int nb_lig,
                                             int nb_col) {
-    engine::Status st;
+    Status st;
     std::unique_ptr<engine::RowSource> src;
     if (form == kRaster) src = formats::open_raw_source(name, nb_lig, nb_col, 30.0, st);
     if (form == kBitmap) src = formats::open_bitmap_source(name, st);
@@ -450,7 +451,7 @@ void expect_banded_same(const std::string& name, int in, TestMap& t, const Windo
     info.dpix_size = 30.0;
     info.X_min = 5e5;
     info.Y_min = 4e6;
-    engine::Status st;
+    Status st;
     auto div = formats::format_of(out).make_sink(base + "_diversity", info, st);
     ASSERT_TRUE(st.ok());
     auto homo = formats::format_of(out).make_sink(base + "_homog", info, st);
@@ -539,7 +540,7 @@ TEST(BandEngine, SourcesReadEveryBitmapFormAndRefuseWhatTheLoaderRefuses) {
     for (int i = 0; i < 11; ++i)
         for (int j = 0; j < 18; ++j) grey[i][j] = g[i][j / 3];
     ASSERT_EQ(SauveBMP((dir / "grey.bmp").c_str(), grey.get(), 6, 11, 2, nullptr), 0);
-    engine::Status st;
+    Status st;
     auto src = formats::open_bitmap_source(dir / "grey.bmp", st);
     ASSERT_TRUE(src);
     EXPECT_EQ(rows_of(*src, 3, 5), want);
@@ -559,8 +560,8 @@ TEST(BandEngine, SourcesReadEveryBitmapFormAndRefuseWhatTheLoaderRefuses) {
     src = formats::open_bitmap_source(dir / "colour.bmp", st);
     ASSERT_TRUE(src);
     Inventory inv;
-    EXPECT_EQ(engine::take_inventory(*src, engine::plan_bands_of(11, {}, 4), inv).fault,
-              engine::Fault::Colour);
+    EXPECT_EQ(rt::said(engine::take_inventory(*src, engine::plan_bands_of(11, {}, 4), inv)),
+              &txt::reason_colour);
 
     // Headers the row reader refuses as the whole reader does: a compression code other
     // than 0 (bit fields, run lengths), planes other than 1, an information header under
@@ -568,38 +569,37 @@ TEST(BandEngine, SourcesReadEveryBitmapFormAndRefuseWhatTheLoaderRefuses) {
     struct Bad {
         int at;
         std::uint32_t value;
-        engine::Fault fault;
-        BmpError whole;
+        const Text* why;
     };
-    for (const Bad& b : {Bad{30, 3, engine::Fault::Compressed, BmpError::Compressed},
-                         Bad{30, 2, engine::Fault::Compressed, BmpError::Compressed},
-                         Bad{26, 2, engine::Fault::BitmapForm, BmpError::Form},
-                         Bad{14, 12, engine::Fault::BitmapForm, BmpError::Form}}) {
+    for (const Bad& b :
+         {Bad{30, 3, &txt::reason_compressed}, Bad{30, 2, &txt::reason_compressed},
+          Bad{26, 2, &txt::reason_bitmap_form}, Bad{14, 12, &txt::reason_bitmap_form}}) {
         std::string odd = rt::slurp(dir / "grey.bmp");
         for (int k = 0; k < (b.at == 26 ? 2 : 4); ++k)
             odd[static_cast<std::size_t>(b.at + k)] = static_cast<char>((b.value >> (8 * k)) & 0xFF);
         rt::spit(dir / "odd.bmp", odd);
         EXPECT_FALSE(formats::open_bitmap_source(dir / "odd.bmp", st)) << b.at << " " << b.value;
-        EXPECT_EQ(st.fault, b.fault) << b.at << " " << b.value;
+        EXPECT_EQ(rt::said(st), b.why) << b.at << " " << b.value;
         int c = 0, l = 0, type = 0;
         Color32* palette = nullptr;
-        BmpError why = BmpError::None;
+        Status why;
         EXPECT_EQ(ChargeBMP((dir / "odd.bmp").c_str(), c, l, type, palette, &why), nullptr);
-        EXPECT_EQ(why, b.whole) << b.at << " " << b.value;
+        EXPECT_EQ(rt::said(why), b.why) << b.at << " " << b.value;
     }
 
     // A raw file shorter than its header says; an ASCII grid with a cell that is no integer.
     rt::spit(dir / "short.raw", std::string(65, '\1'));
     EXPECT_FALSE(formats::open_raw_source(dir / "short.raw", 11, 6, 30, st));
-    EXPECT_EQ(st.fault, engine::Fault::TooShort);
+    EXPECT_EQ(rt::said(st), &txt::reason_raw_short);
+    EXPECT_EQ(st.args, (std::vector<StatusValue>{65LL, 66LL}));
     rt::spit(dir / "bad.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3.5 4\n");
     src = formats::open_ascii_source(dir / "bad.asc", st);
     ASSERT_TRUE(src);
-    const engine::Status bad = engine::take_inventory(*src, engine::plan_bands_of(2, {}, 1), inv);
-    EXPECT_EQ(bad.fault, engine::Fault::NotInteger);
-    EXPECT_EQ(bad.detail, "3.5");
+    const Status bad = engine::take_inventory(*src, engine::plan_bands_of(2, {}, 1), inv);
+    EXPECT_EQ(rt::said(bad), &txt::reason_not_integer);
+    EXPECT_EQ(bad.args, (std::vector<StatusValue>{std::string("3.5")}));
     EXPECT_FALSE(formats::open_ascii_source(dir / "none.asc", st));
-    EXPECT_EQ(st.fault, engine::Fault::CannotOpen);
+    EXPECT_EQ(st.code, Status::Code::Missing);
 }
 
 TEST(BandEngine, PlansFitTheBudgetAndAFailedRunLeavesNoResult) {
@@ -624,7 +624,7 @@ TEST(BandEngine, PlansFitTheBudgetAndAFailedRunLeavesNoResult) {
     info.nb_lig = 3;
     info.nb_col = 3;
     {
-        engine::Status st;
+        Status st;
         auto sink = formats::format_of(kBitmap).make_sink(dir / "old_diversity", info, st);
         ASSERT_TRUE(st.ok());
         unsigned char row[3] = {1, 2, 3};
@@ -667,7 +667,7 @@ TEST(BandEngine, AMapTenTimesLargerThanTheMemoryLimitRuns) {
         engine::BandJob job;
         job.range_win = 3;
         job.threads = 1;
-        engine::Status st;
+        Status st;
         auto src = formats::open_raw_source(dir / "big.raw", nb_lig, nb_col, 10, st);
         if (!src) _exit(4);
         const engine::BandPlan plan = engine::plan_bands(nb_lig, nb_col, job, 6 << 20);
@@ -744,8 +744,8 @@ TEST(BandEngine, BatchRunsInBandsWriteWhatARunInOneBandWrites) {
 }
 
 // A raw file longer than its header says and an ASCII grid with cells beyond those it
-// declares: a run in bands says what the whole-map loader says, in the same words.
-TEST(BandEngine, BandedRunsWarnAsTheWholeMapLoaderDoes) {
+// declares: a batch run says what the dialogue's reading says, in the same words.
+TEST(BandEngine, BatchRunsWarnAsTheDialogueDoes) {
     rt::TempDir dir;
     std::mt19937 rng(16);
     TestMap t = clustered_map(rng, 11, 9, 4, 5);
@@ -762,7 +762,10 @@ TEST(BandEngine, BandedRunsWarnAsTheWholeMapLoaderDoes) {
         opt.warn = [&](const Status& w) { whole.push_back(status_line(w, kFrench, true)); };
         LoadedMap loaded;
         std::string nom_lect;
-        ASSERT_TRUE(load_map((dir / "map"), form, loaded, nom_lect, opt).ok());
+        std::unique_ptr<engine::RowSource> src;
+        Inventory inv;
+        ASSERT_TRUE(open_held_map((dir / "map"), form, loaded, nom_lect, src, opt).ok());
+        ASSERT_TRUE(held_inventory(*src, form, nom_lect, inv, opt).ok());
         ASSERT_EQ(whole.size(), 1u);
         RunRequest req;
         req.map = name;
@@ -882,6 +885,31 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
                 said += "landmosaic-mpi: " + status_line(w, kEnglish, true) + "\n";
             EXPECT_EQ(rt::slurp(dir / "err.txt"), said);
         }
+    }
+    // Pictures and page: the same as the single process makes, from the rows of every
+    // rank, whether the ranks write the images (raw) or rank 0 does (GeoTIFF).
+    for (const char* form : {"raw", "tif"}) {
+        SCOPED_TRACE(form);
+        if (std::string(form) == "tif" && !gdal_available()) continue;
+        const bool tif = std::string(form) == "tif";
+        const std::string args = (dir / "map.raw") + " -w circle -r 2 --band-rows 3 -q -f " + form +
+                                 " --quicklook --metrics diversity,homogeneity" +
+                                 (tif ? ",dominant" : "") + " -o ";
+        const int single = std::system((std::string(LANDMOSAIC_EXE) + " " + args + (dir / "one") +
+                                        " > /dev/null 2>&1")
+                                           .c_str());
+        ASSERT_EQ(WIFEXITED(single) ? WEXITSTATUS(single) : -1, 0);
+        ASSERT_EQ(mpi_run(3, args + (dir / "many")), 0) << rt::slurp(dir / "err.txt");
+        const std::string page = rt::slurp(dir / "one_summary.html");
+        ASSERT_EQ(page.find("one_dominant.png") != std::string::npos, tif);
+        for (const char* f : {"_diversity.png", "_homog.png", tif ? "_dominant.png" : "_homog.png"}) {
+            const std::string one = rt::slurp(dir / ("one" + std::string(f)));
+            EXPECT_FALSE(one.empty()) << f;
+            EXPECT_EQ(rt::slurp(dir / ("many" + std::string(f))), one) << f;
+        }
+        std::string many = rt::slurp(dir / "many_summary.html");
+        for (std::size_t at; (at = many.find("many_")) != std::string::npos;) many.replace(at, 5, "one_");
+        EXPECT_EQ(many, page);
     }
     EXPECT_EQ(mpi_run(3, (dir / "map.raw") + " -w triangle -r 1"), 2);
     // The message, once, before what mpirun adds.
@@ -1110,6 +1138,18 @@ TEST(Metrics, EveryMetricEqualsTheWindowCountedPixelByPixel) {
                 metrics::unclassified_windows(t.map, win, shape, 0, t.map.nb_lig);
             EXPECT_EQ(quick.windows, found.windows);
             EXPECT_EQ(quick.with_unclassified, found.with_unclassified);
+            // The fast scans count them on their way where their method allows.
+            for (WindowMethod method : {WindowMethod::best, WindowMethod::counts}) {
+                WindowTally tally;
+                tally.to = t.map.nb_lig;
+                ScanOptions o;
+                o.method = method;
+                o.tally = &tally;
+                fast_scan(c.treat, c.shape, t.map, t.inv, win, c.R, div, homo, {}, o);
+                if (!tally.counted) continue;
+                EXPECT_EQ(tally.windows, found.windows);
+                EXPECT_EQ(tally.with_unclassified, found.with_unclassified);
+            }
         }
     }
 }
@@ -1211,6 +1251,26 @@ TEST(Metrics, QuickCountOfUnclassifiedWindowsOnSharedRows) {
         EXPECT_EQ(quick.with_unclassified, scan.with_unclassified) << shape;
         EXPECT_GT(quick.with_unclassified, 0) << shape;
         EXPECT_LT(quick.with_unclassified, quick.windows) << shape;
+        // The count the fast scan makes on its way, of the centre rows of a band, on
+        // narrow strips of centres and on every instruction set.
+        const metrics::ScanCounts part = metrics::unclassified_windows(t.map, win, s, 300, 650);
+        for (const std::string& target : kernels::available_targets()) {
+            ASSERT_TRUE(kernels::use_target(target));
+            WindowTally tally;
+            tally.from = 300;
+            tally.to = 650;
+            ScanOptions o;
+            o.threads = 3;
+            o.method = WindowMethod::counts;
+            o.strip = 200;
+            o.tally = &tally;
+            ByteGrid div = no_value_grid(t.map), homo = no_value_grid(t.map);
+            fast_scan(kWindow, shape, t.map, t.inv, win, 7, div, homo, {}, o);
+            ASSERT_TRUE(tally.counted) << target;
+            EXPECT_EQ(tally.windows, part.windows) << shape << " " << target;
+            EXPECT_EQ(tally.with_unclassified, part.with_unclassified) << shape << " " << target;
+        }
+        kernels::use_target("");
     }
 }
 

@@ -1,5 +1,6 @@
 #include "dialogue/stages.h"
-#include "raster/inventory.h"
+#include "engine/bands.h"
+#include "engine/memory_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +12,16 @@
 
 namespace {
 
+// The inventory a run takes of the grid `g`, streamed in bands of three rows, as the
+// dialogue prints it.
 std::string inventory_of(LoadedMap& map, int nb_lig, int nb_col, ByteGrid g, Inventory& inv,
                          int idiom = 0) {
     map.nb_lig = nb_lig;
     map.nb_col = nb_col;
-    map.tab_in = std::move(g);
+    engine::MemorySource src(g[0], nb_lig, nb_col, nb_col);
+    EXPECT_TRUE(engine::take_inventory(src, engine::plan_bands_of(nb_lig, {}, 3), inv).ok());
     rt::Session s;
-    explor(s.con, idiom, map, inv);
+    explor(s.con, idiom, inv);
     return s.out.str();
 }
 

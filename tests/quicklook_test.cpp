@@ -256,6 +256,14 @@ TEST_P(SummaryRun, PicturesAndPageAgreeWithTheResultFiles) {
     EXPECT_TRUE(well_formed(html, why)) << why;
     const char* lang[3] = {"en", "fr", "es"};
     EXPECT_NE(html.find(std::string("<html lang=\"") + lang[c.idiom] + "\""), std::string::npos);
+    // Its words in the run's language, their letters in UTF-8.
+    const char* title[3] = {"Diversity and homogeneity of the landscape",
+                            "Diversit\xC3\xA9 et homog\xC3\xA9n\xC3\xA9it\xC3\xA9 du paysage",
+                            "Diversidad y homogeneidad del paisaje"};
+    const char* sizes[3] = {" columns \xC3\x97 ", " colonnes \xC3\x97 ", " l\xC3\xADneas"};
+    EXPECT_NE(html.find(title[c.idiom]), std::string::npos);
+    EXPECT_NE(html.find(sizes[c.idiom]), std::string::npos);
+    EXPECT_NE(html.find(" km\xC2\xB2"), std::string::npos);
     EXPECT_EQ(html.find("<script"), std::string::npos);
     EXPECT_EQ(html.find("http"), std::string::npos);
     std::vector<std::string> images;

@@ -8,9 +8,10 @@
 #include <sstream>
 #include <string>
 
+#include "core/status.h"
+#include "dialogue/console.h"
 #include "file_fixtures.h"
 #include "raster/grid.h"
-#include "dialogue/console.h"
 
 namespace rt {
 
@@ -39,6 +40,12 @@ class TempDir {
 };
 
 // A grid of nb_lig lines by nb_col columns holding `v` line by line.
+// The catalogue text a status gives its fault in (the reason of a refusal, else the
+// message); null for success.
+inline const Text* said(const Status& s) {
+    return s.reason ? s.reason : s.message;
+}
+
 inline ByteGrid grid_of(int nb_lig, int nb_col, std::initializer_list<int> v) {
     ByteGrid g(ucmatrice(nb_col, nb_lig), nb_lig);
     auto it = v.begin();

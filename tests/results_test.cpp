@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "formats/format.h"
 #include "dialogue/stages.h"
 #include "raster/nrutil.h"
 #include "result_fixtures.h"
@@ -73,7 +74,7 @@ TEST_F(ResultImages, NamesOfTheFilesWrittenInEachFormat) {
         out.str("");
         run.res_form = form;
         run.idiom = form;  // one language per format
-        const std::string ext = image_extension(form);
+        const std::string ext = formats::format_of(form).extension();
         ResultFiles files;
         const std::string report = write_all(true, files);
         std::set<std::string> names;
@@ -109,7 +110,7 @@ TEST_F(ResultImages, ImageThatCannotBeWrittenInFullIsAFailure) {
         for (const auto& e : fs::directory_iterator(dir.root)) fs::remove_all(e.path());
         out.str("");
         run.res_form = form;
-        const std::string ext = image_extension(form);
+        const std::string ext = formats::format_of(form).extension();
         // A FIFO where the homogeneity image should go is not written to, and stays. A link
         // where the diversity image goes is replaced by the image; its target stays.
         ASSERT_EQ(mkfifo((base("_homog") + ext).c_str(), 0600), 0);

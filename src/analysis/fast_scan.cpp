@@ -144,6 +144,9 @@ struct WindowJob {
     std::vector<ColumnRun> column_runs;
     std::vector<unsigned char> codes;  // circle: the codes that are items
     std::vector<unsigned char> blank;  // circle: a line of no item, read above the band
+    const WindowTally* tally = nullptr;  // windows holding pixels of no item counted
+    // Centre rows [i, i + 1) counted in the tally.
+    bool tallied(int i) const { return tally != nullptr && i >= tally->from && i < tally->to; }
 };
 
 // What one worker owns.
@@ -156,8 +159,37 @@ struct WindowWorker {
     std::vector<std::uint32_t> counts32, sums32;
     std::vector<const unsigned char*> leave, enter, tail_leave, tail_enter;
     std::vector<unsigned char> tail_bytes;
+    std::vector<std::uint32_t> totals;
+    std::int64_t windows = 0, with_unclassified = 0;
     Histogram histo{};
 };
+
+// The n squares of a row added to the tally: those whose pixels of no item (lane 0 of
+// their sums, in w.totals) are not 0 hold some.
+void tally_squares(WindowWorker& w, int n) {
+    std::int64_t with = 0;
+    for (int t = 0; t < n; ++t) with += w.totals[static_cast<std::size_t>(t)] != 0;
+    w.windows += n;
+    w.with_unclassified += with;
+}
+
+// The n circles at lanes 0.. (item c at sums[c * stride + t]) added to the tally: those
+// whose item counts do not cover the mask hold pixels of no item.
+void tally_circles(const WindowJob& job, WindowWorker& w, std::size_t stride, int n) {
+    kernels::ClassSums s;
+    s.sums = w.sums16.data();
+    s.stride = stride;
+    s.classes = job.codes.size();
+    s.count = static_cast<std::size_t>(n);
+    s.largest = w.largest16.data();
+    s.n = w.totals.data();
+    kernels::class_sums(s);
+    const auto pixels = static_cast<std::uint32_t>(job.shape.pixels);
+    std::int64_t with = 0;
+    for (int t = 0; t < n; ++t) with += w.totals[static_cast<std::size_t>(t)] < pixels;
+    w.windows += n;
+    w.with_unclassified += with;
+}
 
 // Centre rows first .. last - 1 (from line rw) by the runs of the mask rows.
 template <class RowDone>
@@ -207,7 +239,9 @@ void square_band(const WindowJob& job, int first, int last, WindowWorker& w,
                 }
             }
             kernels::square_row(cnt, stride, static_cast<std::size_t>(n), static_cast<std::size_t>(m),
-                                sums.data(), w.div.data(), w.largest.data());
+                                sums.data(), w.div.data(), w.largest.data(),
+                                job.tallied(i) ? w.totals.data() : nullptr);
+            if (job.tallied(i)) tally_squares(w, n);
             put_values(job.target, job.homo, i, rw + s0, n, w.div.data(), w.largest.data(), w.histo);
             if (s0 == 0) no_value_sides(job.target, i, rw, rw + job.cols);
             if (one_strip) row_done(i - rw);
@@ -292,6 +326,7 @@ void step_band(const WindowJob& job, int first, int last, WindowWorker& w, const
                 kernels::step_down(step);
             }
             if (!values) continue;
+            if (job.tallied(i + 1)) tally_circles(job, w, stride, n);
             put_values(job.target, job.homo, i + 1, rw + s0, n, w.div.data(), w.largest16.data(),
                        w.histo);
             if (s0 == 0) no_value_sides(job.target, i + 1, rw, rw + job.cols);
@@ -372,6 +407,27 @@ void size_strips(WindowJob& job, const LoadedMap& map, bool circle, const ScanOp
         job.strip = std::min(options.strip, job.cols);
 }
 
+// The workers of a scan, each with room for the values of a strip of centres.
+std::vector<WindowWorker> make_workers(const WindowJob& job, int workers) {
+    std::vector<WindowWorker> ws(static_cast<std::size_t>(workers));
+    const std::size_t values = static_cast<std::size_t>(std::min(job.strip, job.cols)) + job.lanes;
+    const ScanShape& shape = job.shape;
+    for (WindowWorker& w : ws) {
+        w.div.assign(values, 0);
+        w.largest.assign(values, 0);
+        w.largest16.assign(values, 0);
+        if (job.tally != nullptr) w.totals.assign(values, 0);
+        if (job.method == WindowMethod::runs) {
+            w.counts.cc.assign(static_cast<std::size_t>(shape.pixels) + 1, 0);
+            w.counts.cc[0] = static_cast<std::uint16_t>(job.items.num_item);
+            w.counts.leave.resize(shape.runs.size());
+            w.counts.enter.resize(shape.runs.size());
+            w.counts.breaks.resize(shape.runs.size() * kBlock);
+        }
+    }
+    return ws;
+}
+
 // The moving window of `shape` over the whole map. `circle`: the shape comes from a mask.
 void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                  const ScanShape& shape, bool circle, const Target& target,
@@ -409,6 +465,7 @@ void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                      : choose_method(options.method, circle, shape, job.column_runs, items_counted,
                                      items.item_of[kNoValue] != 0);
     size_strips(job, map, circle, options);
+    if (job.method == WindowMethod::counts && shape.pixels > 0) job.tally = options.tally;
 
     const int workers = std::clamp(workers_for(options.threads), 1, job.rows);
     // Bands: a few per worker so that the workers end together, but tall enough that
@@ -418,20 +475,7 @@ void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
         bands = std::clamp(job.rows / std::max(2 * m, 1), std::min(workers, job.rows), bands);
     const int band = (job.rows - 1) / std::max(bands, 1) + 1;
 
-    std::vector<WindowWorker> ws(static_cast<std::size_t>(workers));
-    const std::size_t values = static_cast<std::size_t>(std::min(job.strip, job.cols)) + job.lanes;
-    for (WindowWorker& w : ws) {
-        w.div.assign(values, 0);
-        w.largest.assign(values, 0);
-        w.largest16.assign(values, 0);
-        if (job.method == WindowMethod::runs) {
-            w.counts.cc.assign(static_cast<std::size_t>(shape.pixels) + 1, 0);
-            w.counts.cc[0] = static_cast<std::uint16_t>(items.num_item);
-            w.counts.leave.resize(shape.runs.size());
-            w.counts.enter.resize(shape.runs.size());
-            w.counts.breaks.resize(shape.runs.size() * kBlock);
-        }
-    }
+    std::vector<WindowWorker> ws = make_workers(job, workers);
     const auto work = [&](int first, int last, int worker, const auto& row_done) {
         WindowWorker& w = ws[static_cast<std::size_t>(worker)];
         if (shape.pixels == 0) {
@@ -457,6 +501,13 @@ void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
     if (options.histogram != nullptr && target.fresh)
         for (const WindowWorker& w : ws)
             for (int v = 0; v < 256; ++v) options.histogram[v] += w.histo[static_cast<std::size_t>(v)];
+    if (job.tally != nullptr) {
+        options.tally->counted = true;
+        for (const WindowWorker& w : ws) {
+            options.tally->windows += w.windows;
+            options.tally->with_unclassified += w.with_unclassified;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------

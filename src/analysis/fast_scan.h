@@ -29,6 +29,18 @@ enum class WindowMethod {
     counts,  // item counts per column (square) or down each column of centres (circle)
 };
 
+// The windows a scan evaluates with centres in rows [from, to) and those of them that
+// hold pixels of no item (codes the inventory does not list, 255 in a map's own
+// inventory). The moving windows slid by item counts count them on their way
+// (`counted` then true); the other scans leave them to metrics::unclassified_windows.
+struct WindowTally {
+    int from = 0;
+    int to = 0;
+    std::int64_t windows = 0;
+    std::int64_t with_unclassified = 0;
+    bool counted = false;
+};
+
 struct ScanOptions {
     int threads = 0;  // workers; 0 for one per hardware thread
     // False: the grids hold 255 wherever no value yet, and only those pixels take one.
@@ -42,6 +54,8 @@ struct ScanOptions {
     // Centre columns a worker handles together with item counts; 0: as many as keep its
     // counts within a few MiB.
     int strip = 0;
+    // Given: the windows counted, where the method allows (see WindowTally).
+    WindowTally* tally = nullptr;
 };
 
 // The number of workers a scan uses when it is given 0: one per hardware thread.

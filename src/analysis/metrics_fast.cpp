@@ -63,8 +63,9 @@ struct Worker {
     std::vector<std::vector<std::uint32_t>> share;
     std::vector<std::uint32_t*> share_rows;
     std::vector<unsigned char> valid;
-    std::vector<std::uint16_t> counts16, sums16, before16;
-    std::vector<std::uint32_t> counts32, sums32, before32, sq32;
+    std::vector<double> real_n, real_ln_n, real_fx, real_sq, real_ln_div;
+    std::vector<std::uint16_t> counts16, sums16;
+    std::vector<std::uint32_t> counts32, sums32;
     std::vector<const unsigned char*> leave, enter;
     std::vector<std::vector<unsigned char>> ring;
     std::vector<unsigned char> blank;
@@ -74,10 +75,12 @@ struct Worker {
 void size_worker(const Job& job, Worker& w) {
     const std::size_t values = static_cast<std::size_t>(job.strip) + job.lanes + 1;
     for (auto* v : {&w.div, &w.first, &w.largest16}) v->assign(values, 0);
-    for (auto* v : {&w.largest, &w.n, &w.lane0, &w.sq32}) v->assign(values, 0);
+    for (auto* v : {&w.largest, &w.n, &w.lane0}) v->assign(values, 0);
     w.sumsq.assign(values, 0);
     w.sumfx.assign(values, 0);
     w.valid.assign(values, 0);
+    if (job.want_sums)
+        for (auto* v : {&w.real_n, &w.real_ln_n, &w.real_fx, &w.real_sq, &w.real_ln_div}) v->assign(values, 0.0);
     w.share.assign(job.share_lane.size(), std::vector<std::uint32_t>(values, 0));
     w.share_rows.clear();
     for (auto& s : w.share) w.share_rows.push_back(s.data());
@@ -101,6 +104,34 @@ void put(V* row, const unsigned char* valid, int n, V none, const F& value) {
     for (int t = 0; t < n; ++t) row[t] = valid[t] ? value(t) : none;
 }
 
+// The real metrics of the `n` windows at lanes 0.. into row k of their planes from column
+// j: the sums put in doubles here, the divisions made a vector of windows at a time.
+void real_values(const Job& job, Worker& w, int k, int j, int n) {
+    kernels::RealRow r;
+    r.count = static_cast<std::size_t>(n);
+    r.n = w.real_n.data();
+    r.ln_n = w.real_ln_n.data();
+    r.fx = w.real_fx.data();
+    r.sq = w.real_sq.data();
+    r.ln_div = w.real_ln_div.data();
+    for (std::size_t p = 0; p < job.ms.size(); ++p) {
+        float* row = reinterpret_cast<float*>(job.planes[p].rows[k]) + j;
+        if (job.ms[p].id == Id::Shannon) r.shannon = row;
+        if (job.ms[p].id == Id::Simpson) r.simpson = row;
+        if (job.ms[p].id == Id::Evenness) r.evenness = row;
+    }
+    const unsigned char* valid = w.valid.data();
+    for (int t = 0; t < n; ++t) {
+        const std::uint32_t c = valid[t] ? w.n[t] : 0;
+        w.real_n[t] = c;
+        w.real_ln_n[t] = ln_of(job, c);
+        w.real_fx[t] = static_cast<double>(w.sumfx[t]) * job.scale;
+        w.real_sq[t] = static_cast<double>(w.sumsq[t]);
+        w.real_ln_div[t] = w.div[t] <= 1 ? 0.0 : job.ln_div[w.div[t]];
+    }
+    kernels::real_row(r);
+}
+
 // Writes the values of the `n` windows centred on map row i from column j into row k of
 // the planes (the no-value mark where a window gets none), and counts them.
 void write_row(const Job& job, Worker& w, int i, int j, int n) {
@@ -119,27 +150,10 @@ void write_row(const Job& job, Worker& w, int i, int j, int n) {
         w.found.windows += valid[t];
         w.found.with_unclassified += valid[t] & (cn[t] < full);
     }
+    if (job.want_sums) real_values(job, w, k, j, n);
     for (std::size_t p = 0; p < job.ms.size(); ++p) {
         const Metric& m = job.ms[p];
-        if (m.type() == Type::Real) {
-            float* row = reinterpret_cast<float*>(job.planes[p].rows[k]) + j;
-            for (int t = 0; t < n; ++t) {
-                if (!valid[t] || cn[t] == 0) {
-                    row[t] = kRealNoValue;
-                    continue;
-                }
-                if (m.id == Id::Simpson) {
-                    row[t] = values::simpson(cn[t], w.sumsq[t]);
-                    continue;
-                }
-                const double h = values::shannon(ln_of(job, cn[t]), cn[t], w.sumfx[t], job.scale);
-                if (m.id == Id::Shannon)
-                    row[t] = static_cast<float>(h);
-                else
-                    row[t] = w.div[t] <= 1 ? 0.0f : static_cast<float>(h / job.ln_div[w.div[t]]);
-            }
-            continue;
-        }
+        if (m.type() == Type::Real) continue;
         unsigned char* row = job.planes[p].rows[k] + j;
         switch (m.id) {
             case Id::Diversity:
@@ -185,11 +199,10 @@ void no_value(const Job& job, int k, int x0, int x1) {
 // the kernel.
 template <class T, class RowDone>
 void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<T>& sums,
-                 std::vector<T>& before, int a, int b, const RowDone& row_done) {
+                 int a, int b, const RowDone& row_done) {
     const int R = job.R, m = job.m, cols = job.map.nb_col;
     const std::size_t stride = job.stride;
     sums.assign(stride, 0);
-    before.assign(stride, 0);
     for (int u0 = 0; u0 < job.count; u0 += job.strip) {
         const int n = std::min(job.strip, job.count - u0);
         const int width = n + m - 1;
@@ -210,7 +223,6 @@ void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<
         s.centres = static_cast<std::size_t>(n);
         s.m = static_cast<std::size_t>(m);
         s.sums = sums.data();
-        s.before = before.data();
         s.fx = job.fx.data();
         s.div = w.div.data();
         s.largest = w.largest.data();
@@ -247,41 +259,23 @@ void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<
 // The sums the metrics take of the windows at lanes 0 .. n - 1 from the counts per class
 // (class c at sums[c * stride + t]) and the largest counts.
 void circle_sums(const Job& job, Worker& w, const std::uint16_t* sums, std::size_t stride, int n) {
-    const std::size_t classes = job.code_of.size() - 1;
     const std::size_t cnt = static_cast<std::size_t>(n);
-    std::uint32_t* total = w.n.data();
-    std::fill(total, total + cnt, 0u);
-    for (std::size_t c = 0; c < classes; ++c) {
-        const std::uint16_t* s = sums + c * stride;
-        for (std::size_t t = 0; t < cnt; ++t) total[t] += s[t];
-    }
     for (std::size_t t = 0; t < cnt; ++t) w.largest[t] = w.largest16[t];
-    if (job.want_sums) {
-        // Squares within 32 bits: their sum is at most n^2, n below 65536.
-        std::uint32_t* sq = w.sq32.data();
-        std::int64_t* fx = w.sumfx.data();
-        std::fill(sq, sq + cnt, 0u);
-        std::fill(fx, fx + cnt, 0);
-        for (std::size_t c = 0; c < classes; ++c) {
-            const std::uint16_t* s = sums + c * stride;
-            for (std::size_t t = 0; t < cnt; ++t) sq[t] += static_cast<std::uint32_t>(s[t]) * s[t];
-            for (std::size_t t = 0; t < cnt; ++t) fx[t] += job.fx[s[t]];
-        }
-        for (std::size_t t = 0; t < cnt; ++t) w.sumsq[t] = sq[t];
-    }
-    if (job.want_first) {
-        std::uint16_t* first = w.first.data();
-        std::fill(first, first + cnt, std::uint16_t{0});
-        for (std::size_t c = classes; c-- > 0;) {
-            const std::uint16_t* s = sums + c * stride;
-            const auto lane = static_cast<std::uint16_t>(c + 1);
-            for (std::size_t t = 0; t < cnt; ++t)
-                if (s[t] == w.largest16[t] && s[t] != 0) first[t] = lane;
-        }
-    }
+    kernels::ClassSums s;
+    s.sums = sums;
+    s.stride = stride;
+    s.classes = job.code_of.size() - 1;
+    s.count = cnt;
+    s.largest = w.largest16.data();
+    s.fx = job.fx.data();
+    s.n = w.n.data();
+    s.sumsq = job.want_sums ? w.sumsq.data() : nullptr;
+    s.sumfx = w.sumfx.data();
+    s.first = job.want_first ? w.first.data() : nullptr;
+    kernels::class_sums(s);
     for (std::size_t k = 0; k < job.share_lane.size(); ++k) {
-        const std::uint16_t* s = sums + (job.share_lane[k] - 1u) * stride;
-        for (std::size_t t = 0; t < cnt; ++t) w.share[k][t] = s[t];
+        const std::uint16_t* c = sums + (job.share_lane[k] - 1u) * stride;
+        for (std::size_t t = 0; t < cnt; ++t) w.share[k][t] = c[t];
     }
 }
 
@@ -474,9 +468,9 @@ ScanCounts window_scan(const LoadedMap& map, const Inventory& inv, const Window&
         if (job.circle)
             circle_band(job, w, fa, fb, done);
         else if (job.wide)
-            square_band(job, w, w.counts32, w.sums32, w.before32, fa, fb, done);
+            square_band(job, w, w.counts32, w.sums32, fa, fb, done);
         else
-            square_band(job, w, w.counts16, w.sums16, w.before16, fa, fb, done);
+            square_band(job, w, w.counts16, w.sums16, fa, fb, done);
         for (int i = fb; i < hi; ++i) blank(i);
     };
     const auto report = [&](int row) {

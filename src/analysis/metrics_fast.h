@@ -44,7 +44,10 @@ inline float simpson(std::int64_t n, std::int64_t sumsq) {
 // The share of `whole` that `part` is, in percent, truncated; 0 for an empty whole.
 inline unsigned char percent_of(std::int64_t part, std::int64_t whole) {
     if (whole <= 0) return 0;
-    return static_cast<unsigned char>(trunc_int(static_cast<double>(part) / whole * 100));
+    const double v = static_cast<double>(part) / whole * 100;
+    // A part within its whole gives 0..100, whose integer part a conversion takes as is.
+    if (part >= 0 && part <= whole) return static_cast<unsigned char>(static_cast<int>(v));
+    return static_cast<unsigned char>(trunc_int(v));
 }
 
 // True when a window of n classified pixels on a surface of S passes the rule.

@@ -37,9 +37,10 @@ Status ArrayScanRequest::validate(std::vector<metrics::Metric>* parsed) const {
 ArrayScanOutcome array_inventory(engine::RowSource& src, const Progress& progress) {
     ArrayScanOutcome out;
     const engine::BandPlan plan = engine::plan_bands_of(src.info().nb_lig, {}, 1024);
-    const engine::Status e = engine::take_inventory(src, plan, out.inv, progress);
-    if (e.fault == engine::Fault::Cancelled) out.cancelled = true;
-    else if (e.fault == engine::Fault::OutOfMemory)
+    const Status e = engine::take_inventory(src, plan, out.inv, progress);
+    if (e.code == Status::Code::Cancelled)
+        out.cancelled = true;
+    else if (e.code == Status::Code::OutOfMemory)
         out.failure.code = Status::Code::OutOfMemory;
     else if (!e.ok()) out.failure = usage(e.detail);
     return out;
@@ -86,15 +87,15 @@ ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
                 ? engine::plan_bands_of(info.nb_lig, job, req.band_rows)
                 : engine::plan_bands(info.nb_lig, info.nb_col, job, mb * (1LL << 20));
         engine::DiversityTotals totals;
-        engine::Status e =
+        Status e =
             engine::treat_in_bands(src, out.inv, out.win, job, plan, sinks, totals, progress);
-        if (e.fault == engine::Fault::Cancelled) {
+        if (e.code == Status::Code::Cancelled) {
             out.cancelled = true;
             return out;
         }
         for (engine::RowSink* sink : sinks)
             if (e.ok()) e = sink->commit();
-        if (e.fault == engine::Fault::OutOfMemory) {
+        if (e.code == Status::Code::OutOfMemory) {
             out.failure.code = Status::Code::OutOfMemory;
             return out;
         }

@@ -1,5 +1,4 @@
-// The map of a batch run opened for reading by rows, through its own reader or GDAL's,
-// and the band engine's faults put into the run's words.
+// The map of a batch run opened for reading by rows, through its own reader or GDAL's.
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -31,24 +30,15 @@ bool gdal_special_name(const std::string& path) {
 
 }  // namespace
 
-// The reader of a map: the program's own for ".raw", ".bmp" and ".asc" (in any case),
-// GDAL for anything else. `base` is the name without its extension.
-int native_format(const std::string& path, std::string& base) {
-    static const std::pair<const char*, int> kNative[] = {
-        {".raw", kRaster}, {".bmp", kBitmap}, {".asc", kAscii}};
-    for (const auto& [ext, form] : kNative) {
-        const std::size_t n = std::char_traits<char>::length(ext);
-        if (path.size() <= n) continue;
-        bool same = true;
-        for (std::size_t k = 0; k < n; ++k)
-            same = same && std::tolower(static_cast<unsigned char>(path[path.size() - n + k])) ==
-                               ext[k];
-        if (same) {
-            base = path.substr(0, path.size() - n);
-            return form;
-        }
-    }
-    return -1;
+// The format of a map whose reader is the program's own (its extension in the format
+// table, in any case), null for a map GDAL reads. `base` is the name without its extension.
+const formats::Format* native_format(const std::string& path, std::string& base) {
+    const formats::Format* f = formats::format_of_path(path);
+    if (!f || !f->native()) return nullptr;
+    const std::string ext = formats::extension_in(path, *f);
+    if (path.size() <= ext.size()) return nullptr;
+    base = path.substr(0, path.size() - ext.size());
+    return f;
 }
 
 // The map named on the command line is there and is a file: otherwise say so, and when
@@ -58,71 +48,21 @@ Status check_map_name(const std::string& map) {
     const fs::file_status st = fs::status(map, ec);
     if (fs::is_directory(st)) return Status::make(Status::Code::Refused, map, txt::map_is_folder, {map});
     if (fs::exists(st) || gdal_special_name(map)) return Status::success();
-    for (const char* ext : {".raw", ".bmp", ".asc", ".tif", ".RAW", ".BMP", ".ASC", ".TIF"}) {
-        const std::string other = map + ext;
-        if (fs::is_regular_file(other, ec))
-            return Status::make(Status::Code::Missing, map, txt::map_missing_suggest, {map, other});
-    }
+    // Each format's own extension, in lower case then in upper case.
+    // The program's own formats first.
+    for (const bool upper : {false, true})
+        for (const bool native : {true, false})
+            for (const formats::Format& f : formats::all_formats()) {
+                if (f.native() != native) continue;
+                std::string other = map;
+                for (const char* c = f.extension(); *c; ++c)
+                    other += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(*c)))
+                                   : *c;
+                if (fs::is_regular_file(other, ec))
+                    return Status::make(Status::Code::Missing, map, txt::map_missing_suggest,
+                                        {map, other});
+            }
     return Status::make(Status::Code::Missing, map, txt::map_missing, {map});
-}
-
-// A fault of the band engine in the words of the whole-map loaders and writers.
-Status from_engine(const engine::Status& e, int format, const engine::MapInfo& info,
-                   const GdalRowSource* gdal) {
-    using engine::Fault;
-    if (gdal && !gdal->failure().ok() &&
-        (e.fault == Fault::ReadFailed || e.fault == Fault::NotInteger))
-        return gdal->failure();
-    const std::string& f = e.file;
-    switch (e.fault) {
-        case Fault::None:
-            return Status::success();
-        case Fault::CannotOpen:
-            if (format == kRaster)
-                return Status::make(Status::Code::Missing, f, txt::raw_pixels_missing, {f});
-            if (format == kAscii)
-                return Status::make(Status::Code::Missing, f, txt::ascii_missing, {f});
-            return Status::refused(f, txt::reason_cannot_open);
-        case Fault::NotRegular:
-            return Status::refused(f, txt::reason_not_regular);
-        case Fault::ReadFailed:
-            return Status::refused(f, txt::reason_cannot_open);
-        case Fault::HeaderUnreadable:
-            return Status::refused(f, txt::reason_header_unreadable);
-        case Fault::BadSizes:
-            return Status::refused(f, txt::reason_bad_sizes, {info.nb_lig, info.nb_col});
-        case Fault::TooShort: {
-            // A raw file says how many bytes it holds and how many its header declares.
-            long long size = 0, expected = 0;
-            if (format == kRaster &&
-                std::sscanf(e.detail.c_str(), "%lld %lld", &size, &expected) == 2)
-                return Status::refused(f, txt::reason_raw_short, {size, expected});
-            return Status::refused(f, txt::reason_too_short);
-        }
-        case Fault::NotBitmap:
-            return Status::refused(f, txt::reason_not_bitmap);
-        case Fault::BitmapForm:
-            return Status::refused(f, txt::reason_bitmap_form);
-        case Fault::Compressed:
-            return Status::refused(f, txt::reason_compressed);
-        case Fault::Colour:
-            return Status::refused(f, txt::reason_colour);
-        case Fault::FewCells:
-            return Status::refused(f, txt::reason_few_cells);
-        case Fault::NotInteger:
-            return Status::refused(f, txt::reason_not_integer, {e.detail});
-        case Fault::Cancelled:
-            return Status::cancelled();
-        case Fault::TooLarge:
-        case Fault::CannotWrite: {
-            Status s = Status::make(Status::Code::NotWritten, f, txt::result_not_written, {f});
-            s.detail = e.detail;
-            return s;
-        }
-        case Fault::OutOfMemory:
-            return Status::make(Status::Code::OutOfMemory, {}, txt::memory_exhausted);
-    }
-    return Status::refused(f, txt::reason_cannot_open);
 }
 
 // The sizes, pixel size and corner of a map read by rows.
@@ -142,10 +82,11 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
                 std::unique_ptr<engine::RowSource>& src, GdalRowSource*& gdal) {
     RunAnswers& run = out.run;
     std::string base;
-    const int form = native_format(req.map, base);
+    const formats::Format* native = native_format(req.map, base);
+    const int form = native ? native->code : -1;
     run.format = form;
     gdal = nullptr;
-    engine::Status e;
+    Status e;
     if (form < 0) {
         run.nom_lect = req.map;
         Status s;
@@ -159,41 +100,36 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
         }
         return Status::success();
     }
-    if (form == kRaster) {
+    run.nom_lect = req.map;
+    engine::MapInfo declared;
+    if (native->side_extension) {
         // The header beside the pixels, in the same case as their extension when only
         // that one is there.
-        map.nomdescr1 = base + ".txt";
+        map.nomdescr1 = base + native->side_extension;
+        std::string upper = base;
+        for (const char* c = native->side_extension; *c; ++c)
+            upper += static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
         std::error_code ec;
-        if (!fs::exists(map.nomdescr1, ec) && fs::exists(base + ".TXT", ec))
-            map.nomdescr1 = base + ".TXT";
-        run.nom_lect = req.map;
+        if (!fs::exists(map.nomdescr1, ec) && fs::exists(upper, ec)) map.nomdescr1 = upper;
         RawHeader h;
-        switch (read_raw_header(map.nomdescr1, h)) {
-            case RawHeaderRead::Missing:
+        if (Status s = read_raw_header(map.nomdescr1, h); !s.ok()) {
+            if (s.code == Status::Code::Missing)
                 return Status::refused(run.nom_lect, txt::reason_no_header, {map.nomdescr1});
-            case RawHeaderRead::Unreadable:
-                return Status::refused(map.nomdescr1, txt::reason_header_unreadable);
-            case RawHeaderRead::NotRegular:
-                return Status::refused(map.nomdescr1, txt::reason_not_regular);
-            case RawHeaderRead::Read:
-                break;
+            return s;
         }
         if (h.nb_lig <= 0 || h.nb_col <= 0)
             return Status::refused(map.nomdescr1, txt::reason_bad_sizes, {h.nb_lig, h.nb_col});
         map.min_al = h.min_al;
         map.max_al = h.max_al;
         map.pix_size = h.pix_size;
-        src = formats::open_raw_source(run.nom_lect, h.nb_lig, h.nb_col, h.pix_size, e);
-    } else if (form == kBitmap) {
-        run.nom_lect = req.map;
-        src = formats::open_bitmap_source(run.nom_lect, e);
-    } else {
-        run.nom_lect = req.map;
-        src = formats::open_ascii_source(run.nom_lect, e);
+        declared.nb_lig = h.nb_lig;
+        declared.nb_col = h.nb_col;
+        declared.dpix_size = h.pix_size;
     }
-    if (!src) return from_engine(e, form, {}, nullptr);
+    src = native->open_source(run.nom_lect, declared, e);
+    if (!src) return e;
     header_from(src->info(), map);
-    if (form == kBitmap) {
+    if (!native->carries_pixel_size) {
         // A bitmap carries no pixel size.
         if (req.pixel_size <= 0) return Status::refused(run.nom_lect, txt::reason_no_pixel_size);
         map.dpix_size = req.pixel_size;
@@ -202,7 +138,3 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
 }
 
 }  // namespace run_parts
-
-Status engine_status(const engine::Status& e, int format, const engine::MapInfo& info) {
-    return run_parts::from_engine(e, format, info, nullptr);
-}

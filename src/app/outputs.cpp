@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "app/run_parts.h"
-#include "results/images.h"
 #include "results/summary.h"
 #include "results/result_names.h"
 #include "raster/output_file.h"
@@ -33,8 +32,9 @@ std::vector<std::string> run_outputs(const RunRequest& req, const RunAnswers& ru
     if (!metrics::parse(req.metrics, ms, why)) ms.clear();
     for (const metrics::Metric& m : ms) {
         const std::string image = run.nomim3 + "_" + m.suffix();
-        out.push_back(image + image_extension(run.res_form));
-        if (run.res_form == kRaster) out.push_back(image + ".txt");
+        const formats::Format& f = formats::format_of(run.res_form);
+        out.push_back(image + f.extension());
+        if (f.side_extension) out.push_back(image + f.side_extension);
     }
     if (req.pictures) {
         const QuicklookNames pictures(run.nomim3);
@@ -45,15 +45,6 @@ std::vector<std::string> run_outputs(const RunRequest& req, const RunAnswers& ru
 }
 
 }  // namespace
-
-// The bytes a result image in a native format takes at least: raw and bitmap files have
-// their size; an ASCII grid takes two bytes a cell at least ("0\t").
-long long least_image_bytes(int res_form, int nb_lig, int nb_col) {
-    const long long pixels = static_cast<long long>(nb_lig) * nb_col;
-    if (res_form == kBitmap) return 1078 + ((static_cast<long long>(nb_col) + 3) / 4 * 4) * nb_lig;
-    if (res_form == kAscii) return 2 * pixels;
-    return pixels;
-}
 
 // The folder an output goes to, as the messages name it.
 std::string folder_of_output(const std::string& path) {
@@ -120,16 +111,7 @@ Status output_base(const RunRequest& req, const std::string& map, int rank, std:
 }  // namespace run_parts
 
 const char* result_format_name(int res_form) {
-    switch (res_form) {
-        case kRaster:
-            return "raw";
-        case kBitmap:
-            return "bmp";
-        case kAscii:
-            return "asc";
-        default:
-            return "tif";
-    }
+    return formats::format_of(res_form).name;
 }
 
 std::string default_output_base(const std::string& map, WindowKind w, int rank) {

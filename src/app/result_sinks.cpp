@@ -15,8 +15,8 @@ namespace {
 // written.
 class NoSink final : public engine::RowSink {
   public:
-    engine::Status write(int, int, const unsigned char* const*) override { return {}; }
-    engine::Status commit() override { return {engine::Fault::CannotWrite, {}, {}}; }
+    Status write(int, int, const unsigned char* const*) override { return {}; }
+    Status commit() override { return Status::not_written({}); }
 };
 
 // One image of a run whose writing failed stops neither the treatment nor the other
@@ -28,7 +28,7 @@ class KeptFailureSink final : public engine::RowSink {
     explicit KeptFailureSink(std::unique_ptr<engine::RowSink> inner) : inner_(std::move(inner)) {
         name_ = inner_->name();
     }
-    engine::Status write(int y, int n, const unsigned char* const* rows) override {
+    Status write(int y, int n, const unsigned char* const* rows) override {
         if (failed_.ok()) {
             failed_ = inner_->write(y, n, rows);
             // The temporary file goes at once: the room it takes may be what the other
@@ -37,11 +37,11 @@ class KeptFailureSink final : public engine::RowSink {
         }
         return {};
     }
-    engine::Status commit() override { return failed_.ok() ? inner_->commit() : failed_; }
+    Status commit() override { return failed_.ok() ? inner_->commit() : failed_; }
 
   private:
     std::unique_ptr<engine::RowSink> inner_;
-    engine::Status failed_;
+    Status failed_;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/run_parts.h"
+#include "formats/format.h"
 #include "text/catalogue.h"
 #include "window/geometry.h"
 
@@ -24,13 +25,14 @@ Status RunRequest::validate() const {
     if (rank < 0 && surface_km2 < 0) return Status::usage(txt::usage_rank_or_surface);
     if (rank > kMaxRank) return Status::usage(txt::usage_rank_range, {kMaxRank});
     if (mesh_lines && window_shape(window).moving) return Status::usage(txt::usage_mesh_lines);
-    if (res_form == kGeoTiff && !gdal_available()) return Status::usage(txt::usage_no_gdal);
+    const bool through_gdal = !formats::format_of(res_form).native();
+    if (through_gdal && !gdal_available()) return Status::usage(txt::usage_no_gdal);
     if (band < 1) return Status::usage(txt::usage_band);
     std::vector<metrics::Metric> ms;
     std::string why;
     if (!metrics::parse(metrics, ms, why)) return Status::usage(why);
     for (const metrics::Metric& m : ms)
-        if (!metrics::native(m) && res_form != kGeoTiff)
+        if (!metrics::native(m) && !through_gdal)
             return Status::usage(txt::usage_metric_format,
                                  {m.name(), std::string(result_format_name(res_form))});
     if (!(min_valid >= 0 && min_valid <= 100)) return Status::usage(txt::usage_min_valid);

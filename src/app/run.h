@@ -101,10 +101,6 @@ struct RunOutcome {
     int band_rows = 0;  // rows per band
 };
 
-// A fault of the band engine (reading `format`, 0 raw, 1 bitmap, 2 ASCII grid, of the
-// sizes in `info`) in the words of the run's messages.
-Status engine_status(const engine::Status& e, int format, const engine::MapInfo& info);
-
 // The result format's name on the command line (raw, bmp, asc, tif).
 const char* result_format_name(int res_form);
 

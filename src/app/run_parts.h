@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/run.h"
+#include "formats/format.h"
 #include "formats/gdal_raster.h"
 #include "results/picture_sink.h"
 #include "results/report.h"
@@ -23,18 +24,13 @@ inline double seconds_since(std::chrono::steady_clock::time_point t0) {
 
 // --- The map (map_open.cpp) ---
 
-// The reader of a map: the program's own for ".raw", ".bmp" and ".asc" (in any case),
-// -1 for GDAL. `base` is the name without its extension.
-int native_format(const std::string& path, std::string& base);
+// The format of a map whose reader is the program's own (its extension in the format
+// table, in any case), null for a map GDAL reads. `base` is the name without its extension.
+const formats::Format* native_format(const std::string& path, std::string& base);
 
 // The map named on the command line is there and is a file: otherwise say so, and when
 // the name lacks the extension of a map that is there, name that map.
 Status check_map_name(const std::string& map);
-
-// A fault of the band engine in the words of the run's messages; `gdal`, when the map is
-// read through GDAL, gives its own words for a failed read.
-Status from_engine(const engine::Status& e, int format, const engine::MapInfo& info,
-                   const GdalRowSource* gdal);
 
 // The sizes, pixel size and corner of a map read by rows.
 void header_from(const engine::MapInfo& info, LoadedMap& map);
@@ -45,9 +41,6 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
                 std::unique_ptr<engine::RowSource>& src, GdalRowSource*& gdal);
 
 // --- The outputs (outputs.cpp) ---
-
-// The bytes a result image in a native format takes at least.
-long long least_image_bytes(int res_form, int nb_lig, int nb_col);
 
 // The folder an output goes to, as the messages name it.
 std::string folder_of_output(const std::string& path);
@@ -127,12 +120,6 @@ struct RunState {
     engine::BandPlan plan_for(const engine::BandJob& j) const {
         return req.band_rows > 0 ? engine::plan_bands_of(map.nb_lig, j, req.band_rows)
                                  : engine::plan_bands(map.nb_lig, map.nb_col, j, band_budget);
-    }
-    Status engine_failure(const engine::Status& e) const {
-        engine::MapInfo sizes;
-        sizes.nb_lig = map.nb_lig;
-        sizes.nb_col = map.nb_col;
-        return from_engine(e, out.run.format, src ? src->info() : sizes, gdal);
     }
     // The progress, shown by the leader alone. Every process asks it, so that each stops
     // at once when it is told to (mpirun signals every rank, then kills them a second

@@ -13,7 +13,6 @@
 #endif
 
 #include "formats/format.h"
-#include "results/images.h"
 #include "text/catalogue.h"
 #include "window/geometry.h"
 
@@ -77,7 +76,8 @@ Status open_step(RunState& r) {
     const auto t = std::chrono::steady_clock::now();
     RunAnswers& run = r.run();
     std::string base;
-    const bool forward_only = native_format(r.req.map, base) == kAscii;
+    const formats::Format* native = native_format(r.req.map, base);
+    const bool forward_only = native && native->forward_only;
     Status opened = r.lead || !forward_only ? open_map(r.req, r.out, r.map, r.src, r.gdal)
                                             : Status::success();
     if (!r.team.all_ok(opened.ok()))
@@ -87,7 +87,7 @@ Status open_step(RunState& r) {
     if (forward_only && r.team.size() > 1) {
         r.team.share(r.source_info);
         if (!r.src) {
-            run.format = kAscii;
+            run.format = native->code;
             run.nom_lect = r.req.map;
             header_from(r.source_info, r.map);
         }
@@ -99,8 +99,9 @@ Status open_step(RunState& r) {
                           r.src->info().pixels()}));
     // What the map carries of its own wins over the options given for maps without it.
     if (r.lead && r.src) {
-        const bool own_pixel_size = run.format == kRaster || run.format == kAscii ||
-                                    (run.format < 0 && r.map.georef.has_transform);
+        const bool own_pixel_size = run.format >= 0
+                                        ? formats::format_of(run.format).carries_pixel_size
+                                        : r.map.georef.has_transform;
         if (own_pixel_size && r.req.pixel_size > 0)
             r.out.warnings.push_back(Status::make(Status::Code::Ok, run.nom_lect,
                                                   txt::georef_ignored,
@@ -124,7 +125,7 @@ Status open_step(RunState& r) {
         result_row_bytes += (m.type() == metrics::Type::Real ? 4LL : 1LL) * r.map.nb_col;
     // What GDAL holds besides the bands: the map's row of blocks and its window of rows,
     // the row of tiles each GeoTIFF result gathers, its block cache. The bands get the rest.
-    const bool geotiff = run.res_form == kGeoTiff;
+    const bool geotiff = !formats::format_of(run.res_form).native();
     r.tile_rows = geotiff ? geotiff_tile_rows(r.budget, result_row_bytes) : 0;
     r.held = (r.gdal ? r.gdal->held_bytes() : 0) + (geotiff ? r.tile_rows * result_row_bytes : 0) +
              (r.gdal || geotiff ? kGdalCacheBytes : 0);
@@ -142,9 +143,9 @@ Status inventory_step(RunState& r) {
     const auto t = std::chrono::steady_clock::now();
     const int rows = r.map.nb_lig;
     const Progress cancel_only = [&](int, int) { return r.report_progress(0, rows); };
-    if (engine::Status e = r.team.take_inventory(r.src.get(), r.plan_for({}), r.out.inv, cancel_only);
+    if (Status e = r.team.take_inventory(r.src.get(), r.plan_for({}), r.out.inv, cancel_only);
         !e.ok())
-        return r.engine_failure(e);
+        return e;
     if (r.lead && r.src && r.src->info().extra_cells)
         r.out.warnings.push_back(Status::make(Status::Code::Ok, r.run().nom_lect,
                                               txt::ascii_extra_warning, {r.run().nom_lect}));
@@ -196,10 +197,11 @@ Status report_step(RunState& r) {
     }
     // An ASCII grid runs north-up, west to east: a map whose rows or columns run the
     // other way would come out mirrored.
-    if (run.res_form == kAscii && map.georef.has_transform &&
+    const formats::Format& results = formats::format_of(run.res_form);
+    if (results.needs_corner && map.georef.has_transform &&
         (map.georef.transform[1] < 0 || map.georef.transform[5] > 0))
         return Status::usage(txt::usage_ascii_orientation);
-    if (run.res_form == kAscii && !map.UTM_coord)
+    if (results.needs_corner && !map.UTM_coord)
         return Status::usage(txt::usage_ascii_corner);
     // A map named in GDAL's spelling (a driver's prefix, a /vsi path, a subdataset) gives
     // its results the name and folder of the file that holds it.
@@ -219,9 +221,9 @@ Status report_step(RunState& r) {
     if (Status s = outputs_clash(r.req, run, inputs); !s.ok()) return s;
     // Room for the native results: what they take at least, against what the folder has
     // (a map of a few bytes may declare terabytes of results).
-    if (run.res_form != kGeoTiff) {
+    if (results.native()) {
         const long long need = static_cast<long long>(r.metrics.size()) *
-                               least_image_bytes(run.res_form, map.nb_lig, map.nb_col);
+                               formats::least_file_bytes(results, map.nb_lig, map.nb_col);
         const long long room = r.team.from_leader_ll(r.lead ? free_bytes(run.nom_info) : -1);
         if (room >= 0 && need > room)
             return Status::make(Status::Code::NotWritten, run.nom_info, txt::no_room,
@@ -235,10 +237,10 @@ Status report_step(RunState& r) {
 
 namespace {
 
-// A run that asks for pictures, in one process, makes the quicklook of each byte image
-// as its rows are written (the leader of a team sees only its own bands).
+// A run that asks for pictures makes the quicklook of each byte image as its rows are
+// written, on the leader (a team shows it the rows of the other processes' bands).
 void with_picture(RunState& r, RunState::Image& im) {
-    if (!r.req.pictures || r.team.size() != 1 || !im.failure.ok() ||
+    if (!r.req.pictures || !r.lead || !im.failure.ok() ||
         im.metric.type() == metrics::Type::Real)
         return;
     const bool mode = im.metric.id == metrics::Id::Diversity || im.metric.id == metrics::Id::Dominant;
@@ -283,16 +285,15 @@ void sinks_step(RunState& r) {
     r.info.Y_min = r.map.Y_min;
     for (const metrics::Metric& m : r.metrics) {
         RunState::Image im{m, run.nomim3 + "_" + m.suffix(), nullptr, {}};
-        if (run.res_form == kGeoTiff) {
+        const formats::Format& format = formats::format_of(run.res_form);
+        if (!format.native()) {
             // Written by the leader alone, with the rows of every process.
             if (r.lead)
-                im.sink = geotiff_sink(im.base + image_extension(kGeoTiff), r.map, result_kind(m),
+                im.sink = geotiff_sink(im.base + format.extension(), r.map, result_kind(m),
                                        run_metadata(r.out, r.req, m), r.tile_rows, im.failure,
                                        geotiff_layout(r.req, m, r.out.inv));
         } else {
-            engine::Status e;
-            im.sink = r.team.make_sink(formats::format_of(run.res_form), im.base, r.info, e);
-            if (!im.sink) im.failure = from_engine(e, run.format, r.info, nullptr);
+            im.sink = r.team.make_sink(format, im.base, r.info, im.failure);
         }
         if (!im.sink) im.sink = no_sink();
         // A sink the leader writes alone keeps its failure to itself (a team's sinks agree
@@ -311,12 +312,11 @@ Status treat_step(RunState& r) {
     std::vector<engine::RowSink*> sinks;
     for (RunState::Image& im : r.images) sinks.push_back(im.sink.get());
     const Progress leader_progress = [&](int row, int n) { return r.report_progress(row, n); };
-    if (engine::Status e = r.team.treat(r.src.get(), r.out.inv, r.out.win, r.job, r.plan, sinks,
-                                        r.totals, leader_progress);
+    if (Status e = r.team.treat(r.src.get(), r.out.inv, r.out.win, r.job, r.plan, sinks, r.totals,
+                                leader_progress);
         !e.ok())
-        return r.engine_failure(e);
-    if (!r.report_progress(r.map.nb_lig, r.map.nb_lig))
-        return r.engine_failure({engine::Fault::Cancelled, {}, {}});
+        return e;
+    if (!r.report_progress(r.map.nb_lig, r.map.nb_lig)) return Status::cancelled();
     RunOutcome& out = r.out;
     std::copy(std::begin(r.totals.histo_div), std::end(r.totals.histo_div),
               std::begin(out.histo_div));
@@ -353,10 +353,7 @@ void commit_step(RunState& r) {
         // The leader commits the sinks it wrote alone; those of the team are committed
         // by every process.
         if (!r.lead && !im.sink->collective()) continue;
-        if (im.failure.ok()) {
-            const engine::Status e = im.sink->commit();
-            if (!e.ok()) im.failure = from_engine(e, run.format, r.info, nullptr);
-        }
+        if (im.failure.ok()) im.failure = im.sink->commit();
         if (!im.failure.ok()) {
             out.failures.push_back(std::move(im.failure));
             continue;

@@ -16,6 +16,7 @@
 #include "cli/interruption.h"
 #include "cli/progress_bar.h"
 #include "cli/summary_command.h"
+#include "formats/format.h"
 #include "formats/gdal_raster.h"
 #include "raster/output_file.h"
 #include "results/summary.h"
@@ -295,20 +296,21 @@ int check_results(const Given& g, CommandLine& cl, const OptionCheck& c, std::os
     RunRequest& req = cl.req;
     const std::string& program = cl.program;
     if (!g.format.empty()) {
-        const int f = c.choice("--format", g.format, {"tif", "cog", "raw", "bmp", "asc"},
-                             g.format == "png" ? say(txt::png_hint, idiom, {}) : "");
-        if (f < 0) return 2;
-        req.res_form = f == 2 ? kRaster : f == 3 ? kBitmap : f == 4 ? kAscii : kGeoTiff;
-        req.cog = f == 1;
+        if (c.choice("--format", g.format, formats::result_format_names(),
+                     g.format == formats::png_format().name ? say(txt::png_hint, idiom, {}) : "") < 0)
+            return 2;
+        const formats::Format& f = *formats::format_named(g.format);
+        req.res_form = f.code;
+        req.cog = f.cloud_optimised;
     } else if (!gdal_available()) {
         return usage_error(err, program, say(txt::usage_no_gdal_default, idiom, {}), idiom);
     } else {
-        req.res_form = kGeoTiff;
+        req.res_form = formats::geotiff_format().code;
     }
     for (const std::string& co : req.creation_options)
         if (co.find('=') == std::string::npos || co.front() == '=')
             return c.bad("--co", co, say(txt::allowed_creation_option, idiom, {}));
-    if (!req.creation_options.empty() && req.res_form != kGeoTiff)
+    if (!req.creation_options.empty() && formats::format_of(req.res_form).native())
         return usage_error(err, program,
                            say(txt::option_needs, idiom, {"--co", "-f tif|cog"}), idiom);
     // GDAL's driver checks the options now, before anything is written.
@@ -473,12 +475,9 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
         if (req.min_valid <= 0 && outcome.windows.windows > 0)
             pictures.unclassified_share = static_cast<double>(outcome.windows.with_unclassified) /
                                           static_cast<double>(outcome.windows.windows);
-        const std::string base = outcome.report.substr(0, outcome.report.size() - info.size());
         std::stringstream names;
-        // From what the run made; from its files when it made no pictures (MPI).
-        int made = summary_of_outcome(outcome, pictures, names, err);
-        if (made < 0) made = make_summary(base, pictures, names, err);
-        if (made != 0) status = 1;
+        // From what the run made: its inventory, window and the pictures made on the way.
+        if (summary_of_outcome(outcome, pictures, names, err) != 0) status = 1;
         out << names.str();
         for (std::string line; std::getline(names, line);)
             if (!line.empty()) written.push_back(line);

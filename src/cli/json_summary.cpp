@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "formats/format.h"
 #include "text/status_text.h"
 
 namespace {
@@ -78,7 +79,6 @@ json output_entries(const RunOutcome& out, const std::vector<std::string>& pictu
 
 std::string json_summary(const RunRequest& req, const RunOutcome& out,
                          const std::vector<std::string>& pictures) {
-    static const char* const kFormats[] = {"raw", "bmp", "asc", "tif"};
     static const char* const kLanguages[] = {"en", "fr", "es"};
     const RunAnswers& run = out.run;
 
@@ -114,7 +114,8 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out,
           // The rank as given when the run stopped before its window was fixed.
           {"rank", req.rank >= 0 ? req.rank : run.range_win},
           {"rank_from_surface_km2", req.rank < 0 ? json(req.surface_km2) : json(nullptr)},
-          {"format", kFormats[run.res_form >= 0 && run.res_form <= 3 ? run.res_form : 3]},
+          {"format", run.res_form >= 0 ? formats::format_of(run.res_form).name
+                                       : formats::geotiff_format().name},
           {"language", kLanguages[run.idiom >= 0 && run.idiom <= 2 ? run.idiom : 0]},
           {"mesh_lines", req.mesh_lines},
           {"band", req.band},

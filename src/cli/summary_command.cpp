@@ -79,7 +79,10 @@ int summary_of_outcome(const RunOutcome& outcome, SummaryOptions options,
         if (f.metric.id == metrics::Id::Homogeneity) homo = f.picture.get();
     }
     const std::string info = "_info.txt";
-    if (!div || !homo || outcome.report.size() <= info.size()) return -1;
+    if (!div || !homo || outcome.report.size() <= info.size()) {
+        err << "landmosaic summary: the run made no pictures of its diversity and homogeneity\n";
+        return 1;
+    }
     if (gdal_available() && !options.real_reader) options.real_reader = gdal_real_reader();
     for (MetricImage& m : options.metrics)
         for (const RunOutcome::File& f : outcome.files)

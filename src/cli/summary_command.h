@@ -1,5 +1,6 @@
-// The pictures and the one-page summary of a run, from its files: `landmosaic summary
-// BASE`, and `--quicklook` after a command-line run.
+// The pictures and the one-page summary of a run: from what the run made (`--quicklook`,
+// on one process or on the ranks of an MPI job), or later from its files (`landmosaic
+// summary BASE`).
 #pragma once
 
 #include <ostream>
@@ -17,8 +18,8 @@ int make_summary(const std::string& base, SummaryOptions options, std::ostream& 
 
 // The same after a run, from what the run made (its inventory, window and the quicklooks
 // made as its rows were written) rather than from its files; the real metrics' pictures
-// are still made from their files. Returns -1, having done nothing, when the run made no
-// quicklooks (a run shared among processes): make_summary then reads the files.
+// are still made from their files. Returns 0, or 1 with a line on `err` (the run made no
+// pictures of its diversity and homogeneity).
 int summary_of_outcome(const RunOutcome& outcome, SummaryOptions options,
                        std::ostream& out, std::ostream& err);
 

@@ -3,40 +3,16 @@
 // rows of one result image as they are done and writes them where the whole-image
 // writers would have put them. Every format unit (the native ones, GDAL's) provides
 // them; the band engine drives them. Every count of pixels or bytes is 64-bit: a
-// streamed map may hold more than 2^31 pixels, each side staying within an int.
+// streamed map may hold more than 2^31 pixels, each side staying within an int. Both
+// sides return a `Status` (core/status.h) that says what went wrong in the catalogue's
+// words, so that the front ends put it into the run's language as it stands.
 #pragma once
 
 #include <string>
 
+#include "core/status.h"
+
 namespace engine {
-
-// What went wrong, for the front ends to put into words.
-enum class Fault {
-    None,
-    CannotOpen,        // a map file cannot be opened (missing)
-    NotRegular,        // a map that is a folder, a FIFO or a device, not a file
-    ReadFailed,        // the system reported an error while reading
-    HeaderUnreadable,  // a header that does not read as one
-    BadSizes,          // lines or columns not positive
-    TooShort,          // the file ends before the rows it declares
-    NotBitmap,         // the signature is not "BM"
-    BitmapForm,        // neither 8 bits with pixels at 1078 nor 24 bits at 54
-    Compressed,        // a compressed bitmap
-    Colour,            // a 24-bit bitmap with a pixel that is not grey
-    FewCells,          // an ASCII grid with fewer cells than it declares
-    NotInteger,        // an ASCII grid cell that is no integer
-    TooLarge,          // a result that its format cannot hold
-    OutOfMemory,       // the rows of a band cannot be allocated
-    CannotWrite,       // a result file cannot be created or written
-    Cancelled,         // the progress callback asked to stop
-};
-
-struct Status {
-    Fault fault = Fault::None;
-    std::string file;    // the file concerned
-    std::string detail;  // NotInteger: the cell as written; TooShort (raw): sizes
-    bool ok() const { return fault == Fault::None; }
-};
 
 // What the source knows of the map before any row is read.
 struct MapInfo {
@@ -53,6 +29,9 @@ struct MapInfo {
     // An ASCII grid with cells after those it declares (ignored), known once its last
     // row has been read.
     bool extra_cells = false;
+    // Given by the caller of a reader: a map of more pixels is refused (TooLarge) before
+    // any row is read; 0 for no bound.
+    long long max_pixels = 0;
     long long pixels() const { return static_cast<long long>(nb_lig) * nb_col; }
 };
 
@@ -84,6 +63,12 @@ class RowSink {
     const std::string& name() const { return name_; }
     // True for a sink that all the processes of a team write and commit together.
     virtual bool collective() const { return false; }
+    // A sink that looks at the rows on their way to another one (a picture made of them):
+    // that other sink; null for a sink that writes the rows itself.
+    virtual RowSink* inner() { return nullptr; }
+    // Rows [y, y + n) looked at, not handed on: the rows of a team's image that the other
+    // processes write, shown to the leader's sink that looks at them.
+    virtual void look(int, int, const unsigned char* const*) {}
 
   protected:
     std::string name_;

@@ -51,6 +51,11 @@ struct [[nodiscard]] Status {
     }
     // Defined with the catalogue's words (status_text.cpp).
     static Status cancelled();
+    // Memory for rows or a grid could not be allocated.
+    static Status out_of_memory();
+    // The output file `file` could not be created or written in full; `detail`: what the
+    // system or an outside library said, if anything.
+    static Status not_written(std::string file, std::string detail = {});
     static Status refused(std::string file, const Text& reason,
                           std::vector<StatusValue> args = {}) {
         Status s;

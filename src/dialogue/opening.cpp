@@ -7,6 +7,7 @@
 #include "analysis/results.h"
 #include "dialogue/failures.h"
 #include "dialogue/stages.h"
+#include "formats/format.h"
 #include "results/result_names.h"
 #include "text/catalogue.h"
 
@@ -91,7 +92,7 @@ void choose_input(Console& con, RunAnswers& run) {
     run.nomim1 += run.nomfic1;
     // Step 7: input format.
     con.say(idiom, txt::format_heading);
-    run.format = con.menu([&] { show_format_menu(con); }, 2);
+    run.format = con.menu([&] { show_format_menu(con); }, formats::last_native_code());
 }
 
 void choose_window(Console& con, RunAnswers& run, const LoadedMap& map, Window& win) {
@@ -153,8 +154,8 @@ void choose_outputs(Console& con, RunAnswers& run, LoadedMap& map, Report& rep) 
     if (!rep.open(run.nom_info)) stop_run(con, idiom, txt::report_not_created, {run.nom_info});
     // Step 11: result format, and the corner coordinates an ascii grid needs.
     con.say(idiom, txt::result_format_heading);
-    run.res_form = con.menu([&] { show_format_menu(con); }, 2);
-    if (run.res_form == kAscii && !map.UTM_coord) {
+    run.res_form = con.menu([&] { show_format_menu(con); }, formats::last_native_code());
+    if (formats::format_of(run.res_form).needs_corner && !map.UTM_coord) {
         con.say(idiom, txt::coordinates_heading);
         map.X_min = con.ask_double([&] { con.print(txt::x_min_prompt); });
         map.Y_min = con.ask_double([&] { con.print(txt::y_min_prompt); });
@@ -175,11 +176,10 @@ int opening(Console& con) {
         choose_language(con, run);
         describe_program(con, run);
         choose_input(con, run);
-        // Step 8: the map and its inventory. The pixels are let go: the treatment reads
-        // them again from the file, a band at a time, beside its two result images.
+        // Step 8: the map and its inventory, its rows streamed from the file; the
+        // treatment reads them again, a band at a time, beside its two result images.
         run.nom_lect = run.nomim1;
         lecture(con, run, map, inv);
-        map.tab_in.reset();
         choose_window(con, run, map, win);
         choose_outputs(con, run, map, rep);
         // Steps 12 and 13: the treatment.

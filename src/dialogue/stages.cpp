@@ -1,12 +1,12 @@
 #include "dialogue/stages.h"
 
+#include <memory>
 #include <vector>
 
 #include "analysis/mesh.h"
 #include "app/held.h"
 #include "dialogue/failures.h"
-#include "raster/inventory.h"
-#include "raster/loading.h"
+#include "formats/format.h"
 #include "text/catalogue.h"
 #include "window/geometry.h"
 #include "window/shapes.h"
@@ -14,6 +14,7 @@
 void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv) {
     const int idiom = run.idiom;
     const std::string base = run.nom_lect;
+    const formats::Format& format = formats::format_of(run.format);
     // Warnings are shown once the stage is back: after the line break that ends the
     // progress of an ASCII grid, before any refusal.
     std::vector<Status> warnings;
@@ -28,7 +29,10 @@ void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv) {
         for (const Status& w : warnings) con.show(w, idiom);
         warnings.clear();
     };
-    Status s = load_map(base, run.format, map, run.nom_lect, opt);
+    // The map is opened through the row reader of its format and its inventory taken as
+    // its rows stream by: it is never held whole.
+    std::unique_ptr<engine::RowSource> src;
+    Status s = open_held_map(base, run.format, map, run.nom_lect, src, opt);
     RawHeader typed;
     if (s.code == Status::Code::NeedsHeader) {
         // The user supplies what the header would hold; it is written for later runs.
@@ -37,22 +41,24 @@ void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv) {
         typed.nb_col = con.ask_int([&] { con.say(idiom, txt::ask_columns); }, 1);
         typed.pix_size = con.ask_int([&] { con.say(idiom, txt::ask_pixel_size); }, 1);
         opt.typed_header = &typed;
-        s = load_map(base, run.format, map, run.nom_lect, opt);
+        s = open_held_map(base, run.format, map, run.nom_lect, src, opt);
     }
-    if (s.ok() && run.format == kAscii) con.print("\n");
+    if (s.ok()) s = held_inventory(*src, run.format, run.nom_lect, inv, opt);
+    src.reset();
+    // The line break that ends the line progress.
+    if (s.ok() && format.forward_only) con.print("\n");
     show_warnings();
     if (!s.ok()) stop_on(con, idiom, s);
-    if (run.format == kBitmap)
+    if (!format.carries_pixel_size)
         map.dpix_size = con.ask_double([&] { con.say(idiom, txt::bmp_pixel_size); }, 0.0,
                                        /*lowest_excluded=*/true);
     con.say(idiom, txt::size_first);
     con.say(idiom, txt::size_lines, {map.nb_lig});
     con.say(idiom, txt::size_columns, {map.nb_col});
-    explor(con, idiom, map, inv);
+    explor(con, idiom, inv);
 }
 
-void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv) {
-    take_inventory(map, inv);
+void explor(Console& con, int idiom, const Inventory& inv) {
     con.say(idiom, txt::highest_code, {inv.max_hist_explor});
     for (int c = 0; c <= inv.max_hist_explor; ++c)
         con.print(txt::hist_explor_line, {c, inv.hist_explor[c]});
@@ -131,9 +137,11 @@ bool write_result_images(Console& con, const RunAnswers& run, const LoadedMap& m
                        {res.tab_homo.get(), homogeneity_base(run), files.nom_homo, files.descr_homo,
                         txt::report_homogeneity_image}};
     bool all_written = true;
+    const formats::Format& format = formats::format_of(run.res_form);
     for (Image& im : images) {
-        if (run.res_form == kAscii) con.print(txt::ascii_grid_gap);
-        im.descr = run.res_form == kRaster ? im.base + ".txt" : std::string();
+        // Rows of text are preceded by two blank lines.
+        if (format.layout && format.forward_only) con.print(txt::ascii_grid_gap);
+        im.descr = format.side_extension ? im.base + format.side_extension : std::string();
         const Status s = write_held_image(run, map, im.grid, im.base, im.nom);
         if (s.ok()) {
             rep.write(im.line.in(idiom), {im.nom});

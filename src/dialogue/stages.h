@@ -12,14 +12,14 @@
 #include "results/report.h"
 #include "window/window.h"
 
-// Step 8: appends the extension of `run.format` to `run.nom_lect` and loads the map,
-// asking the raw header when it is missing and the bitmap's pixel size; prints the
-// size lines and takes and prints the inventory. A file that is missing or refused is
+// Step 8: appends the extension of `run.format` to `run.nom_lect`, opens the map and
+// takes its inventory as its rows stream by, asking the raw header when it is missing
+// and the bitmap's pixel size; prints the size lines and the inventory. A file that is missing or refused is
 // reported, a key is awaited, and RunStop{1} is thrown.
 void lecture(Console& con, RunAnswers& run, LoadedMap& map, Inventory& inv);
 
-// Takes the inventory and prints the histogram and the item list.
-void explor(Console& con, int idiom, const LoadedMap& map, Inventory& inv);
+// Prints the inventory taken: the histogram and the item list.
+void explor(Console& con, int idiom, const Inventory& inv);
 
 // The rank help: asks a pixel edge (again while it is not above 0) and a surface in
 // km2 (again while it is below 0), then shows the ranks advised for a square and for

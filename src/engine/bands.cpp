@@ -96,7 +96,7 @@ Status take_inventory(RowSource& src, const BandPlan& plan, Inventory& inv,
     inv = Inventory{};
     const int chunk = std::max(1, std::min({plan.h, info.nb_lig, rows_per_read(info.nb_col)}));
     ByteGrid rows(ucmatrice(info.nb_col, chunk), chunk);
-    if (!rows) return Status{Fault::OutOfMemory, {}, {}};
+    if (!rows) return Status::out_of_memory();
     std::int64_t counts[256] = {};
     for (int y = 0; y < info.nb_lig; y += chunk) {
         const int n = std::min(chunk, info.nb_lig - y);
@@ -106,7 +106,7 @@ Status take_inventory(RowSource& src, const BandPlan& plan, Inventory& inv,
             const unsigned char* row = rows[k];
             for (int j = 0; j < info.nb_col; ++j) ++counts[row[j]];
         }
-        if (progress && !progress(y + n - 1, info.nb_lig)) return Status{Fault::Cancelled, {}, {}};
+        if (progress && !progress(y + n - 1, info.nb_lig)) return Status::cancelled();
     }
     std::copy(std::begin(counts), std::end(counts), inv.hist_explor);
     number_items(inv);
@@ -174,7 +174,7 @@ Status BandTreatment::allocate() {
     view_.nb_col = info_.nb_col;
     view_.dpix_size = info_.dpix_size;
     view_.tab_in = ByteGrid(ucmatrice(info_.nb_col, lines), lines);
-    if (!view_.tab_in) return Status{Fault::OutOfMemory, {}, {}};
+    if (!view_.tab_in) return Status::out_of_memory();
     if (job_.counts()) {
         // One plane of result rows per metric, for the rows of a band only.
         const std::size_t cols = static_cast<std::size_t>(std::max(info_.nb_col, 1));
@@ -191,14 +191,14 @@ Status BandTreatment::allocate() {
                     planes_[p].rows.push_back(plane_store_[p].data() + row_bytes * k);
             }
         } catch (const std::bad_alloc&) {
-            return Status{Fault::OutOfMemory, {}, {}};
+            return Status::out_of_memory();
         }
         held_first_ = held_end_ = 0;
         return {};
     }
     div_ = ByteGrid(ucmatrice(info_.nb_col, lines), lines);
     homo_ = ByteGrid(ucmatrice(info_.nb_col, lines), lines);
-    if (!div_ || !homo_) return Status{Fault::OutOfMemory, {}, {}};
+    if (!div_ || !homo_) return Status::out_of_memory();
     held_first_ = held_end_ = 0;
     return {};
 }
@@ -235,7 +235,7 @@ Status BandTreatment::load(int b, RowSource& src, const Progress& progress) {
         const int n = std::min(step, e - y);
         Status st = src.read(y, n, ring + (y - a));
         if (st.ok() && progress && y + n < e && !progress(y0_, info_.nb_lig))
-            st = Status{Fault::Cancelled, {}, {}};
+            st = Status::cancelled();
         if (!st.ok()) {
             held_first_ = held_end_ = 0;
             return st;
@@ -257,7 +257,7 @@ Status BandTreatment::scan(const Progress& progress) {
         band.windows = metrics::counts_scan(
             view_, inv_, win_, shape, job_.rule, job_.metrics, o, o + n_, planes_, job_.threads,
             [&](int row, int) { return !progress || progress(a + row, info_.nb_lig); });
-        if (band.windows.cancelled) return Status{Fault::Cancelled, {}, {}};
+        if (band.windows.cancelled) return Status::cancelled();
         for (std::size_t p = 0; p < planes_.size(); ++p) {
             band.planes[p] = plane_stats(planes_[p].type, planes_[p].rows.data(), n_, info_.nb_col);
             if (job_.metrics[p].id != metrics::Id::Diversity) continue;
@@ -274,6 +274,13 @@ Status BandTreatment::scan(const Progress& progress) {
     fill_grid(div_, view_.nb_lig, info_.nb_col, kNoValue);
     fill_grid(homo_, view_.nb_lig, info_.nb_col, kNoValue);
     bool cancelled = false;
+    // The windows holding pixels of no class are counted by the scan where it can.
+    WindowTally tally;
+    tally.from = o;
+    tally.to = o + n_;
+    ScanOptions options;
+    options.threads = job_.threads;
+    options.tally = &tally;
     fast_scan(
         job_.treat_type, job_.win_shape, view_, inv_, win_, job_.range_win, div_, homo_,
         [&](int row, int) {
@@ -281,8 +288,8 @@ Status BandTreatment::scan(const Progress& progress) {
             cancelled = true;
             return false;
         },
-        job_.threads);
-    if (cancelled) return Status{Fault::Cancelled, {}, {}};
+        options);
+    if (cancelled) return Status::cancelled();
 
     div_rows_ = div_.get() + o;
     homo_rows_ = homo_.get() + o;
@@ -297,7 +304,12 @@ Status BandTreatment::scan(const Progress& progress) {
             }
         }
     }
-    band.windows = metrics::unclassified_windows(view_, win_, shape, o, o + n_, job_.threads);
+    if (tally.counted) {
+        band.windows.windows = tally.windows;
+        band.windows.with_unclassified = tally.with_unclassified;
+    } else {
+        band.windows = metrics::unclassified_windows(view_, win_, shape, o, o + n_, job_.threads);
+    }
     band.planes = {plane_stats(metrics::Type::Byte, div_rows_, n_, info_.nb_col),
                    plane_stats(metrics::Type::Byte, homo_rows_, n_, info_.nb_col)};
     totals_.add(band);

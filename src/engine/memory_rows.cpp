@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "text/catalogue.h"
+
 namespace engine {
 
 MemorySource::MemorySource(const unsigned char* data, int nb_lig, int nb_col,
@@ -13,8 +15,11 @@ MemorySource::MemorySource(const unsigned char* data, int nb_lig, int nb_col,
 }
 
 Status MemorySource::read(int y, int n, unsigned char* const* rows) {
-    if (y < 0 || n < 0 || static_cast<long long>(y) + n > info_.nb_lig)
-        return Status{Fault::ReadFailed, {}, "rows outside the array"};
+    if (y < 0 || n < 0 || static_cast<long long>(y) + n > info_.nb_lig) {
+        Status s = Status::refused({}, txt::reason_cannot_open);
+        s.detail = "rows outside the array";
+        return s;
+    }
     for (int k = 0; k < n; ++k)
         std::memcpy(rows[k], data_ + static_cast<std::ptrdiff_t>(y + k) * stride_,
                     static_cast<std::size_t>(info_.nb_col));
@@ -27,7 +32,7 @@ MemorySink::MemorySink(unsigned char* data, int nb_lig, long long row_bytes,
 
 Status MemorySink::write(int y, int n, const unsigned char* const* rows) {
     if (y < 0 || n < 0 || static_cast<long long>(y) + n > nb_lig_)
-        return Status{Fault::CannotWrite, {}, "rows outside the array"};
+        return Status::not_written({}, "rows outside the array");
     for (int k = 0; k < n; ++k)
         std::memcpy(data_ + static_cast<std::ptrdiff_t>(y + k) * stride_, rows[k],
                     static_cast<std::size_t>(row_bytes_));
@@ -37,7 +42,7 @@ Status MemorySink::write(int y, int n, const unsigned char* const* rows) {
 
 Status MemorySink::commit() {
     // Every band writes its rows once: fewer rows than the image holds is a run cut short.
-    if (rows_written_ < nb_lig_) return Status{Fault::CannotWrite, {}, "the image is not whole"};
+    if (rows_written_ < nb_lig_) return Status::not_written({}, "the image is not whole");
     return {};
 }
 

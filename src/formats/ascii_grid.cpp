@@ -16,6 +16,7 @@
 #include "formats/format.h"
 #include "raster/file_handle.h"
 #include "raster/output_file.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -207,6 +208,7 @@ constexpr CellTexts kCellText = make_cell_texts();
 }  // namespace
 
 struct AsciiGridReader::State {
+    std::string name;
     File file{nullptr};
     Tokens in{nullptr};
     CellReader cell{false, 0.0};
@@ -218,53 +220,67 @@ struct AsciiGridReader::State {
 AsciiGridReader::AsciiGridReader() = default;
 AsciiGridReader::~AsciiGridReader() = default;
 
-GridError AsciiGridReader::open(const std::string& name, AsciiGrid& g, long long max_cells) {
-    g = AsciiGrid{};
-    s_.reset();
-    bool not_regular = false;
-    std::FILE* f = open_regular(name, "rb", not_regular);
-    if (!f) return not_regular ? GridError::NotRegular : GridError::CannotOpen;
-    auto s = std::make_unique<State>();
-    s->file.f = f;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(std::filesystem::path(name), ec);
-    if (ec) return GridError::ReadFailed;
-    const auto file_bytes = static_cast<unsigned long long>(size);
+namespace {
 
-    s->in = Tokens(f);
-    Tokens& in = s->in;
+// The header's pairs from `in`: five keyword-value pairs taken by position, then the
+// no-data pair, which may be missing (the next token is then the first cell, kept in
+// `s`). The five values go to `values`; `header_end` is where the fifth pair ends.
+Status read_grid_header(AsciiGridReader::State& s, AsciiGrid& g, double (&values)[5],
+                        unsigned long long& header_end) {
+    Tokens& in = s.in;
     std::string_view tok;
     auto fail_token = [&] {
-        return in.failed() ? GridError::ReadFailed : GridError::HeaderUnreadable;
+        return Status::refused(
+            s.name, in.failed() ? txt::reason_cannot_open : txt::reason_header_unreadable);
     };
-
-    // Five keyword-value pairs, taken by position. A keyword that reads as a number
-    // means a pair is missing.
-    double values[5] = {};
+    // A keyword that reads as a number means a pair is missing.
     for (double& v : values) {
         double unused = 0;
         if (!in.next(tok)) return fail_token();
-        if (to_double(tok, unused)) return GridError::HeaderUnreadable;
+        if (to_double(tok, unused)) return Status::refused(s.name, txt::reason_header_unreadable);
         if (!in.next(tok) || !to_double(tok, v)) return fail_token();
     }
-    const unsigned long long header_end = in.offset();
-    // The sixth pair, the no-data value, may be missing: then the next token is a cell.
+    header_end = in.offset();
     if (in.next(tok)) {
         double unused = 0;
         // A token that begins like a number is a cell, even one refused later ("0x10").
         const char c0 = tok[0];
         if (to_double(tok, unused) || (c0 >= '0' && c0 <= '9') || c0 == '-' || c0 == '+' ||
             c0 == '.') {
-            s->pending = true;
-            s->first_cell = tok;
+            s.pending = true;
+            s.first_cell = tok;
         } else {
             // Any real, "nan" and "inf" included: only a cell equal to it is affected.
             if (!in.next(tok) || !to_double(tok, g.nodata, false)) return fail_token();
             g.has_nodata = true;
         }
     } else if (in.failed()) {
-        return GridError::ReadFailed;
+        return Status::refused(s.name, txt::reason_cannot_open);
     }
+    return Status::success();
+}
+
+}  // namespace
+
+Status AsciiGridReader::open(const std::string& name, AsciiGrid& g, long long max_cells) {
+    g = AsciiGrid{};
+    s_.reset();
+    bool not_regular = false;
+    std::FILE* f = open_regular(name, "rb", not_regular);
+    if (!f && not_regular) return Status::refused(name, txt::reason_not_regular);
+    if (!f) return Status::make(Status::Code::Missing, name, txt::ascii_missing, {name});
+    auto s = std::make_unique<State>();
+    s->name = name;
+    s->file.f = f;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(std::filesystem::path(name), ec);
+    if (ec) return Status::refused(name, txt::reason_cannot_open);
+    const auto file_bytes = static_cast<unsigned long long>(size);
+
+    s->in = Tokens(f);
+    double values[5] = {};
+    unsigned long long header_end = 0;
+    if (Status h = read_grid_header(*s, g, values, header_end); !h.ok()) return h;
 
     // Columns and rows must be whole numbers.
     auto whole = [](double v, int& out) {
@@ -273,26 +289,29 @@ GridError AsciiGridReader::open(const std::string& name, AsciiGrid& g, long long
         return true;
     };
     if (!whole(values[0], g.nb_col) || !whole(values[1], g.nb_lig))
-        return GridError::HeaderUnreadable;
+        return Status::refused(name, txt::reason_header_unreadable);
     g.X_min = values[2];
     g.Y_min = values[3];
     g.dpix_size = values[4];
-    if (g.nb_col <= 0 || g.nb_lig <= 0) return GridError::BadSizes;
+    if (g.nb_col <= 0 || g.nb_lig <= 0)
+        return Status::refused(name, txt::reason_bad_sizes, {g.nb_lig, g.nb_col});
     const long long cells = static_cast<long long>(g.nb_col) * g.nb_lig;
-    if (cells > max_cells) return GridError::TooLarge;
+    if (cells > max_cells)
+        return Status::refused(name, txt::reason_too_large, {g.nb_lig, g.nb_col});
     // Every cell takes at least one character and one separator but the last: a file
     // that cannot hold them all is refused before anything is allocated.
     const unsigned long long room = file_bytes > header_end ? file_bytes - header_end : 0;
-    if (static_cast<unsigned long long>(cells) > (room + 1) / 2) return GridError::FewCells;
+    if (static_cast<unsigned long long>(cells) > (room + 1) / 2)
+        return Status::refused(name, txt::reason_few_cells);
 
     s->cell = CellReader(g.has_nodata, g.nodata);
     s->nb_col = g.nb_col;
     s_ = std::move(s);
-    return GridError::None;
+    return Status::success();
 }
 
-GridError AsciiGridReader::read_line(unsigned char* row, std::string& bad_cell) {
-    if (!s_) return GridError::CannotOpen;
+Status AsciiGridReader::read_line(unsigned char* row) {
+    if (!s_) return Status::refused({}, txt::reason_cannot_open);
     State& s = *s_;
     std::string_view tok;
     for (int j = 0; j < s.nb_col; ++j) {
@@ -300,16 +319,18 @@ GridError AsciiGridReader::read_line(unsigned char* row, std::string& bad_cell) 
             s.pending = false;
             tok = s.first_cell;
         } else if (!s.in.next(tok)) {
-            return s.in.failed() ? GridError::ReadFailed : GridError::FewCells;
+            return Status::refused(s.name,
+                                   s.in.failed() ? txt::reason_cannot_open : txt::reason_few_cells);
         }
         if (s.cell.read(tok, row[j]) == Cell::NotInteger) {
+            // The cell as written in the file, cut when it is long.
             constexpr std::size_t kShown = 40;
-            bad_cell =
+            std::string bad =
                 tok.size() > kShown ? std::string(tok.substr(0, kShown)) + "..." : std::string(tok);
-            return GridError::NotInteger;
+            return Status::refused(s.name, txt::reason_not_integer, {std::move(bad)});
         }
     }
-    return GridError::None;
+    return Status::success();
 }
 
 bool AsciiGridReader::more_cells() {
@@ -318,68 +339,41 @@ bool AsciiGridReader::more_cells() {
     return s_->pending || s_->in.next(tok);
 }
 
-GridError read_ascii_grid(const std::string& name, AsciiGrid& g, const Progress& at_line) {
+Status read_ascii_grid(const std::string& name, AsciiGrid& g, const Progress& at_line) {
     AsciiGridReader reader;
-    const GridError opened = reader.open(name, g, INT_MAX);
-    if (opened != GridError::None) return opened;
+    if (Status opened = reader.open(name, g, INT_MAX); !opened.ok()) return opened;
 
     ByteGrid grid(ucmatrice(g.nb_col, g.nb_lig), g.nb_lig);
-    if (!grid) return GridError::TooLarge;
+    if (!grid) return Status::refused(name, txt::reason_too_large, {g.nb_lig, g.nb_col});
 
     for (int i = 0; i < g.nb_lig; ++i) {
-        if (at_line && !at_line(i, g.nb_lig)) return GridError::Cancelled;
-        const GridError e = reader.read_line(grid[i], g.bad_cell);
-        if (e != GridError::None) return e;
+        if (at_line && !at_line(i, g.nb_lig)) return Status::cancelled();
+        if (Status e = reader.read_line(grid[i]); !e.ok()) return e;
     }
     // Cells after the declared ones are ignored; the caller may say so.
     g.extra_cells = reader.more_cells();
     g.cells = std::move(grid);
-    return GridError::None;
+    return Status::success();
 }
 
 namespace formats {
 
 namespace {
 
-using engine::Fault;
 using engine::MapInfo;
-
-Fault grid_fault(GridError e) {
-    switch (e) {
-        case GridError::Cancelled:
-            return Fault::Cancelled;
-        case GridError::None:
-            return Fault::None;
-        case GridError::CannotOpen:
-            return Fault::CannotOpen;
-        case GridError::NotRegular:
-            return Fault::NotRegular;
-        case GridError::ReadFailed:
-            return Fault::ReadFailed;
-        case GridError::HeaderUnreadable:
-            return Fault::HeaderUnreadable;
-        case GridError::BadSizes:
-            return Fault::BadSizes;
-        case GridError::TooLarge:
-            return Fault::TooLarge;
-        case GridError::FewCells:
-            return Fault::FewCells;
-        case GridError::NotInteger:
-            return Fault::NotInteger;
-    }
-    return Fault::ReadFailed;
-}
 
 class AsciiSource final : public engine::RowSource {
   public:
-    engine::Status open(const std::string& name) {
+    Status open(const std::string& name, long long max_pixels) {
         name_ = name;
+        max_pixels_ = max_pixels;
         const long long size = regular_file_size(name);
-        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
+        if (size == -2) return Status::refused(name, txt::reason_not_regular);
+        if (size < 0) return Status::make(Status::Code::Missing, name, txt::ascii_missing, {name});
         reader_ = std::make_unique<AsciiGridReader>();
         AsciiGrid g;
-        const GridError e = reader_->open(name, g);
-        if (e != GridError::None) return fault(grid_fault(e), name);
+        if (Status e = reader_->open(name, g, max_pixels > 0 ? max_pixels : LLONG_MAX); !e.ok())
+            return e;
         info_.nb_col = g.nb_col;
         info_.nb_lig = g.nb_lig;
         info_.X_min = g.X_min;
@@ -392,15 +386,13 @@ class AsciiSource final : public engine::RowSource {
         return {};
     }
     bool random_access() const override { return false; }
-    engine::Status restart() override { return open(name_); }
-    engine::Status read(int y, int n, unsigned char* const* rows) override {
-        if (y != next_ || !reader_) return fault(Fault::ReadFailed, name_);
+    Status restart() override { return open(name_, max_pixels_); }
+    Status read(int y, int n, unsigned char* const* rows) override {
+        if (y != next_ || !reader_) return Status::refused(name_, txt::reason_cannot_open);
         for (int k = 0; k < n; ++k) {
-            std::string bad;
-            const GridError e = reader_->read_line(rows[k], bad);
-            if (e != GridError::None) {
+            if (Status e = reader_->read_line(rows[k]); !e.ok()) {
                 reader_.reset();
-                return fault(grid_fault(e), name_, bad);
+                return e;
             }
         }
         next_ = y + n;
@@ -412,6 +404,7 @@ class AsciiSource final : public engine::RowSource {
     std::string name_;
     std::unique_ptr<AsciiGridReader> reader_;
     int next_ = 0;
+    long long max_pixels_ = 0;
 };
 
 // The header, then rows of text: every cell "%d\t", no line ever ending.
@@ -425,25 +418,25 @@ bool ascii_layout(const MapInfo& info, ByteLayout& out) {
 
 class AsciiSink final : public engine::RowSink {
   public:
-    engine::Status open(const std::string& base, const MapInfo& info) {
+    Status open(const std::string& base, const MapInfo& info) {
         info_ = info;
         name_ = base + ".asc";
         const std::string head = ascii_head(info);
         if (!file_.open(name_) || !file_.write(head.data(), head.size()))
-            return fault(Fault::CannotWrite, name_);
+            return Status::not_written(name_);
         return {};
     }
-    engine::Status write(int y, int n, const unsigned char* const* rows) override {
-        if (y != next_) return fault(Fault::CannotWrite, name_);
+    Status write(int y, int n, const unsigned char* const* rows) override {
+        if (y != next_) return Status::not_written(name_);
         for (int k = 0; k < n; ++k) {
             ascii_row_text(rows[k], info_.nb_col, text_);
-            if (!file_.write(text_.data(), text_.size())) return fault(Fault::CannotWrite, name_);
+            if (!file_.write(text_.data(), text_.size())) return Status::not_written(name_);
         }
         next_ = y + n;
         return {};
     }
-    engine::Status commit() override {
-        if (next_ != info_.nb_lig || !file_.commit()) return fault(Fault::CannotWrite, name_);
+    Status commit() override {
+        if (next_ != info_.nb_lig || !file_.commit()) return Status::not_written(name_);
         return {};
     }
 
@@ -454,13 +447,13 @@ class AsciiSink final : public engine::RowSink {
     int next_ = 0;
 };
 
-std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo&,
-                                               engine::Status& st) {
-    return open_ascii_source(path, st);
+std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo& declared,
+                                               Status& st) {
+    return open_ascii_source(path, st, declared.max_pixels);
 }
 
 std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInfo& info,
-                                           engine::Status& st) {
+                                           Status& st) {
     auto s = std::make_unique<AsciiSink>();
     st = s->open(base, info);
     if (!st.ok()) return nullptr;
@@ -469,10 +462,10 @@ std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInf
 
 }  // namespace
 
-std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name,
-                                                     engine::Status& st) {
+std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name, Status& st,
+                                                     long long max_pixels) {
     auto s = std::make_unique<AsciiSource>();
-    st = s->open(name);
+    st = s->open(name, max_pixels);
     if (!st.ok()) return nullptr;
     return s;
 }
@@ -500,8 +493,11 @@ void ascii_row_text(const unsigned char* row, int nb_col, std::string& out) {
 }
 
 const Format& ascii_grid_format() {
-    static const Format f{
-        "asc", kAscii, {".asc", nullptr, nullptr}, open_source, make_sink, ascii_layout};
+    // A grid states its cell size and lower left corner, runs north-up, and is read in
+    // one forward pass.
+    static const Format f{"asc",        kAscii,  {".asc", nullptr, nullptr}, open_source,
+                          make_sink,    ascii_layout, nullptr, /*carries_pixel_size=*/true,
+                          /*needs_corner=*/true, /*forward_only=*/true};
     return f;
 }
 

@@ -10,20 +10,6 @@
 #include "raster/grid.h"
 #include "raster/nrutil.h"
 
-// Why a grid could not be read.
-enum class GridError {
-    None,
-    CannotOpen,        // the file cannot be opened
-    NotRegular,        // a folder, a FIFO or a device, not a file
-    ReadFailed,        // the system reported an error while reading it
-    HeaderUnreadable,  // fewer than five keyword-value pairs, or a value that is no number
-    BadSizes,          // columns or rows not positive
-    TooLarge,          // more cells than a map may hold, or no memory for them
-    FewCells,          // fewer cells than the header declares
-    NotInteger,        // a cell that is neither an integer nor the no-data value
-    Cancelled,         // the progress callback asked to stop
-};
-
 struct AsciiGrid {
     int nb_col = 0;
     int nb_lig = 0;
@@ -33,7 +19,6 @@ struct AsciiGrid {
     bool has_nodata = false;  // the header declares a no-data value
     double nodata = 0.0;
     ByteGrid cells;            // nb_lig lines of nb_col cells
-    std::string bad_cell;      // with NotInteger: the cell as written in the file
     bool extra_cells = false;  // the file holds cells after the declared ones (ignored)
 };
 
@@ -43,8 +28,9 @@ struct AsciiGrid {
 // (hexadecimal is refused). Cells are separated by any white space; each keeps its low
 // 8 bits, except a cell equal to the no-data value, which becomes 255. `at_line(i, rows)` is
 // called before line i is read (for i = 0 once the cells have been allocated); false
-// cancels.
-GridError read_ascii_grid(const std::string& name, AsciiGrid& g, const Progress& at_line = {});
+// cancels. A refused grid names the file and the reason (a cell that is not an integer is
+// quoted as written, cut after 40 characters); a grid that is not there is Missing.
+Status read_ascii_grid(const std::string& name, AsciiGrid& g, const Progress& at_line = {});
 
 // Reads a grid one line at a time in a single forward pass, holding one block of the
 // file and no line of its own: for maps that are not held whole. The header, the sizes
@@ -57,24 +43,25 @@ class AsciiGridReader {
     AsciiGridReader& operator=(const AsciiGridReader&) = delete;
 
     // Opens `name` and reads its header into `g` (its cells stay empty). A grid of more
-    // than `max_cells` cells is TooLarge.
-    GridError open(const std::string& name, AsciiGrid& g, long long max_cells = LLONG_MAX);
-    // The next line of the grid, g.nb_col cells. With NotInteger, `bad_cell` holds the
-    // cell as written in the file.
-    GridError read_line(unsigned char* row, std::string& bad_cell);
+    // than `max_cells` cells does not fit in memory.
+    Status open(const std::string& name, AsciiGrid& g, long long max_cells = LLONG_MAX);
+    // The next line of the grid, g.nb_col cells.
+    Status read_line(unsigned char* row);
     // After the last line: whether the file holds cells beyond the declared ones.
     bool more_cells();
 
-  private:
     struct State;
+
+  private:
     std::unique_ptr<State> s_;
 };
 
 namespace formats {
 
-// An ASCII grid map read forward only, its cells as read_ascii_grid reads them.
-std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name,
-                                                     engine::Status& st);
+// An ASCII grid map read forward only, its cells as read_ascii_grid reads them. More
+// than `max_pixels` cells (when above 0) do not fit in memory (refused, naming the sizes).
+std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name, Status& st,
+                                                     long long max_pixels = 0);
 // The six header lines of a result grid sized and placed as `info`.
 std::string ascii_head(const engine::MapInfo& info);
 // Row `row` of nb_col cells as a grid is written ("%d\t" per cell) into `out`.

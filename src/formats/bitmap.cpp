@@ -15,6 +15,7 @@
 #include "raster/little_endian.h"
 #include "raster/nrutil.h"
 #include "raster/output_file.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -103,17 +104,21 @@ struct BmpLayout {
     long long row = 0;      // stored bytes of a row
 };
 
-// Reads and checks the headers; more than `max_pixels` pixels is TooLarge. `NbCol` and
-// `NbLig` are set as soon as they are read, so that a caller sees the sizes a refused
-// file declares.
-BmpError read_bmp_layout(std::FILE* f, unsigned long long file_bytes, long long max_pixels,
-                         int& NbCol, int& NbLig, BmpLayout& lay) {
+// A file that ends too soon, or that the system cannot read.
+Status short_or_failed(std::FILE* f, const std::string& name) {
+    return Status::refused(name, std::ferror(f) ? txt::reason_cannot_open : txt::reason_too_short);
+}
+
+// Reads and checks the headers of the bitmap `name`; more than `max_pixels` pixels do not
+// fit in memory. `NbCol` and `NbLig` are set as soon as they are read, so that a caller
+// sees the sizes a refused file declares.
+Status read_bmp_layout(std::FILE* f, const std::string& name, unsigned long long file_bytes,
+                       long long max_pixels, int& NbCol, int& NbLig, BmpLayout& lay) {
     unsigned char head[kBmpHeaderBytes];
-    if (std::fread(head, sizeof head, 1, f) != 1)
-        return std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
+    if (std::fread(head, sizeof head, 1, f) != 1) return short_or_failed(f, name);
     const std::uint32_t off_bits = get32(head, 10);
     const std::uint32_t bit_count = get16(head, 28);
-    if (get16(head, 0) != kSignature) return BmpError::NotBitmap;
+    if (get16(head, 0) != kSignature) return Status::refused(name, txt::reason_not_bitmap);
     if (bit_count == 8 && off_bits == static_cast<std::uint32_t>(kBmpPaletteOffset)) {
         lay.taille = 1;
         lay.type = 0;
@@ -121,38 +126,40 @@ BmpError read_bmp_layout(std::FILE* f, unsigned long long file_bytes, long long 
         lay.taille = 3;
         lay.type = 2;
     } else {
-        return BmpError::Form;
+        return Status::refused(name, txt::reason_bitmap_form);
     }
-    if (get16(head, 26) != 1 || get32(head, 14) < 40) return BmpError::Form;
+    if (get16(head, 26) != 1 || get32(head, 14) < 40)
+        return Status::refused(name, txt::reason_bitmap_form);
     // Run lengths, bit fields, embedded JPEG or PNG: none is read as plain rows.
-    if (get32(head, 30) != 0) return BmpError::Compressed;
+    if (get32(head, 30) != 0) return Status::refused(name, txt::reason_compressed);
 
     // Width and height in full; a negative height means the rows are stored top first.
     const std::int32_t bi_width = as_signed(get32(head, 18));
     const std::int32_t bi_height = as_signed(get32(head, 22));
     NbCol = bi_width;
     NbLig = bi_height;
-    if (bi_width <= 0 || bi_height == 0 || bi_height == INT32_MIN) return BmpError::BadSizes;
+    if (bi_width <= 0 || bi_height == 0 || bi_height == INT32_MIN)
+        return Status::refused(name, txt::reason_bad_sizes, {NbLig, NbCol});
     lay.top_down = bi_height < 0;
     lay.lines = lay.top_down ? -bi_height : bi_height;
     lay.cols = bi_width;
     NbLig = lay.lines;
-    if (static_cast<long long>(lay.lines) * bi_width > max_pixels) return BmpError::TooLarge;
+    if (static_cast<long long>(lay.lines) * bi_width > max_pixels)
+        return Status::refused(name, txt::reason_too_large, {NbLig, NbCol});
     // Nothing is allocated for rows the file does not hold.
     lay.larg = static_cast<long long>(bi_width) * lay.taille;
     lay.row = padded_row(lay.larg);
     if (off_bits + static_cast<unsigned long long>(lay.row) *
                        static_cast<unsigned long long>(lay.lines) >
         file_bytes)
-        return BmpError::TooShort;
-    return BmpError::None;
+        return Status::refused(name, txt::reason_too_short);
+    return Status::success();
 }
 
 // The 256 palette entries into `cm`; `type` becomes 1 when one entry is not its own grey.
-BmpError read_bmp_palette(std::FILE* f, Color32* cm, int& type) {
+Status read_bmp_palette(std::FILE* f, const std::string& name, Color32* cm, int& type) {
     unsigned char palette[256 * 4];
-    if (std::fread(palette, 4, 256, f) != 256)
-        return std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
+    if (std::fread(palette, 4, 256, f) != 256) return short_or_failed(f, name);
     for (int i = 0; i < 256; ++i)
         cm[i] = Color32{palette[4 * i], palette[4 * i + 1], palette[4 * i + 2], palette[4 * i + 3]};
     for (int i = 0; i < 256; ++i) {
@@ -161,28 +168,29 @@ BmpError read_bmp_palette(std::FILE* f, Color32* cm, int& type) {
             break;
         }
     }
-    return BmpError::None;
+    return Status::success();
 }
 
 // The stored rows into the lines of `m`, line 0 the top of the image.
-BmpError read_bmp_rows(std::FILE* f, const BmpLayout& lay, unsigned char** m) {
+Status read_bmp_rows(std::FILE* f, const std::string& name, const BmpLayout& lay,
+                     unsigned char** m) {
     std::vector<unsigned char> tmp(static_cast<std::size_t>(lay.row));
     for (int r = 0; r < lay.lines; ++r) {
         unsigned char* dest = m[lay.top_down ? r : lay.lines - 1 - r];
-        if (std::fread(tmp.data(), 1, tmp.size(), f) != tmp.size())
-            return std::ferror(f) ? BmpError::CannotOpen : BmpError::TooShort;
+        if (std::fread(tmp.data(), 1, tmp.size(), f) != tmp.size()) return short_or_failed(f, name);
         std::memcpy(dest, tmp.data(), static_cast<std::size_t>(lay.larg));
     }
-    return BmpError::None;
+    return Status::success();
 }
 
 }  // namespace
 
 unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, Color32*& ColorMAP,
-                          BmpError* why) {
-    BmpError unused = BmpError::None;
-    BmpError& err = why ? *why : unused;
-    err = BmpError::None;
+                          Status* why) {
+    Status unused;
+    Status& err = why ? *why : unused;
+    err = Status::success();
+    const std::string name = Name;
 
     // The palette: handed to the caller at once when asked for, else used only to tell
     // the grey ramp from any other palette.
@@ -193,37 +201,37 @@ unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, C
         Color32* p;
         ~PaletteGuard() { std::free(p); }
     } own_palette{hand_palette ? nullptr : cm};
-    if (!cm) {
-        err = BmpError::OutOfMemory;
+    const auto too_large = [&] {
+        err = Status::refused(name, txt::reason_too_large, {NbLig, NbCol});
         return nullptr;
-    }
+    };
+    if (!cm) return too_large();
 
     bool not_regular = false;
     std::FILE* f = open_regular(Name, "rb", not_regular);
     if (!f) {
-        err = not_regular ? BmpError::NotRegular : BmpError::CannotOpen;
+        err =
+            Status::refused(name, not_regular ? txt::reason_not_regular : txt::reason_cannot_open);
         return nullptr;
     }
     File file(f);
     std::error_code ec;
     const auto bytes = std::filesystem::file_size(std::filesystem::path(Name), ec);
     if (ec) {
-        err = BmpError::CannotOpen;
+        err = Status::refused(name, txt::reason_cannot_open);
         return nullptr;
     }
     BmpLayout lay;
-    err = read_bmp_layout(f, static_cast<unsigned long long>(bytes), INT_MAX, NbCol, NbLig, lay);
+    err = read_bmp_layout(f, name, static_cast<unsigned long long>(bytes), INT_MAX, NbCol, NbLig,
+                          lay);
     // The type is known once the form is; a refused form leaves it as it was.
     if (lay.taille != 0) Type = lay.type;
-    if (err != BmpError::None) return nullptr;
+    if (!err.ok()) return nullptr;
 
     Lines m;
-    if (!m.allocate(lay.lines, static_cast<std::size_t>(lay.larg))) {
-        err = BmpError::OutOfMemory;
-        return nullptr;
-    }
-    if (Type != 2 && (err = read_bmp_palette(f, cm, Type)) != BmpError::None) return nullptr;
-    if ((err = read_bmp_rows(f, lay, m.m)) != BmpError::None) return nullptr;
+    if (!m.allocate(lay.lines, static_cast<std::size_t>(lay.larg))) return too_large();
+    if (Type != 2 && !(err = read_bmp_palette(f, name, cm, Type)).ok()) return nullptr;
+    if (!(err = read_bmp_rows(f, name, lay, m.m)).ok()) return nullptr;
     return m.release();
 }
 
@@ -231,50 +239,24 @@ namespace formats {
 
 namespace {
 
-using engine::Fault;
 using engine::MapInfo;
-
-Fault bitmap_fault(BmpError e) {
-    switch (e) {
-        case BmpError::None:
-            return Fault::None;
-        case BmpError::CannotOpen:
-            return Fault::ReadFailed;
-        case BmpError::NotRegular:
-            return Fault::NotRegular;
-        case BmpError::TooShort:
-            return Fault::TooShort;
-        case BmpError::NotBitmap:
-            return Fault::NotBitmap;
-        case BmpError::Form:
-            return Fault::BitmapForm;
-        case BmpError::Compressed:
-            return Fault::Compressed;
-        case BmpError::BadSizes:
-            return Fault::BadSizes;
-        case BmpError::TooLarge:
-            return Fault::TooLarge;
-        case BmpError::OutOfMemory:
-            return Fault::OutOfMemory;
-    }
-    return Fault::ReadFailed;
-}
 
 // A bitmap of 8 bits, or of 24 bits whose pixels are all grey (blue = green = red),
 // stored bottom-up or top-down; its headers checked as ChargeBMP checks them. A coloured
 // pixel is found when its row is read.
 class BitmapSource final : public engine::RowSource {
   public:
-    engine::Status open(const std::string& name) {
+    Status open(const std::string& name, long long max_pixels) {
         name_ = name;
         const long long size = regular_file_size(name);
-        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
-        f_ = std::fopen(name.c_str(), "rb");
-        if (!f_) return fault(Fault::CannotOpen, name);
+        if (size == -2) return Status::refused(name, txt::reason_not_regular);
+        if (size >= 0) f_ = std::fopen(name.c_str(), "rb");
+        if (!f_) return Status::refused(name, txt::reason_cannot_open);
         int cols = 0, lines = 0;
-        const BmpError e = read_bmp_layout(f_, static_cast<unsigned long long>(size), LLONG_MAX,
-                                           cols, lines, lay_);
-        if (e != BmpError::None) return fault(bitmap_fault(e), name);
+        if (Status e = read_bmp_layout(f_, name, static_cast<unsigned long long>(size),
+                                       max_pixels > 0 ? max_pixels : LLONG_MAX, cols, lines, lay_);
+            !e.ok())
+            return e;
         info_.nb_col = lay_.cols;
         info_.nb_lig = lay_.lines;
         first_ = lay_.taille == 1 ? kBmpPaletteOffset : kBmpHeaderBytes;
@@ -286,26 +268,26 @@ class BitmapSource final : public engine::RowSource {
     }
     // Bottom-up, the rows of a band lie in the file from its last row to its first:
     // one seek, then each row read into its place.
-    engine::Status read(int y, int n, unsigned char* const* rows) override {
+    Status read(int y, int n, unsigned char* const* rows) override {
         if (n <= 0) return {};
         const bool bottom_up = !lay_.top_down;
         const int first_stored = bottom_up ? y + n - 1 : y;
         const long long at =
             first_ + lay_.row * (bottom_up ? info_.nb_lig - 1LL - first_stored
                                            : static_cast<long long>(first_stored));
-        if (!seek_to(f_, at)) return fault(Fault::ReadFailed, name_);
+        if (!seek_to(f_, at)) return Status::refused(name_, txt::reason_cannot_open);
         const int nb_col = info_.nb_col;
         for (int k = 0; k < n; ++k) {
             unsigned char* dest = rows[bottom_up ? n - 1 - k : k];
             if (std::fread(tmp_.data(), 1, tmp_.size(), f_) != tmp_.size())
-                return fault(std::ferror(f_) ? Fault::ReadFailed : Fault::TooShort, name_);
+                return short_or_failed(f_, name_);
             if (lay_.taille == 1) {
                 std::memcpy(dest, tmp_.data(), static_cast<std::size_t>(nb_col));
                 continue;
             }
             for (int j = 0; j < nb_col; ++j) {
                 const unsigned char* p = tmp_.data() + 3 * static_cast<std::size_t>(j);
-                if (p[0] != p[1] || p[1] != p[2]) return fault(Fault::Colour, name_);
+                if (p[0] != p[1] || p[1] != p[2]) return Status::refused(name_, txt::reason_colour);
                 dest[j] = p[0];
             }
         }
@@ -336,29 +318,28 @@ bool bitmap_layout(const MapInfo& info, ByteLayout& out) {
 
 class BitmapSink final : public engine::RowSink {
   public:
-    engine::Status open(const std::string& base, const MapInfo& info) {
+    Status open(const std::string& base, const MapInfo& info) {
         info_ = info;
         name_ = base + ".bmp";
         bitmap_layout(info, layout_);
-        if (layout_.too_large(info.nb_lig)) return fault(Fault::TooLarge, name_);
+        if (layout_.too_large(info.nb_lig)) return Status::not_written(name_);
         if (!file_.open(name_) || !file_.write(layout_.head.data(), layout_.head.size()))
-            return fault(Fault::CannotWrite, name_);
+            return Status::not_written(name_);
         row_.assign(static_cast<std::size_t>(layout_.stride), 0);
         return {};
     }
     // The band's rows lie in the file from its last row to its first.
-    engine::Status write(int y, int n, const unsigned char* const* rows) override {
+    Status write(int y, int n, const unsigned char* const* rows) override {
         if (n <= 0) return {};
-        if (!file_.seek(layout_.offset(y + n - 1, info_.nb_lig)))
-            return fault(Fault::CannotWrite, name_);
+        if (!file_.seek(layout_.offset(y + n - 1, info_.nb_lig))) return Status::not_written(name_);
         for (int k = n - 1; k >= 0; --k) {
             std::memcpy(row_.data(), rows[k], static_cast<std::size_t>(info_.nb_col));
-            if (!file_.write(row_.data(), row_.size())) return fault(Fault::CannotWrite, name_);
+            if (!file_.write(row_.data(), row_.size())) return Status::not_written(name_);
         }
         return {};
     }
-    engine::Status commit() override {
-        if (!file_.commit()) return fault(Fault::CannotWrite, name_);
+    Status commit() override {
+        if (!file_.commit()) return Status::not_written(name_);
         return {};
     }
 
@@ -369,13 +350,13 @@ class BitmapSink final : public engine::RowSink {
     std::vector<unsigned char> row_;  // its padding stays 0
 };
 
-std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo&,
-                                               engine::Status& st) {
-    return open_bitmap_source(path, st);
+std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo& declared,
+                                               Status& st) {
+    return open_bitmap_source(path, st, declared.max_pixels);
 }
 
 std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInfo& info,
-                                           engine::Status& st) {
+                                           Status& st) {
     auto s = std::make_unique<BitmapSink>();
     st = s->open(base, info);
     if (!st.ok()) return nullptr;
@@ -384,10 +365,10 @@ std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInf
 
 }  // namespace
 
-std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name,
-                                                      engine::Status& st) {
+std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name, Status& st,
+                                                      long long max_pixels) {
     auto s = std::make_unique<BitmapSource>();
-    st = s->open(name);
+    st = s->open(name, max_pixels);
     if (!st.ok()) return nullptr;
     return s;
 }

@@ -23,24 +23,10 @@ inline constexpr int kBmpPaletteOffset = 54 + 256 * 4;
 // Its pixel rows follow, bottom line first, each padded to a multiple of 4 bytes.
 std::string bmp_head(int NbCol, int NbLig, int Type, const Color32* ColorMAP);
 
-// Why ChargeBMP returned no matrix.
-enum class BmpError {
-    None,
-    CannotOpen,   // the file cannot be opened or read
-    NotRegular,   // a folder, a FIFO or a device, not a file
-    TooShort,     // the file ends before its header, palette or pixel rows do
-    NotBitmap,    // the signature is not "BM"
-    Form,         // neither 8 bits with pixels at 1078 nor 24 bits with pixels at 54, or
-                  // planes other than 1, or an information header under 40 bytes
-    Compressed,   // a compression code other than 0
-    BadSizes,     // width not positive, or height zero
-    TooLarge,     // more pixels than a map may hold
-    OutOfMemory,  // the lines could not be allocated
-};
-
 // Reads the bitmap `Name` (8 or 24 bits, bottom-up or top-down) and returns its lines,
 // line 0 the top of the image, each NbCol x taille bytes (blue, green, red per pixel in
-// 24 bits); null on failure, with the reason in `*why` when `why` is given.
+// 24 bits); null on failure, with the refusal (the file named, the reason) in `*why`
+// when `why` is given.
 // NbCol, NbLig: the sizes, set as soon as they are read. Type: 0 for 8 bits with the grey
 // ramp as palette, 1 for 8 bits with any other palette, 2 for 24 bits.
 // ColorMAP: when non-null on entry it is replaced by a new array of 256 entries holding
@@ -48,14 +34,15 @@ enum class BmpError {
 // handed back. The returned matrix is made by ucmatrice (3 bytes a pixel for 24 bits), so
 // that frucmatrice (or a ByteGrid) releases it.
 unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, Color32*& ColorMAP,
-                          BmpError* why = nullptr);
+                          Status* why = nullptr);
 
 namespace formats {
 
 // A bitmap map read a band of rows at a time: 8 bits, or 24 bits whose pixels are all
 // grey (blue = green = red, a coloured pixel failing the read of its row), stored
-// bottom-up or top-down, its headers checked as ChargeBMP checks them.
-std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name,
-                                                      engine::Status& st);
+// bottom-up or top-down, its headers checked as ChargeBMP checks them. More than
+// `max_pixels` pixels (when above 0) do not fit in memory (refused, naming the sizes).
+std::unique_ptr<engine::RowSource> open_bitmap_source(const std::string& name, Status& st,
+                                                      long long max_pixels = 0);
 
 }  // namespace formats

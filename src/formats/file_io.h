@@ -6,9 +6,6 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <utility>
-
-#include "core/rows.h"
 
 namespace formats {
 
@@ -33,10 +30,6 @@ inline long long regular_file_size(const std::string& name) {
     const auto n = fs::file_size(p, ec);
     if (ec) return -1;
     return static_cast<long long>(n);
-}
-
-inline engine::Status fault(engine::Fault f, const std::string& file, std::string detail = {}) {
-    return engine::Status{f, file, std::move(detail)};
 }
 
 }  // namespace formats

@@ -1,10 +1,11 @@
 // What the GDAL module's units share: the local files behind a path GDAL names, the names
-// of temporary files, and the colours of results without a table of the run's own. Built
-// into the GDAL module only.
+// of temporary files and of the sidecars beside results, and the colours and class names of
+// results. Built into the GDAL module only.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <cpl_error.h>
@@ -29,11 +30,25 @@ std::string special_file_in(const std::string& path, int depth = 0);
 // program), so that a final name as long as the folder allows still gets one.
 std::string temporary_name(const std::string& path);
 
+// The sidecar of a raster file (NAME.aux.xml): where GDAL keeps what the format cannot
+// hold, GeoTIFF's category names among them.
+std::string sidecar(const std::string& path);
+// The image `from` renamed to `to` with its sidecar, so that `to` never goes with a
+// sidecar of another file: the sidecar goes first, over an earlier one of `to`, or an
+// earlier one is removed when `from` has none; then the image. When the image cannot be
+// renamed, the sidecar moved for it is removed. False, with `ec`, when one rename fails.
+bool rename_with_sidecar(const std::string& from, const std::string& to, std::error_code& ec);
+// The file `path` and its sidecar removed, when they exist.
+void remove_with_sidecar(const std::string& path);
+
 // Colours for the diversity values: distinct neighbours first, then hues spread by the
 // golden angle so that any value up to 254 has a colour of its own.
 GDALColorEntry diversity_colour(int v);
 // Homogeneity: a ramp from pale yellow (0 %) to dark green (100 %).
 GDALColorEntry homogeneity_colour(int v);
+// The names of the classes, by code (empty for a code without name), as the band's
+// category names; codes 0 to 254 only, 255 being no value. True when there are none.
+bool set_class_names(GDALRasterBandH band, const std::vector<std::string>& names);
 
 // GDAL's drivers registered, once for the process, with a quiet handler for the messages
 // no call of the program's keeps (those of GDAL's worker threads).

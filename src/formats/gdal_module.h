@@ -30,7 +30,7 @@ struct GdalModule {
     std::string (*creation_options_problem)(const std::vector<std::string>& options, bool cog);
 };
 
-inline constexpr int kGdalModuleVersion = 6;
+inline constexpr int kGdalModuleVersion = 7;
 
 // A fingerprint of the layouts the two sides share.
 inline constexpr unsigned gdal_module_sizes() {

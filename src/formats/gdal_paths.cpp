@@ -96,4 +96,26 @@ std::string temporary_name(const std::string& path) {
     return (fs::path(path).parent_path() / name).string();
 }
 
+std::string sidecar(const std::string& path) { return path + ".aux.xml"; }
+
+bool rename_with_sidecar(const std::string& from, const std::string& to, std::error_code& ec) {
+    ec.clear();
+    std::error_code unused;
+    if (fs::symlink_status(sidecar(from), unused).type() == fs::file_type::regular)
+        fs::rename(sidecar(from), sidecar(to), ec);
+    else if (fs::is_regular_file(fs::symlink_status(sidecar(to), unused)) ||
+             fs::is_symlink(fs::symlink_status(sidecar(to), unused)))
+        fs::remove(sidecar(to), ec);
+    if (ec) return false;
+    fs::rename(from, to, ec);
+    if (ec) fs::remove(sidecar(to), unused);
+    return !ec;
+}
+
+void remove_with_sidecar(const std::string& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    fs::remove(sidecar(path), ec);
+}
+
 }  // namespace gdal_impl

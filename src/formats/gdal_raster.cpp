@@ -28,6 +28,9 @@ namespace fs = std::filesystem;
 using gdal_impl::compression_threads_usable;
 using gdal_impl::diversity_colour;
 using gdal_impl::register_drivers;
+using gdal_impl::remove_with_sidecar;
+using gdal_impl::rename_with_sidecar;
+using gdal_impl::set_class_names;
 using gdal_impl::user_options;
 using gdal_impl::GdalMessages;
 using gdal_impl::StderrCapture;
@@ -329,11 +332,11 @@ class GdalRows final : public GdalRowSource {
     }
 
     // Rows [y, y + n), one window of RasterIO at a time.
-    engine::Status read(int y, int n, unsigned char* const* rows) override {
+    Status read(int y, int n, unsigned char* const* rows) override {
         const int nb_col = info_.nb_col;
         auto fail = [&](Status s) {
             failure_ = std::move(s);
-            return engine::Status{engine::Fault::ReadFailed, path_, failure_.detail};
+            return failure_;
         };
         auto read_failed = [&] {
             Status s = Status::refused(path_, txt::reason_cannot_open);
@@ -479,6 +482,10 @@ class GeoTiffSink final : public engine::RowSink {
         } else {
             ok = ok && GDALSetRasterNoDataValue(band_, 255) == CE_None;
             ok = ok && set_colours(map, kind, layout);
+            // Class codes take the map's names of its classes (GeoTIFF keeps them in the
+            // file's sidecar, which goes with the file at commit).
+            if (kind == ResultKind::Dominant)
+                ok = ok && set_class_names(band_, map.georef.class_names);
         }
         if (!ok) return not_written(last_gdal_error());
         return Status::success();
@@ -609,26 +616,26 @@ class GeoTiffSink final : public engine::RowSink {
     // a tile pushed out of the cache before that is written half done, then read back and
     // written again at the end of the file (the file grows with every such tile). Whole
     // rows of tiles are written once each, in order, whatever the bands the rows come in.
-    engine::Status write(int y, int n, const unsigned char* const* rows) override {
+    Status write(int y, int n, const unsigned char* const* rows) override {
         const std::size_t cols = static_cast<std::size_t>(nb_col_) * pixel_bytes_;
         for (int k = 0; k < n; ++k) {
             if (pending_rows_ > 0 && y + k != pending_y_ + pending_rows_) {
                 // Rows out of order: what is gathered goes first.
-                if (engine::Status st = flush_pending(); !st.ok()) return st;
+                if (Status st = flush_pending(); !st.ok()) return st;
             }
             if (pending_rows_ == 0) pending_y_ = y + k;
             std::copy(rows[k], rows[k] + cols,
                       pending_.begin() + static_cast<std::ptrdiff_t>(pending_rows_ * cols));
             ++pending_rows_;
             if (pending_rows_ == tile_rows_ || (pending_y_ + pending_rows_) % tile_rows_ == 0)
-                if (engine::Status st = flush_pending(); !st.ok()) return st;
+                if (Status st = flush_pending(); !st.ok()) return st;
         }
         return {};
     }
 
-    engine::Status commit() override {
-        if (!ds_) return {engine::Fault::CannotWrite, name_, {}};
-        if (engine::Status st = flush_pending(); !st.ok()) {
+    Status commit() override {
+        if (!ds_) return not_written({});
+        if (Status st = flush_pending(); !st.ok()) {
             discard();
             return st;
         }
@@ -646,7 +653,7 @@ class GeoTiffSink final : public engine::RowSink {
         if (ok && cog_) ok = make_cog();
         const std::string raw = capture.finish();
         if (ok) {
-            fs::rename(tmp_, name_, ec);
+            rename_with_sidecar(tmp_, name_, ec);
             if (!ec) {
                 tmp_.clear();
                 return {};
@@ -654,7 +661,7 @@ class GeoTiffSink final : public engine::RowSink {
         }
         const std::string why = ec ? ec.message() : with_raw_line(last_gdal_error(), raw);
         discard();
-        return {engine::Fault::CannotWrite, name_, why};
+        return not_written(why);
     }
 
   private:
@@ -673,10 +680,10 @@ class GeoTiffSink final : public engine::RowSink {
         if (made) GDALClose(made);
         ok = ok && !(CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal);
         std::error_code ec;
-        if (ok) fs::rename(cog_tmp, tmp_, ec);
+        if (ok) rename_with_sidecar(cog_tmp, tmp_, ec);
         if (!ok || ec) {
             const std::string why = ok ? ec.message() : last_gdal_error();
-            fs::remove(cog_tmp, ec);
+            remove_with_sidecar(cog_tmp);
             CPLError(CE_Failure, CPLE_AppDefined, "%s", why.c_str());
             return false;
         }
@@ -688,13 +695,13 @@ class GeoTiffSink final : public engine::RowSink {
         s.detail = std::move(detail);
         return s;
     }
-    engine::Status flush_pending() {
+    Status flush_pending() {
         if (pending_rows_ == 0) return {};
         const int n = pending_rows_;
         pending_rows_ = 0;
         if (GDALRasterIO(band_, GF_Write, 0, pending_y_, nb_col_, n, pending_.data(), nb_col_, n,
                          real_ ? GDT_Float32 : GDT_Byte, 0, 0) != CE_None)
-            return {engine::Fault::CannotWrite, name_, last_gdal_error()};
+            return not_written(last_gdal_error());
         return {};
     }
 
@@ -705,9 +712,7 @@ class GeoTiffSink final : public engine::RowSink {
         if (ds_) GDALClose(ds_);
         ds_ = nullptr;
         if (tmp_.empty()) return;
-        std::error_code ec;
-        fs::remove(tmp_, ec);
-        fs::remove(tmp_ + ".aux.xml", ec);
+        remove_with_sidecar(tmp_);
         tmp_.clear();
     }
 

@@ -8,6 +8,7 @@
 #include "formats/file_io.h"
 #include "formats/format.h"
 #include "raster/output_file.h"
+#include "text/catalogue.h"
 
 namespace {
 
@@ -44,17 +45,18 @@ int trunc_to_int(double x) {
     return static_cast<int>(x);
 }
 
-RawHeaderRead read_raw_header(const std::string& name, RawHeader& h) {
+Status read_raw_header(const std::string& name, RawHeader& h) {
     bool not_regular = false;
     std::FILE* f = open_regular(name, "r", not_regular);
-    if (!f) return not_regular ? RawHeaderRead::NotRegular : RawHeaderRead::Missing;
+    if (!f && not_regular) return Status::refused(name, txt::reason_not_regular);
+    if (!f) return Status::make(Status::Code::Missing, name, txt::raw_header_missing, {name});
     RawHeader r;
     const bool ok = scan_int(f, r.nb_lig) && scan_int(f, r.nb_col) && scan_int(f, r.val) &&
                     scan_int(f, r.min_al) && scan_int(f, r.max_al) && scan_int(f, r.pix_size);
     std::fclose(f);
-    if (!ok) return RawHeaderRead::Unreadable;
+    if (!ok) return Status::refused(name, txt::reason_header_unreadable);
     h = r;
-    return RawHeaderRead::Read;
+    return Status::success();
 }
 
 bool write_raw_header(const std::string& name, const RawHeader& h) {
@@ -80,59 +82,42 @@ RawHeader raw_header_of(const engine::MapInfo& info) {
     return h;
 }
 
-long long read_raw_pixels(std::FILE* f, ByteMatrix m, int nb_lig, int nb_col, bool& read_error) {
-    read_error = false;
-    long long total = 0;
-    const auto width = static_cast<std::size_t>(nb_col);
-    for (int i = 0; i < nb_lig; ++i) {
-        const std::size_t got = std::fread(m[i], 1, width, f);
-        total += static_cast<long long>(got);
-        if (got < width) {
-            read_error = std::ferror(f) != 0;
-            break;  // end of file: the lines left keep their zeros
-        }
-    }
-    return total;
-}
-
-
 namespace formats {
 
 namespace {
 
-using engine::Fault;
 using engine::MapInfo;
 
 class RawSource final : public engine::RowSource {
   public:
-    engine::Status open(const std::string& name, int nb_lig, int nb_col, double dpix_size) {
+    Status open(const std::string& name, int nb_lig, int nb_col, double dpix_size) {
         name_ = name;
         info_.nb_lig = nb_lig;
         info_.nb_col = nb_col;
         info_.dpix_size = dpix_size;
-        if (nb_lig <= 0 || nb_col <= 0) return fault(Fault::BadSizes, name);
+        if (nb_lig <= 0 || nb_col <= 0)
+            return Status::refused(name, txt::reason_bad_sizes, {nb_lig, nb_col});
         const long long size = regular_file_size(name);
-        if (size < 0) return fault(size == -2 ? Fault::NotRegular : Fault::CannotOpen, name);
-        f_ = std::fopen(name.c_str(), "rb");
-        if (!f_) return fault(Fault::CannotOpen, name);
+        if (size == -2) return Status::refused(name, txt::reason_not_regular);
+        if (size >= 0) f_ = std::fopen(name.c_str(), "rb");
+        if (!f_) return Status::make(Status::Code::Missing, name, txt::raw_pixels_missing, {name});
         const long long expected = info_.pixels();
-        if (size < expected)
-            return fault(Fault::TooShort, name,
-                         std::to_string(size) + " " + std::to_string(expected));
+        if (size < expected) return Status::refused(name, txt::reason_raw_short, {size, expected});
         info_.extra_bytes = size - expected;
         return {};
     }
     ~RawSource() override {
         if (f_) std::fclose(f_);
     }
-    engine::Status read(int y, int n, unsigned char* const* rows) override {
+    Status read(int y, int n, unsigned char* const* rows) override {
         const auto width = static_cast<std::size_t>(info_.nb_col);
         if (y != next_ && !seek_to(f_, static_cast<long long>(y) * info_.nb_col))
-            return fault(Fault::ReadFailed, name_);
+            return Status::refused(name_, txt::reason_cannot_open);
         for (int k = 0; k < n; ++k) {
             if (std::fread(rows[k], 1, width, f_) != width) {
                 next_ = -1;
-                return fault(std::ferror(f_) ? Fault::ReadFailed : Fault::TooShort, name_);
+                return Status::refused(
+                    name_, std::ferror(f_) ? txt::reason_cannot_open : txt::reason_too_short);
             }
         }
         next_ = y + n;
@@ -159,27 +144,27 @@ bool raw_layout(const MapInfo& info, ByteLayout& out) {
 // The raw pixel file and its header; bands go to their offsets.
 class RawSink final : public engine::RowSink {
   public:
-    engine::Status open(const std::string& base, const MapInfo& info) {
+    Status open(const std::string& base, const MapInfo& info) {
         info_ = info;
         raw_layout(info, layout_);
         name_ = base + ".raw";
         const std::string& head = layout_.side_bytes;
         if (!header_.open(base + layout_.side_extension) || !header_.write(head.data(), head.size()))
-            return fault(Fault::CannotWrite, base + layout_.side_extension);
-        if (!pixels_.open(name_)) return fault(Fault::CannotWrite, name_);
+            return Status::not_written(base + layout_.side_extension);
+        if (!pixels_.open(name_)) return Status::not_written(name_);
         return {};
     }
-    engine::Status write(int y, int n, const unsigned char* const* rows) override {
-        if (!pixels_.seek(layout_.offset(y, info_.nb_lig))) return fault(Fault::CannotWrite, name_);
+    Status write(int y, int n, const unsigned char* const* rows) override {
+        if (!pixels_.seek(layout_.offset(y, info_.nb_lig))) return Status::not_written(name_);
         for (int k = 0; k < n; ++k)
             if (!pixels_.write(rows[k], static_cast<std::size_t>(info_.nb_col)))
-                return fault(Fault::CannotWrite, name_);
+                return Status::not_written(name_);
         return {};
     }
     // The header comes into place first, as the whole-image writer creates it first.
-    engine::Status commit() override {
-        if (!header_.commit()) return fault(Fault::CannotWrite, header_.final_path());
-        if (!pixels_.commit()) return fault(Fault::CannotWrite, name_);
+    Status commit() override {
+        if (!header_.commit()) return Status::not_written(header_.final_path());
+        if (!pixels_.commit()) return Status::not_written(name_);
         return {};
     }
 
@@ -191,12 +176,12 @@ class RawSink final : public engine::RowSink {
 };
 
 std::unique_ptr<engine::RowSource> open_source(const std::string& path, const MapInfo& declared,
-                                               engine::Status& st) {
+                                               Status& st) {
     return open_raw_source(path, declared.nb_lig, declared.nb_col, declared.dpix_size, st);
 }
 
 std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInfo& info,
-                                           engine::Status& st) {
+                                           Status& st) {
     auto s = std::make_unique<RawSink>();
     st = s->open(base, info);
     if (!st.ok()) return nullptr;
@@ -205,9 +190,8 @@ std::unique_ptr<engine::RowSink> make_sink(const std::string& base, const MapInf
 
 }  // namespace
 
-std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int nb_lig,
-                                                   int nb_col, double dpix_size,
-                                                   engine::Status& st) {
+std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int nb_lig, int nb_col,
+                                                   double dpix_size, Status& st) {
     auto s = std::make_unique<RawSource>();
     st = s->open(name, nb_lig, nb_col, dpix_size);
     if (!st.ok()) return nullptr;
@@ -215,7 +199,9 @@ std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int 
 }
 
 const Format& raw_format() {
-    static const Format f{"raw", kRaster, {".raw", nullptr, nullptr}, open_source, make_sink, raw_layout};
+    // The header beside the pixels states the map's pixel size.
+    static const Format f{"raw",      kRaster,   {".raw", nullptr, nullptr}, open_source,
+                          make_sink,  raw_layout, ".txt", /*carries_pixel_size=*/true};
     return f;
 }
 

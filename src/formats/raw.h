@@ -19,12 +19,11 @@ struct RawHeader {
     int pix_size = 0;
 };
 
-enum class RawHeaderRead { Read, Missing, Unreadable, NotRegular };
-
-// Reads a header: six integers separated by any white space. Missing when the file
-// cannot be opened; Unreadable when it holds fewer than six integers or one beyond the
-// range of an int; NotRegular when it is a folder, a FIFO or a device (never waited on).
-RawHeaderRead read_raw_header(const std::string& name, RawHeader& h);
+// Reads a header: six integers separated by any white space. A file that cannot be
+// opened is Missing (the dialogue then asks for the values, a batch run refuses the map);
+// one that holds fewer than six integers or one beyond the range of an int, or that is a
+// folder, a FIFO or a device (never waited on), is Refused, saying why.
+Status read_raw_header(const std::string& name, RawHeader& h);
 
 // Writes a header, one "%d\n" per value. Returns true when the file was written in full.
 bool write_raw_header(const std::string& name, const RawHeader& h);
@@ -33,20 +32,14 @@ std::string raw_header_text(const RawHeader& h);
 // The header of a result image sized as `info`: its pixel size truncated toward zero.
 RawHeader raw_header_of(const engine::MapInfo& info);
 
-// Reads nb_lig lines of nb_col bytes from `f` into `m`, top line first, and returns the
-// number of bytes read. When the file is shorter, the pixels not read keep their value.
-// `read_error` is set when the system reported an error while reading.
-long long read_raw_pixels(std::FILE* f, ByteMatrix m, int nb_lig, int nb_col, bool& read_error);
-
 // trunc(x) as an int; values beyond the range of an int are held at its bounds.
 int trunc_to_int(double x);
 
 namespace formats {
 
 // The raw pixel file `name` of nb_lig lines of nb_col bytes (sizes from its header).
-// A file shorter than that is TooShort, with the two sizes in `detail`.
-std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int nb_lig,
-                                                   int nb_col, double dpix_size,
-                                                   engine::Status& st);
+// A file shorter than that is refused, naming the two sizes.
+std::unique_ptr<engine::RowSource> open_raw_source(const std::string& name, int nb_lig, int nb_col,
+                                                   double dpix_size, Status& st);
 
 }  // namespace formats

@@ -2,18 +2,6 @@
 
 #include <algorithm>
 
-void take_inventory(const LoadedMap& map, Inventory& inv) {
-    // Every table afresh: nothing of an earlier map survives.
-    std::fill(std::begin(inv.hist_explor), std::end(inv.hist_explor), 0);
-
-    // Pixels per code, 255 included.
-    for (int i = 0; i < map.nb_lig; ++i) {
-        const unsigned char* row = map.tab_in[i];
-        for (int j = 0; j < map.nb_col; ++j) ++inv.hist_explor[row[j]];
-    }
-    number_items(inv);
-}
-
 void number_items(Inventory& inv) {
     inv.num_item = 0;
     std::fill(std::begin(inv.number_item), std::end(inv.number_item), 0);

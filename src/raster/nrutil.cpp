@@ -80,20 +80,6 @@ unsigned char** ucmatrice(int NbCol, int NbLig) {
 void frucmatrice(unsigned char** Mat, int NbLig) {
     free_matrix(Mat, NbLig);
 }
-void narrow_ucmatrice(unsigned char** Mat, int OldCol, int NewCol, int NbLig) {
-    if (Mat == nullptr || NewCol < 0 || NewCol >= OldCol || NbLig <= 0) return;
-    void** slots = reinterpret_cast<void**>(Mat) - 1;
-    auto* block = static_cast<unsigned char*>(slots[0]);
-    const std::size_t cols = static_cast<std::size_t>(NewCol);
-    // Line i moves down to i x NewCol, never past its own start: front to back is safe.
-    for (std::size_t i = 0; i < static_cast<std::size_t>(NbLig); ++i)
-        std::memmove(block + i * cols, Mat[i], cols);
-    const std::size_t bytes = std::max<std::size_t>(cols * static_cast<std::size_t>(NbLig), 1);
-    if (auto* shorter = static_cast<unsigned char*>(std::realloc(block, bytes))) block = shorter;
-    slots[0] = block;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(NbLig); ++i) Mat[i] = block + i * cols;
-}
-
 std::int32_t* ivecteur(int NbCol) {
     return zeroed_block<std::int32_t>(NbCol);
 }

@@ -15,10 +15,5 @@ using ByteMatrix = unsigned char**;
 unsigned char** ucmatrice(int NbCol, int NbLig);
 void frucmatrice(unsigned char** Mat, int NbLig);
 
-// Keeps the first NewCol cells of each line of a matrix made by ucmatrice(OldCol, NbLig),
-// NewCol <= OldCol: the lines are packed together in the same block, which gives back
-// what it no longer needs. The line pointers of `Mat` are updated.
-void narrow_ucmatrice(unsigned char** Mat, int OldCol, int NewCol, int NbLig);
-
 std::int32_t* ivecteur(int NbCol);
 void frivecteur(std::int32_t* Mat);

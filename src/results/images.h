@@ -19,6 +19,3 @@ struct ResultFiles {
 std::string diversity_base(const RunAnswers& run);
 // The base name of the homogeneity image: nomim3 + "_homog".
 std::string homogeneity_base(const RunAnswers& run);
-
-// The extension of an image file in the given format: ".raw", ".bmp", ".asc" or ".tif".
-const char* image_extension(int form);

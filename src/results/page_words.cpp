@@ -1,190 +1,68 @@
 #include "results/page_words.h"
 
+#include <string_view>
+
+#include "text/catalogue.h"
+
 namespace page {
 
 namespace {
 
-constexpr Words kWords[3] = {
-    {"en",
-     "Diversity and homogeneity of the landscape",
-     "Map",
-     "Map file",
-     "%s columns × %s lines",
-     "Pixel size",
-     "Surface",
-     "Coordinate system",
-     "not recorded",
-     "Lower left corner",
-     "Treatment",
-     "cell mesh",
-     "moving window",
-     "Window",
-     "square cell",
-     "square",
-     "circle",
-     "Rank R",
-     "%s pixels, %s ha",
-     "Window surface",
-     "Cell surface",
-     "Diversity",
-     "number of classes in the window (0: the window holds no class)",
-     "Homogeneity",
-     "share of the window covered by its largest class",
-     "Colour",
-     "Value",
-     "Share of the map",
-     "no value",
-     "mesh lines",
-     "Picture reduced 1:%d: each of its pixels shows the most common value of a block of %d × "
-     "%d map pixels.",
-     "Picture reduced 1:%d: each of its pixels shows the mean value of a block of %d × %d map "
-     "pixels.",
-     "The mesh lines are too close together to be shown at this scale.",
-     "Inventory",
-     "%s classes",
-     "Class",
-     "Pixels",
-     "Share",
-     "%s other classes: %s",
-     "Diversity histogram",
-     "number of classes in the window",
-     "share of the pixels of diversity 1 or more",
-     "mesh lines left out",
-     "No window holds a class: nothing to chart.",
-     "Results written",
-     "Made by LANDMOSAIC",
-     "Windows holding unclassified pixels",
-     "%s of the windows count pixels of no class in their surface: both values are low "
-     "there. --min-valid PCT values the pixels of a class over their classified pixels.",
-     "%s km² classified of %s km²",
-     "Cell",
-     "number of classes in the cell (0: the cell holds no class)",
-     "share of the cell covered by its largest class",
-     "number of classes in the cell",
-     "Name",
-     "Scale"},
-    {"fr",
-     "Diversité et homogénéité du paysage",
-     "Carte",
-     "Fichier de la carte",
-     "%s colonnes × %s lignes",
-     "Taille du pixel",
-     "Surface",
-     "Système de coordonnées",
-     "non indiqué",
-     "Coin inférieur gauche",
-     "Traitement",
-     "maillage cellulaire",
-     "fenêtre mobile",
-     "Fenêtre",
-     "cellule carrée",
-     "carrée",
-     "cercle",
-     "Rang R",
-     "%s pixels, %s ha",
-     "Surface de la fenêtre",
-     "Surface de la cellule",
-     "Diversité",
-     "nombre de classes dans la fenêtre (0 : la fenêtre ne contient aucune classe)",
-     "Homogénéité",
-     "part de la fenêtre couverte par sa classe la plus étendue",
-     "Couleur",
-     "Valeur",
-     "Part de la carte",
-     "sans valeur",
-     "lignes du maillage",
-     "Image réduite au 1:%d : chacun de ses pixels montre la valeur la plus fréquente d'un bloc "
-     "de %d × %d pixels de la carte.",
-     "Image réduite au 1:%d : chacun de ses pixels montre la valeur moyenne d'un bloc de %d × "
-     "%d pixels de la carte.",
-     "Les lignes du maillage sont trop serrées pour être montrées à cette échelle.",
-     "Inventaire",
-     "%s classes",
-     "Classe",
-     "Pixels",
-     "Part",
-     "%s autres classes : %s",
-     "Histogramme de la diversité",
-     "nombre de classes dans la fenêtre",
-     "part des pixels de diversité 1 ou plus",
-     "lignes du maillage exclues",
-     "Aucune fenêtre ne contient de classe : rien à représenter.",
-     "Résultats écrits",
-     "Réalisé avec LANDMOSAIC",
-     "Fenêtres contenant des pixels non classés",
-     "%s des fenêtres comptent des pixels sans classe dans leur surface : les deux valeurs y "
-     "sont basses. --min-valid PCT évalue les pixels d'une classe sur leurs pixels classés.",
-     "%s km² classés sur %s km²",
-     "Cellule",
-     "nombre de classes dans la cellule (0 : la cellule ne contient aucune classe)",
-     "part de la cellule couverte par sa classe la plus étendue",
-     "nombre de classes dans la cellule",
-     "Nom",
-     "Échelle"},
-    {"es",
-     "Diversidad y homogeneidad del paisaje",
-     "Mapa",
-     "Archivo del mapa",
-     "%s columnas × %s líneas",
-     "Tamaño del píxel",
-     "Superficie",
-     "Sistema de coordenadas",
-     "no indicado",
-     "Esquina inferior izquierda",
-     "Tratamiento",
-     "malla de celdas",
-     "ventana móvil",
-     "Ventana",
-     "celda cuadrada",
-     "cuadrada",
-     "círculo",
-     "Rango R",
-     "%s píxeles, %s ha",
-     "Superficie de la ventana",
-     "Superficie de la celda",
-     "Diversidad",
-     "número de clases en la ventana (0: la ventana no contiene ninguna clase)",
-     "Homogeneidad",
-     "parte de la ventana cubierta por su clase más extensa",
-     "Color",
-     "Valor",
-     "Parte del mapa",
-     "sin valor",
-     "líneas de la malla",
-     "Imagen reducida 1:%d: cada uno de sus píxeles muestra el valor más frecuente de un bloque "
-     "de %d × %d píxeles del mapa.",
-     "Imagen reducida 1:%d: cada uno de sus píxeles muestra el valor medio de un bloque de %d × "
-     "%d píxeles del mapa.",
-     "Las líneas de la malla están demasiado juntas para mostrarse a esta escala.",
-     "Inventario",
-     "%s clases",
-     "Clase",
-     "Píxeles",
-     "Parte",
-     "%s clases más: %s",
-     "Histograma de la diversidad",
-     "número de clases en la ventana",
-     "parte de los píxeles de diversidad 1 o más",
-     "líneas de la malla excluidas",
-     "Ninguna ventana contiene una clase: nada que representar.",
-     "Resultados escritos",
-     "Realizado con LANDMOSAIC",
-     "Ventanas con píxeles no clasificados",
-     "El %s de las ventanas cuenta píxeles sin clase en su superficie: ambos valores son "
-     "bajos allí. --min-valid PCT evalúa los píxeles de una clase sobre sus píxeles "
-     "clasificados.",
-     "%s km² clasificados de %s km²",
-     "Celda",
-     "número de clases en la celda (0: la celda no contiene ninguna clase)",
-     "parte de la celda cubierta por su clase más extensa",
-     "número de clases en la celda",
-     "Nombre",
-     "Escala"},
-};
+// A catalogue text as the page writes it: its letters in UTF-8, its other placeholders
+// (%s, %d) kept for the page to fill.
+std::string page_text(const Text& t, int idiom) {
+    const Msg& m = t.in(idiom);
+    const std::string_view fmt = m.text;
+    std::string out;
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < fmt.size(); ++k) {
+        if (fmt[k] == '%' && k + 1 < fmt.size() && fmt[k + 1] == 'c') {
+            if (next < m.acc.size()) out += cp850_to_utf8(static_cast<unsigned char>(m.acc[next++]));
+            ++k;
+        } else {
+            out += fmt[k];
+        }
+    }
+    return out;
+}
+
+Words words_in(int idiom) {
+    namespace p = txt::page;
+    auto w = [&](const Text& t) { return page_text(t, idiom); };
+    return {w(p::lang),           w(p::title),
+            w(p::map),            w(p::map_file),
+            w(p::size),           w(p::pixel_size),
+            w(p::surface),        w(p::crs),
+            w(p::crs_unknown),    w(p::corner),
+            w(p::treatment),      w(p::cell_mesh),
+            w(p::moving_window),  w(p::window),
+            w(p::cell),           w(p::square),
+            w(p::circle),         w(p::rank),
+            w(p::window_size),    w(p::window_surface),
+            w(p::cell_surface),   w(p::diversity),
+            w(p::diversity_note), w(p::homogeneity),
+            w(p::homogeneity_note), w(p::colour),
+            w(p::value),          w(p::share_of_map),
+            w(p::no_value),       w(p::mesh_lines),
+            w(p::reduced_mode),   w(p::reduced_mean),
+            w(p::mesh_hidden),    w(p::inventory),
+            w(p::classes),        w(p::code),
+            w(p::pixels),         w(p::share),
+            w(p::others),         w(p::histogram),
+            w(p::histogram_x),    w(p::histogram_y),
+            w(p::histogram_mesh), w(p::nothing_evaluated),
+            w(p::results),        w(p::made_by),
+            w(p::holes),          w(p::holes_hint),
+            w(p::classified_of),  w(p::cell_heading),
+            w(p::diversity_note_cell), w(p::homogeneity_note_cell),
+            w(p::histogram_x_cell),    w(p::class_name),
+            w(p::scale)};
+}
 
 }  // namespace
 
 const Words& words(int idiom) {
+    static const Words kWords[3] = {words_in(0), words_in(1), words_in(2)};
     return kWords[idiom == 1 ? 1 : idiom == 2 ? 2 : 0];
 }
 

@@ -1,67 +1,70 @@
-// The words of the summary page, in the three languages of the program.
+// The words of the summary page in the run's language: the catalogue's texts of the page
+// (text/catalogue_page.h), in UTF-8.
 #pragma once
+
+#include <string>
 
 namespace page {
 
 struct Words {
-    const char* lang;
-    const char* title;
-    const char* map;
-    const char* map_file;
-    const char* size;  // columns, lines
-    const char* pixel_size;
-    const char* surface;
-    const char* crs;
-    const char* crs_unknown;
-    const char* corner;
-    const char* treatment;
-    const char* cell_mesh;
-    const char* moving_window;
-    const char* window;
-    const char* cell;
-    const char* square;
-    const char* circle;
-    const char* rank;
-    const char* window_size;  // pixels, hectares
-    const char* window_surface;
-    const char* cell_surface;
-    const char* diversity;
-    const char* diversity_note;
-    const char* homogeneity;
-    const char* homogeneity_note;
-    const char* colour;
-    const char* value;
-    const char* share_of_map;
-    const char* no_value;
-    const char* mesh_lines;
-    const char* reduced_mode;  // factor, block edge twice
-    const char* reduced_mean;
-    const char* mesh_hidden;
-    const char* inventory;
-    const char* classes;  // count
-    const char* code;
-    const char* pixels;
-    const char* share;
-    const char* others;  // count, share
-    const char* histogram;
-    const char* histogram_x;
-    const char* histogram_y;
-    const char* histogram_mesh;
-    const char* nothing_evaluated;
-    const char* results;
-    const char* made_by;
-    const char* holes;       // percent
-    const char* holes_hint;
-    const char* classified_of;  // classified km2, whole map km2
-    const char* cell_heading;
-    const char* diversity_note_cell;
-    const char* homogeneity_note_cell;
-    const char* histogram_x_cell;
-    const char* class_name;
-    const char* scale;
+    std::string lang;
+    std::string title;
+    std::string map;
+    std::string map_file;
+    std::string size;  // columns, lines
+    std::string pixel_size;
+    std::string surface;
+    std::string crs;
+    std::string crs_unknown;
+    std::string corner;
+    std::string treatment;
+    std::string cell_mesh;
+    std::string moving_window;
+    std::string window;
+    std::string cell;
+    std::string square;
+    std::string circle;
+    std::string rank;
+    std::string window_size;  // pixels, hectares
+    std::string window_surface;
+    std::string cell_surface;
+    std::string diversity;
+    std::string diversity_note;
+    std::string homogeneity;
+    std::string homogeneity_note;
+    std::string colour;
+    std::string value;
+    std::string share_of_map;
+    std::string no_value;
+    std::string mesh_lines;
+    std::string reduced_mode;  // factor, block edge twice
+    std::string reduced_mean;
+    std::string mesh_hidden;
+    std::string inventory;
+    std::string classes;  // count
+    std::string code;
+    std::string pixels;
+    std::string share;
+    std::string others;  // count, share
+    std::string histogram;
+    std::string histogram_x;
+    std::string histogram_y;
+    std::string histogram_mesh;
+    std::string nothing_evaluated;
+    std::string results;
+    std::string made_by;
+    std::string holes;       // percent
+    std::string holes_hint;
+    std::string classified_of;  // classified km2, whole map km2
+    std::string cell_heading;
+    std::string diversity_note_cell;
+    std::string homogeneity_note_cell;
+    std::string histogram_x_cell;
+    std::string class_name;
+    std::string scale;
 };
 
-// The words of the page in the language `idiom` (English for any other value).
+// The words of the page in the language `idiom` (English for any other value), made once.
 const Words& words(int idiom);
 
 }  // namespace page

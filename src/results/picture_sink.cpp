@@ -7,9 +7,13 @@ PictureSink::PictureSink(std::unique_ptr<engine::RowSink> inner, QuicklookBuilde
     name_ = inner_->name();
 }
 
-engine::Status PictureSink::write(int y, int n, const unsigned char* const* rows) {
+Status PictureSink::write(int y, int n, const unsigned char* const* rows) {
     builder_.add_rows(y, n, rows);
     return inner_->write(y, n, rows);
 }
 
-engine::Status PictureSink::commit() { return inner_->commit(); }
+void PictureSink::look(int y, int n, const unsigned char* const* rows) {
+    builder_.add_rows(y, n, rows);
+}
+
+Status PictureSink::commit() { return inner_->commit(); }

@@ -9,6 +9,7 @@
 #include "formats/format.h"
 #include "formats/raw.h"
 #include "raster/output_file.h"
+#include "text/catalogue.h"
 
 namespace results {
 
@@ -45,11 +46,16 @@ std::string extension_of(const std::string& path) {
 
 namespace {
 
-// What a native reader's fault says of a result image.
-std::string read_fault(const std::string& path, const formats::Format& f, const engine::Status& st) {
-    if (st.fault == engine::Fault::TooShort && f.code == kRaster)
+// What a native reader's refusal says of a result image, read back for its summary;
+// `opening`: the refusal came when the file was opened, not when its rows were read.
+std::string read_fault(const std::string& path, const formats::Format& f, const Status& st,
+                       bool opening) {
+    if (f.code == kRaster &&
+        (st.reason == &txt::reason_raw_short || st.reason == &txt::reason_too_short))
         return path + " is shorter than its header says";
-    if (st.fault == engine::Fault::CannotOpen) return path + " cannot be opened";
+    if (opening && (st.code == Status::Code::Missing ||
+                    (f.code == kBitmap && st.reason == &txt::reason_cannot_open)))
+        return path + " cannot be opened";
     if (f.code == kBitmap) return path + " is not an 8-bit bitmap that can be read";
     if (f.code == kAscii) return path + " is not an ascii grid that can be read";
     return path + " cannot be read";
@@ -76,7 +82,7 @@ bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int
     if (f->code == kRaster) {
         const std::string header = path.substr(0, path.size() - ext.size()) + ".txt";
         RawHeader h;
-        if (read_raw_header(header, h) != RawHeaderRead::Read || h.nb_lig <= 0 || h.nb_col <= 0) {
+        if (!read_raw_header(header, h).ok() || h.nb_lig <= 0 || h.nb_col <= 0) {
             why = "the header " + header + " cannot be read";
             return false;
         }
@@ -84,10 +90,10 @@ bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int
         declared.nb_col = h.nb_col;
         declared.dpix_size = h.pix_size;
     }
-    engine::Status st;
+    Status st;
     const std::unique_ptr<engine::RowSource> src = f->open_source(path, declared, st);
     if (!src) {
-        why = read_fault(path, *f, st);
+        why = read_fault(path, *f, st, true);
         return false;
     }
     const engine::MapInfo& info = src->info();
@@ -98,7 +104,7 @@ bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int
     }
     st = src->read(0, info.nb_lig, g.get());
     if (!st.ok()) {
-        why = read_fault(path, *f, st);
+        why = read_fault(path, *f, st, false);
         return false;
     }
     grid = std::move(g);

@@ -1,5 +1,9 @@
 #include "results/result_names.h"
 
+#include <algorithm>
+#include <string_view>
+
+#include "formats/format.h"
 #include "raster/output_file.h"
 
 NameProblem result_name_problem(const std::string& name) {
@@ -27,10 +31,24 @@ std::string printable_name(const std::string& name) {
 }
 
 std::vector<std::string> result_outputs(const std::string& base) {
+    // The extensions of every result format (the program's own first), each with the
+    // file that goes beside it.
+    std::vector<const char*> extensions;
+    auto add = [&](const char* ext) {
+        if (ext && std::find_if(extensions.begin(), extensions.end(), [&](const char* e) {
+                       return std::string_view(e) == ext;
+                   }) == extensions.end())
+            extensions.push_back(ext);
+    };
+    for (const bool native : {true, false})
+        for (const formats::Format& f : formats::all_formats())
+            if (f.code >= 0 && f.native() == native) {
+                add(f.extension());
+                add(f.side_extension);
+            }
     std::vector<std::string> out = {base + "_info.txt"};
     for (const char* image : {"_diversity", "_homog"})
-        for (const char* ext : {".raw", ".txt", ".bmp", ".asc", ".tif"})
-            out.push_back(base + image + ext);
+        for (const char* ext : extensions) out.push_back(base + image + ext);
     return out;
 }
 

@@ -61,7 +61,7 @@ std::string area(double km2, int idiom) {
     return real(km2, km2 >= 100 ? 0 : km2 >= 10 ? 1 : 3, idiom);
 }
 
-std::string fact(const char* term, const std::string& value, bool wide = false) {
+std::string fact(const std::string& term, const std::string& value, bool wide = false) {
     return std::string(wide ? "<div class=\"wide\">" : "<div>") + "<dt>" + term + "</dt><dd>" +
            value + "</dd></div>";
 }
@@ -71,7 +71,7 @@ std::string scale_of(const SummaryInput& in, const Quicklook& q) {
     return scale_bar(q, in.dpix_size * q.factor, in.idiom);
 }
 
-std::string reduction_note(const Quicklook& q, const char* fmt) {
+std::string reduction_note(const Quicklook& q, const std::string& fmt) {
     if (q.factor <= 1) return "";
     return "<p class=\"note\">" + fill(fmt, {}, {q.factor, q.factor, q.factor}) + "</p>";
 }

@@ -562,3 +562,4 @@ inline constexpr ReportLine report_min_valid{
 
 // The texts of the batch runs (GDAL maps, the command line, its progress bar).
 #include "text/catalogue_batch.h"
+#include "text/catalogue_page.h"

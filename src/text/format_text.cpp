@@ -31,6 +31,12 @@ std::string cp850_to_utf8(unsigned char c) {
             return "\xC3\xB1";  // ñ
         case 0xA8:
             return "\xC2\xBF";  // ¿
+        case 0x90:
+            return "\xC3\x89";  // É
+        case 0x9E:
+            return "\xC3\x97";  // ×
+        case 0xFD:
+            return "\xC2\xB2";  // ²
         case 0xC9:
             return "\xE2\x95\x94";  // ╔
         case 0xBB:

@@ -43,8 +43,8 @@ struct Arg {
 std::string format_text(std::string_view fmt, std::string_view chars,
                         std::initializer_list<Arg> args, bool utf8 = false);
 
-// The UTF-8 form of one of the 19 code page 850 bytes the program prints (accents and
-// box lines); any other byte is returned unchanged.
+// The UTF-8 form of one of the 22 code page 850 bytes the program prints (accents, box
+// lines, and the summary page's É, × and ²); any other byte is returned unchanged.
 std::string cp850_to_utf8(unsigned char c);
 
 // The same, with the values given as an array (for messages built at run time).

@@ -15,6 +15,10 @@ inline constexpr char utono = '\xA3';     // ú
 inline constexpr char futono = '\x97';    // ù
 inline constexpr char tilde = '\xA4';     // ñ
 inline constexpr char inter = '\xA8';     // ¿
+// Letters and signs of the summary page alone.
+inline constexpr char etono_cap = '\x90';  // É
+inline constexpr char times = '\x9E';      // ×
+inline constexpr char squared = '\xFD';    // ²
 
 // Box-drawing characters of the banner, code page 850.
 namespace box {

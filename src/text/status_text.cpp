@@ -1,6 +1,7 @@
 #include "text/status_text.h"
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/catalogue.h"
@@ -36,6 +37,16 @@ Status Status::cancelled() {
     Status s;
     s.code = Code::Cancelled;
     s.message = &txt::run_cancelled;
+    return s;
+}
+
+Status Status::out_of_memory() {
+    return make(Code::OutOfMemory, {}, txt::memory_exhausted);
+}
+
+Status Status::not_written(std::string file, std::string detail) {
+    Status s = make(Code::NotWritten, file, txt::result_not_written, {file});
+    s.detail = std::move(detail);
     return s;
 }
 

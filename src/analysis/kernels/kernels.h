@@ -38,11 +38,14 @@ std::size_t byte_lanes();
 // column (a multiple of count_lanes(sizeof count), lane 0 ignored), for the columns of
 // `centres` + m - 1 windows side by side, m columns wide. For window t (0-based):
 // div[t] the number of lanes 1.. whose sum over the window's m columns is not 0, and
-// largest[t] the largest of those sums. `sums`: room for `stride` counts.
+// largest[t] the largest of those sums; with `blank` given, blank[t] the sum of lane 0.
+// `sums`: room for `stride` counts.
 void square_row(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
-                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest);
+                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                std::uint32_t* blank = nullptr);
 void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
-                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest);
+                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                std::uint32_t* blank = nullptr);
 
 // One row of square windows with the sums the landscape metrics take, from column counts
 // as square_row. For window t: div[t] and largest[t] as square_row (lane 0 left out);
@@ -50,7 +53,7 @@ void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t cen
 // the sum of their squares and sumfx[t] the sum of fx[c] over their counts c (`fx`
 // covers every count up to m * m); with `first` given, first[t] the
 // first lane holding the largest count (0 when every lane is 0); and the count of lane
-// share_lane[k] in share[k][t]. `sums` and `before`: room for `stride` counts each. The
+// share_lane[k] in share[k][t]. `sums`: room for `stride` counts. The
 // sums are exact integers, so they do not depend on the path taken.
 template <class T>
 struct SquareStats {
@@ -59,7 +62,6 @@ struct SquareStats {
     std::size_t centres = 0;
     std::size_t m = 0;
     T* sums = nullptr;
-    T* before = nullptr;
     const std::int64_t* fx = nullptr;
     std::uint16_t* div = nullptr;
     std::uint32_t* largest = nullptr;
@@ -74,6 +76,47 @@ struct SquareStats {
 };
 void square_stats(const SquareStats<std::uint16_t>& s);
 void square_stats(const SquareStats<std::uint32_t>& s);
+
+// The sums the metrics take of `count` windows side by side from their counts per class:
+// class c (from 0) counts sums[c * stride + t] pixels in the window at lane t, which
+// holds largest[t] pixels of its largest class. For every window: n[t] the sum of its
+// counts; with `sumsq` given, sumsq[t] the sum of their squares and sumfx[t] the sum of
+// fx[c] over its counts c (`fx` covers every count); with `first` given, first[t] one
+// more than the first class holding the largest count (0 for an empty window). The sums
+// are exact integers: every path gives the same. Counts of a window sum to 65535 at most.
+struct ClassSums {
+    const std::uint16_t* sums = nullptr;
+    std::size_t stride = 0;
+    std::size_t classes = 0;
+    std::size_t count = 0;
+    const std::uint16_t* largest = nullptr;
+    const std::int64_t* fx = nullptr;
+    std::uint32_t* n = nullptr;
+    std::int64_t* sumsq = nullptr;
+    std::int64_t* sumfx = nullptr;
+    std::uint16_t* first = nullptr;
+};
+void class_sums(const ClassSums& s);
+
+// The real metrics of `count` windows, from their sums prepared in doubles. For window
+// t: n[t] its classified pixels (0 where it has no values), ln_n[t] = ln n, fx[t] the sum
+// of c ln c over its classes, sq[t] the sum of c^2, ln_div[t] the logarithm of its
+// number of classes (0 for one class). Into each row given: Shannon's
+// H = max(ln n - fx / n, 0), Simpson's 1 - sq / n^2 and the evenness H / ln_div (0 where
+// ln_div is 0), as floats, -1 where n is 0. Every operation is one rounded IEEE
+// operation, so every path gives the floats of the same expressions in scalar code.
+struct RealRow {
+    std::size_t count = 0;
+    const double* n = nullptr;
+    const double* ln_n = nullptr;
+    const double* fx = nullptr;
+    const double* sq = nullptr;
+    const double* ln_div = nullptr;
+    float* shannon = nullptr;
+    float* simpson = nullptr;
+    float* evenness = nullptr;
+};
+void real_row(const RealRow& r);
 
 // One step down of a row of windows that count the pixels of `classes` codes. The window
 // at lane t loses the pixels leave[r][t] and gains the pixels enter[r][t], for every r

@@ -52,7 +52,8 @@ HWY_INLINE hn::TFromD<D> LargestLane(D d, V v) {
 // of lanes not 0, the largest count a vector maximum folded once per window.
 template <class T>
 HWY_INLINE void SquareRowT(const T* counts, std::size_t stride, std::size_t centres,
-                           std::size_t m, T* sums, std::uint16_t* div, std::uint32_t* largest) {
+                           std::size_t m, T* sums, std::uint16_t* div, std::uint32_t* largest,
+                           std::uint32_t* blank) {
     const hn::ScalableTag<T> d;
     const std::size_t N = hn::Lanes(d);
     const auto zero = hn::Zero(d);
@@ -68,6 +69,7 @@ HWY_INLINE void SquareRowT(const T* counts, std::size_t stride, std::size_t cent
         const T* in = counts + (t + m) * stride;
         const T* out = counts + t * stride;
         auto s = hn::LoadU(d, sums);
+        if (blank) blank[t] = static_cast<std::uint32_t>(hn::GetLane(s));
         auto top = hn::IfThenElseZero(classes_only, s);
         std::size_t n = hn::CountTrue(d, hn::Ne(top, zero));
         if (slide) hn::StoreU(hn::Sub(hn::Add(s, hn::LoadU(d, in)), hn::LoadU(d, out)), d, sums);
@@ -85,89 +87,113 @@ HWY_INLINE void SquareRowT(const T* counts, std::size_t stride, std::size_t cent
 }
 
 void SquareRow16(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
-                 std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    SquareRowT(counts, stride, centres, m, sums, div, largest);
+                 std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                 std::uint32_t* blank) {
+    SquareRowT(counts, stride, centres, m, sums, div, largest, blank);
 }
 void SquareRow32(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
-                 std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    SquareRowT(counts, stride, centres, m, sums, div, largest);
+                 std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                 std::uint32_t* blank) {
+    SquareRowT(counts, stride, centres, m, sums, div, largest, blank);
 }
 
 
+// The lanes of a vector of `d` set in mask `m`, as bits from bit 0.
+template <class D, class M>
+HWY_INLINE std::uint64_t MaskBits(D d, M m) {
+    std::uint8_t bytes[16] = {};
+    hn::StoreMaskBits(d, m, bytes);
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, bytes, sizeof bits);
+    return bits;
+}
+
+// The sums of counts, squares and c ln c of a window over its lanes 1.. that are not 0
+// (the classes present, a few in a window of a real map), one lane at a time.
+template <class T>
+HWY_INLINE void WindowSums(const SquareStats<T>& s, std::int64_t& n, std::int64_t& sq, std::int64_t& fx) {
+    const hn::ScalableTag<T> d;
+    const std::size_t N = hn::Lanes(d);
+    const auto zero = hn::Zero(d);
+    n = sq = fx = 0;
+    for (std::size_t v = 0; v < s.stride; v += N) {
+        auto present = hn::Ne(hn::LoadU(d, s.sums + v), zero);
+        // Lane 0 counts the pixels of no class.
+        if (v == 0) present = hn::And(present, hn::Ne(hn::Iota(d, 0), zero));
+        for (std::uint64_t bits = MaskBits(d, present); bits != 0; bits &= bits - 1) {
+            const T c = s.sums[v + static_cast<std::size_t>(std::countr_zero(bits))];
+            n += c;
+            sq += static_cast<std::int64_t>(c) * c;
+            fx += s.fx[c];
+        }
+    }
+}
+
+// The values of square window t from the sums of its lanes: the diversity and largest
+// count a vector at a time; the sums of counts, squares and c ln c over the lanes that
+// are not 0 (the classes present, a few in a window), one lane at a time.
+template <class T>
+HWY_INLINE void WindowStats(const SquareStats<T>& s, std::size_t t) {
+    const hn::ScalableTag<T> d;
+    const std::size_t N = hn::Lanes(d);
+    const auto zero = hn::Zero(d);
+    auto top = zero;
+    std::size_t count = 0;
+    std::int64_t n = 0, sq = 0, fx = 0;
+    for (std::size_t v = 0; v < s.stride; v += N) {
+        auto x = hn::LoadU(d, s.sums + v);
+        // Lane 0 counts the pixels of no class.
+        if (v == 0) x = hn::IfThenElseZero(hn::Ne(hn::Iota(d, 0), zero), x);
+        const auto present = hn::Ne(x, zero);
+        count += hn::CountTrue(d, present);
+        top = hn::Max(top, x);
+    }
+    if (s.sumsq) WindowSums(s, n, sq, fx);
+    const T big = LargestLane(d, top);
+    s.div[t] = static_cast<std::uint16_t>(count);
+    s.largest[t] = static_cast<std::uint32_t>(big);
+    s.blank[t] = s.sums[0];
+    if (s.sumsq) {
+        s.n[t] = static_cast<std::uint32_t>(n);
+        s.sumsq[t] = sq;
+        s.sumfx[t] = fx;
+    }
+    if (s.first) {
+        std::uint16_t lane = 0;
+        const auto want = hn::Set(d, big);
+        for (std::size_t v = 0; v < s.stride && big != 0; v += N) {
+            auto hit = hn::Eq(hn::LoadU(d, s.sums + v), want);
+            if (v == 0) hit = hn::And(hit, hn::Ne(hn::Iota(d, 0), zero));
+            const intptr_t at = hn::FindFirstTrue(d, hit);
+            if (at >= 0) {
+                lane = static_cast<std::uint16_t>(v + static_cast<std::size_t>(at));
+                break;
+            }
+        }
+        s.first[t] = lane;
+    }
+    for (std::size_t k = 0; k < s.shares; ++k) s.share[k][t] = s.sums[s.share_lane[k]];
+}
+
 // The square windows with the metrics' sums: the window sums slid right as SquareRowT
-// does; the lanes whose entering and leaving counts differ, found a vector at a time,
-// update the running sums of counts, squares and c ln c, one lane at a time.
+// does, each window's values taken from its sums.
 template <class T>
 HWY_INLINE void SquareStatsT(const SquareStats<T>& s) {
     const hn::ScalableTag<T> d;
     const std::size_t N = hn::Lanes(d);
-    const auto zero = hn::Zero(d);
-    const auto classes_only = hn::Ne(hn::Iota(d, 0), zero);
     for (std::size_t v = 0; v < s.stride; v += N) {
-        auto acc = zero;
+        auto acc = hn::Zero(d);
         for (std::size_t x = 0; x < s.m; ++x) acc = hn::Add(acc, hn::LoadU(d, s.counts + x * s.stride + v));
         hn::StoreU(acc, d, s.sums + v);
     }
-    std::int64_t n, sq, fx;
-    portable::window_sums(s, n, sq, fx);
     for (std::size_t t = 0; t < s.centres; ++t) {
-        auto top = hn::IfThenElseZero(classes_only, hn::LoadU(d, s.sums));
-        std::size_t count = hn::CountTrue(d, hn::Ne(top, zero));
-        for (std::size_t v = N; v < s.stride; v += N) {
-            const auto x = hn::LoadU(d, s.sums + v);
-            count += hn::CountTrue(d, hn::Ne(x, zero));
-            top = hn::Max(top, x);
-        }
-        const T big = LargestLane(d, top);
-        s.div[t] = static_cast<std::uint16_t>(count);
-        s.largest[t] = static_cast<std::uint32_t>(big);
-        s.blank[t] = s.sums[0];
-        if (s.sumsq) {
-            s.n[t] = static_cast<std::uint32_t>(n);
-            s.sumsq[t] = sq;
-            s.sumfx[t] = fx;
-        }
-        if (s.first) {
-            std::uint16_t lane = 0;
-            const auto want = hn::Set(d, big);
-            for (std::size_t v = 0; v < s.stride && big != 0; v += N) {
-                auto hit = hn::Eq(hn::LoadU(d, s.sums + v), want);
-                if (v == 0) hit = hn::And(hit, classes_only);
-                const intptr_t at = hn::FindFirstTrue(d, hit);
-                if (at >= 0) {
-                    lane = static_cast<std::uint16_t>(v + static_cast<std::size_t>(at));
-                    break;
-                }
-            }
-            s.first[t] = lane;
-        }
-        for (std::size_t k = 0; k < s.shares; ++k) s.share[k][t] = s.sums[s.share_lane[k]];
+        WindowStats(s, t);
         if (t + 1 == s.centres) break;
         const T* in = s.counts + (t + s.m) * s.stride;
         const T* out = s.counts + t * s.stride;
-        for (std::size_t v = 0; v < s.stride; v += N) {
-            const auto x = hn::LoadU(d, s.sums + v);
-            const auto a = hn::LoadU(d, in + v);
-            const auto b = hn::LoadU(d, out + v);
-            hn::StoreU(hn::Sub(hn::Add(x, a), b), d, s.sums + v);
-            if (!s.sumsq) continue;
-            auto changed = hn::Ne(a, b);
-            if (v == 0) changed = hn::And(changed, classes_only);
-            if (hn::AllFalse(d, changed)) continue;
-            hn::StoreU(x, d, s.before + v);
-            std::uint8_t bytes[16] = {};
-            hn::StoreMaskBits(d, changed, bytes);
-            std::uint64_t bits = 0;
-            std::memcpy(&bits, bytes, sizeof bits);
-            for (; bits != 0; bits &= bits - 1) {
-                const std::size_t k = static_cast<std::size_t>(std::countr_zero(bits));
-                const T old = s.before[v + k];
-                const T now = s.sums[v + k];
-                n += static_cast<std::int64_t>(now) - old;
-                sq += static_cast<std::int64_t>(now) * now - static_cast<std::int64_t>(old) * old;
-                fx += s.fx[now] - s.fx[old];
-            }
-        }
+        for (std::size_t v = 0; v < s.stride; v += N)
+            hn::StoreU(hn::Sub(hn::Add(hn::LoadU(d, s.sums + v), hn::LoadU(d, in + v)), hn::LoadU(d, out + v)),
+                       d, s.sums + v);
     }
 }
 
@@ -176,6 +202,120 @@ void SquareStats16(const SquareStats<std::uint16_t>& s) {
 }
 void SquareStats32(const SquareStats<std::uint32_t>& s) {
     SquareStatsT(s);
+}
+
+#if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128
+void ClassSumsV(const ClassSums& s) {
+    portable::class_sums(s, 0, s.count);
+}
+#else
+// c ln c of the 16-bit counts `c` added to the four sums `fx` (a quarter of the lanes of
+// `c` each), gathered from the table.
+template <class D16>
+HWY_INLINE void GatherFx(D16 d16, hn::Vec<D16> c, const std::int64_t* table,
+                         hn::Vec<hn::Repartition<std::int64_t, D16>>* fx) {
+    const hn::Repartition<std::int64_t, D16> d64;
+    const hn::Repartition<std::uint32_t, D16> d32;
+    const std::size_t N64 = hn::Lanes(d64);
+    alignas(64) std::uint16_t lanes[hn::MaxLanes(d16)];
+    hn::Store(c, d16, lanes);
+    for (std::size_t q = 0; q < 4; ++q) {
+        const auto k32 = hn::PromoteTo(hn::Rebind<std::uint32_t, decltype(d64)>(),
+                                       hn::LoadU(hn::Rebind<std::uint16_t, decltype(d64)>(), lanes + q * N64));
+        const auto k = hn::BitCast(d64, hn::PromoteTo(hn::Rebind<std::uint64_t, decltype(d64)>(), k32));
+        fx[q] = hn::Add(fx[q], hn::GatherIndex(d64, table, k));
+    }
+    (void)d32;
+}
+
+// The windows a vector of 16-bit lanes at a time, class after class: the counts and
+// their squares summed in 32-bit lanes (a window's counts sum to 65535 at most), c ln c
+// gathered; a class that no window of the vector holds is passed over.
+void ClassSumsV(const ClassSums& s) {
+    const hn::ScalableTag<std::uint16_t> d16;
+    const hn::Repartition<std::uint32_t, decltype(d16)> d32;
+    const hn::Repartition<std::int64_t, decltype(d16)> d64;
+    const hn::Half<decltype(d16)> dh;
+    const std::size_t N = hn::Lanes(d16), N32 = hn::Lanes(d32), N64 = hn::Lanes(d64);
+    const auto zero = hn::Zero(d16);
+    std::size_t t = 0;
+    if (!s.sumsq && !s.first) {
+        // The counts alone, summed in 16-bit lanes.
+        for (; t + N <= s.count; t += N) {
+            auto n = zero;
+            for (std::size_t c = 0; c < s.classes; ++c) n = hn::Add(n, hn::LoadU(d16, s.sums + c * s.stride + t));
+            hn::StoreU(hn::PromoteTo(d32, hn::LowerHalf(dh, n)), d32, s.n + t);
+            hn::StoreU(hn::PromoteTo(d32, hn::UpperHalf(dh, n)), d32, s.n + t + N32);
+        }
+    }
+    for (; t + N <= s.count; t += N) {
+        auto n_lo = hn::Zero(d32), n_hi = hn::Zero(d32), sq_lo = n_lo, sq_hi = n_lo;
+        hn::Vec<decltype(d64)> fx[4] = {hn::Zero(d64), hn::Zero(d64), hn::Zero(d64), hn::Zero(d64)};
+        auto first = zero;
+        const auto largest = hn::LoadU(d16, s.largest + t);
+        for (std::size_t c = 0; c < s.classes; ++c) {
+            const auto k = hn::LoadU(d16, s.sums + c * s.stride + t);
+            const auto held = hn::Ne(k, zero);
+            if (hn::AllFalse(d16, held)) continue;
+            const auto lo = hn::PromoteTo(d32, hn::LowerHalf(dh, k));
+            const auto hi = hn::PromoteTo(d32, hn::UpperHalf(dh, k));
+            n_lo = hn::Add(n_lo, lo);
+            n_hi = hn::Add(n_hi, hi);
+            if (s.first) {
+                const auto hit = hn::And(hn::And(held, hn::Eq(k, largest)), hn::Eq(first, zero));
+                first = hn::IfThenElse(hit, hn::Set(d16, static_cast<std::uint16_t>(c + 1)), first);
+            }
+            if (!s.sumsq) continue;
+            sq_lo = hn::Add(sq_lo, hn::Mul(lo, lo));
+            sq_hi = hn::Add(sq_hi, hn::Mul(hi, hi));
+            GatherFx(d16, k, s.fx, fx);
+        }
+        hn::StoreU(n_lo, d32, s.n + t);
+        hn::StoreU(n_hi, d32, s.n + t + N32);
+        if (s.first) hn::StoreU(first, d16, s.first + t);
+        if (!s.sumsq) continue;
+        const hn::Rebind<std::uint32_t, decltype(d64)> dq;
+        alignas(64) std::uint32_t sq[hn::MaxLanes(d16)];
+        hn::Store(sq_lo, d32, sq);
+        hn::Store(sq_hi, d32, sq + N32);
+        for (std::size_t q = 0; q < 4; ++q) {
+            hn::StoreU(fx[q], d64, s.sumfx + t + q * N64);
+            hn::StoreU(hn::BitCast(d64, hn::PromoteTo(hn::Rebind<std::uint64_t, decltype(d64)>(),
+                                                      hn::Load(dq, sq + q * N64))),
+                       d64, s.sumsq + t + q * N64);
+        }
+    }
+    portable::class_sums(s, t, s.count);
+}
+#endif
+
+// The real metrics a vector of windows at a time, the last windows one at a time. Lanes
+// without values divide by 0 and are then replaced by -1.
+void RealRowV(const RealRow& r) {
+    const hn::ScalableTag<double> d;
+    const hn::Rebind<float, decltype(d)> df;
+    const std::size_t N = hn::Lanes(d);
+    const auto zero = hn::Zero(d);
+    const auto one = hn::Set(d, 1.0);
+    const auto none = hn::Set(d, -1.0);
+    std::size_t t = 0;
+    for (; t + N <= r.count; t += N) {
+        const auto n = hn::LoadU(d, r.n + t);
+        const auto empty = hn::Eq(n, zero);
+        const auto h = hn::Max(hn::Sub(hn::LoadU(d, r.ln_n + t), hn::Div(hn::LoadU(d, r.fx + t), n)), zero);
+        if (r.shannon) hn::StoreU(hn::DemoteTo(df, hn::IfThenElse(empty, none, h)), df, r.shannon + t);
+        if (r.simpson) {
+            const auto v = hn::Sub(one, hn::Div(hn::LoadU(d, r.sq + t), hn::Mul(n, n)));
+            hn::StoreU(hn::DemoteTo(df, hn::IfThenElse(empty, none, v)), df, r.simpson + t);
+        }
+        if (r.evenness) {
+            const auto ln_div = hn::LoadU(d, r.ln_div + t);
+            const auto one_class = hn::Eq(ln_div, zero);
+            const auto v = hn::IfThenZeroElse(one_class, hn::Div(h, hn::IfThenElse(one_class, one, ln_div)));
+            hn::StoreU(hn::DemoteTo(df, hn::IfThenElse(empty, none, v)), df, r.evenness + t);
+        }
+    }
+    for (; t < r.count; ++t) portable::real_window(r, t);
 }
 
 #if HWY_TARGET == HWY_SCALAR
@@ -309,12 +449,15 @@ struct Path {
     decltype(&HWY_STATIC_DISPATCH(StepDownV)) step_down;
     decltype(&HWY_STATIC_DISPATCH(SquareStats16)) square_stats16;
     decltype(&HWY_STATIC_DISPATCH(SquareStats32)) square_stats32;
+    decltype(&HWY_STATIC_DISPATCH(RealRowV)) real_row;
+    decltype(&HWY_STATIC_DISPATCH(ClassSumsV)) class_sums;
 };
 
 #define LANDMOSAIC_PATH(NS, NAME, RUNS)                                                       \
     Path {                                                                                     \
         NAME, RUNS, &NS::CountLanes16, &NS::CountLanes32, &NS::ByteLanes, &NS::SquareRow16, \
-            &NS::SquareRow32, &NS::StepDownV, &NS::SquareStats16, &NS::SquareStats32          \
+            &NS::SquareRow32, &NS::StepDownV, &NS::SquareStats16, &NS::SquareStats32,         \
+            &NS::RealRowV, &NS::ClassSumsV                                                     \
     }
 
 #if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
@@ -424,13 +567,15 @@ std::size_t byte_lanes() {
 }
 
 void square_row(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
-                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    path().square_row16(counts, stride, centres, m, sums, div, largest);
+                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                std::uint32_t* blank) {
+    path().square_row16(counts, stride, centres, m, sums, div, largest, blank);
 }
 
 void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
-                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    path().square_row32(counts, stride, centres, m, sums, div, largest);
+                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                std::uint32_t* blank) {
+    path().square_row32(counts, stride, centres, m, sums, div, largest, blank);
 }
 
 void step_down(const StepDown& s) {
@@ -443,6 +588,14 @@ void square_stats(const SquareStats<std::uint16_t>& s) {
 
 void square_stats(const SquareStats<std::uint32_t>& s) {
     path().square_stats32(s);
+}
+
+void real_row(const RealRow& r) {
+    path().real_row(r);
+}
+
+void class_sums(const ClassSums& s) {
+    path().class_sums(s);
 }
 
 }  // namespace kernels

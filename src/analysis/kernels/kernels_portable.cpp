@@ -27,13 +27,15 @@ std::size_t byte_lanes() {
 }
 
 void square_row(const std::uint16_t* counts, std::size_t stride, std::size_t centres,
-                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    portable::square_row(counts, stride, centres, m, sums, div, largest);
+                std::size_t m, std::uint16_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                std::uint32_t* blank) {
+    portable::square_row(counts, stride, centres, m, sums, div, largest, blank);
 }
 
 void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t centres,
-                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest) {
-    portable::square_row(counts, stride, centres, m, sums, div, largest);
+                std::size_t m, std::uint32_t* sums, std::uint16_t* div, std::uint32_t* largest,
+                std::uint32_t* blank) {
+    portable::square_row(counts, stride, centres, m, sums, div, largest, blank);
 }
 
 void square_stats(const SquareStats<std::uint16_t>& s) {
@@ -46,6 +48,14 @@ void square_stats(const SquareStats<std::uint32_t>& s) {
 
 void step_down(const StepDown& s) {
     portable::step_down(s);
+}
+
+void class_sums(const ClassSums& s) {
+    portable::class_sums(s, 0, s.count);
+}
+
+void real_row(const RealRow& r) {
+    portable::real_row(r);
 }
 
 }  // namespace kernels

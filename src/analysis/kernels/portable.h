@@ -12,7 +12,7 @@ namespace kernels::portable {
 
 template <class T>
 void square_row(const T* counts, std::size_t stride, std::size_t centres, std::size_t m, T* sums,
-                std::uint16_t* div, std::uint32_t* largest) {
+                std::uint16_t* div, std::uint32_t* largest, std::uint32_t* blank) {
     for (std::size_t k = 0; k < stride; ++k) sums[k] = 0;
     for (std::size_t x = 0; x < m; ++x)
         for (std::size_t k = 0; k < stride; ++k) sums[k] = static_cast<T>(sums[k] + counts[x * stride + k]);
@@ -25,6 +25,7 @@ void square_row(const T* counts, std::size_t stride, std::size_t centres, std::s
         }
         div[t] = n;
         largest[t] = top;
+        if (blank) blank[t] = sums[0];
         if (t + 1 == centres) break;
         const T* in = counts + (t + m) * stride;
         const T* out = counts + t * stride;
@@ -100,6 +101,50 @@ void square_stats(const SquareStats<T>& s) {
             fx += s.fx[now] - s.fx[old];
         }
     }
+}
+
+// The sums of the windows at lanes t0 .. t1 - 1, as class_sums gives them.
+inline void class_sums(const ClassSums& s, std::size_t t0, std::size_t t1) {
+    for (std::size_t t = t0; t < t1; ++t) {
+        std::uint32_t n = 0;
+        std::int64_t sq = 0, fx = 0;
+        std::uint16_t first = 0;
+        for (std::size_t c = 0; c < s.classes; ++c) {
+            const std::uint16_t k = s.sums[c * s.stride + t];
+            n += k;
+            if (s.sumsq) {
+                sq += static_cast<std::int64_t>(k) * k;
+                fx += s.fx[k];
+            }
+            if (first == 0 && k != 0 && k == s.largest[t]) first = static_cast<std::uint16_t>(c + 1);
+        }
+        s.n[t] = n;
+        if (s.sumsq) {
+            s.sumsq[t] = sq;
+            s.sumfx[t] = fx;
+        }
+        if (s.first) s.first[t] = first;
+    }
+}
+
+// The real metrics of window t, as real_row gives them.
+inline void real_window(const RealRow& r, std::size_t t) {
+    if (r.n[t] == 0.0) {
+        if (r.shannon) r.shannon[t] = -1.0f;
+        if (r.simpson) r.simpson[t] = -1.0f;
+        if (r.evenness) r.evenness[t] = -1.0f;
+        return;
+    }
+    const double n = r.n[t];
+    double h = r.ln_n[t] - r.fx[t] / n;
+    h = h > 0.0 ? h : 0.0;
+    if (r.shannon) r.shannon[t] = static_cast<float>(h);
+    if (r.simpson) r.simpson[t] = static_cast<float>(1.0 - r.sq[t] / (n * n));
+    if (r.evenness) r.evenness[t] = r.ln_div[t] == 0.0 ? 0.0f : static_cast<float>(h / r.ln_div[t]);
+}
+
+inline void real_row(const RealRow& r) {
+    for (std::size_t t = 0; t < r.count; ++t) real_window(r, t);
 }
 
 inline void step_down(const StepDown& s) {

@@ -7,12 +7,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <new>
+#include <string>
+#include <variant>
 #include <vector>
 
 #include "formats/format.h"
 #include "raster/inventory.h"
 #include "raster/output_file.h"
+#include "text/catalogue.h"
 
 namespace engine::mpi {
 
@@ -40,8 +44,110 @@ void bcast_string(std::string& s, int root) {
     if (n > 0) MPI_Bcast(s.data(), static_cast<int>(n), MPI_CHAR, root, MPI_COMM_WORLD);
 }
 
-Status fault(Fault f, const std::string& file = {}) {
-    return Status{f, file, {}};
+// A status as bytes, to go from the rank that has it to the others. Its texts go as
+// their words (the catalogue's Text may lie at another address in another process, or in
+// the GDAL module) and come back as texts kept for the rest of the run.
+void put_bytes(std::string& out, const void* p, std::size_t n) {
+    out.append(static_cast<const char*>(p), n);
+}
+void put_string(std::string& out, const std::string& s) {
+    const std::uint64_t n = s.size();
+    put_bytes(out, &n, sizeof n);
+    out += s;
+}
+void put_text(std::string& out, const Text* t) {
+    const char present = t ? 1 : 0;
+    put_bytes(out, &present, 1);
+    if (!t) return;
+    for (const Msg* m : {&t->en, &t->fr, &t->es}) {
+        put_string(out, m->text ? m->text : "");
+        put_bytes(out, m->acc.data(), m->acc.size());
+    }
+}
+
+std::string encode(const Status& s) {
+    std::string out;
+    const int code = static_cast<int>(s.code);
+    put_bytes(out, &code, sizeof code);
+    put_string(out, s.file);
+    put_string(out, s.detail);
+    put_text(out, s.message);
+    put_text(out, s.reason);
+    const std::uint64_t n = s.args.size();
+    put_bytes(out, &n, sizeof n);
+    for (const StatusValue& v : s.args) {
+        const char kind = static_cast<char>(v.index());
+        put_bytes(out, &kind, 1);
+        if (const auto* i = std::get_if<long long>(&v))
+            put_bytes(out, i, sizeof *i);
+        else if (const auto* d = std::get_if<double>(&v))
+            put_bytes(out, d, sizeof *d);
+        else
+            put_string(out, std::get<std::string>(v));
+    }
+    return out;
+}
+
+class Decoder {
+  public:
+    explicit Decoder(const std::string& in) : in_(in) {}
+    template <class T>
+    T get() {
+        T v{};
+        std::memcpy(&v, in_.data() + at_, sizeof v);
+        at_ += sizeof v;
+        return v;
+    }
+    std::string string() {
+        const auto n = static_cast<std::size_t>(get<std::uint64_t>());
+        std::string s = in_.substr(at_, n);
+        at_ += n;
+        return s;
+    }
+    // The words of a text sent by another rank, kept until the process ends: a status
+    // points at its texts and may be printed at the very end of the run.
+    const Text* text() {
+        if (get<char>() == 0) return nullptr;
+        struct Kept {
+            std::string words[3];
+            Text text;
+        };
+        static std::deque<Kept> kept;
+        Kept& k = kept.emplace_back();
+        Msg* msgs[3] = {&k.text.en, &k.text.fr, &k.text.es};
+        for (int l = 0; l < 3; ++l) {
+            k.words[l] = string();
+            msgs[l]->text = k.words[l].c_str();
+            std::memcpy(msgs[l]->acc.data(), in_.data() + at_, msgs[l]->acc.size());
+            at_ += msgs[l]->acc.size();
+        }
+        return &k.text;
+    }
+
+  private:
+    const std::string& in_;
+    std::size_t at_ = 0;
+};
+
+Status decode(const std::string& in) {
+    Decoder d(in);
+    Status s;
+    s.code = static_cast<Status::Code>(d.get<int>());
+    s.file = d.string();
+    s.detail = d.string();
+    s.message = d.text();
+    s.reason = d.text();
+    const auto n = d.get<std::uint64_t>();
+    for (std::uint64_t k = 0; k < n; ++k) {
+        const char kind = d.get<char>();
+        if (kind == 0)
+            s.args.emplace_back(d.get<long long>());
+        else if (kind == 1)
+            s.args.emplace_back(d.get<double>());
+        else
+            s.args.emplace_back(d.string());
+    }
+    return s;
 }
 
 // A forward-only source seen through a window of the last rows read, so that rank 0 can
@@ -57,7 +163,7 @@ class RowCache {
     // valid until the next call.
     Status rows(int y, int n, unsigned char* const*& out) {
         unsigned char** ring = rows_.get();
-        if (y < first_ || n > lines_) return fault(Fault::ReadFailed);
+        if (y < first_ || n > lines_) return Status::refused({}, txt::reason_cannot_open);
         const int drop = std::min(y, end_) - first_;
         std::rotate(ring, ring + drop, ring + lines_);
         first_ += drop;
@@ -136,26 +242,26 @@ class MpiSink final : public RowSink {
     Status open(const formats::Format& format, const std::string& base) {
         name_ = base + format.extension();
         Status st;
-        if (!format.layout || !format.layout(info_, layout_)) st = fault(Fault::CannotWrite, name_);
+        if (!format.layout || !format.layout(info_, layout_)) st = Status::not_written(name_);
         if (st.ok() && layout_.stride > 0 && layout_.too_large(info_.nb_lig))
-            st = fault(Fault::TooLarge, name_);
+            st = Status::not_written(name_);
         if (st.ok() && w_.rank == 0 && !layout_.side_extension.empty()) {
             const std::string side = base + layout_.side_extension;
             const std::string& text = layout_.side_bytes;
             if (!side_.open(side) || !side_.write(text.data(), text.size()))
-                st = fault(Fault::CannotWrite, side);
+                st = Status::not_written(side);
         }
         // Rank 0 makes the temporary file as every writer makes it; all ranks then open it
         // with MPI-IO, and rank 0 commits it in the end.
         std::string temp;
-        if (w_.rank == 0 && !file_.open(name_) && st.ok()) st = fault(Fault::CannotWrite, name_);
+        if (w_.rank == 0 && !file_.open(name_) && st.ok()) st = Status::not_written(name_);
         failed_ = agree(st);
         if (!failed_.ok()) return failed_;
         if (w_.rank == 0) temp = file_.temp_path();
         bcast_string(temp, 0);
         int rc = MPI_File_open(MPI_COMM_WORLD, temp.c_str(), MPI_MODE_WRONLY, MPI_INFO_NULL, &fh_);
         opened_ = rc == MPI_SUCCESS;
-        if (!opened_ && st.ok()) st = fault(Fault::CannotWrite, name_);
+        if (!opened_ && st.ok()) st = Status::not_written(name_);
         const std::string& head = layout_.head;
         if (opened_ && w_.rank == 0 && !head.empty() && st.ok()) {
             if (!write_at(0, head.data(), head.size())) st = failed_;
@@ -202,17 +308,17 @@ class MpiSink final : public RowSink {
         // Every rank's bytes reach the file system before the file is judged: a disk
         // that fills up may only say so now.
         if (opened_ && keep && MPI_File_sync(fh_) != MPI_SUCCESS && failed_.ok())
-            failed_ = fault(Fault::CannotWrite, name_);
+            failed_ = Status::not_written(name_);
         if (opened_ && MPI_File_close(&fh_) != MPI_SUCCESS && failed_.ok())
-            failed_ = fault(Fault::CannotWrite, name_);
+            failed_ = Status::not_written(name_);
         opened_ = false;
         Status st = agree(failed_);
         if (w_.rank == 0) {
             // The file beside the image comes into place first, as the format's own sink
             // puts it.
             if (keep && st.ok() && side_.is_open() && !side_.commit())
-                st = fault(Fault::CannotWrite, side_.final_path());
-            if (keep && st.ok() && !file_.commit()) st = fault(Fault::CannotWrite, name_);
+                st = Status::not_written(side_.final_path());
+            if (keep && st.ok() && !file_.commit()) st = Status::not_written(name_);
             side_.abandon();
             file_.abandon();
         }
@@ -229,7 +335,7 @@ class MpiSink final : public RowSink {
         const bool ok = rc == MPI_SUCCESS &&
                         MPI_Get_count(&status, MPI_BYTE, &written) == MPI_SUCCESS &&
                         written == static_cast<int>(n);
-        if (!ok && failed_.ok()) failed_ = fault(Fault::CannotWrite, name_);
+        if (!ok && failed_.ok()) failed_ = Status::not_written(name_);
         return ok;
     }
 
@@ -246,41 +352,79 @@ class MpiSink final : public RowSink {
     std::string bytes_;      // a row as stored
 };
 
-// Hands the result rows of one round of bands to the sinks that rank 0 alone writes
-// (null: an image written otherwise): rank 0 writes its own band, then receives those of
-// the other bands of the round, in order, and writes each band in one call, image after
-// image in the job's order, as the single-process run does, so that the writer, which
-// caches blocks of every file, makes the same files; the other ranks send theirs.
-// `row_bytes[i]` is the width in bytes of a row of image i; `band` holds one band of the
-// widest on rank 0.
-Status gather(const std::vector<RowSink*>& sinks, const std::vector<int>& row_bytes, World w,
-              int round, const BandPlan& plan, bool treated, const BandTreatment& t,
-              ByteGrid& band) {
+// Where the result rows of each image go: the sinks every rank writes (MPI-IO), those
+// rank 0 writes alone with the rows of every band, and rank 0's pictures of images every
+// rank writes, which are shown the rows of every band. Known on every rank.
+struct Routes {
+    std::vector<MpiSink*> team;   // null: not written by every rank
+    std::vector<RowSink*> alone;  // null: not written by rank 0 alone
+    std::vector<RowSink*> shown;  // rank 0's picture of a team image (null elsewhere)
+    std::vector<char> gathered;   // the rows of every band go to rank 0
+    std::vector<int> row_bytes;   // the width in bytes of a row of each image
+    int widest = 0;               // of the images rank 0 writes alone
+    bool any = false;             // some rows go to rank 0 (its own, with one rank)
+};
+
+Routes route(const std::vector<RowSink*>& sinks, const BandJob& job, const MapInfo& info) {
+    Routes r;
+    for (std::size_t i = 0; i < sinks.size(); ++i) {
+        RowSink* s = sinks[i];
+        RowSink* writer = s && s->inner() ? s->inner() : s;
+        r.team.push_back(dynamic_cast<MpiSink*>(writer));
+        r.alone.push_back(r.team.back() ? nullptr : s);
+        r.shown.push_back(r.team.back() && writer != s ? s : nullptr);
+        const bool real = i < job.metrics.size() && job.metrics[i].type() == metrics::Type::Real;
+        r.row_bytes.push_back(info.nb_col * (real ? 4 : 1));
+        if (r.alone.back()) r.widest = std::max(r.widest, r.row_bytes.back());
+        r.gathered.push_back(r.alone.back() || r.shown.back() ? 1 : 0);
+    }
+    // Rank 0 alone knows which team images it makes pictures of.
+    if (!r.gathered.empty())
+        MPI_Bcast(r.gathered.data(), static_cast<int>(r.gathered.size()), MPI_CHAR, 0,
+                  MPI_COMM_WORLD);
+    r.any = std::find(r.gathered.begin(), r.gathered.end(), 1) != r.gathered.end();
+    return r;
+}
+
+// Hands the result rows of one round of bands to rank 0's sinks (see Routes): rank 0
+// takes its own band, then receives those of the other bands of the round, in order, and
+// writes each band in one call, image after image in the job's order, as the
+// single-process run does, so that the writer, which caches blocks of every file, makes
+// the same files; a picture is shown its rows one at a time. The other ranks send theirs.
+// `band` holds one band of the widest image rank 0 writes alone, `row` one row of any.
+Status gather(const Routes& to, World w, int round, const BandPlan& plan, bool treated,
+              const BandTreatment& t, ByteGrid& band, std::vector<unsigned char>& row) {
     Status st;
     const int b = round * w.size + w.rank;
-    const std::size_t images = sinks.size();
+    const std::size_t images = to.gathered.size();
     if (w.rank != 0) {
         if (b >= plan.bands) return st;
         int word = treated ? 0 : 1;
         MPI_Send(&word, 1, MPI_INT, 0, 2, MPI_COMM_WORLD);
         for (std::size_t i = 0; treated && i < images; ++i)
-            for (int k = 0; sinks[i] && k < t.n(); ++k)
-                MPI_Send(t.rows(i)[k], row_bytes[i], MPI_UNSIGNED_CHAR, 0, 2, MPI_COMM_WORLD);
+            for (int k = 0; to.gathered[i] && k < t.n(); ++k)
+                MPI_Send(t.rows(i)[k], to.row_bytes[i], MPI_UNSIGNED_CHAR, 0, 2, MPI_COMM_WORLD);
         return st;
     }
-    for (std::size_t i = 0; treated && i < images; ++i)
-        if (sinks[i] && st.ok()) st = sinks[i]->write(t.y0(), t.n(), t.rows(i));
+    for (std::size_t i = 0; treated && i < images; ++i) {
+        if (to.alone[i] && st.ok()) st = to.alone[i]->write(t.y0(), t.n(), t.rows(i));
+        if (to.shown[i]) to.shown[i]->look(t.y0(), t.n(), t.rows(i));
+    }
     for (int r = 1; r < w.size && round * w.size + r < plan.bands; ++r) {
         const int bb = round * w.size + r;
         int word = 0;
         MPI_Recv(&word, 1, MPI_INT, r, 2, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
         if (word != 0) continue;
         for (std::size_t i = 0; i < images; ++i) {
-            if (!sinks[i]) continue;
-            for (int k = 0; k < plan.rows(bb); ++k)
-                MPI_Recv(band[k], row_bytes[i], MPI_UNSIGNED_CHAR, r, 2, MPI_COMM_WORLD,
+            if (!to.gathered[i]) continue;
+            for (int k = 0; k < plan.rows(bb); ++k) {
+                unsigned char* into = to.alone[i] ? band[k] : row.data();
+                MPI_Recv(into, to.row_bytes[i], MPI_UNSIGNED_CHAR, r, 2, MPI_COMM_WORLD,
                          MPI_STATUS_IGNORE);
-            if (st.ok()) st = sinks[i]->write(plan.first_row(bb), plan.rows(bb), band.get());
+                if (to.shown[i]) to.shown[i]->look(plan.first_row(bb) + k, 1, &into);
+            }
+            if (to.alone[i] && st.ok())
+                st = to.alone[i]->write(plan.first_row(bb), plan.rows(bb), band.get());
         }
     }
     return st;
@@ -312,15 +456,18 @@ DiversityTotals sum_totals(const DiversityTotals& mine) {
 
 Status agree(const Status& mine) {
     const World w = world_of(MPI_COMM_WORLD);
-    int in[2] = {static_cast<int>(mine.fault), w.rank};
+    int in[2] = {static_cast<int>(mine.code), w.rank};
     int out[2] = {0, 0};
     MPI_Allreduce(in, out, 1, MPI_2INT, MPI_MAXLOC, MPI_COMM_WORLD);
     if (out[0] == 0) return {};
-    Status st = mine;
-    st.fault = static_cast<Fault>(out[0]);
-    bcast_string(st.file, out[1]);
-    bcast_string(st.detail, out[1]);
-    return st;
+    if (out[1] == w.rank) {
+        std::string bytes = encode(mine);
+        bcast_string(bytes, out[1]);
+        return mine;
+    }
+    std::string bytes;
+    bcast_string(bytes, out[1]);
+    return decode(bytes);
 }
 
 // The peak resident memory of this process in kB (0 where the system does not say).
@@ -419,7 +566,7 @@ Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& 
         const MapInfo& info = src->info();
         const int chunk = std::max(1, std::min(plan.h, info.nb_lig));
         ByteGrid rows(ucmatrice(info.nb_col, chunk), chunk);
-        if (!rows) st = fault(Fault::OutOfMemory);
+        if (!rows) st = Status::out_of_memory();
         std::int64_t mine[256] = {};
         for (long long y = static_cast<long long>(w.rank) * chunk; st.ok() && y < info.nb_lig;
              y += static_cast<long long>(w.size) * chunk) {
@@ -431,7 +578,7 @@ Status MpiTeam::take_inventory(RowSource* src, const BandPlan& plan, Inventory& 
             }
             if (st.ok() && w.rank == 0 && progress &&
                 !progress(static_cast<int>(y) + n - 1, info.nb_lig))
-                st = fault(Fault::Cancelled);
+                st = Status::cancelled();
         }
         if (st.ok()) st = src->restart();
         st = agree(st);
@@ -465,7 +612,11 @@ static Status load_from_leader(World w, int round, const BandPlan& plan, const M
         int word = 0;
         MPI_Recv(&word, 1, MPI_INT, 0, 0, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
         t.forget_rows();
-        return word == 0 ? t.load(b, source) : fault(static_cast<Fault>(word));
+        if (word == 0) return t.load(b, source);
+        // Rank 0 failed to read the rows: it has the words of the fault.
+        Status failed;
+        failed.code = static_cast<Status::Code>(word);
+        return failed;
     }
     if (has) mine = t.load(b, source);
     for (int r = 1; r < w.size && round * w.size + r < plan.bands; ++r) {
@@ -476,13 +627,35 @@ static Status load_from_leader(World w, int round, const BandPlan& plan, const M
         unsigned char* const* rows = nullptr;
         Status got = mine.ok() ? cache->rows(a, e - a, rows) : mine;
         if (mine.ok()) mine = got;
-        int word = static_cast<int>(got.fault);
+        int word = static_cast<int>(got.code);
         MPI_Send(&word, 1, MPI_INT, r, 0, MPI_COMM_WORLD);
         if (got.ok())
             for (int i = 0; i < e - a; ++i)
                 MPI_Send(rows[i], info.nb_col, MPI_UNSIGNED_CHAR, r, 1, MPI_COMM_WORLD);
     }
     return mine;
+}
+
+// Where a rank's rows come from: the source itself, or, for a map that rank 0 alone
+// reads, rank 0's window of the rows it read (for its own bands) or the rows it sends.
+struct Feed {
+    std::unique_ptr<RowCache> cache;
+    std::unique_ptr<RowSource> own;
+    RowSource* source = nullptr;
+};
+
+static Status feed_of(RowSource* src, bool forward_only, World w, const BandPlan& plan,
+                      const MapInfo& info, Feed& f) {
+    f.source = src;
+    if (!forward_only) return {};
+    if (w.rank == 0) {
+        f.cache = std::make_unique<RowCache>(*src, plan.h + 2 * plan.halo);
+        f.own = std::make_unique<CacheSource>(*f.cache, info);
+    } else {
+        f.own = std::make_unique<ReceivedSource>(info);
+    }
+    f.source = f.own.get();
+    return w.rank == 0 && !f.cache->allocated() ? Status::out_of_memory() : Status{};
 }
 
 Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, const BandJob& job,
@@ -493,40 +666,16 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
     BandTreatment t(info, inv, win, job, plan);
     Status st = agree(t.allocate());
     if (!st.ok()) return st;
-
-    // Where each rank's rows come from.
-    std::unique_ptr<RowCache> cache;
-    std::unique_ptr<RowSource> own;
-    RowSource* source = src;
-    if (forward_only_) {
-        if (w.rank == 0) {
-            cache = std::make_unique<RowCache>(*src, plan.h + 2 * plan.halo);
-            if (!cache->allocated()) st = fault(Fault::OutOfMemory);
-            own = std::make_unique<CacheSource>(*cache, info);
-        } else {
-            own = std::make_unique<ReceivedSource>(info);
-        }
-        source = own.get();
-    }
-    st = agree(st);
-
-    // The sinks all the ranks write, and those rank 0 writes alone.
-    std::vector<MpiSink*> team_sinks;
-    std::vector<RowSink*> alone;
-    std::vector<int> row_bytes;
-    int widest = 0;
-    for (std::size_t i = 0; i < sinks.size(); ++i) {
-        team_sinks.push_back(dynamic_cast<MpiSink*>(sinks[i]));
-        alone.push_back(team_sinks.back() ? nullptr : sinks[i]);
-        const bool real = i < job.metrics.size() && job.metrics[i].type() == metrics::Type::Real;
-        row_bytes.push_back(info.nb_col * (real ? 4 : 1));
-        if (alone.back()) widest = std::max(widest, row_bytes.back());
-    }
-    // Rank 0: one band of another rank, for a sink it writes alone.
+    Feed feed;
+    st = agree(feed_of(src, forward_only_, w, plan, info, feed));
+    const Routes routes = route(sinks, job, info);
+    // Rank 0: a band of another rank for an image it writes alone, a row for a picture.
     ByteGrid band;
-    if (w.rank == 0 && w.size > 1 && widest > 0) {
-        band = ByteGrid(ucmatrice(widest, plan.h), plan.h);
-        if (!band) st = fault(Fault::OutOfMemory);
+    std::vector<unsigned char> row;
+    if (w.rank == 0 && w.size > 1 && routes.any) {
+        if (routes.widest > 0) band = ByteGrid(ucmatrice(routes.widest, plan.h), plan.h);
+        row.resize(static_cast<std::size_t>(info.nb_col));
+        if (routes.widest > 0 && !band) st = Status::out_of_memory();
     }
     st = agree(st);
     int reported = 0;  // the row the leader's progress was last given
@@ -539,31 +688,29 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
         const bool has = b < plan.bands;
         Status mine;
         if (forward_only_)
-            mine = load_from_leader(w, k, plan, info, cache.get(), *source, t);
+            mine = load_from_leader(w, k, plan, info, feed.cache.get(), *feed.source, t);
         else if (has)
-            mine = t.load(b, *source);
-        const bool treated = has && mine.ok();
+            mine = t.load(b, *feed.source);
         // Within its band, each rank asks the progress again (rank 0 at the row last
         // reported), so that a cancellation (a signal, which mpirun sends to every rank)
         // stops it without waiting for the band's end.
-        if (treated) mine = t.scan(within_band);
+        if (has && mine.ok()) mine = t.scan(within_band);
         // A band whose scan was cut short has no result rows to hand out.
-        const bool scanned = treated && mine.ok();
-        for (std::size_t i = 0; i < team_sinks.size(); ++i)
-            if (team_sinks[i]) team_sinks[i]->round(scanned, t.y0(), t.n(), t.rows(i));
-        if (widest > 0) {
-            const Status wrote = gather(alone, row_bytes, w, k, plan, scanned, t, band);
+        const bool scanned = has && mine.ok();
+        for (std::size_t i = 0; i < routes.team.size(); ++i)
+            if (routes.team[i]) routes.team[i]->round(scanned, t.y0(), t.n(), t.rows(i));
+        if (routes.any) {
+            const Status wrote = gather(routes, w, k, plan, scanned, t, band, row);
             if (mine.ok()) mine = wrote;
         }
         // The leader's progress follows the rounds; when it cancels, every rank stops.
         if (mine.ok() && progress && w.rank == 0) {
             const int last = std::min((k + 1) * w.size, plan.bands) - 1;
             reported = plan.first_row(last) + plan.rows(last) - 1;
-            if (!progress(reported, info.nb_lig)) mine = fault(Fault::Cancelled);
+            if (!progress(reported, info.nb_lig)) mine = Status::cancelled();
         }
         st = agree(mine);
     }
-
     // The histogram of every band, on every rank.
     totals = sum_totals(t.totals());
     return st;

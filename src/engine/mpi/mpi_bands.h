@@ -8,8 +8,10 @@
 // writers give its rows (for an ASCII grid, after the text of every band before), under
 // temporary names that rank 0 renames to the final ones once every rank is done. Other
 // results (GeoTIFF) are written by rank 0 alone through the single-process writer: every
-// rank sends it the rows of its bands, which rank 0 writes in order, a row at a time. A
-// failure on any rank is known to all, and leaves nothing under a final name.
+// rank sends it the rows of its bands, which rank 0 writes in order, a row at a time.
+// Rank 0's quicklooks of the images every rank writes are shown the rows of every band
+// the same way. A failure on any rank is known to all, and leaves nothing under a final
+// name.
 //
 // Every function here is collective: all ranks call it, in the same order.
 #pragma once
