@@ -144,7 +144,7 @@ struct WindowJob {
     std::vector<ColumnRun> column_runs;
     std::vector<unsigned char> codes;  // circle: the codes that are items
     std::vector<unsigned char> blank;  // circle: a line of no item, read above the band
-    const WindowTally* tally = nullptr;  // windows holding pixels of no item counted
+    const UnclassifiedTally* tally = nullptr;  // windows holding pixels of no item counted
     // Centre rows [i, i + 1) counted in the tally.
     bool tallied(int i) const { return tally != nullptr && i >= tally->from && i < tally->to; }
 };

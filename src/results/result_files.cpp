@@ -79,8 +79,8 @@ bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int
     }
     // A raw image's sizes are in the header beside it.
     engine::MapInfo declared;
-    if (f->code == kRaster) {
-        const std::string header = path.substr(0, path.size() - ext.size()) + ".txt";
+    if (f->side_extension) {
+        const std::string header = path.substr(0, path.size() - ext.size()) + f->side_extension;
         RawHeader h;
         if (!read_raw_header(header, h).ok() || h.nb_lig <= 0 || h.nb_col <= 0) {
             why = "the header " + header + " cannot be read";
@@ -110,7 +110,8 @@ bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int
     grid = std::move(g);
     nb_lig = info.nb_lig;
     nb_col = info.nb_col;
-    if (f->code == kAscii) {
+    // A grid that carries its corner (an ASCII grid) carries its cell size too.
+    if (info.UTM_coord) {
         cell = info.dpix_size;
         corner[0] = info.X_min;
         corner[1] = info.Y_min;
