@@ -19,6 +19,11 @@ generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(GENERATOR))
 # The sanitizer tree is for finding faults, not for speed: -O1 with line tables compiles
 # in half the time of -O2 -g and still gives file and line in every report.
 ASAN_FLAGS := -O1 -g1 -DNDEBUG
+# The trees these commands make compile each library's units in batches (a unity build):
+# the standard, CLI11, GDAL and GoogleTest headers are parsed once a batch instead of once
+# a file, which halves the time of a build from scratch. A tree configured by hand
+# compiles file by file unless it asks for the same.
+UNITY := -DCMAKE_UNITY_BUILD=ON
 
 .PHONY: all setup setup-demo release asan test test-release test-asan test-fast demo bench bench-bands windows fuzz clean
 
@@ -32,12 +37,12 @@ setup-demo:
 all: release
 
 release: setup
-	cmake -S . -B $(RELEASE_DIR) $(call generator,$(RELEASE_DIR)) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(RELEASE_DIR) $(call generator,$(RELEASE_DIR)) -DCMAKE_BUILD_TYPE=Release $(UNITY)
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 asan: setup
 	cmake -S . -B $(ASAN_DIR) $(call generator,$(ASAN_DIR)) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$(ASAN_FLAGS)" -DLANDMOSAIC_SANITIZE=ON -DLANDMOSAIC_BENCH=OFF
+	    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$(ASAN_FLAGS)" -DLANDMOSAIC_SANITIZE=ON -DLANDMOSAIC_BENCH=OFF $(UNITY)
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 
 test-release: release
@@ -51,13 +56,13 @@ test: test-release test-asan
 # The unit tier (ctest label `unit`): the stages called in process on small maps. The
 # other tiers are `program` (tests that start a program) and `slow`.
 test-fast: setup
-	cmake -S . -B $(RELEASE_DIR) $(call generator,$(RELEASE_DIR)) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(RELEASE_DIR) $(call generator,$(RELEASE_DIR)) -DCMAKE_BUILD_TYPE=Release $(UNITY)
 	cmake --build $(RELEASE_DIR) -j $(JOBS) --target landmosaic_tests
 	cd $(RELEASE_DIR) && ctest --output-on-failure -j $(JOBS) -L unit
 
 # The program alone (no tests, no benchmark), then the scripted dialogue and one batch run.
 demo: setup-demo
-	cmake -S . -B $(RELEASE_DIR) $(call generator,$(RELEASE_DIR)) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(RELEASE_DIR) $(call generator,$(RELEASE_DIR)) -DCMAKE_BUILD_TYPE=Release $(UNITY)
 	cmake --build $(RELEASE_DIR) -j $(JOBS) --target landmosaic
 	sh tools/demo.sh $(RELEASE_DIR)/landmosaic
 

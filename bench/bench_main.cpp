@@ -241,7 +241,7 @@ double time_scan(const BenchMap& b, const Config& c, WindowMethod method, int th
     o.histogram = histo;
     o.method = method;
     // The count of windows holding pixels of no class that a run's scan makes.
-    WindowTally counted;
+    UnclassifiedTally counted;
     counted.to = b.map.nb_lig;
     if (tally) o.tally = &counted;
     const double cpu_start = cpu_seconds();

@@ -638,7 +638,7 @@ TEST(BandEngine, PlansFitTheBudgetAndAFailedRunLeavesNoResult) {
     EXPECT_EQ(entries, 1);
 }
 
-#if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__unix__) && !defined(LANDMOSAIC_SANITIZED)
 // A map far larger than the memory the process may take runs through: the address space
 // of a child is limited to what it already uses plus a few megabytes, and the map is ten
 // times that.
@@ -1139,7 +1139,7 @@ TEST(Metrics, EveryMetricEqualsTheWindowCountedPixelByPixel) {
             EXPECT_EQ(quick.with_unclassified, found.with_unclassified);
             // The fast scans count them on their way where their method allows.
             for (WindowMethod method : {WindowMethod::best, WindowMethod::counts}) {
-                WindowTally tally;
+                UnclassifiedTally tally;
                 tally.to = t.map.nb_lig;
                 ScanOptions o;
                 o.method = method;
@@ -1254,7 +1254,7 @@ TEST(Metrics, QuickCountOfUnclassifiedWindowsOnSharedRows) {
         const metrics::ScanCounts part = metrics::unclassified_windows(t.map, win, s, 300, 650);
         for (const std::string& target : kernels::available_targets()) {
             ASSERT_TRUE(kernels::use_target(target));
-            WindowTally tally;
+            UnclassifiedTally tally;
             tally.from = 300;
             tally.to = 650;
             ScanOptions o;

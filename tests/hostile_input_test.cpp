@@ -1270,7 +1270,7 @@ int run_measured(const fs::path& dir, const std::vector<std::string>& args, cons
 // and 64 MB, a map one row of which cannot fit in the budget is refused before a row is
 // read, naming the row's size, and so is a tiny GeoTIFF declaring 2^31 - 1 columns.
 TEST(HostileInput, GeoTiffRunsKeepToTheMemoryBudget) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(LANDMOSAIC_SANITIZED)
     GTEST_SKIP() << "the sanitizers' own memory hides the program's";
 #endif
     if (!gdal_available()) GTEST_SKIP() << "built without GDAL";
@@ -1345,7 +1345,7 @@ TEST(HostileInput, SignalsStopABatchRunAndLeaveNoTemporaryFile) {
         double after;  // seconds before the signal
     };
     const Case cases[] = {{0, SIGINT, 0.2}, {0, SIGTERM, 0.2}, {2, SIGINT, 0.1}};
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(LANDMOSAIC_SANITIZED)
     // The sanitizers slow every step down: the run notices later, and mpirun, which gives
     // its ranks a short while before it kills them, may not wait for them.
     const double limit = 15.0;

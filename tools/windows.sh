@@ -118,7 +118,8 @@ case "$cmd" in
             set --
             [ -n "${WINDOWS_OPT:-}" ] && set -- -DCMAKE_CXX_FLAGS_RELEASE="$WINDOWS_OPT -DNDEBUG"
             cmake -S "$here" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
-                -DCMAKE_BUILD_TYPE=Release -DLANDMOSAIC_TESTS=OFF -DLANDMOSAIC_BENCH=OFF "$@" \
+                -DCMAKE_BUILD_TYPE=Release -DLANDMOSAIC_TESTS=OFF -DLANDMOSAIC_BENCH=OFF \
+                -DCMAKE_UNITY_BUILD=ON "$@" \
                 >"$dir/configure.log" 2>&1 || { cat "$dir/configure.log" >&2; exit 1; }
         fi
         cmake --build "$dir" --target landmosaic -j "${JOBS:-2}" >"$dir/build.log" 2>&1 ||

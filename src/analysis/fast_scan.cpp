@@ -144,7 +144,7 @@ struct WindowJob {
     std::vector<ColumnRun> column_runs;
     std::vector<unsigned char> codes;  // circle: the codes that are items
     std::vector<unsigned char> blank;  // circle: a line of no item, read above the band
-    const WindowTally* tally = nullptr;  // windows holding pixels of no item counted
+    const UnclassifiedTally* tally = nullptr;  // windows holding pixels of no item counted
     // Centre rows [i, i + 1) counted in the tally.
     bool tallied(int i) const { return tally != nullptr && i >= tally->from && i < tally->to; }
 };
@@ -251,6 +251,47 @@ void square_band(const WindowJob& job, int first, int last, WindowWorker& w,
         for (int r = first; r < last; ++r) row_done(r);
 }
 
+// The pixels that leave and enter the windows of the strip from column s0 as they step
+// from the line i to line i + 1, through each vertical run of the mask; lines above
+// `top_read` are read as lines of no item.
+void point_runs(const WindowJob& job, WindowWorker& w, int i, int s0, int top_read) {
+    const int rw = job.shape.rw;
+    for (std::size_t r = 0; r < job.column_runs.size(); ++r) {
+        const ColumnRun& cr = job.column_runs[r];
+        const int out = i - rw + cr.top;
+        const int in = i + 1 - rw + cr.bottom;
+        const unsigned char* out_row = out >= top_read ? job.tab_in[out] : job.blank.data();
+        const unsigned char* in_row = in >= top_read ? job.tab_in[in] : job.blank.data();
+        w.leave[r] = out_row + s0 + cr.c;
+        w.enter[r] = in_row + s0 + cr.c;
+    }
+}
+
+// The step down of the last centres of the strip from column s0, fewer than a vector,
+// from lane `main`: their bytes are copied so that no read passes the end of a line.
+void step_tail(const WindowJob& job, WindowWorker& w, kernels::StepDown& step, int s0,
+               std::size_t main, bool values) {
+    const std::size_t lanes = job.lanes;
+    for (std::size_t r = 0; r < job.column_runs.size(); ++r) {
+        const ColumnRun& cr = job.column_runs[r];
+        const std::size_t have =
+            std::min(lanes, static_cast<std::size_t>(job.target.nb_col - (s0 + cr.c)) - main);
+        unsigned char* lb = w.tail_bytes.data() + 2 * r * lanes;
+        unsigned char* eb = lb + lanes;
+        std::memcpy(lb, w.leave[r] + main, have);
+        std::memcpy(eb, w.enter[r] + main, have);
+        w.tail_leave[r] = lb;
+        w.tail_enter[r] = eb;
+    }
+    step.leave = w.tail_leave.data();
+    step.enter = w.tail_enter.data();
+    step.sums = w.sums16.data() + main;
+    step.lanes = lanes;
+    step.div = values ? w.div.data() + main : nullptr;
+    step.largest = values ? w.largest16.data() + main : nullptr;
+    kernels::step_down(step);
+}
+
 // Centre rows first .. last - 1 of a window slid down: every step takes out the top
 // pixel of each vertical run of the mask and puts in the pixel below its bottom, for all
 // the centres of a band of columns at once, counted per item in vector lanes. The band
@@ -284,15 +325,7 @@ void step_band(const WindowJob& job, int first, int last, WindowWorker& w, const
         step.stride = stride;
         for (int i = i0 - m; i < rw + last - 1; ++i) {
             // From the window centred on line i to the one on line i + 1.
-            for (std::size_t r = 0; r < runs; ++r) {
-                const ColumnRun& cr = job.column_runs[r];
-                const int out = i - rw + cr.top;
-                const int in = i + 1 - rw + cr.bottom;
-                const unsigned char* out_row = out >= top_read ? job.tab_in[out] : job.blank.data();
-                const unsigned char* in_row = in >= top_read ? job.tab_in[in] : job.blank.data();
-                w.leave[r] = out_row + s0 + cr.c;
-                w.enter[r] = in_row + s0 + cr.c;
-            }
+            point_runs(job, w, i, s0, top_read);
             const bool values = i + 1 >= i0;
             if (main != 0) {
                 step.leave = w.leave.data();
@@ -303,28 +336,7 @@ void step_band(const WindowJob& job, int first, int last, WindowWorker& w, const
                 step.largest = values ? w.largest16.data() : nullptr;
                 kernels::step_down(step);
             }
-            if (tail != 0) {
-                // The last centres, fewer than a vector: their bytes are copied so that no
-                // read passes the end of a line.
-                for (std::size_t r = 0; r < runs; ++r) {
-                    const ColumnRun& cr = job.column_runs[r];
-                    const std::size_t have = std::min(
-                        lanes, static_cast<std::size_t>(job.target.nb_col - (s0 + cr.c)) - main);
-                    unsigned char* lb = w.tail_bytes.data() + 2 * r * lanes;
-                    unsigned char* eb = lb + lanes;
-                    std::memcpy(lb, w.leave[r] + main, have);
-                    std::memcpy(eb, w.enter[r] + main, have);
-                    w.tail_leave[r] = lb;
-                    w.tail_enter[r] = eb;
-                }
-                step.leave = w.tail_leave.data();
-                step.enter = w.tail_enter.data();
-                step.sums = w.sums16.data() + main;
-                step.lanes = lanes;
-                step.div = values ? w.div.data() + main : nullptr;
-                step.largest = values ? w.largest16.data() + main : nullptr;
-                kernels::step_down(step);
-            }
+            if (tail != 0) step_tail(job, w, step, s0, main, values);
             if (!values) continue;
             if (job.tallied(i + 1)) tally_circles(job, w, stride, n);
             put_values(job.target, job.homo, i + 1, rw + s0, n, w.div.data(), w.largest16.data(),
@@ -428,6 +440,50 @@ std::vector<WindowWorker> make_workers(const WindowJob& job, int workers) {
     return ws;
 }
 
+// The method of a scan, its strips, and whether it counts the windows holding pixels of
+// no item.
+void plan_method(WindowJob& job, const LoadedMap& map, const Window& win, bool circle,
+                 const ScanOptions& options) {
+    const ScanShape& shape = job.shape;
+    int items_counted = 0;
+    for (int code = 0; code < 256; ++code)
+        if (job.items.item_of[code] != 0) ++items_counted;
+    if (circle) job.column_runs = column_runs(win.tab_rad, shape.rw);
+    job.method = shape.pixels == 0
+                     ? WindowMethod::runs
+                     : choose_method(options.method, circle, shape, job.column_runs, items_counted,
+                                     job.items.item_of[kNoValue] != 0);
+    size_strips(job, map, circle, options);
+    if (job.method == WindowMethod::counts && shape.pixels > 0) job.tally = options.tally;
+}
+
+// Centre rows first .. last - 1 of an empty mask: the reference evaluates every window
+// to 0 and 0.
+template <class RowDone>
+void empty_band(const WindowJob& job, int first, int last, WindowWorker& w, const RowDone& row_done) {
+    const int rw = job.shape.rw;
+    std::fill(w.div.begin(), w.div.end(), 0);
+    std::fill(w.largest.begin(), w.largest.end(), 0);
+    for (int r = first; r < last; ++r) {
+        put_values(job.target, job.homo, rw + r, rw, job.cols, w.div.data(), w.largest.data(), w.histo);
+        no_value_sides(job.target, rw + r, rw, rw + job.cols);
+        row_done(r);
+    }
+}
+
+// The workers' histograms and tallies added to those the options ask for.
+void add_counts(const WindowJob& job, const std::vector<WindowWorker>& ws, const ScanOptions& options) {
+    if (options.histogram != nullptr && job.target.fresh)
+        for (const WindowWorker& w : ws)
+            for (int v = 0; v < 256; ++v) options.histogram[v] += w.histo[static_cast<std::size_t>(v)];
+    if (job.tally == nullptr) return;
+    options.tally->counted = true;
+    for (const WindowWorker& w : ws) {
+        options.tally->windows += w.windows;
+        options.tally->with_unclassified += w.with_unclassified;
+    }
+}
+
 // The moving window of `shape` over the whole map. `circle`: the shape comes from a mask.
 void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
                  const ScanShape& shape, bool circle, const Target& target,
@@ -456,16 +512,7 @@ void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
     job.rows = static_cast<int>(rows);
     job.cols = static_cast<int>(cols);
     const int m = 2 * rw + 1;
-    int items_counted = 0;
-    for (int code = 0; code < 256; ++code)
-        if (items.item_of[code] != 0) ++items_counted;
-    if (circle) job.column_runs = column_runs(win.tab_rad, rw);
-    job.method = shape.pixels == 0
-                     ? WindowMethod::runs
-                     : choose_method(options.method, circle, shape, job.column_runs, items_counted,
-                                     items.item_of[kNoValue] != 0);
-    size_strips(job, map, circle, options);
-    if (job.method == WindowMethod::counts && shape.pixels > 0) job.tally = options.tally;
+    plan_method(job, map, win, circle, options);
 
     const int workers = std::clamp(workers_for(options.threads), 1, job.rows);
     // Bands: a few per worker so that the workers end together, but tall enough that
@@ -478,36 +525,19 @@ void window_scan(const LoadedMap& map, const Inventory& inv, const Window& win,
     std::vector<WindowWorker> ws = make_workers(job, workers);
     const auto work = [&](int first, int last, int worker, const auto& row_done) {
         WindowWorker& w = ws[static_cast<std::size_t>(worker)];
-        if (shape.pixels == 0) {
-            // An empty mask: the reference evaluates every window to 0 and 0.
-            std::fill(w.div.begin(), w.div.end(), 0);
-            std::fill(w.largest.begin(), w.largest.end(), 0);
-            for (int r = first; r < last; ++r) {
-                put_values(target, homo, rw + r, rw, job.cols, w.div.data(), w.largest.data(), w.histo);
-                no_value_sides(target, rw + r, rw, rw + job.cols);
-                row_done(r);
-            }
-        } else if (job.method == WindowMethod::runs) {
+        if (shape.pixels == 0)
+            empty_band(job, first, last, w, row_done);
+        else if (job.method == WindowMethod::runs)
             runs_band(job, first, last, w, row_done);
-        } else if (circle) {
+        else if (circle)
             step_band(job, first, last, w, row_done);
-        } else if (job.wide) {
+        else if (job.wide)
             square_band(job, first, last, w, w.counts32, w.sums32, row_done);
-        } else {
+        else
             square_band(job, first, last, w, w.counts16, w.sums16, row_done);
-        }
     };
     share_bands(job.rows, band, workers, work, report);
-    if (options.histogram != nullptr && target.fresh)
-        for (const WindowWorker& w : ws)
-            for (int v = 0; v < 256; ++v) options.histogram[v] += w.histo[static_cast<std::size_t>(v)];
-    if (job.tally != nullptr) {
-        options.tally->counted = true;
-        for (const WindowWorker& w : ws) {
-            options.tally->windows += w.windows;
-            options.tally->with_unclassified += w.with_unclassified;
-        }
-    }
+    add_counts(job, ws, options);
 }
 
 // ---------------------------------------------------------------------------------

@@ -33,7 +33,7 @@ enum class WindowMethod {
 // hold pixels of no item (codes the inventory does not list, 255 in a map's own
 // inventory). The moving windows slid by item counts count them on their way
 // (`counted` then true); the other scans leave them to metrics::unclassified_windows.
-struct WindowTally {
+struct UnclassifiedTally {
     int from = 0;
     int to = 0;
     std::int64_t windows = 0;
@@ -54,8 +54,8 @@ struct ScanOptions {
     // Centre columns a worker handles together with item counts; 0: as many as keep its
     // counts within a few MiB.
     int strip = 0;
-    // Given: the windows counted, where the method allows (see WindowTally).
-    WindowTally* tally = nullptr;
+    // Given: the windows counted, where the method allows (see UnclassifiedTally).
+    UnclassifiedTally* tally = nullptr;
 };
 
 // The number of workers a scan uses when it is given 0: one per hardware thread.

@@ -62,7 +62,7 @@ struct Worker {
     std::vector<std::int64_t> sumsq, sumfx;
     std::vector<std::vector<std::uint32_t>> share;
     std::vector<std::uint32_t*> share_rows;
-    std::vector<unsigned char> valid;
+    std::vector<unsigned char> valid, pct;
     std::vector<double> real_n, real_ln_n, real_fx, real_sq, real_ln_div;
     std::vector<std::uint16_t> counts16, sums16;
     std::vector<std::uint32_t> counts32, sums32;
@@ -79,6 +79,7 @@ void size_worker(const Job& job, Worker& w) {
     w.sumsq.assign(values, 0);
     w.sumfx.assign(values, 0);
     w.valid.assign(values, 0);
+    w.pct.assign(values, 0);
     if (job.want_sums)
         for (auto* v : {&w.real_n, &w.real_ln_n, &w.real_fx, &w.real_sq, &w.real_ln_div}) v->assign(values, 0.0);
     w.share.assign(job.share_lane.size(), std::vector<std::uint32_t>(values, 0));
@@ -132,6 +133,22 @@ void real_values(const Job& job, Worker& w, int k, int j, int n) {
     kernels::real_row(r);
 }
 
+// The percent of the classified pixels (under the valid-pixel rule) or of the surface
+// that the counts `part` of the `n` windows are, where valid.
+void put_percent(const Job& job, Worker& w, unsigned char* row, const unsigned char* valid, int n,
+                 const std::uint32_t* part) {
+    if (!job.rule.on()) {
+        const std::size_t size = job.pct_surface.size();
+        put(row, valid, n, kNoValue, [&](int t) {
+            return part[t] < size ? job.pct_surface[part[t]] : values::percent_of(part[t], job.win.surf_tot);
+        });
+        return;
+    }
+    unsigned char* pct = w.pct.data();
+    kernels::percent_row(part, w.n.data(), static_cast<std::size_t>(n), pct);
+    put(row, valid, n, kNoValue, [&](int t) { return pct[t]; });
+}
+
 // Writes the values of the `n` windows centred on map row i from column j into row k of
 // the planes (the no-value mark where a window gets none), and counts them.
 void write_row(const Job& job, Worker& w, int i, int j, int n) {
@@ -160,7 +177,7 @@ void write_row(const Job& job, Worker& w, int i, int j, int n) {
                 put(row, valid, n, kNoValue, [&](int t) { return static_cast<unsigned char>(w.div[t]); });
                 break;
             case Id::Homogeneity:
-                put(row, valid, n, kNoValue, [&](int t) { return percent(job, w.largest[t], cn[t]); });
+                put_percent(job, w, row, valid, n, w.largest.data());
                 break;
             case Id::Dominant:
                 put(row, valid, n, kNoValue,
@@ -173,8 +190,7 @@ void write_row(const Job& job, Worker& w, int i, int j, int n) {
                     put(row, valid, n, kNoValue, [&](int t) { return percent(job, 0, cn[t]); });
                     break;
                 }
-                const std::uint32_t* c = w.share[static_cast<std::size_t>(at - job.share_lane.begin())].data();
-                put(row, valid, n, kNoValue, [&](int t) { return percent(job, c[t], cn[t]); });
+                put_percent(job, w, row, valid, n, w.share[static_cast<std::size_t>(at - job.share_lane.begin())].data());
                 break;
             }
         }

@@ -275,7 +275,7 @@ Status BandTreatment::scan(const Progress& progress) {
     fill_grid(homo_, view_.nb_lig, info_.nb_col, kNoValue);
     bool cancelled = false;
     // The windows holding pixels of no class are counted by the scan where it can.
-    WindowTally tally;
+    UnclassifiedTally tally;
     tally.from = o;
     tally.to = o + n_;
     ScanOptions options;

@@ -41,7 +41,7 @@ namespace {
 
 // Truncation toward zero of a real number shown as a whole number; values beyond
 // the range of a 64-bit integer (never met with a sane pixel size) are clamped.
-long long trunc_int(double x) {
+long long trunc_ll(double x) {
     if (std::isnan(x)) return 0;
     if (x >= 9.2e18) return 9200000000000000000LL;
     if (x <= -9.2e18) return -9200000000000000000LL;
@@ -58,7 +58,7 @@ void write_report_body(Report& rep, const RunAnswers& run, const LoadedMap& map,
     rep.write(txt::report_image_name.in(idiom), {run.nom_lect});
     rep.write(txt::report_features.in(idiom));
     rep.write(txt::report_size.in(idiom), {map.nb_lig, map.nb_col});
-    rep.write(txt::report_pixel_size.in(idiom), {trunc_int(map.dpix_size)});
+    rep.write(txt::report_pixel_size.in(idiom), {trunc_ll(map.dpix_size)});
     // The surface of one pixel first, then the number of pixels, taken as a real so
     // that a large map cannot overflow the product of its two sides.
     const double surf = (map.dpix_size * map.dpix_size) *
@@ -74,7 +74,7 @@ void write_report_body(Report& rep, const RunAnswers& run, const LoadedMap& map,
     rep.write(txt::report_window_heading.in(idiom));
     // The shape alone chooses the rows: after a cell-mesh dialogue the square rows
     // describe the cell, whose sizes live in the same fields.
-    const long long ps = trunc_int(win.ps);
+    const long long ps = trunc_ll(win.ps);
     const WindowShape& shape = moving_window_shape(run.win_shape);
     rep.write(shape.report_form.in(idiom));
     if (!shape.mask) {

@@ -98,6 +98,11 @@ struct ClassSums {
 };
 void class_sums(const ClassSums& s);
 
+// out[t] = the integer part of part[t] / whole[t] * 100 in double, for part[t] <= whole[t]
+// (0 where whole[t] is 0), t below `count`: the same bytes on every path.
+void percent_row(const std::uint32_t* part, const std::uint32_t* whole, std::size_t count,
+                 unsigned char* out);
+
 // The real metrics of `count` windows, from their sums prepared in doubles. For window
 // t: n[t] its classified pixels (0 where it has no values), ln_n[t] = ln n, fx[t] the sum
 // of c ln c over its classes, sq[t] the sum of c^2, ln_div[t] the logarithm of its

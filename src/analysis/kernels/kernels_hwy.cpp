@@ -289,6 +289,27 @@ void ClassSumsV(const ClassSums& s) {
 }
 #endif
 
+// The percents a vector of windows at a time, the last ones one at a time: the quotient
+// and product in double, its integer part taken by a truncating conversion.
+void PercentRowV(const std::uint32_t* part, const std::uint32_t* whole, std::size_t count,
+                 unsigned char* out) {
+    const hn::ScalableTag<double> d;
+    const hn::Rebind<std::int32_t, decltype(d)> di;
+    const hn::Rebind<std::uint8_t, decltype(d)> d8;
+    const std::size_t N = hn::Lanes(d);
+    const auto hundred = hn::Set(d, 100.0);
+    std::size_t t = 0;
+    for (; t + N <= count; t += N) {
+        // Counts below 2^31: as signed, exact in double.
+        const auto p = hn::PromoteTo(d, hn::BitCast(di, hn::LoadU(hn::Rebind<std::uint32_t, decltype(d)>(), part + t)));
+        const auto w = hn::PromoteTo(d, hn::BitCast(di, hn::LoadU(hn::Rebind<std::uint32_t, decltype(d)>(), whole + t)));
+        const auto empty = hn::Eq(w, hn::Zero(d));
+        const auto v = hn::IfThenZeroElse(empty, hn::Mul(hn::Div(p, hn::IfThenElse(empty, hundred, w)), hundred));
+        hn::StoreU(hn::DemoteTo(d8, hn::DemoteTo(di, v)), d8, out + t);
+    }
+    portable::percent_row(part, whole, t, count, out);
+}
+
 // The real metrics a vector of windows at a time, the last windows one at a time. Lanes
 // without values divide by 0 and are then replaced by -1.
 void RealRowV(const RealRow& r) {
@@ -451,13 +472,14 @@ struct Path {
     decltype(&HWY_STATIC_DISPATCH(SquareStats32)) square_stats32;
     decltype(&HWY_STATIC_DISPATCH(RealRowV)) real_row;
     decltype(&HWY_STATIC_DISPATCH(ClassSumsV)) class_sums;
+    decltype(&HWY_STATIC_DISPATCH(PercentRowV)) percent_row;
 };
 
 #define LANDMOSAIC_PATH(NS, NAME, RUNS)                                                       \
     Path {                                                                                     \
         NAME, RUNS, &NS::CountLanes16, &NS::CountLanes32, &NS::ByteLanes, &NS::SquareRow16, \
             &NS::SquareRow32, &NS::StepDownV, &NS::SquareStats16, &NS::SquareStats32,         \
-            &NS::RealRowV, &NS::ClassSumsV                                                     \
+            &NS::RealRowV, &NS::ClassSumsV, &NS::PercentRowV                                   \
     }
 
 #if HWY_ARCH_X86 && (defined(__GNUC__) || defined(__clang__))
@@ -596,6 +618,11 @@ void real_row(const RealRow& r) {
 
 void class_sums(const ClassSums& s) {
     path().class_sums(s);
+}
+
+void percent_row(const std::uint32_t* part, const std::uint32_t* whole, std::size_t count,
+                 unsigned char* out) {
+    path().percent_row(part, whole, count, out);
 }
 
 }  // namespace kernels

@@ -54,6 +54,11 @@ void class_sums(const ClassSums& s) {
     portable::class_sums(s, 0, s.count);
 }
 
+void percent_row(const std::uint32_t* part, const std::uint32_t* whole, std::size_t count,
+                 unsigned char* out) {
+    portable::percent_row(part, whole, 0, count, out);
+}
+
 void real_row(const RealRow& r) {
     portable::real_row(r);
 }

@@ -127,6 +127,14 @@ inline void class_sums(const ClassSums& s, std::size_t t0, std::size_t t1) {
     }
 }
 
+inline void percent_row(const std::uint32_t* part, const std::uint32_t* whole, std::size_t t0,
+                        std::size_t count, unsigned char* out) {
+    for (std::size_t t = t0; t < count; ++t)
+        out[t] = whole[t] == 0 ? 0
+                               : static_cast<unsigned char>(static_cast<int>(
+                                     static_cast<double>(part[t]) / static_cast<double>(whole[t]) * 100));
+}
+
 // The real metrics of window t, as real_row gives them.
 inline void real_window(const RealRow& r, std::size_t t) {
     if (r.n[t] == 0.0) {
