@@ -75,11 +75,32 @@ json output_entries(const RunOutcome& out, const std::vector<std::string>& pictu
     return outputs;
 }
 
+// The options of the run as given, and the window they made.
+json parameters_entry(const RunRequest& req, const RunOutcome& out) {
+    static const char* const kLanguages[] = {"en", "fr", "es"};
+    const RunAnswers& run = out.run;
+    json metric_names = json::array();
+    for (const std::string& m : req.metrics) metric_names.push_back(m);
+    return {{"window", window_shape(req.window).name},
+            // The rank as given when the run stopped before its window was fixed.
+            {"rank", req.rank >= 0 ? req.rank : run.range_win},
+            {"rank_from_surface_km2", req.rank < 0 ? json(req.surface_km2) : json(nullptr)},
+            {"format", run.res_form >= 0 ? formats::format_of(run.res_form).name
+                                         : formats::geotiff_format().name},
+            {"language", kLanguages[run.idiom >= 0 && run.idiom <= 2 ? run.idiom : 0]},
+            {"mesh_lines", req.mesh_lines},
+            {"band", req.band},
+            {"metrics", metric_names},
+            {"min_valid", req.min_valid > 0 ? json(req.min_valid) : json(nullptr)},
+            {"window_pixels",
+             window_shape(req.window).mask ? out.win.num_pix_circ : out.win.surf_tot},
+            {"window_ha", out.win.surf_win}};
+}
+
 }  // namespace
 
 std::string json_summary(const RunRequest& req, const RunOutcome& out,
                          const std::vector<std::string>& pictures) {
-    static const char* const kLanguages[] = {"en", "fr", "es"};
     const RunAnswers& run = out.run;
 
     json items = json::array();
@@ -90,8 +111,6 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out,
     json histogram = json::array();
     for (int v = 0; v <= out.max_histo && v < 260; ++v)
         histogram.push_back({{"diversity", v}, {"pixels", out.histo_div[v]}});
-    json metric_names = json::array();
-    for (const std::string& m : req.metrics) metric_names.push_back(m);
     json warnings = json::array();
     for (const Status& s : out.warnings) warnings.push_back(status_line(s, run.idiom, true));
     json failures = json::array();
@@ -109,21 +128,7 @@ std::string json_summary(const RunRequest& req, const RunOutcome& out,
     json j = json::object();
     put_path(j, "map", req.map);
     json rest = {
-        {"parameters",
-         {{"window", window_shape(req.window).name},
-          // The rank as given when the run stopped before its window was fixed.
-          {"rank", req.rank >= 0 ? req.rank : run.range_win},
-          {"rank_from_surface_km2", req.rank < 0 ? json(req.surface_km2) : json(nullptr)},
-          {"format", run.res_form >= 0 ? formats::format_of(run.res_form).name
-                                       : formats::geotiff_format().name},
-          {"language", kLanguages[run.idiom >= 0 && run.idiom <= 2 ? run.idiom : 0]},
-          {"mesh_lines", req.mesh_lines},
-          {"band", req.band},
-          {"metrics", metric_names},
-          {"min_valid", req.min_valid > 0 ? json(req.min_valid) : json(nullptr)},
-          {"window_pixels",
-           window_shape(req.window).mask ? out.win.num_pix_circ : out.win.surf_tot},
-          {"window_ha", out.win.surf_win}}},
+        {"parameters", parameters_entry(req, out)},
         {"map_size", {{"lines", out.nb_lig}, {"columns", out.nb_col}}},
         {"pixel_size", out.dpix_size},
         {"georeferenced", out.georeferenced},
