@@ -14,6 +14,17 @@
 
 namespace tf {
 
+// True in the sanitizer tree, where the program runs several times slower: there the
+// widest sweeps of cases take every other case (the normal tree takes them all), and the
+// tests whose subject is another program (a browser) are left to the normal tree.
+#if defined(LANDMOSAIC_SANITIZED)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+// Whether case number `i` of a sweep runs in this tree.
+inline bool swept(int i) { return !kSanitized || i % 2 == 0; }
+
 // The bytes of a file; empty when it cannot be read.
 inline std::string slurp(const std::filesystem::path& p) {
     std::ifstream f(p, std::ios::binary);

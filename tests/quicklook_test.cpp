@@ -518,6 +518,7 @@ std::string chromium_command(const fs::path& profile) {
 TEST(SummaryInBrowser, ShowsTheMapsAndPrintsOnOnePage) {
     if (!png_available()) GTEST_SKIP() << "built without PNG pictures";
     if (shell("command -v chromium >/dev/null 2>&1") != 0) GTEST_SKIP() << "no chromium";
+    if (tf::kSanitized) GTEST_SKIP() << "the browser's part is checked in the normal tree";
     const Case c{"browser", 1, 1, 1, 2, 1, 0, "maps"};
     Session s(c);
     ASSERT_EQ(s.status, 0);

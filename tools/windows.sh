@@ -158,10 +158,21 @@ case "$cmd" in
     prepare)
         compiler "$2" >/dev/null || exit 0
         command -v cmake >/dev/null 2>&1 || exit 0
-        WINDOWS_OPT=-O1 sh "$0" build "$2" "$3" || exit 1
-        loader x86_64 >/dev/null || exit 0
-        sh "$0" prefix "$4"
-        exit $?
+        # Wine's prefix is made while the program builds: it waits on Wine, not on the
+        # processor.
+        prefix_status=0
+        if loader x86_64 >/dev/null; then
+            sh "$0" prefix "$4" &
+            prefix_pid=$!
+        fi
+        WINDOWS_OPT=-O1 sh "$0" build "$2" "$3"
+        build_status=$?
+        if [ -n "${prefix_pid:-}" ]; then
+            wait "$prefix_pid"
+            prefix_status=$?
+        fi
+        [ "$build_status" -eq 0 ] || exit 1
+        exit "$prefix_status"
         ;;
     run)
         arch="$2"
