@@ -91,12 +91,7 @@ Status raw_header(const std::string& nom_lect, LoadedMap& map, engine::MapInfo& 
             opt.warn(Status::make(Status::Code::NotWritten, map.nomdescr1, txt::header_not_written,
                                   {map.nomdescr1}));
     }
-    map.min_al = h.min_al;
-    map.max_al = h.max_al;
-    map.pix_size = h.pix_size;
-    declared.nb_lig = h.nb_lig;
-    declared.nb_col = h.nb_col;
-    declared.dpix_size = h.pix_size;
+    run_parts::take_raw_header(h, map, declared);
     return Status::success();
 }
 

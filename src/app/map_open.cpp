@@ -76,6 +76,15 @@ void header_from(const engine::MapInfo& info, LoadedMap& map) {
     if (info.has_nodata) map.nodata = info.nodata;
 }
 
+void take_raw_header(const RawHeader& h, LoadedMap& map, engine::MapInfo& declared) {
+    map.min_al = h.min_al;
+    map.max_al = h.max_al;
+    map.pix_size = h.pix_size;
+    declared.nb_lig = h.nb_lig;
+    declared.nb_col = h.nb_col;
+    declared.dpix_size = h.pix_size;
+}
+
 // Opens the map of the request for reading by rows: its sizes, pixel size and corner go to
 // `map` (no pixels), its name to `run.nom_lect`.
 Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
@@ -119,12 +128,7 @@ Status open_map(const RunRequest& req, RunOutcome& out, LoadedMap& map,
         }
         if (h.nb_lig <= 0 || h.nb_col <= 0)
             return Status::refused(map.nomdescr1, txt::reason_bad_sizes, {h.nb_lig, h.nb_col});
-        map.min_al = h.min_al;
-        map.max_al = h.max_al;
-        map.pix_size = h.pix_size;
-        declared.nb_lig = h.nb_lig;
-        declared.nb_col = h.nb_col;
-        declared.dpix_size = h.pix_size;
+        take_raw_header(h, map, declared);
     }
     src = native->open_source(run.nom_lect, declared, e);
     if (!src) return e;

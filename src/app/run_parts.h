@@ -13,6 +13,7 @@
 #include "app/run.h"
 #include "formats/format.h"
 #include "formats/gdal_raster.h"
+#include "formats/raw.h"
 #include "results/picture_sink.h"
 #include "results/report.h"
 
@@ -34,6 +35,10 @@ Status check_map_name(const std::string& map);
 
 // The sizes, pixel size and corner of a map read by rows.
 void header_from(const engine::MapInfo& info, LoadedMap& map);
+
+// A raw map's header values: its value range and pixel size into `map`, its sizes and
+// pixel size into what its reader is told the map declares.
+void take_raw_header(const RawHeader& h, LoadedMap& map, engine::MapInfo& declared);
 
 // Opens the map of the request for reading by rows: its sizes, pixel size and corner go to
 // `map` (no pixels), its name to `out.run.nom_lect`.
