@@ -26,16 +26,6 @@ bool read_with_gdal(const std::string& path, ByteGrid& grid, int& nb_lig, int& n
     return true;
 }
 
-// The real metrics' values read back through GDAL.
-RealImageReader gdal_real_reader() {
-    return [](const std::string& path, std::vector<float>& values, int& nb_lig, int& nb_col,
-              std::string& why) {
-        const Status s = read_real_band(path, values, nb_lig, nb_col);
-        if (!s.ok()) why = path + (s.detail.empty() ? std::string(" cannot be read") : ": " + s.detail);
-        return s.ok();
-    };
-}
-
 // What the page says of a run, from its outcome.
 SummaryInput page_input(const RunOutcome& o, const SummaryOptions& options) {
     const RunAnswers& run = o.run;
@@ -83,7 +73,6 @@ int summary_of_outcome(const RunOutcome& outcome, SummaryOptions options,
         err << "landmosaic summary: the run made no pictures of its diversity and homogeneity\n";
         return 1;
     }
-    if (gdal_available() && !options.real_reader) options.real_reader = gdal_real_reader();
     for (MetricImage& m : options.metrics)
         for (const RunOutcome::File& f : outcome.files)
             if (f.path == m.path) m.picture = f.picture.get();
@@ -99,7 +88,6 @@ int summary_of_outcome(const RunOutcome& outcome, SummaryOptions options,
 int make_summary(const std::string& base, SummaryOptions options, std::ostream& out,
                  std::ostream& err) {
     if (gdal_available() && !options.reader) options.reader = read_with_gdal;
-    if (gdal_available() && !options.real_reader) options.real_reader = gdal_real_reader();
     std::string written, why;
     const int status = summary_from_results(base, written, why, options);
     out << written << std::flush;

@@ -125,36 +125,6 @@ SummaryInput input_from_report(const ReportContents& rc, const ByteGrid& homo, d
     return in;
 }
 
-// A real metric's values on a scale of 0 to 100 between the least and the largest, which
-// go to `p.lo` and `p.hi`.
-bool real_metric_grid(const MetricImage& m, const SummaryOptions& options, int nb_lig,
-                      int nb_col, SummaryInput::Panel& p, ByteGrid& grid, std::string& err) {
-    std::vector<float> values;
-    int nl = 0, nc = 0;
-    if (!options.real_reader || !options.real_reader(m.path, values, nl, nc, err)) return false;
-    if (nl != nb_lig || nc != nb_col || values.size() != static_cast<std::size_t>(nl) * nc) {
-        err = m.path + " is not of the size the report gives";
-        return false;
-    }
-    bool any = false;
-    for (float v : values) {
-        if (v == -1.0f) continue;
-        p.lo = any ? std::min<double>(p.lo, v) : v;
-        p.hi = any ? std::max<double>(p.hi, v) : v;
-        any = true;
-    }
-    grid = ByteGrid(ucmatrice(nc, nl), nl);
-    const double span = p.hi > p.lo ? p.hi - p.lo : 1;
-    for (int i = 0; i < nl; ++i)
-        for (int j = 0; j < nc; ++j) {
-            const float v = values[static_cast<std::size_t>(i) * nc + j];
-            grid[i][j] = v == -1.0f ? 255
-                                    : static_cast<unsigned char>(
-                                          std::lround((v - p.lo) / span * 100));
-        }
-    return true;
-}
-
 // The report of a run, read and understood.
 bool read_report(const std::string& given, const std::string& report_name, ReportContents& rc,
                  std::string& err) {
@@ -217,32 +187,19 @@ void tell_written(const std::string& base, const std::string& given,
         if (std::find(failed.begin(), failed.end(), f[0]) == failed.end()) out += f[1] + "\n";
 }
 
-// The panel of one more metric: its picture (`ready`, or made from its file), written as
-// BASE_<suffix>.png.
-bool metric_panel(const MetricImage& m, const SummaryOptions& options, int nb_lig, int nb_col,
-                  const std::string& base, const Quicklook* ready, SummaryInput::Panel& p,
+// The panel of one more metric: its picture, made by the run, written as
+// BASE_<suffix>.png; a real metric's ramp spans the least and largest values the
+// picture was made of.
+bool metric_panel(const MetricImage& m, const std::string& base, SummaryInput::Panel& p,
                   std::string& err) {
     p.image = m;
-    ByteGrid grid;
-    if (ready) {
-        p.picture = *ready;
-    } else if (m.real) {
-        if (!real_metric_grid(m, options, nb_lig, nb_col, p, grid, err)) return false;
-    } else {
-        int nl = 0, nc = 0;
-        double cell = 0;
-        std::string crs;
-        double where[3] = {0, 0, 0};
-        if (!read_result_image(m.path, grid, nl, nc, cell, crs, where, options.reader, err))
-            return false;
-        if (nl != nb_lig || nc != nb_col) {
-            err = m.path + " is not of the size the report gives";
-            return false;
-        }
+    if (!m.picture) {
+        err = "the run made no picture of " + m.path;
+        return false;
     }
-    if (!ready)
-        p.picture = m.categorical ? diversity_quicklook(grid.get(), nb_lig, nb_col, MeshLines{})
-                                  : homogeneity_quicklook(grid.get(), nb_lig, nb_col);
+    p.picture = *m.picture;
+    p.lo = p.picture.lo;
+    p.hi = p.picture.hi;
     const std::string png_name = base + "_" + m.suffix + ".png";
     if (!encode_png(p.picture.image, p.png) || !write_file_whole(png_name, p.png)) {
         err = png_name + " could not be written";
@@ -262,7 +219,7 @@ int summary_of_run(const std::string& given, SummaryInput in, const Quicklook& d
     for (const MetricImage& m : options.metrics) {
         if (!png_available()) break;
         SummaryInput::Panel p;
-        if (!metric_panel(m, options, in.nb_lig, in.nb_col, base, m.picture, p, err)) return 1;
+        if (!metric_panel(m, base, p, err)) return 1;
         in.outputs.push_back(absolute_name(m.path));
         in.outputs.push_back(base + "_" + m.suffix + ".png");
         extra_written.push_back(given + "_" + m.suffix + ".png");

@@ -56,7 +56,7 @@ struct MetricImage {
     std::string path;         // the result file
     bool real = false;        // Float32 values, -1 no value
     bool categorical = false;  // class codes (the dominant class)
-    const Quicklook* picture = nullptr;  // made by the run; null: made from the file
+    const Quicklook* picture = nullptr;  // made by the run as its rows were written
 };
 
 // A panel: the picture of a metric with its legend. A real metric's values are shown on
@@ -126,15 +126,9 @@ using ResultImageReader =
     std::function<bool(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
                        double& pixel_size, std::string& crs_wkt, std::string& why)>;
 
-// A reader for the Float32 results of the real metrics: the values row by row and the
-// sizes; false, with the reason in `why`, when it cannot.
-using RealImageReader = std::function<bool(const std::string& path, std::vector<float>& values,
-                                           int& nb_lig, int& nb_col, std::string& why)>;
-
 // What the caller knows beyond the files.
 struct SummaryOptions {
     std::vector<MetricImage> metrics;  // the other metrics' images, a panel each
-    RealImageReader real_reader;       // for the real metrics
     double unclassified_share = -1;    // as SummaryInput has it
     ResultImageReader reader;  // for ".tif" results; none: native formats only
     int mesh_drawn = -1;       // 1 the mesh lines were drawn, 0 not; -1: found in the image
@@ -143,7 +137,7 @@ struct SummaryOptions {
 
 // The pictures and the page of a run whose results are named `given`_...: what the page
 // says (`in`, with the result files in `in.outputs`), the two quicklooks, and a panel for
-// each of `options.metrics` (its picture made by the run, or from its file). Returns 0,
+// each of `options.metrics` (its picture made by the run). Returns 0,
 // or 1 with a line on `err`; the names written, as `given` names them, on `out`.
 int summary_of_run(const std::string& given, SummaryInput in, const Quicklook& div,
                    const Quicklook& homo, const SummaryOptions& options, std::string& out,
