@@ -22,6 +22,7 @@
 #include "engine/memory_rows.h"
 #include "text/status_text.h"
 #include "window/geometry.h"
+#include "window/shapes.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -86,10 +87,11 @@ py::array codes_of(py::handle obj) {
 }
 
 WindowKind window_of(const std::string& name) {
-    if (name == "square") return WindowKind::Square;
-    if (name == "circle") return WindowKind::Circle;
-    if (name == "mesh") return WindowKind::Mesh;
-    throw py::value_error("window '" + name + "' does not exist; allowed: square, circle, mesh");
+    if (const WindowShape* shape = window_shape_named(name)) return shape->kind;
+    std::string allowed;
+    for (const WindowShape& shape : kWindowShapes)
+        allowed += (allowed.empty() ? "" : ", ") + std::string(shape.name);
+    throw py::value_error("window '" + name + "' does not exist; allowed: " + allowed);
 }
 
 // Asks, at most every 50 ms, whether a signal came (Ctrl-C), with the GIL taken back for

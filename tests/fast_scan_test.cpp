@@ -892,14 +892,15 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
         }
     }
     // Pictures and page: the same as the single process makes, from the rows of every
-    // rank, whether the ranks write the images (raw) or rank 0 does (GeoTIFF).
+    // rank, whether the ranks write the images (raw) or rank 0 does (GeoTIFF, a real
+    // metric's rows of floats too).
     for (const char* form : {"raw", "tif"}) {
         SCOPED_TRACE(form);
         if (std::string(form) == "tif" && !gdal_available()) continue;
         const bool tif = std::string(form) == "tif";
         const std::string args = (dir / "map.raw") + " -w circle -r 2 --band-rows 3 -q -f " + form +
                                  " --quicklook --metrics diversity,homogeneity" +
-                                 (tif ? ",dominant" : "") + " -o ";
+                                 (tif ? ",dominant,shannon" : "") + " -o ";
         const int single = std::system((std::string(LANDMOSAIC_EXE) + " " + args + (dir / "one") +
                                         " > /dev/null 2>&1")
                                            .c_str());
@@ -907,7 +908,8 @@ TEST(BandEngine, MpiRanksWriteTheFilesOfTheSingleProcessRun) {
         ASSERT_EQ(mpi_run(3, args + (dir / "many")), 0) << rt::slurp(dir / "err.txt");
         const std::string page = rt::slurp(dir / "one_summary.html");
         ASSERT_EQ(page.find("one_dominant.png") != std::string::npos, tif);
-        for (const char* f : {"_diversity.png", "_homog.png", tif ? "_dominant.png" : "_homog.png"}) {
+        for (const char* f : {"_diversity.png", "_homog.png", tif ? "_dominant.png" : "_homog.png",
+                              tif ? "_shannon.png" : "_homog.png"}) {
             const std::string one = rt::slurp(dir / ("one" + std::string(f)));
             EXPECT_FALSE(one.empty()) << f;
             EXPECT_EQ(rt::slurp(dir / ("many" + std::string(f))), one) << f;

@@ -497,6 +497,59 @@ TEST(QuicklookReduction, BlocksTakeTheirMostCommonValueAndTheirMean) {
     }
 }
 
+// A real metric's picture made from its rows of floats as they come, in any order of
+// bands: the least and largest values span 0..100; at full size each pixel is its value
+// put on that scale and rounded, as a picture made from the whole image; reduced, each
+// block is its mean put on the scale, within one step of the mean of the pixels put on
+// it one by one. No value (-1) is transparent, a block of no value too.
+TEST(QuicklookReduction, RealPicturesScaleTheirValuesBetweenTheLeastAndTheLargest) {
+    for (const int max_side : {2048, 700}) {
+        SCOPED_TRACE(max_side);
+        const int L = 9, C = 1401;
+        std::vector<float> v(static_cast<std::size_t>(L) * C);
+        std::uint32_t r = 7;
+        for (std::size_t k = 0; k < v.size(); ++k) {
+            r = r * 1664525u + 1013904223u;
+            v[k] = (r >> 24) % 6 == 0 || k % C / 3 == 200 ? -1.0f
+                                                          : 0.25f + static_cast<float>(r >> 8) * 1e-7f;
+        }
+        double lo = 1e30, hi = -1e30;
+        for (float x : v)
+            if (x != -1.0f) lo = std::min<double>(lo, x), hi = std::max<double>(hi, x);
+        // The straightforward way: the whole image put on the scale, then reduced.
+        ByteGrid scaled(ucmatrice(C, L), L);
+        for (int i = 0; i < L; ++i)
+            for (int j = 0; j < C; ++j) {
+                const float x = v[static_cast<std::size_t>(i) * C + j];
+                scaled[i][j] = x == -1.0f ? 255
+                                          : static_cast<unsigned char>(
+                                                std::lround((x - lo) / (hi - lo) * 100));
+            }
+        const Quicklook whole = homogeneity_quicklook(scaled.get(), L, C, max_side);
+        QuicklookBuilder b(QuicklookBuilder::Kind::Real, L, C, {}, max_side);
+        std::vector<const unsigned char*> rows;
+        for (int i = 0; i < L; ++i)
+            rows.push_back(reinterpret_cast<const unsigned char*>(&v[static_cast<std::size_t>(i) * C]));
+        for (const auto& [y, n] : {std::pair{5, 4}, std::pair{0, 2}, std::pair{2, 3}})
+            b.add_rows(y, n, rows.data() + y);
+        const Quicklook q = b.finish();
+        EXPECT_EQ(q.lo, lo);
+        EXPECT_EQ(q.hi, hi);
+        ASSERT_EQ(q.factor, whole.factor);
+        ASSERT_EQ(q.image.index.size(), whole.image.index.size());
+        for (int k = 0; k < 256; ++k) EXPECT_EQ(q.image.palette[k], whole.image.palette[k]);
+        if (q.factor == 1) {
+            EXPECT_EQ(q.image.index, whole.image.index);
+            continue;
+        }
+        EXPECT_EQ(q.factor, 3);
+        for (std::size_t k = 0; k < q.image.index.size(); ++k) {
+            ASSERT_EQ(q.image.index[k] == 255, whole.image.index[k] == 255) << k;
+            ASSERT_LE(std::abs(q.image.index[k] - whole.image.index[k]), 1) << k;
+        }
+    }
+}
+
 namespace {
 
 int shell(const std::string& cmd) {
@@ -635,6 +688,14 @@ TEST(SummaryCommand, QuicklookOfACommandLineRunEqualsTheSummaryOfItsFiles) {
         EXPECT_NE(metrics_page.find(std::string("id=\"metric-") + m + "\""), std::string::npos) << m;
     }
     EXPECT_NE(metrics_page.find("id=\"mramp0\""), std::string::npos);
+    // `summary` reads GeoTIFF results through GDAL's row reader: the same pictures.
+    const std::string mdiv = fx::slurp(base + "m_diversity.png"), mhomo = fx::slurp(base + "m_homog.png");
+    ASSERT_EQ(shell(std::string(LANDMOSAIC_EXE) + " summary \"" + base + "m\" >\"" + log.string() +
+                    "\" 2>&1"),
+              0)
+        << fx::slurp(log);
+    EXPECT_EQ(fx::slurp(base + "m_diversity.png"), mdiv);
+    EXPECT_EQ(fx::slurp(base + "m_homog.png"), mhomo);
 
     // A map that names its classes (GDAL category names, here in the map's sidecar): the
     // names go to the page's inventory, escaped, by code.

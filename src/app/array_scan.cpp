@@ -7,6 +7,7 @@
 #include "engine/bands.h"
 #include "text/status_text.h"
 #include "window/geometry.h"
+#include "window/shapes.h"
 
 namespace {
 
@@ -70,8 +71,9 @@ ArrayScanOutcome scan_array(engine::RowSource& src, const ArrayScanRequest& req,
         out.inv = std::move(counted.inv);
 
         engine::BandJob job;
-        job.treat_type = req.window == WindowKind::Mesh ? 0 : 1;
-        job.win_shape = req.window == WindowKind::Circle ? 1 : 0;
+        const WindowShape& shape = window_shape(req.window);
+        job.treat_type = shape.treat_type;
+        job.win_shape = shape.win_shape;
         job.range_win = out.range_win;
         job.threads = req.threads;
         job.metrics = out.metrics;

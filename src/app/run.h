@@ -89,8 +89,8 @@ struct RunOutcome {
         metrics::Metric metric;
         std::string path;
         engine::PlaneStats stats;
-        // Its quicklook, made as its rows were written (a run asked for pictures, in one
-        // process, a metric of bytes); null otherwise.
+        // Its quicklook, made as its rows were written (a run that asked for pictures,
+        // on its leader); null otherwise.
         std::shared_ptr<const Quicklook> picture;
     };
     std::vector<File> files;

@@ -237,17 +237,19 @@ Status report_step(RunState& r) {
 
 namespace {
 
-// A run that asks for pictures makes the quicklook of each byte image as its rows are
-// written, on the leader (a team shows it the rows of the other processes' bands).
+// A run that asks for pictures makes the quicklook of each image as its rows are
+// written, on the leader (a team shows it the rows of the other processes' bands); a
+// real metric's picture takes its rows of floats.
 void with_picture(RunState& r, RunState::Image& im) {
-    if (!r.req.pictures || !r.lead || !im.failure.ok() ||
-        im.metric.type() == metrics::Type::Real)
-        return;
+    if (!r.req.pictures || !r.lead || !im.failure.ok()) return;
     const bool mode = im.metric.id == metrics::Id::Diversity || im.metric.id == metrics::Id::Dominant;
+    const QuicklookBuilder::Kind kind = im.metric.type() == metrics::Type::Real
+                                            ? QuicklookBuilder::Kind::Real
+                                        : mode ? QuicklookBuilder::Kind::Mode
+                                               : QuicklookBuilder::Kind::Mean;
     const MeshLines mesh{im.metric.id == metrics::Id::Diversity && r.req.mesh_lines,
                          2 * r.run().range_win + 1};
-    QuicklookBuilder builder(mode ? QuicklookBuilder::Kind::Mode : QuicklookBuilder::Kind::Mean,
-                             r.map.nb_lig, r.map.nb_col, mesh);
+    QuicklookBuilder builder(kind, r.map.nb_lig, r.map.nb_col, mesh);
     auto sink = std::make_unique<PictureSink>(std::move(im.sink), std::move(builder));
     im.picture = sink.get();
     im.sink = std::move(sink);

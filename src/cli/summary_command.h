@@ -17,9 +17,9 @@ int make_summary(const std::string& base, SummaryOptions options, std::ostream& 
                  std::ostream& err);
 
 // The same after a run, from what the run made (its inventory, window and the quicklooks
-// made as its rows were written) rather than from its files; the real metrics' pictures
-// are still made from their files. Returns 0, or 1 with a line on `err` (the run made no
-// pictures of its diversity and homogeneity).
+// made as its rows were written, the real metrics' included) rather than from its files.
+// Returns 0, or 1 with a line on `err` (the run made no pictures of its diversity and
+// homogeneity).
 int summary_of_outcome(const RunOutcome& outcome, SummaryOptions options,
                        std::ostream& out, std::ostream& err);
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -64,22 +66,24 @@ Rgba homogeneity_colour(int percent_value) {
     return sample(kHomogeneityRamp, percent_value / 100.0);
 }
 
-MeshLines find_mesh_lines(ByteMatrix d, int nb_lig, int nb_col, int range_win) {
-    MeshLines mesh;
-    if (!d || nb_lig <= 0 || nb_col <= 0 || range_win < 0) return mesh;
-    const long long m = 2LL * range_win + 1;
-    bool off_line_nonzero = false;
-    for (int i = 0; i < nb_lig; ++i) {
-        const bool row_line = i % m == 0;
-        for (int j = 0; j < nb_col; ++j) {
-            const bool line = row_line || j % m == 0;
-            if (line && d[i][j] != 0) return mesh;
-            if (!line && d[i][j] != 0) off_line_nonzero = true;
+void MeshFinder::add_row(long long i, const unsigned char* row) {
+    if (!possible()) return;
+    const bool row_line = i % m_ == 0;
+    for (int j = 0; j < nb_col_; ++j) {
+        if (row[j] == 0) continue;
+        if (row_line || j % m_ == 0) {
+            line_value_ = true;
+            return;
         }
+        off_line_value_ = true;
     }
-    if (!off_line_nonzero) return mesh;
+}
+
+MeshLines MeshFinder::lines() const {
+    MeshLines mesh;
+    if (!possible() || !off_line_value_) return mesh;
     mesh.drawn = true;
-    mesh.m = static_cast<int>(m);
+    mesh.m = static_cast<int>(m_);
     return mesh;
 }
 
@@ -97,6 +101,9 @@ QuicklookBuilder::QuicklookBuilder(Kind kind, int nb_lig, int nb_col, const Mesh
     q_.image.width = W_;
     q_.image.height = H_;
     q_.image.index.assign(static_cast<std::size_t>(W_) * H_, kTransparent);
+    if (kind_ == Kind::Real)
+        real_mean_.assign(static_cast<std::size_t>(W_) * H_,
+                          std::numeric_limits<float>::quiet_NaN());
 }
 
 QuicklookBuilder::Pending& QuicklookBuilder::pending(int oi) {
@@ -110,7 +117,10 @@ QuicklookBuilder::Pending& QuicklookBuilder::pending(int oi) {
         p.count.assign(static_cast<std::size_t>(W_) * 256, 0);
         p.touched.resize(W_);
     } else {
-        p.sum.assign(W_, 0);
+        if (kind_ == Kind::Real)
+            p.real_sum.assign(W_, 0);
+        else
+            p.sum.assign(W_, 0);
         p.n.assign(W_, 0);
     }
     return open_.emplace(oi, std::move(p)).first->second;
@@ -133,6 +143,8 @@ void QuicklookBuilder::add_row(int i, const unsigned char* row) {
             const int oj = j / f_;
             if (p.count[static_cast<std::size_t>(oj) * 256 + v]++ == 0) p.touched[oj].push_back(v);
         }
+    } else if (kind_ == Kind::Real) {
+        add_real_row(p, row);
     } else {
         for (int j = 0; j < nb_col_; ++j) {
             const unsigned char v = row[j];
@@ -147,6 +159,24 @@ void QuicklookBuilder::add_row(int i, const unsigned char* row) {
     }
     const int rows_of_block = std::min(nb_lig_, (oi + 1) * f_) - oi * f_;
     if (++p.rows == rows_of_block) close(oi);
+}
+
+// A row of floats, -1 where there is no value; the least and largest are kept as they
+// come, since the scale of the picture is known only at its end.
+void QuicklookBuilder::add_real_row(Pending& p, const unsigned char* row) {
+    for (int j = 0; j < nb_col_; ++j) {
+        float v;
+        std::memcpy(&v, row + static_cast<std::size_t>(j) * sizeof v, sizeof v);
+        if (v == -1.0f) {
+            ++no_value_;
+            continue;
+        }
+        real_lo_ = real_any_ ? std::min<double>(real_lo_, v) : v;
+        real_hi_ = real_any_ ? std::max<double>(real_hi_, v) : v;
+        real_any_ = true;
+        p.real_sum[j / f_] += v;
+        ++p.n[j / f_];
+    }
 }
 
 void QuicklookBuilder::add_rows(int y, int n, const unsigned char* const* rows) {
@@ -176,6 +206,11 @@ void QuicklookBuilder::close(int oi) {
             }
             p.touched[oj].clear();
             out[oj] = static_cast<std::uint8_t>(best);
+        } else if (kind_ == Kind::Real && p.n[oj] > 0) {
+            real_mean_[static_cast<std::size_t>(oi) * W_ + oj] =
+                static_cast<float>(p.real_sum[oj] / static_cast<double>(p.n[oj]));
+            p.real_sum[oj] = 0;
+            p.n[oj] = 0;
         } else if (p.n[oj] > 0) {
             // The mean of the block, rounded half up; values above 100 (never written
             // by a run) are shown as 100.
@@ -196,6 +231,8 @@ Quicklook QuicklookBuilder::finish() {
     if (W_ == 0) return std::move(q_);
     if (kind_ == Kind::Mode)
         finish_mode();
+    else if (kind_ == Kind::Real)
+        finish_real();
     else
         finish_mean();
     return std::move(q_);
@@ -274,6 +311,21 @@ void QuicklookBuilder::finish_mean() {
     if (no_value_ > 0)
         q_.legend.push_back({LegendEntry::Kind::NoValue, 255, 255, kNoValueColour, no_value_,
                              percent(no_value_, q_.map_pixels)});
+}
+
+// Each block's mean on the scale 0..100 between the least and the largest value.
+void QuicklookBuilder::finish_real() {
+    for (int v = 0; v < 255; ++v) q_.image.palette[v] = homogeneity_colour(std::min(v, 100));
+    q_.image.palette[kTransparent] = kNoValueColour;
+    q_.lo = real_lo_;
+    q_.hi = real_hi_;
+    const double span = q_.hi > q_.lo ? q_.hi - q_.lo : 1;
+    for (std::size_t k = 0; k < real_mean_.size(); ++k)
+        if (!std::isnan(real_mean_[k]))
+            q_.image.index[k] = static_cast<std::uint8_t>(
+                std::clamp<long>(std::lround((real_mean_[k] - q_.lo) / span * 100), 0, 100));
+    real_mean_.clear();
+    real_mean_.shrink_to_fit();
 }
 
 Quicklook diversity_quicklook(ByteMatrix d, int nb_lig, int nb_col, const MeshLines& mesh,

@@ -11,6 +11,7 @@
 // homogeneity, ignoring no-value pixels.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -44,6 +45,8 @@ struct Quicklook {
     std::vector<LegendEntry> legend;
     std::vector<long long> histogram;  // pixels per value 0..254, mesh lines left out
     long long map_pixels = 0;
+    // A real metric's picture: the least and largest values, shown as 0 and 100.
+    double lo = 0, hi = 0;
 };
 
 inline constexpr int kQuicklookMaxSide = 2048;
@@ -59,13 +62,17 @@ Rgba homogeneity_colour(int percent);
 // A quicklook built from the rows of an image as they are written, band by band: only
 // the rows of pictures in progress are held (their counts, or sums), besides the picture
 // itself. `Mode` pictures (the diversity, class codes) show the most common value of each
-// block, leaving out mesh lines; `Mean` pictures (percents) the mean value.
+// block, leaving out mesh lines; `Mean` pictures (percents) the mean value. `Real`
+// pictures take rows of floats (-1 no value): the mean of each block is kept, a float per
+// picture pixel, with the least and largest values, and put on the scale 0..100 between
+// them (rounded to the nearest) once every row has come, in the colours of `Mean`.
 class QuicklookBuilder {
   public:
-    enum class Kind { Mode, Mean };
+    enum class Kind { Mode, Mean, Real };
     QuicklookBuilder(Kind kind, int nb_lig, int nb_col, const MeshLines& mesh = {},
                      int max_side = kQuicklookMaxSide);
-    // Rows [y, y + n) of the image, each row once, bands in any order.
+    // Rows [y, y + n) of the image, each row once, bands in any order (rows of floats for
+    // a `Real` picture).
     void add_rows(int y, int n, const unsigned char* const* rows);
     // The picture with its legend, once every row has come.
     Quicklook finish();
@@ -77,12 +84,15 @@ class QuicklookBuilder {
         std::vector<std::uint32_t> count;  // 256 per block
         std::vector<std::vector<std::uint8_t>> touched;  // the values counted, per block
         std::vector<long long> sum, n;
+        std::vector<double> real_sum;
     };
     Pending& pending(int oi);
     void add_row(int i, const unsigned char* row);
     void close(int oi);
     void finish_mode();
     void finish_mean();
+    void finish_real();
+    void add_real_row(Pending& p, const unsigned char* row);
     void draw_mesh();
 
     Kind kind_;
@@ -91,6 +101,9 @@ class QuicklookBuilder {
     int f_ = 1, W_ = 0, H_ = 0;
     Quicklook q_;
     long long no_value_ = 0, mesh_pixels_ = 0;
+    std::vector<float> real_mean_;  // a real picture's block means, NaN: no value
+    bool real_any_ = false;
+    double real_lo_ = 0, real_hi_ = 0;
     std::map<int, Pending> open_;
     std::vector<Pending> spare_;
 };
@@ -100,6 +113,22 @@ Quicklook diversity_quicklook(ByteMatrix tab_divers, int nb_lig, int nb_col,
 Quicklook homogeneity_quicklook(ByteMatrix tab_homo, int nb_lig, int nb_col,
                                 int max_side = kQuicklookMaxSide);
 
-// Mesh lines found in a diversity image read back from disk: the mesh of m = 2R + 1
-// is taken as drawn when every pixel of its lines is 0 and the image is not 0 all over.
-MeshLines find_mesh_lines(ByteMatrix tab_divers, int nb_lig, int nb_col, int range_win);
+// Mesh lines found in a diversity image read back from disk, its rows given in order:
+// the mesh of m = 2R + 1 is taken as drawn when every pixel of its lines is 0 and the
+// image is not 0 all over.
+class MeshFinder {
+  public:
+    MeshFinder(int nb_col, int range_win)
+        : nb_col_(nb_col), m_(2LL * std::max(0, range_win) + 1) {}
+    void add_row(long long i, const unsigned char* row);
+    // False once a pixel of the lines holds a value (or when m is 1: every pixel is on
+    // a line).
+    bool possible() const { return m_ > 1 && !line_value_; }
+    // The lines, once every row has come.
+    MeshLines lines() const;
+
+  private:
+    int nb_col_;
+    long long m_;
+    bool line_value_ = false, off_line_value_ = false;
+};

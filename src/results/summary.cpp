@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "formats/png.h"
 #include "results/result_files.h"
@@ -94,8 +95,9 @@ double pixel_size_of(const ReportContents& rc, double cell) {
     return size;
 }
 
-// What the page says, from the report and the homogeneity image.
-SummaryInput input_from_report(const ReportContents& rc, const ByteGrid& homo, double cell) {
+// What the page says, from the report and the homogeneity image (whether its first
+// line holds values).
+SummaryInput input_from_report(const ReportContents& rc, bool first_line, double cell) {
     SummaryInput in;
     in.idiom = rc.idiom;
     in.map_name = rc.nom_lect;
@@ -116,8 +118,6 @@ SummaryInput input_from_report(const ReportContents& rc, const ByteGrid& homo, d
     // The homogeneity image tells the treatment: a moving window leaves its border band
     // of R lines without value, the cell mesh fills the first line.
     if (rc.range_win > 0) {
-        bool first_line = false;
-        for (int j = 0; j < rc.nb_col && !first_line; ++j) first_line = homo[0][j] != 255;
         in.treat_type = first_line ? 0 : 1;
     } else if (rc.win_shape == 1) {
         in.treat_type = 1;
@@ -125,59 +125,76 @@ SummaryInput input_from_report(const ReportContents& rc, const ByteGrid& homo, d
     return in;
 }
 
-// A real metric's values on a scale of 0 to 100 between the least and the largest, which
-// go to `p.lo` and `p.hi`.
-bool real_metric_grid(const MetricImage& m, const SummaryOptions& options, int nb_lig,
-                      int nb_col, SummaryInput::Panel& p, ByteGrid& grid, std::string& err) {
-    std::vector<float> values;
-    int nl = 0, nc = 0;
-    if (!options.real_reader || !options.real_reader(m.path, values, nl, nc, err)) return false;
-    if (nl != nb_lig || nc != nb_col || values.size() != static_cast<std::size_t>(nl) * nc) {
-        err = m.path + " is not of the size the report gives";
-        return false;
-    }
-    bool any = false;
-    for (float v : values) {
-        if (v == -1.0f) continue;
-        p.lo = any ? std::min<double>(p.lo, v) : v;
-        p.hi = any ? std::max<double>(p.hi, v) : v;
-        any = true;
-    }
-    grid = ByteGrid(ucmatrice(nc, nl), nl);
-    const double span = p.hi > p.lo ? p.hi - p.lo : 1;
-    for (int i = 0; i < nl; ++i)
-        for (int j = 0; j < nc; ++j) {
-            const float v = values[static_cast<std::size_t>(i) * nc + j];
-            grid[i][j] = v == -1.0f ? 255
-                                    : static_cast<unsigned char>(
-                                          std::lround((v - p.lo) / span * 100));
-        }
-    return true;
-}
-
-// The report of a run, read and understood.
-bool read_report(const std::string& given, const std::string& report_name, ReportContents& rc,
-                 std::string& err) {
-    std::string text;
-    if (!is_file(report_name) || !read_whole(report_name, text)) {
-        err = "the report " + given + "_info.txt cannot be read";
-        return false;
-    }
-    if (!parse_report(text, rc)) {
-        err = report_name + " is not a report of a run";
-        return false;
-    }
-    return true;
-}
-
-// The two result images the report names, of the size it gives.
+// What the two result images give the page, each read a band of rows at a time: their
+// pictures, whether the homogeneity's first line holds values, and the place the
+// diversity image carries.
 struct ResultImages {
     std::string div_name, homo_name;
-    ByteGrid div, homo;
+    Quicklook div, homo;
+    bool first_line = false;
     double cell = 0;
     std::string crs;
-    double corner[3] = {0, 0, 0};  // x, y, known
+    bool corner_known = false;
+    double x_min = 0, y_min = 0;
 };
+
+// A result image opened, of the size the report gives.
+bool open_of_report_size(const std::string& path, const ReportContents& rc,
+                         const SummaryOptions& options, ResultImage& ri, std::string& err) {
+    if (!open_result_image(path, options.reader, ri, err)) return false;
+    if (ri.nb_lig() != rc.nb_lig || ri.nb_col() != rc.nb_col) {
+        err = "the result images are not of the size the report gives (" +
+              std::to_string(rc.nb_col) + " x " + std::to_string(rc.nb_lig) + ")";
+        return false;
+    }
+    return true;
+}
+
+// The diversity's picture. The mesh lines (unless the caller knows whether they were
+// drawn) are found as the rows go by: the picture is built both with and without them
+// while they may have been drawn, and the one that holds is kept.
+bool diversity_picture(const ReportContents& rc, const SummaryOptions& options,
+                       ResultImages& im, std::string& err) {
+    ResultImage ri;
+    if (!open_of_report_size(im.div_name, rc, options, ri, err)) return false;
+    im.cell = ri.cell;
+    im.crs = ri.crs;
+    im.corner_known = ri.corner_known;
+    im.x_min = ri.x_min;
+    im.y_min = ri.y_min;
+    const int m = 2 * std::max(0, rc.range_win) + 1;
+    const bool known = options.mesh_drawn >= 0;
+    using Kind = QuicklookBuilder::Kind;
+    MeshFinder finder(rc.nb_col, rc.range_win);
+    QuicklookBuilder plain(Kind::Mode, rc.nb_lig, rc.nb_col, {known && options.mesh_drawn == 1, m});
+    std::optional<QuicklookBuilder> meshed;
+    if (!known && finder.possible()) meshed.emplace(Kind::Mode, rc.nb_lig, rc.nb_col, MeshLines{true, m});
+    const auto take = [&](int y, int n, const unsigned char* const* rows) {
+        plain.add_rows(y, n, rows);
+        for (int k = 0; !known && k < n; ++k) finder.add_row(y + k, rows[k]);
+        if (meshed && !finder.possible()) meshed.reset();
+        if (meshed) meshed->add_rows(y, n, rows);
+    };
+    if (!read_result_rows(ri, take, err)) return false;
+    im.div = meshed && finder.lines().drawn ? meshed->finish() : plain.finish();
+    return true;
+}
+
+// The homogeneity's picture, and whether its first line holds values.
+bool homogeneity_picture(const ReportContents& rc, const SummaryOptions& options,
+                         ResultImages& im, std::string& err) {
+    ResultImage ri;
+    if (!open_of_report_size(im.homo_name, rc, options, ri, err)) return false;
+    QuicklookBuilder builder(QuicklookBuilder::Kind::Mean, rc.nb_lig, rc.nb_col);
+    const auto take = [&](int y, int n, const unsigned char* const* rows) {
+        for (int j = 0; y == 0 && j < rc.nb_col && !im.first_line; ++j)
+            im.first_line = rows[0][j] != 255;
+        builder.add_rows(y, n, rows);
+    };
+    if (!read_result_rows(ri, take, err)) return false;
+    im.homo = builder.finish();
+    return true;
+}
 
 bool read_result_images(const ReportContents& rc, const std::string& base,
                         const SummaryOptions& options, ResultImages& im, std::string& err) {
@@ -188,20 +205,7 @@ bool read_result_images(const ReportContents& rc, const std::string& base,
               " (.raw, .bmp or .asc) cannot be found";
         return false;
     }
-    int dl = 0, dc = 0, hl = 0, hc = 0;
-    double hcell = 0, unused[3] = {0, 0, 0};
-    std::string hcrs;
-    if (!read_result_image(im.div_name, im.div, dl, dc, im.cell, im.crs, im.corner,
-                           options.reader, err) ||
-        !read_result_image(im.homo_name, im.homo, hl, hc, hcell, hcrs, unused, options.reader,
-                           err))
-        return false;
-    if (dl != rc.nb_lig || dc != rc.nb_col || hl != rc.nb_lig || hc != rc.nb_col) {
-        err = "the result images are not of the size the report gives (" +
-              std::to_string(rc.nb_col) + " x " + std::to_string(rc.nb_lig) + ")";
-        return false;
-    }
-    return true;
+    return diversity_picture(rc, options, im, err) && homogeneity_picture(rc, options, im, err);
 }
 
 // The names written, as the base was given, on `out`.
@@ -217,32 +221,19 @@ void tell_written(const std::string& base, const std::string& given,
         if (std::find(failed.begin(), failed.end(), f[0]) == failed.end()) out += f[1] + "\n";
 }
 
-// The panel of one more metric: its picture (`ready`, or made from its file), written as
-// BASE_<suffix>.png.
-bool metric_panel(const MetricImage& m, const SummaryOptions& options, int nb_lig, int nb_col,
-                  const std::string& base, const Quicklook* ready, SummaryInput::Panel& p,
+// The panel of one more metric: its picture, made by the run, written as
+// BASE_<suffix>.png; a real metric's ramp spans the least and largest values the
+// picture was made of.
+bool metric_panel(const MetricImage& m, const std::string& base, SummaryInput::Panel& p,
                   std::string& err) {
     p.image = m;
-    ByteGrid grid;
-    if (ready) {
-        p.picture = *ready;
-    } else if (m.real) {
-        if (!real_metric_grid(m, options, nb_lig, nb_col, p, grid, err)) return false;
-    } else {
-        int nl = 0, nc = 0;
-        double cell = 0;
-        std::string crs;
-        double where[3] = {0, 0, 0};
-        if (!read_result_image(m.path, grid, nl, nc, cell, crs, where, options.reader, err))
-            return false;
-        if (nl != nb_lig || nc != nb_col) {
-            err = m.path + " is not of the size the report gives";
-            return false;
-        }
+    if (!m.picture) {
+        err = "the run made no picture of " + m.path;
+        return false;
     }
-    if (!ready)
-        p.picture = m.categorical ? diversity_quicklook(grid.get(), nb_lig, nb_col, MeshLines{})
-                                  : homogeneity_quicklook(grid.get(), nb_lig, nb_col);
+    p.picture = *m.picture;
+    p.lo = p.picture.lo;
+    p.hi = p.picture.hi;
     const std::string png_name = base + "_" + m.suffix + ".png";
     if (!encode_png(p.picture.image, p.png) || !write_file_whole(png_name, p.png)) {
         err = png_name + " could not be written";
@@ -262,7 +253,7 @@ int summary_of_run(const std::string& given, SummaryInput in, const Quicklook& d
     for (const MetricImage& m : options.metrics) {
         if (!png_available()) break;
         SummaryInput::Panel p;
-        if (!metric_panel(m, options, in.nb_lig, in.nb_col, base, m.picture, p, err)) return 1;
+        if (!metric_panel(m, base, p, err)) return 1;
         in.outputs.push_back(absolute_name(m.path));
         in.outputs.push_back(base + "_" + m.suffix + ".png");
         extra_written.push_back(given + "_" + m.suffix + ".png");
@@ -300,21 +291,13 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
         !read_result_images(rc, base, options, im, err))
         return 1;
 
-    SummaryInput in = input_from_report(rc, im.homo, im.cell);
+    SummaryInput in = input_from_report(rc, im.first_line, im.cell);
     in.crs = crs_name(im.crs);
-    in.corner_known = im.corner[2] != 0;
-    in.X_min = im.corner[0];
-    in.Y_min = im.corner[1];
+    in.corner_known = im.corner_known;
+    in.X_min = im.x_min;
+    in.Y_min = im.y_min;
     if (options.treat_type >= 0) in.treat_type = options.treat_type;
     in.outputs = {absolute_name(im.div_name), absolute_name(im.homo_name), report_name};
-    MeshLines mesh = find_mesh_lines(im.div.get(), rc.nb_lig, rc.nb_col, std::max(0, rc.range_win));
-    if (options.mesh_drawn >= 0) mesh = {options.mesh_drawn == 1, 2 * std::max(0, rc.range_win) + 1};
     in.unclassified_share = options.unclassified_share;
-
-    Quicklook div, homo;
-    if (png_available()) {
-        div = diversity_quicklook(im.div.get(), rc.nb_lig, rc.nb_col, mesh);
-        homo = homogeneity_quicklook(im.homo.get(), rc.nb_lig, rc.nb_col);
-    }
-    return summary_of_run(given, std::move(in), div, homo, options, out, err);
+    return summary_of_run(given, std::move(in), im.div, im.homo, options, out, err);
 }

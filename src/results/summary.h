@@ -9,9 +9,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/rows.h"
 #include "raster/map.h"
 #include "results/quicklook.h"
 #include "core/answers.h"
@@ -56,7 +58,7 @@ struct MetricImage {
     std::string path;         // the result file
     bool real = false;        // Float32 values, -1 no value
     bool categorical = false;  // class codes (the dominant class)
-    const Quicklook* picture = nullptr;  // made by the run; null: made from the file
+    const Quicklook* picture = nullptr;  // made by the run as its rows were written
 };
 
 // A panel: the picture of a metric with its legend. A real metric's values are shown on
@@ -117,33 +119,29 @@ struct ReportContents {
 
 // Reads a report written by a run; false when it is not one.
 bool parse_report(const std::string& text, ReportContents& out);
+// Reads and understands the report file `report_name` (the report of the results
+// `given`, as the base was given); false, with a line on `err`, when it cannot.
+bool read_report(const std::string& given, const std::string& report_name, ReportContents& rc,
+                 std::string& err);
 
-// A reader for result images beyond the three native formats (a GeoTIFF through GDAL):
-// fills the grid and its sizes, the pixel size (0 when the file has none) and the
-// coordinate system (WKT, empty when the file has none). False, with the reason in
-// `why`, when it cannot.
-using ResultImageReader =
-    std::function<bool(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
-                       double& pixel_size, std::string& crs_wkt, std::string& why)>;
-
-// A reader for the Float32 results of the real metrics: the values row by row and the
-// sizes; false, with the reason in `why`, when it cannot.
-using RealImageReader = std::function<bool(const std::string& path, std::vector<float>& values,
-                                           int& nb_lig, int& nb_col, std::string& why)>;
+// Opens a result image beyond the three native formats (a GeoTIFF, through GDAL) for
+// reading rows: gives its pixel size (0 when the file has none) and coordinate system
+// (WKT, empty when the file has none); null, with the fault in `st`, when it cannot.
+using ResultSourceOpener = std::function<std::unique_ptr<engine::RowSource>(
+    const std::string& path, double& pixel_size, std::string& crs_wkt, Status& st)>;
 
 // What the caller knows beyond the files.
 struct SummaryOptions {
     std::vector<MetricImage> metrics;  // the other metrics' images, a panel each
-    RealImageReader real_reader;       // for the real metrics
     double unclassified_share = -1;    // as SummaryInput has it
-    ResultImageReader reader;  // for ".tif" results; none: native formats only
+    ResultSourceOpener reader;  // for ".tif" results; none: native formats only
     int mesh_drawn = -1;       // 1 the mesh lines were drawn, 0 not; -1: found in the image
     int treat_type = -1;       // 0 cell mesh, 1 moving window; -1: found in the images
 };
 
 // The pictures and the page of a run whose results are named `given`_...: what the page
 // says (`in`, with the result files in `in.outputs`), the two quicklooks, and a panel for
-// each of `options.metrics` (its picture made by the run, or from its file). Returns 0,
+// each of `options.metrics` (its picture made by the run). Returns 0,
 // or 1 with a line on `err`; the names written, as `given` names them, on `out`.
 int summary_of_run(const std::string& given, SummaryInput in, const Quicklook& div,
                    const Quicklook& homo, const SummaryOptions& options, std::string& out,

@@ -674,7 +674,9 @@ Status MpiTeam::treat(RowSource* src, const Inventory& inv, const Window& win, c
     std::vector<unsigned char> row;
     if (w.rank == 0 && w.size > 1 && routes.any) {
         if (routes.widest > 0) band = ByteGrid(ucmatrice(routes.widest, plan.h), plan.h);
-        row.resize(static_cast<std::size_t>(info.nb_col));
+        // A row of any image shown to a picture (bytes, or floats for a real metric).
+        for (std::size_t i = 0; i < routes.row_bytes.size(); ++i)
+            if (routes.shown[i]) row.resize(std::max<std::size_t>(row.size(), routes.row_bytes[i]));
         if (routes.widest > 0 && !band) st = Status::out_of_memory();
     }
     st = agree(st);
