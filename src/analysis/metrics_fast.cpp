@@ -48,6 +48,8 @@ struct Job {
     std::vector<std::int64_t> fx;
     std::vector<double> ln;
     std::vector<unsigned char> pct_surface;
+    // The fewest classified pixels by which a window passes the valid-pixel rule.
+    std::uint32_t need = 0;
     double ln_div[256] = {};
     double scale = 1;  // 2^-bits
     Job(const LoadedMap& mp, const Window& w, const Rule& r, const std::vector<Metric>& v,
@@ -158,15 +160,20 @@ void write_row(const Job& job, Worker& w, int i, int j, int n) {
     const std::uint32_t full = static_cast<std::uint32_t>(std::max(surface, 0));
     unsigned char* valid = w.valid.data();
     const std::uint32_t* cn = w.n.data();
+    long long windows = n, with_unclassified = 0;
     if (job.rule.on()) {
-        for (int t = 0; t < n; ++t) valid[t] = own[t] != kNoValue && values::enough(job.rule, cn[t], surface);
+        const std::uint32_t need = job.need;
+        windows = 0;
+        for (int t = 0; t < n; ++t) {
+            valid[t] = (own[t] != kNoValue) & (cn[t] >= need);
+            windows += valid[t];
+        }
     } else {
         std::memset(valid, 1, static_cast<std::size_t>(n));
     }
-    for (int t = 0; t < n; ++t) {
-        w.found.windows += valid[t];
-        w.found.with_unclassified += valid[t] & (cn[t] < full);
-    }
+    for (int t = 0; t < n; ++t) with_unclassified += valid[t] & (cn[t] < full);
+    w.found.windows += windows;
+    w.found.with_unclassified += with_unclassified;
     if (job.want_sums) real_values(job, w, k, j, n);
     for (std::size_t p = 0; p < job.ms.size(); ++p) {
         const Metric& m = job.ms[p];
@@ -398,6 +405,13 @@ void plan(Job& job, const Inventory& inv, const Shape& shape) {
         job.pct_surface[c] = values::percent_of(cc, job.win.surf_tot);
     }
     for (int d = 0; d < 256; ++d) job.ln_div[d] = std::log(static_cast<double>(d));
+    // The rule's test grows with n: its first passing count, past every window when none.
+    job.need = static_cast<std::uint32_t>(size);
+    for (std::size_t c = 0; c < size; ++c)
+        if (values::enough(job.rule, static_cast<std::int64_t>(c), job.win.surf_tot)) {
+            job.need = static_cast<std::uint32_t>(c);
+            break;
+        }
     const int cols = job.map.nb_col;
     job.j0 = job.rule.on() ? 0 : job.R;
     job.count = job.rule.on() ? cols : std::max(0, cols - 2 * job.R);

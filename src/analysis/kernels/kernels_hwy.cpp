@@ -138,6 +138,38 @@ HWY_INLINE void StoreWide(D16 d16, hn::Vec<D16> v, std::uint32_t* out) {
 // 0 .. x - 1 at prefix[k * pitch + x], x up to `width`. Each 128-bit block is summed in
 // three shifted additions and carries its last sum to the next; a vector of columns where
 // the lane counts nothing repeats the sum before it.
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+// Here a vector of 32 lanes is summed whole: five additions of itself moved up 1, 2, 4,
+// 8 and 16 lanes (zeros coming in), then the sum before it, its last lane broadcast.
+HWY_INLINE void LanePrefix(const SquareStats<std::uint16_t>& s, std::size_t width) {
+    alignas(64) static constexpr std::uint16_t kUp[5][32] = {
+        {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30},
+        {0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29},
+        {0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27},
+        {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23},
+        {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}};
+    static_assert(HWY_MAX_BYTES == 64);
+    __m512i up[5];
+    for (int h = 0; h < 5; ++h) up[h] = _mm512_load_si512(kUp[h]);
+    const __m512i last = _mm512_set1_epi16(31);
+    for (std::size_t k = 0; k < s.lanes; ++k) {
+        const std::uint16_t* c = s.counts + k * s.pitch;
+        std::uint16_t* p = s.prefix + k * s.pitch;
+        p[0] = 0;
+        __m512i carry = _mm512_setzero_si512();
+        for (std::size_t x = 0; x < width; x += 32) {
+            __m512i v = _mm512_loadu_si512(c + x);
+            if (_mm512_test_epi16_mask(v, v) != 0) {
+                for (int h = 0; h < 5; ++h)
+                    v = _mm512_add_epi16(v, _mm512_maskz_permutexvar_epi16(~((1u << (1 << h)) - 1u), up[h], v));
+                carry = _mm512_add_epi16(v, carry);
+            }
+            _mm512_storeu_si512(p + 1 + x, carry);
+            carry = _mm512_permutexvar_epi16(last, carry);
+        }
+    }
+}
+#else
 HWY_INLINE void LanePrefix(const SquareStats<std::uint16_t>& s, std::size_t width) {
     const hn::ScalableTag<std::uint16_t> d;
     const hn::Full128<std::uint16_t> b;
@@ -164,6 +196,7 @@ HWY_INLINE void LanePrefix(const SquareStats<std::uint16_t>& s, std::size_t widt
         }
     }
 }
+#endif
 
 // The windows a vector of them at a time, lane after lane: each lane's window sums are
 // differences of its running sums, and a lane that no window of the vector holds is passed
