@@ -281,6 +281,7 @@ void circle_sums(const Job& job, Worker& w, const std::uint16_t* sums, std::size
     s.count = cnt;
     s.largest = w.largest16.data();
     s.fx = job.fx.data();
+    s.fx_size = job.fx.size();
     s.n = w.n.data();
     s.sumsq = job.want_sums ? w.sumsq.data() : nullptr;
     s.sumfx = w.sumfx.data();

@@ -124,6 +124,33 @@ HWY_INLINE void GatherFx(D16 d16, hn::Vec<D16> c, const std::int64_t* table,
     (void)d32;
 }
 
+// c ln c of the 16-bit counts `c` added to the four sums `fx`, as GatherFx: nothing where
+// every count is 0 or 1 (c ln c is 0 there, and most classes of a window are a few
+// scattered pixels), from the table's first 16 entries held in two registers where every
+// count is below 16 and `small` says the table has them, gathered otherwise.
+template <class D16>
+HWY_INLINE void SumFx(D16 d16, hn::Vec<D16> c, const std::int64_t* table, bool small,
+                      hn::Vec<hn::Repartition<std::int64_t, D16>>* fx) {
+    if (hn::AllFalse(d16, hn::Gt(c, hn::Set(d16, 1)))) return;
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+    if (small && hn::AllFalse(d16, hn::Gt(c, hn::Set(d16, 15)))) {
+        const hn::Repartition<std::int64_t, D16> d64;
+        const std::size_t N64 = hn::Lanes(d64);
+        const __m512i low = _mm512_loadu_si512(table), high = _mm512_loadu_si512(table + 8);
+        alignas(64) std::uint16_t lanes[hn::MaxLanes(d16)];
+        hn::Store(c, d16, lanes);
+        for (std::size_t q = 0; q < 4; ++q) {
+            const __m512i k = _mm512_cvtepu16_epi64(_mm_load_si128(reinterpret_cast<const __m128i*>(lanes + q * N64)));
+            fx[q] = hn::Add(fx[q], hn::Vec<decltype(d64)>{_mm512_permutex2var_epi64(low, k, high)});
+        }
+        return;
+    }
+#else
+    (void)small;
+#endif
+    GatherFx(d16, c, table, fx);
+}
+
 // The 16-bit counts `v` widened into 32-bit lanes at out[0 .. N).
 template <class D16>
 HWY_INLINE void StoreWide(D16 d16, hn::Vec<D16> v, std::uint32_t* out) {
@@ -210,6 +237,7 @@ void SquareStats16(const SquareStats<std::uint16_t>& s) {
     const std::size_t N = hn::Lanes(d16), N32 = hn::Lanes(d32), N64 = hn::Lanes(d64);
     const auto zero = hn::Zero(d16);
     const std::size_t m = s.m;
+    const bool small = m * m + 1 >= 16;
     LanePrefix(s, (s.centres + N - 1) / N * N + m - 1);
     auto window = [&](std::size_t k, std::size_t t) {
         const std::uint16_t* p = s.prefix + k * s.pitch + t;
@@ -232,7 +260,7 @@ void SquareStats16(const SquareStats<std::uint16_t>& s) {
             const auto hi = hn::PromoteTo(d32, hn::UpperHalf(dh, c));
             sq_lo = hn::Add(sq_lo, hn::Mul(lo, lo));
             sq_hi = hn::Add(sq_hi, hn::Mul(hi, hi));
-            GatherFx(d16, c, s.fx, fx);
+            SumFx(d16, c, s.fx, small, fx);
         }
         hn::StoreU(div, d16, s.div + t);
         StoreWide(d16, top, s.largest + t);
@@ -294,7 +322,7 @@ void ClassSumsV(const ClassSums& s) {
             if (!s.sumsq) continue;
             sq_lo = hn::Add(sq_lo, hn::Mul(lo, lo));
             sq_hi = hn::Add(sq_hi, hn::Mul(hi, hi));
-            GatherFx(d16, k, s.fx, fx);
+            SumFx(d16, k, s.fx, s.fx_size >= 16, fx);
         }
         hn::StoreU(n_lo, d32, s.n + t);
         hn::StoreU(n_hi, d32, s.n + t + N32);
