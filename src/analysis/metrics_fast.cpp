@@ -96,11 +96,6 @@ unsigned char percent(const Job& job, std::int64_t part, std::int64_t n) {
                : values::percent_of(part, job.win.surf_tot);
 }
 
-double ln_of(const Job& job, std::int64_t n) {
-    return static_cast<std::size_t>(n) < job.ln.size() ? job.ln[static_cast<std::size_t>(n)]
-                                                        : std::log(static_cast<double>(n));
-}
-
 // Writes `value(t)` into row[t] for the `n` windows where valid[t], `none` elsewhere.
 template <class V, class F>
 void put(V* row, const unsigned char* valid, int n, V none, const F& value) {
@@ -123,14 +118,23 @@ void real_values(const Job& job, Worker& w, int k, int j, int n) {
         if (job.ms[p].id == Id::Simpson) r.simpson = row;
         if (job.ms[p].id == Id::Evenness) r.evenness = row;
     }
+    // Through locals, which the stores cannot change, so the loop reloads nothing.
     const unsigned char* valid = w.valid.data();
+    const std::uint32_t* cn = w.n.data();
+    const std::uint16_t* div = w.div.data();
+    const std::int64_t *fx = w.sumfx.data(), *sq = w.sumsq.data();
+    double *rn = w.real_n.data(), *rln = w.real_ln_n.data(), *rfx = w.real_fx.data();
+    double *rsq = w.real_sq.data(), *rdiv = w.real_ln_div.data();
+    const double scale = job.scale;
+    const double* ln = job.ln.data();
+    const std::size_t lns = job.ln.size();
     for (int t = 0; t < n; ++t) {
-        const std::uint32_t c = valid[t] ? w.n[t] : 0;
-        w.real_n[t] = c;
-        w.real_ln_n[t] = ln_of(job, c);
-        w.real_fx[t] = static_cast<double>(w.sumfx[t]) * job.scale;
-        w.real_sq[t] = static_cast<double>(w.sumsq[t]);
-        w.real_ln_div[t] = w.div[t] <= 1 ? 0.0 : job.ln_div[w.div[t]];
+        const std::uint32_t c = valid[t] ? cn[t] : 0;
+        rn[t] = c;
+        rln[t] = c < lns ? ln[c] : std::log(static_cast<double>(c));
+        rfx[t] = static_cast<double>(fx[t]) * scale;
+        rsq[t] = static_cast<double>(sq[t]);
+        rdiv[t] = div[t] <= 1 ? 0.0 : job.ln_div[div[t]];
     }
     kernels::real_row(r);
 }
@@ -180,15 +184,17 @@ void write_row(const Job& job, Worker& w, int i, int j, int n) {
         if (m.type() == Type::Real) continue;
         unsigned char* row = job.planes[p].rows[k] + j;
         switch (m.id) {
-            case Id::Diversity:
-                put(row, valid, n, kNoValue, [&](int t) { return static_cast<unsigned char>(w.div[t]); });
+            case Id::Diversity: {
+                const std::uint16_t* div = w.div.data();
+                for (int t = 0; t < n; ++t) row[t] = valid[t] ? static_cast<unsigned char>(div[t]) : kNoValue;
                 break;
+            }
             case Id::Homogeneity:
                 put_percent(job, w, row, valid, n, w.largest.data());
                 break;
             case Id::Dominant:
-                put(row, valid, n, kNoValue,
-                    [&](int t) { return cn[t] > 0 ? job.code_of[w.first[t]] : kNoValue; });
+                // The first lane is 0, of code kNoValue, in a window without classes.
+                put(row, valid, n, kNoValue, [&](int t) { return job.code_of[w.first[t]]; });
                 break;
             default: {  // share; a class the map lacks covers nothing
                 const auto at = std::find(job.share_lane.begin(), job.share_lane.end(),
