@@ -688,6 +688,14 @@ TEST(SummaryCommand, QuicklookOfACommandLineRunEqualsTheSummaryOfItsFiles) {
         EXPECT_NE(metrics_page.find(std::string("id=\"metric-") + m + "\""), std::string::npos) << m;
     }
     EXPECT_NE(metrics_page.find("id=\"mramp0\""), std::string::npos);
+    // `summary` reads GeoTIFF results through GDAL's row reader: the same pictures.
+    const std::string mdiv = fx::slurp(base + "m_diversity.png"), mhomo = fx::slurp(base + "m_homog.png");
+    ASSERT_EQ(shell(std::string(LANDMOSAIC_EXE) + " summary \"" + base + "m\" >\"" + log.string() +
+                    "\" 2>&1"),
+              0)
+        << fx::slurp(log);
+    EXPECT_EQ(fx::slurp(base + "m_diversity.png"), mdiv);
+    EXPECT_EQ(fx::slurp(base + "m_homog.png"), mhomo);
 
     // A map that names its classes (GDAL category names, here in the map's sidecar): the
     // names go to the page's inventory, escaped, by code.

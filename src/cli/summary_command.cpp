@@ -9,21 +9,15 @@
 
 namespace {
 
-// A GeoTIFF result read back through GDAL: its pixels, pixel size and coordinate system.
-bool read_with_gdal(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
-                    double& pixel_size, std::string& crs_wkt, std::string& why) {
-    LoadedMap map;
-    const Status s = gdal_load_map(path, 1, map);
-    if (!s.ok()) {
-        why = path + (s.detail.empty() ? std::string(" cannot be read") : ": " + s.detail);
-        return false;
-    }
-    grid = std::move(map.tab_in);
-    nb_lig = map.nb_lig;
-    nb_col = map.nb_col;
-    pixel_size = map.dpix_size;
-    crs_wkt = map.georef.crs_wkt;
-    return true;
+// A GeoTIFF result opened through GDAL's row reader: its pixel size and coordinate system.
+std::unique_ptr<engine::RowSource> open_with_gdal(const std::string& path, double& pixel_size,
+                                                  std::string& crs_wkt, Status& st) {
+    LoadedMap header;
+    std::unique_ptr<engine::RowSource> src = gdal_row_source(path, 1, header, st);
+    if (!src) return nullptr;
+    pixel_size = header.dpix_size;
+    crs_wkt = header.georef.crs_wkt;
+    return src;
 }
 
 // What the page says of a run, from its outcome.
@@ -87,7 +81,7 @@ int summary_of_outcome(const RunOutcome& outcome, SummaryOptions options,
 
 int make_summary(const std::string& base, SummaryOptions options, std::ostream& out,
                  std::ostream& err) {
-    if (gdal_available() && !options.reader) options.reader = read_with_gdal;
+    if (gdal_available() && !options.reader) options.reader = open_with_gdal;
     std::string written, why;
     const int status = summary_from_results(base, written, why, options);
     out << written << std::flush;

@@ -14,10 +14,6 @@ bool gdal_available() {
     return false;
 }
 
-Status gdal_load_map(const std::string& path, int, LoadedMap&, const Progress&) {
-    return Status::refused(path, txt::reason_no_gdal);
-}
-
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int, LoadedMap&,
                                                Status& st) {
     st = Status::refused(path, txt::reason_no_gdal);
@@ -37,6 +33,3 @@ std::string gdal_creation_options_problem(const std::vector<std::string>&, bool)
     return {};
 }
 
-Status read_real_band(const std::string& path, std::vector<float>&, int&, int&) {
-    return Status::refused(path, txt::reason_no_gdal);
-}

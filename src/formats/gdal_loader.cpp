@@ -116,18 +116,6 @@ std::string gdal_creation_options_problem(const std::vector<std::string>& option
     return loaded().module->creation_options_problem(options, cog);
 }
 
-Status read_real_band(const std::string& path, std::vector<float>& values, int& nb_lig,
-                      int& nb_col) {
-    if (!gdal_available()) return Status::refused(path, txt::reason_no_gdal);
-    return loaded().module->read_real_band(path, values, nb_lig, nb_col);
-}
-
-Status gdal_load_map(const std::string& path, int band, LoadedMap& map,
-                     const Progress& progress) {
-    if (!gdal_available()) return Status::refused(path, txt::reason_no_gdal);
-    return loaded().module->gdal_load_map(path, band, map, progress);
-}
-
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
                                                Status& st) {
     if (!gdal_available()) {

@@ -17,20 +17,16 @@ struct GdalModule {
     unsigned sizes;
 
     std::string (*gdal_version)();
-    Status (*gdal_load_map)(const std::string& path, int band, LoadedMap& map,
-                            const Progress& progress);
     std::unique_ptr<GdalRowSource> (*gdal_row_source)(const std::string& path, int band,
                                                       LoadedMap& header, Status& st);
     std::unique_ptr<engine::RowSink> (*geotiff_sink)(
         const std::string& path, const LoadedMap& header, ResultKind kind,
         const std::vector<std::pair<std::string, std::string>>& metadata, int tile_rows,
         Status& st, const GeoTiffLayout& layout);
-    Status (*read_real_band)(const std::string& path, std::vector<float>& values, int& nb_lig,
-                             int& nb_col);
     std::string (*creation_options_problem)(const std::vector<std::string>& options, bool cog);
 };
 
-inline constexpr int kGdalModuleVersion = 7;
+inline constexpr int kGdalModuleVersion = 8;
 
 // A fingerprint of the layouts the two sides share.
 inline constexpr unsigned gdal_module_sizes() {

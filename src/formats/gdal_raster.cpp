@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cctype>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -414,26 +413,6 @@ std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band
     return src;
 }
 
-Status gdal_load_map(const std::string& path, int band_no, LoadedMap& map,
-                     const Progress& progress) {
-    Status st;
-    LoadedMap header;
-    auto src = gdal_impl::gdal_row_source(path, band_no, header, st);
-    if (!src) return st;
-    const int nb_lig = header.nb_lig, nb_col = header.nb_col;
-    if (static_cast<long long>(nb_lig) * nb_col > INT_MAX)
-        return Status::refused(path, txt::reason_too_large, {nb_lig, nb_col});
-    ByteGrid tab(ucmatrice(nb_col, nb_lig), nb_lig);
-    if (!tab) return Status::refused(path, txt::reason_too_large, {nb_lig, nb_col});
-    for (int i = 0; i < nb_lig; ++i) {
-        if (!src->read(i, 1, tab.get() + i).ok()) return src->failure();
-        if (progress && !progress(i + 1, nb_lig)) return Status::cancelled();
-    }
-    header.tab_in = std::move(tab);
-    map = std::move(header);
-    return Status::success();
-}
-
 }  // namespace gdal_impl
 
 namespace {
@@ -761,46 +740,14 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
     return sink;
 }
 
-Status read_real_band(const std::string& path, std::vector<float>& values, int& nb_lig,
-                      int& nb_col) {
-    register_drivers();
-    CPLErrorReset();
-    StderrCapture capture;
-    GDALDatasetH ds = GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
-                                 nullptr, nullptr);
-    const std::string raw = capture.finish();
-    if (!ds) {
-        Status s = Status::refused(path, txt::reason_gdal_open);
-        s.detail = with_raw_line(last_gdal_error(), raw);
-        return s;
-    }
-    nb_col = GDALGetRasterXSize(ds);
-    nb_lig = GDALGetRasterYSize(ds);
-    Status result = Status::success();
-    try {
-        values.assign(static_cast<std::size_t>(nb_col) * static_cast<std::size_t>(nb_lig), 0.0f);
-        if (GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Read, 0, 0, nb_col, nb_lig, values.data(),
-                         nb_col, nb_lig, GDT_Float32, 0, 0) != CE_None) {
-            result = Status::refused(path, txt::reason_cannot_open);
-            result.detail = last_gdal_error();
-        }
-    } catch (const std::bad_alloc&) {
-        result = Status::make(Status::Code::OutOfMemory, {}, txt::memory_exhausted);
-    }
-    GDALClose(ds);
-    return result;
-}
-
 }  // namespace gdal_impl
 
 extern "C" __attribute__((visibility("default"))) const GdalModule* landmosaic_gdal_module() {
     static const GdalModule module{kGdalModuleVersion,
                                    gdal_module_sizes(),
                                    gdal_impl::gdal_version,
-                                   gdal_impl::gdal_load_map,
                                    gdal_impl::gdal_row_source,
                                    gdal_impl::geotiff_sink,
-                                   gdal_impl::read_real_band,
                                    gdal_impl::creation_options_problem};
     return &module;
 }

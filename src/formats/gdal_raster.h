@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/progress.h"
 #include "core/status.h"
 #include "core/rows.h"
 #include "raster/map.h"
@@ -21,27 +20,21 @@ std::string gdal_module_problem();
 // The version of GDAL in use; empty without it.
 std::string gdal_version();
 
-// Reads band `band` (from 1) of the raster `path` into `map`: tab_in, sizes, the pixel
-// size from the geotransform, the lower left corner (X_min, Y_min, UTM_coord) and the
-// georeference. A byte band is taken as it is, its no-data value becoming 255. Another
-// integer band is accepted when every value is 0..254 or the no-data value; real bands,
-// non-square or rotated pixels and missing bands are refused, saying why.
-// `progress(row, rows)` follows the reading.
-Status gdal_load_map(const std::string& path, int band, LoadedMap& map,
-                     const Progress& progress = {});
-
 // What a result image is, for its data type, colour table and band description:
 // Real is a Float32 band with no-data -1 and no colours; Dominant holds class codes and
 // takes the map's colour table when it has one; Share is a percent like the homogeneity.
 enum class ResultKind { Diversity, Homogeneity, Real, Dominant, Share };
 
-// Band `band` of the raster `path` read a window of rows at a time (RasterIO), each value
-// taken as gdal_load_map takes it, for maps that are not held whole. The sizes, pixel
-// size, corner and georeference go to `header` (its tab_in stays empty); a value that no
-// class code can hold fails the read, and failure() says which.
+// Band `band` (from 1) of the raster `path` read a window of rows at a time (RasterIO).
+// The sizes, pixel size from the geotransform, lower left corner (X_min, Y_min,
+// UTM_coord) and georeference go to `header` (its tab_in stays empty). A byte band is
+// taken as it is, its no-data value becoming 255; another integer band is accepted
+// while every value is 0..254 or the no-data value: a value that no class code can hold
+// fails the read, and failure() says which. Real bands, non-square or rotated pixels and
+// missing bands are refused at the open, saying why.
 class GdalRowSource : public engine::RowSource {
   public:
-    // What made the last open or read fail, in the words gdal_load_map would use.
+    // What made the last open or read fail.
     virtual const Status& failure() const = 0;
     // Every file the dataset is made of, as GDAL lists them, each taken to the local file
     // that holds it (the archive or file behind a /vsi path), so that no output of the run
@@ -85,8 +78,3 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
     const std::vector<std::pair<std::string, std::string>>& metadata, int tile_rows,
     Status& st, const GeoTiffLayout& layout = {});
-
-// Band 1 of the raster `path` as reals (the Float32 results of the real metrics), row by
-// row from the top.
-Status read_real_band(const std::string& path, std::vector<float>& values, int& nb_lig,
-                      int& nb_col);

@@ -66,22 +66,24 @@ Rgba homogeneity_colour(int percent_value) {
     return sample(kHomogeneityRamp, percent_value / 100.0);
 }
 
-MeshLines find_mesh_lines(ByteMatrix d, int nb_lig, int nb_col, int range_win) {
-    MeshLines mesh;
-    if (!d || nb_lig <= 0 || nb_col <= 0 || range_win < 0) return mesh;
-    const long long m = 2LL * range_win + 1;
-    bool off_line_nonzero = false;
-    for (int i = 0; i < nb_lig; ++i) {
-        const bool row_line = i % m == 0;
-        for (int j = 0; j < nb_col; ++j) {
-            const bool line = row_line || j % m == 0;
-            if (line && d[i][j] != 0) return mesh;
-            if (!line && d[i][j] != 0) off_line_nonzero = true;
+void MeshFinder::add_row(long long i, const unsigned char* row) {
+    if (!possible()) return;
+    const bool row_line = i % m_ == 0;
+    for (int j = 0; j < nb_col_; ++j) {
+        if (row[j] == 0) continue;
+        if (row_line || j % m_ == 0) {
+            line_value_ = true;
+            return;
         }
+        off_line_value_ = true;
     }
-    if (!off_line_nonzero) return mesh;
+}
+
+MeshLines MeshFinder::lines() const {
+    MeshLines mesh;
+    if (!possible() || !off_line_value_) return mesh;
     mesh.drawn = true;
-    mesh.m = static_cast<int>(m);
+    mesh.m = static_cast<int>(m_);
     return mesh;
 }
 

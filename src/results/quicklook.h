@@ -11,6 +11,7 @@
 // homogeneity, ignoring no-value pixels.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -120,6 +121,22 @@ Quicklook diversity_quicklook(ByteMatrix tab_divers, int nb_lig, int nb_col,
 Quicklook homogeneity_quicklook(ByteMatrix tab_homo, int nb_lig, int nb_col,
                                 int max_side = kQuicklookMaxSide);
 
-// Mesh lines found in a diversity image read back from disk: the mesh of m = 2R + 1
-// is taken as drawn when every pixel of its lines is 0 and the image is not 0 all over.
-MeshLines find_mesh_lines(ByteMatrix tab_divers, int nb_lig, int nb_col, int range_win);
+// Mesh lines found in a diversity image read back from disk, its rows given in order:
+// the mesh of m = 2R + 1 is taken as drawn when every pixel of its lines is 0 and the
+// image is not 0 all over.
+class MeshFinder {
+  public:
+    MeshFinder(int nb_col, int range_win)
+        : nb_col_(nb_col), m_(2LL * std::max(0, range_win) + 1) {}
+    void add_row(long long i, const unsigned char* row);
+    // False once a pixel of the lines holds a value (or when m is 1: every pixel is on
+    // a line).
+    bool possible() const { return m_ > 1 && !line_value_; }
+    // The lines, once every row has come.
+    MeshLines lines() const;
+
+  private:
+    int nb_col_;
+    long long m_;
+    bool line_value_ = false, off_line_value_ = false;
+};

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "results/result_files.h"
 #include "results/summary.h"
 #include "text/catalogue.h"
 
@@ -153,5 +154,20 @@ bool parse_report(const std::string& text, ReportContents& out) {
     if (line(txt::report_diversity_image)) out.diversity_image = c.back();
     c.clear();
     if (line(txt::report_homogeneity_image)) out.homog_image = c.back();
+    return true;
+}
+
+// The report of a run, read and understood.
+bool read_report(const std::string& given, const std::string& report_name, ReportContents& rc,
+                 std::string& err) {
+    std::string text;
+    if (!results::is_file(report_name) || !results::read_whole(report_name, text)) {
+        err = "the report " + given + "_info.txt cannot be read";
+        return false;
+    }
+    if (!parse_report(text, rc)) {
+        err = report_name + " is not a report of a run";
+        return false;
+    }
     return true;
 }

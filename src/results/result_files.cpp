@@ -1,5 +1,6 @@
 #include "results/result_files.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -63,24 +64,15 @@ std::string read_fault(const std::string& path, const formats::Format& f, const 
 
 }  // namespace
 
-// Reads a result image through the row reader of its format; `cell` receives the cell
-// size of an ascii grid (0 otherwise), `corner` its lower left corner.
-bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
-                       double& cell, std::string& crs, double* corner, const ResultImageReader& reader,
-                       std::string& why) {
-    cell = 0;
-    const std::string ext = extension_of(path);
-    if ((ext == ".tif" || ext == ".tiff") && reader) return reader(path, grid, nb_lig, nb_col, cell, crs, why);
-    const formats::Format* f = formats::format_of_path(path);
-    if (!f || !f->open_source) {
-        why = path + ": only .raw, .bmp and .asc result images can be read back" +
-              (ext == ".tif" || ext == ".tiff" ? " in a build without GDAL" : "");
-        return false;
-    }
-    // A raw image's sizes are in the header beside it.
+namespace {
+
+// A native result image: its header's sizes for a raw image, then its row reader.
+bool open_native(const std::string& path, const formats::Format& f, ResultImage& im,
+                 std::string& why) {
     engine::MapInfo declared;
-    if (f->side_extension) {
-        const std::string header = path.substr(0, path.size() - ext.size()) + f->side_extension;
+    if (f.side_extension) {
+        const std::string ext = extension_of(path);
+        const std::string header = path.substr(0, path.size() - ext.size()) + f.side_extension;
         RawHeader h;
         if (!read_raw_header(header, h).ok() || h.nb_lig <= 0 || h.nb_col <= 0) {
             why = "the header " + header + " cannot be read";
@@ -91,31 +83,69 @@ bool read_result_image(const std::string& path, ByteGrid& grid, int& nb_lig, int
         declared.dpix_size = h.pix_size;
     }
     Status st;
-    const std::unique_ptr<engine::RowSource> src = f->open_source(path, declared, st);
-    if (!src) {
-        why = read_fault(path, *f, st, true);
+    im.src = f.open_source(path, declared, st);
+    if (!im.src) {
+        why = read_fault(path, f, st, true);
         return false;
     }
-    const engine::MapInfo& info = src->info();
-    ByteGrid g(ucmatrice(info.nb_col, info.nb_lig), info.nb_lig);
-    if (!g) {
-        why = path + " cannot be read";
-        return false;
-    }
-    st = src->read(0, info.nb_lig, g.get());
-    if (!st.ok()) {
-        why = read_fault(path, *f, st, false);
-        return false;
-    }
-    grid = std::move(g);
-    nb_lig = info.nb_lig;
-    nb_col = info.nb_col;
     // A grid that carries its corner (an ASCII grid) carries its cell size too.
+    const engine::MapInfo& info = im.src->info();
     if (info.UTM_coord) {
-        cell = info.dpix_size;
-        corner[0] = info.X_min;
-        corner[1] = info.Y_min;
-        corner[2] = 1;
+        im.cell = info.dpix_size;
+        im.corner_known = true;
+        im.x_min = info.X_min;
+        im.y_min = info.Y_min;
+    }
+    return true;
+}
+
+std::string gdal_fault(const std::string& path, const Status& st) {
+    return path + (st.detail.empty() ? std::string(" cannot be read") : ": " + st.detail);
+}
+
+}  // namespace
+
+bool open_result_image(const std::string& path, const ResultSourceOpener& gdal, ResultImage& im,
+                       std::string& why) {
+    im = ResultImage{};
+    im.path = path;
+    const std::string ext = extension_of(path);
+    if ((ext == ".tif" || ext == ".tiff") && gdal) {
+        Status st;
+        im.native = false;
+        im.src = gdal(path, im.cell, im.crs, st);
+        if (!im.src) why = gdal_fault(path, st);
+        return im.src != nullptr;
+    }
+    const formats::Format* f = formats::format_of_path(path);
+    if (!f || !f->open_source) {
+        why = path + ": only .raw, .bmp and .asc result images can be read back" +
+              (ext == ".tif" || ext == ".tiff" ? " in a build without GDAL" : "");
+        return false;
+    }
+    return open_native(path, *f, im, why);
+}
+
+bool read_result_rows(ResultImage& im,
+                      const std::function<void(int y, int n, const unsigned char* const* rows)>& take,
+                      std::string& why) {
+    const int nb_lig = im.nb_lig(), nb_col = im.nb_col();
+    constexpr long long kBandBytes = 4LL << 20;
+    const int h = static_cast<int>(std::clamp<long long>(kBandBytes / std::max(1, nb_col), 1,
+                                                         std::max(1, nb_lig)));
+    ByteGrid band(ucmatrice(nb_col, h), h);
+    if (!band) {
+        why = im.path + " cannot be read";
+        return false;
+    }
+    for (int y = 0; y < nb_lig; y += h) {
+        const int n = std::min(h, nb_lig - y);
+        if (const Status st = im.src->read(y, n, band.get()); !st.ok()) {
+            why = im.native ? read_fault(im.path, *formats::format_of_path(im.path), st, false)
+                            : gdal_fault(im.path, st);
+            return false;
+        }
+        take(y, n, band.get());
     }
     return true;
 }

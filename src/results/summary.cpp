@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "formats/png.h"
 #include "results/result_files.h"
@@ -94,8 +95,9 @@ double pixel_size_of(const ReportContents& rc, double cell) {
     return size;
 }
 
-// What the page says, from the report and the homogeneity image.
-SummaryInput input_from_report(const ReportContents& rc, const ByteGrid& homo, double cell) {
+// What the page says, from the report and the homogeneity image (whether its first
+// line holds values).
+SummaryInput input_from_report(const ReportContents& rc, bool first_line, double cell) {
     SummaryInput in;
     in.idiom = rc.idiom;
     in.map_name = rc.nom_lect;
@@ -116,8 +118,6 @@ SummaryInput input_from_report(const ReportContents& rc, const ByteGrid& homo, d
     // The homogeneity image tells the treatment: a moving window leaves its border band
     // of R lines without value, the cell mesh fills the first line.
     if (rc.range_win > 0) {
-        bool first_line = false;
-        for (int j = 0; j < rc.nb_col && !first_line; ++j) first_line = homo[0][j] != 255;
         in.treat_type = first_line ? 0 : 1;
     } else if (rc.win_shape == 1) {
         in.treat_type = 1;
@@ -125,29 +125,76 @@ SummaryInput input_from_report(const ReportContents& rc, const ByteGrid& homo, d
     return in;
 }
 
-// The report of a run, read and understood.
-bool read_report(const std::string& given, const std::string& report_name, ReportContents& rc,
-                 std::string& err) {
-    std::string text;
-    if (!is_file(report_name) || !read_whole(report_name, text)) {
-        err = "the report " + given + "_info.txt cannot be read";
-        return false;
-    }
-    if (!parse_report(text, rc)) {
-        err = report_name + " is not a report of a run";
+// What the two result images give the page, each read a band of rows at a time: their
+// pictures, whether the homogeneity's first line holds values, and the place the
+// diversity image carries.
+struct ResultImages {
+    std::string div_name, homo_name;
+    Quicklook div, homo;
+    bool first_line = false;
+    double cell = 0;
+    std::string crs;
+    bool corner_known = false;
+    double x_min = 0, y_min = 0;
+};
+
+// A result image opened, of the size the report gives.
+bool open_of_report_size(const std::string& path, const ReportContents& rc,
+                         const SummaryOptions& options, ResultImage& ri, std::string& err) {
+    if (!open_result_image(path, options.reader, ri, err)) return false;
+    if (ri.nb_lig() != rc.nb_lig || ri.nb_col() != rc.nb_col) {
+        err = "the result images are not of the size the report gives (" +
+              std::to_string(rc.nb_col) + " x " + std::to_string(rc.nb_lig) + ")";
         return false;
     }
     return true;
 }
 
-// The two result images the report names, of the size it gives.
-struct ResultImages {
-    std::string div_name, homo_name;
-    ByteGrid div, homo;
-    double cell = 0;
-    std::string crs;
-    double corner[3] = {0, 0, 0};  // x, y, known
-};
+// The diversity's picture. The mesh lines (unless the caller knows whether they were
+// drawn) are found as the rows go by: the picture is built both with and without them
+// while they may have been drawn, and the one that holds is kept.
+bool diversity_picture(const ReportContents& rc, const SummaryOptions& options,
+                       ResultImages& im, std::string& err) {
+    ResultImage ri;
+    if (!open_of_report_size(im.div_name, rc, options, ri, err)) return false;
+    im.cell = ri.cell;
+    im.crs = ri.crs;
+    im.corner_known = ri.corner_known;
+    im.x_min = ri.x_min;
+    im.y_min = ri.y_min;
+    const int m = 2 * std::max(0, rc.range_win) + 1;
+    const bool known = options.mesh_drawn >= 0;
+    using Kind = QuicklookBuilder::Kind;
+    MeshFinder finder(rc.nb_col, rc.range_win);
+    QuicklookBuilder plain(Kind::Mode, rc.nb_lig, rc.nb_col, {known && options.mesh_drawn == 1, m});
+    std::optional<QuicklookBuilder> meshed;
+    if (!known && finder.possible()) meshed.emplace(Kind::Mode, rc.nb_lig, rc.nb_col, MeshLines{true, m});
+    const auto take = [&](int y, int n, const unsigned char* const* rows) {
+        plain.add_rows(y, n, rows);
+        for (int k = 0; !known && k < n; ++k) finder.add_row(y + k, rows[k]);
+        if (meshed && !finder.possible()) meshed.reset();
+        if (meshed) meshed->add_rows(y, n, rows);
+    };
+    if (!read_result_rows(ri, take, err)) return false;
+    im.div = meshed && finder.lines().drawn ? meshed->finish() : plain.finish();
+    return true;
+}
+
+// The homogeneity's picture, and whether its first line holds values.
+bool homogeneity_picture(const ReportContents& rc, const SummaryOptions& options,
+                         ResultImages& im, std::string& err) {
+    ResultImage ri;
+    if (!open_of_report_size(im.homo_name, rc, options, ri, err)) return false;
+    QuicklookBuilder builder(QuicklookBuilder::Kind::Mean, rc.nb_lig, rc.nb_col);
+    const auto take = [&](int y, int n, const unsigned char* const* rows) {
+        for (int j = 0; y == 0 && j < rc.nb_col && !im.first_line; ++j)
+            im.first_line = rows[0][j] != 255;
+        builder.add_rows(y, n, rows);
+    };
+    if (!read_result_rows(ri, take, err)) return false;
+    im.homo = builder.finish();
+    return true;
+}
 
 bool read_result_images(const ReportContents& rc, const std::string& base,
                         const SummaryOptions& options, ResultImages& im, std::string& err) {
@@ -158,20 +205,7 @@ bool read_result_images(const ReportContents& rc, const std::string& base,
               " (.raw, .bmp or .asc) cannot be found";
         return false;
     }
-    int dl = 0, dc = 0, hl = 0, hc = 0;
-    double hcell = 0, unused[3] = {0, 0, 0};
-    std::string hcrs;
-    if (!read_result_image(im.div_name, im.div, dl, dc, im.cell, im.crs, im.corner,
-                           options.reader, err) ||
-        !read_result_image(im.homo_name, im.homo, hl, hc, hcell, hcrs, unused, options.reader,
-                           err))
-        return false;
-    if (dl != rc.nb_lig || dc != rc.nb_col || hl != rc.nb_lig || hc != rc.nb_col) {
-        err = "the result images are not of the size the report gives (" +
-              std::to_string(rc.nb_col) + " x " + std::to_string(rc.nb_lig) + ")";
-        return false;
-    }
-    return true;
+    return diversity_picture(rc, options, im, err) && homogeneity_picture(rc, options, im, err);
 }
 
 // The names written, as the base was given, on `out`.
@@ -257,21 +291,13 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
         !read_result_images(rc, base, options, im, err))
         return 1;
 
-    SummaryInput in = input_from_report(rc, im.homo, im.cell);
+    SummaryInput in = input_from_report(rc, im.first_line, im.cell);
     in.crs = crs_name(im.crs);
-    in.corner_known = im.corner[2] != 0;
-    in.X_min = im.corner[0];
-    in.Y_min = im.corner[1];
+    in.corner_known = im.corner_known;
+    in.X_min = im.x_min;
+    in.Y_min = im.y_min;
     if (options.treat_type >= 0) in.treat_type = options.treat_type;
     in.outputs = {absolute_name(im.div_name), absolute_name(im.homo_name), report_name};
-    MeshLines mesh = find_mesh_lines(im.div.get(), rc.nb_lig, rc.nb_col, std::max(0, rc.range_win));
-    if (options.mesh_drawn >= 0) mesh = {options.mesh_drawn == 1, 2 * std::max(0, rc.range_win) + 1};
     in.unclassified_share = options.unclassified_share;
-
-    Quicklook div, homo;
-    if (png_available()) {
-        div = diversity_quicklook(im.div.get(), rc.nb_lig, rc.nb_col, mesh);
-        homo = homogeneity_quicklook(im.homo.get(), rc.nb_lig, rc.nb_col);
-    }
-    return summary_of_run(given, std::move(in), div, homo, options, out, err);
+    return summary_of_run(given, std::move(in), im.div, im.homo, options, out, err);
 }

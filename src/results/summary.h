@@ -9,9 +9,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/rows.h"
 #include "raster/map.h"
 #include "results/quicklook.h"
 #include "core/answers.h"
@@ -117,20 +119,22 @@ struct ReportContents {
 
 // Reads a report written by a run; false when it is not one.
 bool parse_report(const std::string& text, ReportContents& out);
+// Reads and understands the report file `report_name` (the report of the results
+// `given`, as the base was given); false, with a line on `err`, when it cannot.
+bool read_report(const std::string& given, const std::string& report_name, ReportContents& rc,
+                 std::string& err);
 
-// A reader for result images beyond the three native formats (a GeoTIFF through GDAL):
-// fills the grid and its sizes, the pixel size (0 when the file has none) and the
-// coordinate system (WKT, empty when the file has none). False, with the reason in
-// `why`, when it cannot.
-using ResultImageReader =
-    std::function<bool(const std::string& path, ByteGrid& grid, int& nb_lig, int& nb_col,
-                       double& pixel_size, std::string& crs_wkt, std::string& why)>;
+// Opens a result image beyond the three native formats (a GeoTIFF, through GDAL) for
+// reading rows: gives its pixel size (0 when the file has none) and coordinate system
+// (WKT, empty when the file has none); null, with the fault in `st`, when it cannot.
+using ResultSourceOpener = std::function<std::unique_ptr<engine::RowSource>(
+    const std::string& path, double& pixel_size, std::string& crs_wkt, Status& st)>;
 
 // What the caller knows beyond the files.
 struct SummaryOptions {
     std::vector<MetricImage> metrics;  // the other metrics' images, a panel each
     double unclassified_share = -1;    // as SummaryInput has it
-    ResultImageReader reader;  // for ".tif" results; none: native formats only
+    ResultSourceOpener reader;  // for ".tif" results; none: native formats only
     int mesh_drawn = -1;       // 1 the mesh lines were drawn, 0 not; -1: found in the image
     int treat_type = -1;       // 0 cell mesh, 1 moving window; -1: found in the images
 };
