@@ -22,6 +22,7 @@
 #include "dialogue/opening.h"
 #include "engine/memory_rows.h"
 #include "formats/gdal_raster.h"
+#include "formats/png.h"
 #include "window/geometry.h"
 #include "result_fixtures.h"
 #include "results/quicklook.h"
@@ -766,9 +767,10 @@ TEST(GdalRoundTrip, DominantClassesKeepTheMapsColoursAndNames) {
     fx::spit(d / "land.asc", fx::asc_input_bytes(map, 2500000, 1100000, 25));
     translate(d / "land.asc", d / "land.tif", "-ot Byte -a_srs EPSG:2056");
     std::string colours, names;
+    for (int v = 0; v < 255; ++v)
+        colours += "<Entry c1=\"" + std::to_string(10 * v % 256) + "\" c2=\"" +
+                   std::to_string((20 + v) % 256) + "\" c3=\"200\" c4=\"255\"/>";
     for (int v = 0; v < 5; ++v) {
-        colours += "<Entry c1=\"" + std::to_string(10 * v) + "\" c2=\"" + std::to_string(20 + v) +
-                   "\" c3=\"200\" c4=\"255\"/>";
         names += "<Category>" + (v == 2 ? std::string("Wet &amp; dry") : "class " + std::to_string(v)) +
                  "</Category>";
     }
@@ -787,9 +789,24 @@ TEST(GdalRoundTrip, DominantClassesKeepTheMapsColoursAndNames) {
         SCOPED_TRACE(format);
         const std::string base = std::string("d") + format;
         const fs::path tif = d / (base + "_dominant.tif");
-        CliResult r = cli({"-q", "-w", "square", "-r", "1", "--metrics", "dominant", "-f", format,
-                           "-o", (d / base).string(), (d / "named.vrt").string()});
+        CliResult r = cli({"-q", "-w", "square", "-r", "1", "--metrics",
+                           "diversity,homogeneity,dominant", "--quicklook", "-f", format, "-o",
+                           (d / base).string(), (d / "named.vrt").string()});
         ASSERT_EQ(r.status, 0) << r.err;
+        // Its picture shows each class in the map's colour, as the GeoTIFF does.
+        if (png_available()) {
+            int w = 0, h = 0;
+            std::vector<std::uint8_t> rgba;
+            ASSERT_TRUE(decode_png_rgba(fx::slurp(d / (base + "_dominant.png")), w, h, rgba));
+            const std::string codes = pixels(tif);
+            ASSERT_EQ(static_cast<std::size_t>(w) * h, codes.size());
+            for (std::size_t p = 0; p < codes.size(); ++p) {
+                const int v = static_cast<unsigned char>(codes[p]);
+                const int want[4] = {v == 255 ? 0 : 10 * v % 256, v == 255 ? 0 : (20 + v) % 256,
+                                     v == 255 ? 0 : 200, v == 255 ? 0 : 255};
+                for (int k = 0; k < 4; ++k) ASSERT_EQ(rgba[4 * p + k], want[k]) << p << " " << v;
+            }
+        }
         const std::string shown = info(tif);
         EXPECT_NE(shown.find("Categories:\n      0: class 0\n      1: class 1\n      2: Wet & dry\n"
                              "      3: class 3\n      4: class 4\n"),

@@ -37,8 +37,8 @@ struct Job {
     std::vector<unsigned char> code_of;
     std::vector<std::uint16_t> share_lane;
     bool want_first = false, want_sums = false;
-    // The square: counts per column, `stride` lanes, 32-bit beyond 65535 pixels.
-    std::size_t stride = 0;
+    // The square: counts per class, `pitch` columns each, 32-bit beyond 65535 pixels.
+    std::size_t pitch = 0;
     bool wide = false;
     // The circle: its vertical runs and the byte lanes of a vector.
     std::vector<ColumnRun> runs;
@@ -73,7 +73,7 @@ struct Worker {
 };
 
 void size_worker(const Job& job, Worker& w) {
-    const std::size_t values = static_cast<std::size_t>(job.strip) + job.lanes + 1;
+    const std::size_t values = static_cast<std::size_t>(job.strip) + std::max(job.lanes, kernels::square_pad()) + 1;
     for (auto* v : {&w.div, &w.first, &w.largest16}) v->assign(values, 0);
     for (auto* v : {&w.largest, &w.n, &w.lane0}) v->assign(values, 0);
     w.sumsq.assign(values, 0);
@@ -212,33 +212,33 @@ void no_value(const Job& job, int k, int x0, int x1) {
 
 // Centre rows [a, b) of the square window, strip by strip: the class counts of every
 // column over the window's rows, slid down a row at a time, then summed along the row by
-// the kernel.
+// the kernel. Counts are laid out class by class (`pitch` columns each).
 template <class T, class RowDone>
-void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<T>& sums,
+void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<T>& prefix,
                  int a, int b, const RowDone& row_done) {
     const int R = job.R, m = job.m, cols = job.map.nb_col;
-    const std::size_t stride = job.stride;
-    sums.assign(stride, 0);
+    const std::size_t pitch = job.pitch, lanes = job.code_of.size();
+    prefix.assign(lanes * pitch, 0);
     for (int u0 = 0; u0 < job.count; u0 += job.strip) {
         const int n = std::min(job.strip, job.count - u0);
         const int width = n + m - 1;
         const int left = job.j0 + u0 - R;  // map column of counts column 0
         const int xa = std::max(0, -left), xb = std::min(width, cols - left);
-        counts.assign(static_cast<std::size_t>(width) * stride, 0);
+        counts.assign(lanes * pitch, 0);
         T* cnt = counts.data();
         auto take = [&](int y, int sign) {
             if (y < 0 || y >= job.map.nb_lig) return;
             const unsigned char* row = job.map.tab_in[y] + left;
-            for (int x = xa; x < xb; ++x)
-                cnt[static_cast<std::size_t>(x) * stride + job.lane_of[row[x]]] += static_cast<T>(sign);
+            for (int x = xa; x < xb; ++x) cnt[job.lane_of[row[x]] * pitch + static_cast<std::size_t>(x)] += static_cast<T>(sign);
         };
         for (int y = a - R; y <= a + R; ++y) take(y, 1);
         kernels::SquareStats<T> s;
         s.counts = cnt;
-        s.stride = stride;
+        s.pitch = pitch;
+        s.lanes = lanes;
         s.centres = static_cast<std::size_t>(n);
         s.m = static_cast<std::size_t>(m);
-        s.sums = sums.data();
+        s.prefix = prefix.data();
         s.fx = job.fx.data();
         s.div = w.div.data();
         s.largest = w.largest.data();
@@ -256,16 +256,6 @@ void square_band(const Job& job, Worker& w, std::vector<T>& counts, std::vector<
                 take(i + R, 1);
             }
             kernels::square_stats(s);
-            if (!job.want_sums) {
-                // The classified pixels: the window's pixels inside the map but those of
-                // lane 0.
-                const int rows_in = std::min(i + R, job.map.nb_lig - 1) - std::max(i - R, 0) + 1;
-                for (int t = 0; t < n; ++t) {
-                    const int j = job.j0 + u0 + t;
-                    const int cols_in = std::min(j + R, cols - 1) - std::max(j - R, 0) + 1;
-                    w.n[t] = static_cast<std::uint32_t>(rows_in * cols_in) - w.lane0[t];
-                }
-            }
             write_row(job, w, i, job.j0 + u0, n);
             if (u0 + n >= job.count) row_done(i);
         }
@@ -419,12 +409,15 @@ void plan(Job& job, const Inventory& inv, const Shape& shape) {
         job.strip = static_cast<int>(std::min<long long>(
             job.count, std::max<long long>(static_cast<long long>(kStripBytes / per_column), 1024)));
     } else {
+        // The counts and their running sums of a strip within the processor's second-level
+        // cache.
+        constexpr std::size_t kSquareBytes = std::size_t{512} << 10;
         job.wide = job.pixels > 65535;
-        const std::size_t lanes = kernels::count_lanes(job.wide ? 4 : 2);
-        job.stride = (job.code_of.size() + lanes - 1) / lanes * lanes;
-        const std::size_t per_column = job.stride * (job.wide ? 4 : 2);
-        const long long fit = static_cast<long long>(kStripBytes / per_column) - (job.m - 1);
+        const std::size_t per_column = job.code_of.size() * (job.wide ? 4 : 2) * 2;
+        const long long fit = static_cast<long long>(kSquareBytes / per_column) - (job.m - 1);
         job.strip = static_cast<int>(std::min<long long>(job.count, std::max({fit, 4LL * job.m, 1024LL})));
+        const std::size_t pad = kernels::square_pad();
+        job.pitch = (static_cast<std::size_t>(job.strip + job.m) + 2 * pad + pad - 1) / pad * pad;
     }
 }
 

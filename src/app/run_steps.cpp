@@ -250,6 +250,8 @@ void with_picture(RunState& r, RunState::Image& im) {
     const MeshLines mesh{im.metric.id == metrics::Id::Diversity && r.req.mesh_lines,
                          2 * r.run().range_win + 1};
     QuicklookBuilder builder(kind, r.map.nb_lig, r.map.nb_col, mesh);
+    // The dominant class in the map's colours, as its GeoTIFF and a GIS show it.
+    if (im.metric.id == metrics::Id::Dominant) builder.use_colours(r.map.georef.colours);
     auto sink = std::make_unique<PictureSink>(std::move(im.sink), std::move(builder));
     im.picture = sink.get();
     im.sink = std::move(sink);

@@ -8,6 +8,7 @@
 #include <cpl_error.h>
 #include <cpl_string.h>
 #include <gdal.h>
+#include <gdal_priv.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -679,8 +680,10 @@ class GeoTiffSink final : public engine::RowSink {
         const int n = pending_rows_;
         pending_rows_ = 0;
         if (GDALRasterIO(band_, GF_Write, 0, pending_y_, nb_col_, n, pending_.data(), nb_col_, n,
-                         real_ ? GDT_Float32 : GDT_Byte, 0, 0) != CE_None)
+                         real_ ? GDT_Float32 : GDT_Byte, 0, 0) != CE_None) {
+            broken_ = true;
             return not_written(last_gdal_error());
+        }
         return {};
     }
 
@@ -688,6 +691,16 @@ class GeoTiffSink final : public engine::RowSink {
         // The file is closed before it is removed: the room kept for that goes first.
         std::vector<unsigned char>().swap(pending_);
         std::vector<unsigned char>().swap(reserve_);
+        if (ds_ && broken_) {
+            // A write failed (memory or disk ran out): the TIFF library may be left unable
+            // to close the file (a compressor it could not set up is still called on to
+            // finish), and closing would end the process. The dataset is let go without
+            // closing, its file removed below, and GDAL told not to close it at exit.
+            CPLSetConfigOption("GDAL_DESTROY", "NO");
+            ds_ = nullptr;
+        }
+        // Otherwise its blocks are dropped, not written, to a file about to be removed.
+        if (ds_) GDALDataset::FromHandle(ds_)->MarkSuppressOnClose();
         if (ds_) GDALClose(ds_);
         ds_ = nullptr;
         if (tmp_.empty()) return;
@@ -703,6 +716,7 @@ class GeoTiffSink final : public engine::RowSink {
     int nb_col_ = 0;
     int tile_rows_ = 1;               // the height of a tile
     bool real_ = false;               // Float32 pixels, handed over as rows of floats
+    bool broken_ = false;             // a write failed: the dataset cannot be closed safely
     std::size_t pixel_bytes_ = 1;
     std::vector<unsigned char> pending_;  // rows gathered for the current row of tiles
     // Memory held from the start for the closing of the file (see commit()).

@@ -70,7 +70,8 @@ std::string legend_list(const Quicklook& q, int idiom) {
     std::vector<const LegendEntry*> values;
     for (const LegendEntry& e : q.legend)
         if (e.kind == LegendEntry::Kind::Value && e.lo >= 1) values.push_back(&e);
-    const bool strip = values.size() > kLegendValues;
+    // A ramp's many values go on a strip; the map's own colours are listed code by code.
+    const bool strip = !q.own_colours && values.size() > kLegendValues;
     std::string rows, drawing;
     for (const LegendEntry& e : q.legend) {
         switch (e.kind) {

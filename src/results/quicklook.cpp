@@ -244,10 +244,17 @@ void QuicklookBuilder::finish_mode() {
         if (q_.histogram[v] > 0) max_value = v;
     for (int v = 0; v < 255; ++v) q_.image.palette[v] = diversity_colour(v, max_value);
     q_.image.palette[kTransparent] = kNoValueColour;
+    // The map's own colours are kept as they are, alike ones included.
+    q_.own_colours = !colours_.empty();
+    for (std::size_t v = 0; v < colours_.size() && v < 255; ++v) {
+        const auto byte = [&](int k) { return static_cast<std::uint8_t>(std::clamp<short>(colours_[v][k], 0, 255)); };
+        q_.image.palette[v] = {byte(0), byte(1), byte(2), byte(3)};
+    }
     // Neighbouring values of a long ramp may round to one colour: every value present
     // keeps a colour of its own.
     for (int v = 0; v < 255; ++v) {
-        if (q_.histogram[v] == 0) continue;
+        if (q_.histogram[v] == 0 || (q_.own_colours && v < static_cast<int>(colours_.size())))
+            continue;
         auto taken = [&] {
             for (int u = 0; u < v; ++u)
                 if (q_.histogram[u] > 0 && q_.image.palette[u] == q_.image.palette[v]) return true;

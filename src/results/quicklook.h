@@ -12,6 +12,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -46,6 +47,8 @@ struct Quicklook {
     long long map_pixels = 0;
     // A real metric's picture: the least and largest values, shown as 0 and 100.
     double lo = 0, hi = 0;
+    // Class codes shown in the map's own colours: the legend lists every code apart.
+    bool own_colours = false;
 };
 
 inline constexpr int kQuicklookMaxSide = 2048;
@@ -75,6 +78,10 @@ class QuicklookBuilder {
     void add_rows(int y, int n, const unsigned char* const* rows);
     // The picture with its legend, once every row has come.
     Quicklook finish();
+    // A `Mode` picture of class codes (the dominant class) in the map's colour table,
+    // entry v the colour of code v, as a GIS shows the map; codes past its end keep the
+    // ramp. Nothing changes when the table is empty.
+    void use_colours(const std::vector<std::array<short, 4>>& colours) { colours_ = colours; }
 
   private:
     // The counts (Mode) or sums (Mean) of a row of blocks still taking rows.
@@ -100,6 +107,7 @@ class QuicklookBuilder {
     int f_ = 1, W_ = 0, H_ = 0;
     Quicklook q_;
     long long no_value_ = 0, mesh_pixels_ = 0;
+    std::vector<std::array<short, 4>> colours_;
     std::vector<float> real_mean_;  // a real picture's block means, NaN: no value
     bool real_any_ = false;
     double real_lo_ = 0, real_hi_ = 0;

@@ -48,20 +48,26 @@ void square_row(const std::uint32_t* counts, std::size_t stride, std::size_t cen
                 std::uint32_t* blank = nullptr);
 
 // One row of square windows with the sums the landscape metrics take, from column counts
-// as square_row. For window t: div[t] and largest[t] as square_row (lane 0 left out);
-// blank[t] the count of lane 0; with `sumsq` given, n[t] the sum of lanes 1.., sumsq[t]
-// the sum of their squares and sumfx[t] the sum of fx[c] over their counts c (`fx`
-// covers every count up to m * m); with `first` given, first[t] the
-// first lane holding the largest count (0 when every lane is 0); and the count of lane
-// share_lane[k] in share[k][t]. `sums`: room for `stride` counts. The
-// sums are exact integers, so they do not depend on the path taken.
+// laid out lane by lane: lane k (0 the pixels of no class, 1.. the classes) counts
+// counts[k * pitch + x] pixels in column x, for the columns of `centres` + m - 1 windows
+// side by side, m columns wide. For window t (0-based): div[t] the number of lanes 1..
+// whose sum over the window's m columns is not 0, largest[t] the largest of those sums,
+// blank[t] the sum of lane 0 and n[t] the sum of lanes 1..; with `sumsq` given, sumsq[t]
+// the sum of the squares of lanes 1.. and sumfx[t] the sum of fx[c] over their counts c
+// (`fx` covers every count up to m * m); with `first` given, first[t] the first lane
+// holding the largest count (0 when every lane is 0); and the count of lane share_lane[k]
+// in share[k][t]. `pitch` must be at least centres + m + 2 * square_pad(), every output
+// row must have room for centres + square_pad() values, and `prefix` for lanes * pitch
+// counts (the kernel's own).
+// The sums are exact integers, so they do not depend on the path taken.
 template <class T>
 struct SquareStats {
     const T* counts = nullptr;
-    std::size_t stride = 0;
+    std::size_t pitch = 0;
+    std::size_t lanes = 0;
     std::size_t centres = 0;
     std::size_t m = 0;
-    T* sums = nullptr;
+    T* prefix = nullptr;
     const std::int64_t* fx = nullptr;
     std::uint16_t* div = nullptr;
     std::uint32_t* largest = nullptr;
@@ -76,6 +82,11 @@ struct SquareStats {
 };
 void square_stats(const SquareStats<std::uint16_t>& s);
 void square_stats(const SquareStats<std::uint32_t>& s);
+
+// The columns and windows by which square_stats may read and write past those it is given.
+constexpr std::size_t square_pad() {
+    return 64;
+}
 
 // The sums the metrics take of `count` windows side by side from their counts per class:
 // class c (from 0) counts sums[c * stride + t] pixels in the window at lane t, which

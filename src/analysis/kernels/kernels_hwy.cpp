@@ -2,7 +2,6 @@
 // foreach_target, the one used chosen when first called.
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <cstring>
 #include <cstdlib>
 #include <mutex>
@@ -98,115 +97,12 @@ void SquareRow32(const std::uint32_t* counts, std::size_t stride, std::size_t ce
 }
 
 
-// The lanes of a vector of `d` set in mask `m`, as bits from bit 0.
-template <class D, class M>
-HWY_INLINE std::uint64_t MaskBits(D d, M m) {
-    std::uint8_t bytes[16] = {};
-    hn::StoreMaskBits(d, m, bytes);
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, bytes, sizeof bits);
-    return bits;
-}
-
-// The sums of counts, squares and c ln c of a window over its lanes 1.. that are not 0
-// (the classes present, a few in a window of a real map), one lane at a time.
-template <class T>
-HWY_INLINE void WindowSums(const SquareStats<T>& s, std::int64_t& n, std::int64_t& sq, std::int64_t& fx) {
-    const hn::ScalableTag<T> d;
-    const std::size_t N = hn::Lanes(d);
-    const auto zero = hn::Zero(d);
-    n = sq = fx = 0;
-    for (std::size_t v = 0; v < s.stride; v += N) {
-        auto present = hn::Ne(hn::LoadU(d, s.sums + v), zero);
-        // Lane 0 counts the pixels of no class.
-        if (v == 0) present = hn::And(present, hn::Ne(hn::Iota(d, 0), zero));
-        for (std::uint64_t bits = MaskBits(d, present); bits != 0; bits &= bits - 1) {
-            const T c = s.sums[v + static_cast<std::size_t>(std::countr_zero(bits))];
-            n += c;
-            sq += static_cast<std::int64_t>(c) * c;
-            fx += s.fx[c];
-        }
-    }
-}
-
-// The values of square window t from the sums of its lanes: the diversity and largest
-// count a vector at a time; the sums of counts, squares and c ln c over the lanes that
-// are not 0 (the classes present, a few in a window), one lane at a time.
-template <class T>
-HWY_INLINE void WindowStats(const SquareStats<T>& s, std::size_t t) {
-    const hn::ScalableTag<T> d;
-    const std::size_t N = hn::Lanes(d);
-    const auto zero = hn::Zero(d);
-    auto top = zero;
-    std::size_t count = 0;
-    std::int64_t n = 0, sq = 0, fx = 0;
-    for (std::size_t v = 0; v < s.stride; v += N) {
-        auto x = hn::LoadU(d, s.sums + v);
-        // Lane 0 counts the pixels of no class.
-        if (v == 0) x = hn::IfThenElseZero(hn::Ne(hn::Iota(d, 0), zero), x);
-        const auto present = hn::Ne(x, zero);
-        count += hn::CountTrue(d, present);
-        top = hn::Max(top, x);
-    }
-    if (s.sumsq) WindowSums(s, n, sq, fx);
-    const T big = LargestLane(d, top);
-    s.div[t] = static_cast<std::uint16_t>(count);
-    s.largest[t] = static_cast<std::uint32_t>(big);
-    s.blank[t] = s.sums[0];
-    if (s.sumsq) {
-        s.n[t] = static_cast<std::uint32_t>(n);
-        s.sumsq[t] = sq;
-        s.sumfx[t] = fx;
-    }
-    if (s.first) {
-        std::uint16_t lane = 0;
-        const auto want = hn::Set(d, big);
-        for (std::size_t v = 0; v < s.stride && big != 0; v += N) {
-            auto hit = hn::Eq(hn::LoadU(d, s.sums + v), want);
-            if (v == 0) hit = hn::And(hit, hn::Ne(hn::Iota(d, 0), zero));
-            const intptr_t at = hn::FindFirstTrue(d, hit);
-            if (at >= 0) {
-                lane = static_cast<std::uint16_t>(v + static_cast<std::size_t>(at));
-                break;
-            }
-        }
-        s.first[t] = lane;
-    }
-    for (std::size_t k = 0; k < s.shares; ++k) s.share[k][t] = s.sums[s.share_lane[k]];
-}
-
-// The square windows with the metrics' sums: the window sums slid right as SquareRowT
-// does, each window's values taken from its sums.
-template <class T>
-HWY_INLINE void SquareStatsT(const SquareStats<T>& s) {
-    const hn::ScalableTag<T> d;
-    const std::size_t N = hn::Lanes(d);
-    for (std::size_t v = 0; v < s.stride; v += N) {
-        auto acc = hn::Zero(d);
-        for (std::size_t x = 0; x < s.m; ++x) acc = hn::Add(acc, hn::LoadU(d, s.counts + x * s.stride + v));
-        hn::StoreU(acc, d, s.sums + v);
-    }
-    for (std::size_t t = 0; t < s.centres; ++t) {
-        WindowStats(s, t);
-        if (t + 1 == s.centres) break;
-        const T* in = s.counts + (t + s.m) * s.stride;
-        const T* out = s.counts + t * s.stride;
-        for (std::size_t v = 0; v < s.stride; v += N)
-            hn::StoreU(hn::Sub(hn::Add(hn::LoadU(d, s.sums + v), hn::LoadU(d, in + v)), hn::LoadU(d, out + v)),
-                       d, s.sums + v);
-    }
-}
-
-void SquareStats16(const SquareStats<std::uint16_t>& s) {
-    SquareStatsT(s);
-}
-void SquareStats32(const SquareStats<std::uint32_t>& s) {
-    SquareStatsT(s);
-}
-
 #if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128
 void ClassSumsV(const ClassSums& s) {
     portable::class_sums(s, 0, s.count);
+}
+void SquareStats16(const SquareStats<std::uint16_t>& s) {
+    portable::square_stats(s);
 }
 #else
 // c ln c of the 16-bit counts `c` added to the four sums `fx` (a quarter of the lanes of
@@ -226,6 +122,103 @@ HWY_INLINE void GatherFx(D16 d16, hn::Vec<D16> c, const std::int64_t* table,
         fx[q] = hn::Add(fx[q], hn::GatherIndex(d64, table, k));
     }
     (void)d32;
+}
+
+// The 16-bit counts `v` widened into 32-bit lanes at out[0 .. N).
+template <class D16>
+HWY_INLINE void StoreWide(D16 d16, hn::Vec<D16> v, std::uint32_t* out) {
+    const hn::Repartition<std::uint32_t, D16> d32;
+    const hn::Half<D16> dh;
+    hn::StoreU(hn::PromoteTo(d32, hn::LowerHalf(dh, v)), d32, out);
+    hn::StoreU(hn::PromoteTo(d32, hn::UpperHalf(dh, v)), d32, out + hn::Lanes(d32));
+}
+
+// The running sums of every lane along the row, in 16-bit wrapping arithmetic (the
+// difference of two of them is a window's sum, below 65536): lane k's sum over columns
+// 0 .. x - 1 at prefix[k * pitch + x], x up to `width`. Each 128-bit block is summed in
+// three shifted additions and carries its last sum to the next; a vector of columns where
+// the lane counts nothing repeats the sum before it.
+HWY_INLINE void LanePrefix(const SquareStats<std::uint16_t>& s, std::size_t width) {
+    const hn::ScalableTag<std::uint16_t> d;
+    const hn::Full128<std::uint16_t> b;
+    const std::size_t N = hn::Lanes(d), B = hn::Lanes(b);
+    for (std::size_t k = 0; k < s.lanes; ++k) {
+        const std::uint16_t* c = s.counts + k * s.pitch;
+        std::uint16_t* p = s.prefix + k * s.pitch;
+        p[0] = 0;
+        auto carry = hn::Zero(b);
+        for (std::size_t x = 0; x < width; x += N) {
+            if (hn::AllTrue(d, hn::Eq(hn::LoadU(d, c + x), hn::Zero(d)))) {
+                for (std::size_t q = 0; q < N; q += B) hn::StoreU(carry, b, p + 1 + x + q);
+                continue;
+            }
+            for (std::size_t q = 0; q < N; q += B) {
+                auto v = hn::LoadU(b, c + x + q);
+                v = hn::Add(v, hn::ShiftLeftLanes<1>(b, v));
+                v = hn::Add(v, hn::ShiftLeftLanes<2>(b, v));
+                v = hn::Add(v, hn::ShiftLeftLanes<4>(b, v));
+                v = hn::Add(v, carry);
+                hn::StoreU(v, b, p + 1 + x + q);
+                carry = hn::Broadcast<7>(v);
+            }
+        }
+    }
+}
+
+// The windows a vector of them at a time, lane after lane: each lane's window sums are
+// differences of its running sums, and a lane that no window of the vector holds is passed
+// over. The counts and their squares are summed in 16 and 32-bit lanes (a window holds
+// 65535 pixels at most), c ln c gathered from the table.
+void SquareStats16(const SquareStats<std::uint16_t>& s) {
+    const hn::ScalableTag<std::uint16_t> d16;
+    const hn::Repartition<std::uint32_t, decltype(d16)> d32;
+    const hn::Repartition<std::int64_t, decltype(d16)> d64;
+    const hn::Half<decltype(d16)> dh;
+    const std::size_t N = hn::Lanes(d16), N32 = hn::Lanes(d32), N64 = hn::Lanes(d64);
+    const auto zero = hn::Zero(d16);
+    const std::size_t m = s.m;
+    LanePrefix(s, (s.centres + N - 1) / N * N + m - 1);
+    auto window = [&](std::size_t k, std::size_t t) {
+        const std::uint16_t* p = s.prefix + k * s.pitch + t;
+        return hn::Sub(hn::LoadU(d16, p + m), hn::LoadU(d16, p));
+    };
+    for (std::size_t t = 0; t < s.centres; t += N) {
+        auto div = zero, top = zero, first = zero, n = zero;
+        auto sq_lo = hn::Zero(d32), sq_hi = sq_lo;
+        hn::Vec<decltype(d64)> fx[4] = {hn::Zero(d64), hn::Zero(d64), hn::Zero(d64), hn::Zero(d64)};
+        for (std::size_t k = 1; k < s.lanes; ++k) {
+            const auto c = window(k, t);
+            const auto held = hn::Ne(c, zero);
+            if (hn::AllFalse(d16, held)) continue;
+            div = hn::Sub(div, hn::VecFromMask(d16, held));
+            first = hn::IfThenElse(hn::Gt(c, top), hn::Set(d16, static_cast<std::uint16_t>(k)), first);
+            top = hn::Max(top, c);
+            n = hn::Add(n, c);
+            if (!s.sumsq) continue;
+            const auto lo = hn::PromoteTo(d32, hn::LowerHalf(dh, c));
+            const auto hi = hn::PromoteTo(d32, hn::UpperHalf(dh, c));
+            sq_lo = hn::Add(sq_lo, hn::Mul(lo, lo));
+            sq_hi = hn::Add(sq_hi, hn::Mul(hi, hi));
+            GatherFx(d16, c, s.fx, fx);
+        }
+        hn::StoreU(div, d16, s.div + t);
+        StoreWide(d16, top, s.largest + t);
+        StoreWide(d16, window(0, t), s.blank + t);
+        StoreWide(d16, n, s.n + t);
+        if (s.first) hn::StoreU(first, d16, s.first + t);
+        for (std::size_t k = 0; k < s.shares; ++k) StoreWide(d16, window(s.share_lane[k], t), s.share[k] + t);
+        if (!s.sumsq) continue;
+        const hn::Rebind<std::uint32_t, decltype(d64)> dq;
+        alignas(64) std::uint32_t sq[hn::MaxLanes(d16)];
+        hn::Store(sq_lo, d32, sq);
+        hn::Store(sq_hi, d32, sq + N32);
+        for (std::size_t q = 0; q < 4; ++q) {
+            hn::StoreU(fx[q], d64, s.sumfx + t + q * N64);
+            hn::StoreU(hn::BitCast(d64, hn::PromoteTo(hn::Rebind<std::uint64_t, decltype(d64)>(),
+                                                      hn::Load(dq, sq + q * N64))),
+                       d64, s.sumsq + t + q * N64);
+        }
+    }
 }
 
 // The windows a vector of 16-bit lanes at a time, class after class: the counts and
@@ -288,6 +281,11 @@ void ClassSumsV(const ClassSums& s) {
     portable::class_sums(s, t, s.count);
 }
 #endif
+
+// Windows of more than 65535 pixels, one at a time.
+void SquareStats32(const SquareStats<std::uint32_t>& s) {
+    portable::square_stats(s);
+}
 
 // The percents a vector of windows at a time, the last ones one at a time: the quotient
 // and product in double, its integer part taken by a truncating conversion.

@@ -33,72 +33,46 @@ void square_row(const T* counts, std::size_t stride, std::size_t centres, std::s
     }
 }
 
-// The sums of one window's lanes 1.. of `sums`, from scratch.
-template <class T>
-void window_sums(const SquareStats<T>& s, std::int64_t& n, std::int64_t& sq, std::int64_t& fx) {
-    n = sq = fx = 0;
-    for (std::size_t k = 1; k < s.stride; ++k) {
-        const std::int64_t c = s.sums[k];
-        n += c;
-        sq += c * c;
-        fx += s.fx[s.sums[k]];
-    }
-}
-
-// The values of window t from the sums.
-template <class T>
-void store_stats(const SquareStats<T>& s, std::size_t t, std::int64_t n, std::int64_t sq,
-                 std::int64_t fx) {
-    std::uint16_t div = 0;
-    T top = 0;
-    for (std::size_t k = 1; k < s.stride; ++k) {
-        div = static_cast<std::uint16_t>(div + (s.sums[k] != 0));
-        top = std::max(top, s.sums[k]);
-    }
-    s.div[t] = div;
-    s.largest[t] = top;
-    s.blank[t] = s.sums[0];
-    if (s.sumsq) {
-        s.n[t] = static_cast<std::uint32_t>(n);
-        s.sumsq[t] = sq;
-        s.sumfx[t] = fx;
-    }
-    if (s.first) {
-        std::uint16_t lane = 0;
-        for (std::size_t k = 1; k < s.stride && top != 0; ++k)
-            if (s.sums[k] == top) {
-                lane = static_cast<std::uint16_t>(k);
-                break;
-            }
-        s.first[t] = lane;
-    }
-    for (std::size_t k = 0; k < s.shares; ++k) s.share[k][t] = s.sums[s.share_lane[k]];
-}
-
-// Window by window, each from the one before: only the lanes whose entering and leaving
-// counts differ change the running sums.
+// Window by window: the sums of every lane over the window (in `prefix`), slid right a
+// column at a time, the values of a window taken over its lanes.
 template <class T>
 void square_stats(const SquareStats<T>& s) {
-    for (std::size_t k = 0; k < s.stride; ++k) s.sums[k] = 0;
-    for (std::size_t x = 0; x < s.m; ++x)
-        for (std::size_t k = 0; k < s.stride; ++k)
-            s.sums[k] = static_cast<T>(s.sums[k] + s.counts[x * s.stride + k]);
-    std::int64_t n, sq, fx;
-    window_sums(s, n, sq, fx);
+    T* sums = s.prefix;
+    for (std::size_t k = 0; k < s.lanes; ++k) {
+        T v = 0;
+        for (std::size_t x = 0; x < s.m; ++x) v = static_cast<T>(v + s.counts[k * s.pitch + x]);
+        sums[k] = v;
+    }
     for (std::size_t t = 0; t < s.centres; ++t) {
-        store_stats(s, t, n, sq, fx);
+        std::uint16_t div = 0, first = 0;
+        T top = 0;
+        std::int64_t n = 0, sq = 0, fx = 0;
+        for (std::size_t k = 1; k < s.lanes; ++k) {
+            const T c = sums[k];
+            if (c == 0) continue;
+            ++div;
+            if (c > top) {
+                top = c;
+                first = static_cast<std::uint16_t>(k);
+            }
+            n += c;
+            sq += static_cast<std::int64_t>(c) * c;
+            fx += s.fx[c];
+        }
+        s.div[t] = div;
+        s.largest[t] = top;
+        s.blank[t] = sums[0];
+        s.n[t] = static_cast<std::uint32_t>(n);
+        if (s.sumsq) {
+            s.sumsq[t] = sq;
+            s.sumfx[t] = fx;
+        }
+        if (s.first) s.first[t] = first;
+        for (std::size_t k = 0; k < s.shares; ++k) s.share[k][t] = sums[s.share_lane[k]];
         if (t + 1 == s.centres) break;
-        const T* in = s.counts + (t + s.m) * s.stride;
-        const T* out = s.counts + t * s.stride;
-        s.sums[0] = static_cast<T>(s.sums[0] + in[0] - out[0]);
-        for (std::size_t k = 1; k < s.stride; ++k) {
-            if (in[k] == out[k]) continue;
-            const T old = s.sums[k];
-            const T now = static_cast<T>(old + in[k] - out[k]);
-            s.sums[k] = now;
-            n += static_cast<std::int64_t>(now) - old;
-            sq += static_cast<std::int64_t>(now) * now - static_cast<std::int64_t>(old) * old;
-            fx += s.fx[now] - s.fx[old];
+        for (std::size_t k = 0; k < s.lanes; ++k) {
+            const T* c = s.counts + k * s.pitch + t;
+            sums[k] = static_cast<T>(sums[k] + c[s.m] - c[0]);
         }
     }
 }
