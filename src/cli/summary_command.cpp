@@ -6,6 +6,7 @@
 #include "app/run.h"
 #include "formats/gdal_raster.h"
 #include "results/summary.h"
+#include "window/shapes.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ SummaryInput page_input(const RunOutcome& o, const SummaryOptions& options) {
     in.treat_type = run.treat_type;
     in.win_shape = run.win_shape;
     in.range_win = run.range_win;
-    in.window_pixels = run.win_shape == 1 && run.treat_type == 1 ? o.win.num_pix_circ : o.win.surf_tot;
+    in.window_pixels = window_shape(run.treat_type, run.win_shape).mask ? o.win.num_pix_circ : o.win.surf_tot;
     in.window_ha = o.win.surf_win;
     in.unclassified_share = options.unclassified_share;
     in.outputs = {absolute_path(o.diversity), absolute_path(o.homogeneity), absolute_path(o.report)};

@@ -6,8 +6,6 @@
 
 namespace page {
 
-namespace {
-
 // A catalogue text as the page writes it: its letters in UTF-8, its other placeholders
 // (%s, %d) kept for the page to fill.
 std::string page_text(const Text& t, int idiom) {
@@ -26,6 +24,8 @@ std::string page_text(const Text& t, int idiom) {
     return out;
 }
 
+namespace {
+
 Words words_in(int idiom) {
     namespace p = txt::page;
     auto w = [&](const Text& t) { return page_text(t, idiom); };
@@ -36,8 +36,7 @@ Words words_in(int idiom) {
             w(p::crs_unknown),    w(p::corner),
             w(p::treatment),      w(p::cell_mesh),
             w(p::moving_window),  w(p::window),
-            w(p::cell),           w(p::square),
-            w(p::circle),         w(p::rank),
+            w(p::rank),
             w(p::window_size),    w(p::window_surface),
             w(p::cell_surface),   w(p::diversity),
             w(p::diversity_note), w(p::homogeneity),

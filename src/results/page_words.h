@@ -4,7 +4,13 @@
 
 #include <string>
 
+struct Text;  // a message of the catalogue
+
 namespace page {
+
+// A catalogue text as the page writes it: its letters in UTF-8, its other placeholders
+// (%s, %d) kept for the page to fill.
+std::string page_text(const Text& t, int idiom);
 
 struct Words {
     std::string lang;
@@ -21,9 +27,6 @@ struct Words {
     std::string cell_mesh;
     std::string moving_window;
     std::string window;
-    std::string cell;
-    std::string square;
-    std::string circle;
     std::string rank;
     std::string window_size;  // pixels, hectares
     std::string window_surface;

@@ -6,6 +6,7 @@
 #include "results/page_text.h"
 #include "results/page_words.h"
 #include "results/summary.h"
+#include "window/shapes.h"
 
 using namespace page;
 
@@ -93,8 +94,9 @@ std::string window_facts(const SummaryInput& in, const Words& w) {
     const bool cell = in.treat_type == 0;
     if (in.treat_type >= 0)
         s += fact(w.treatment, cell ? w.cell_mesh : w.moving_window);
-    s += fact(cell ? w.cell_heading : w.window,
-              cell ? w.cell : in.win_shape == 1 ? w.circle : w.square);
+    // A run whose treatment is not known is taken for a moving window of its shape.
+    const WindowShape& shape = window_shape(cell ? 0 : 1, in.win_shape);
+    s += fact(cell ? w.cell_heading : w.window, page_text(shape.page_name, idiom));
     if (in.range_win >= 0) {
         const long long m = 2LL * in.range_win + 1;
         std::string r = std::to_string(in.range_win);

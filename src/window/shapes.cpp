@@ -16,11 +16,11 @@ bool square_shape_sizes(Window& win, int range_win, double dpix_size) {
 
 const WindowShape kWindowShapes[3] = {
     {WindowKind::Square, "square", 1, 0, true, false, square_shape_sizes, txt::square_heading,
-     txt::square_surface, txt::report_square_form},
+     txt::square_surface, txt::report_square_form, txt::page::square},
     {WindowKind::Circle, "circle", 1, 1, true, true, circle_sizes, txt::circle_heading,
-     txt::circle_surface, txt::report_circle_form},
+     txt::circle_surface, txt::report_circle_form, txt::page::circle},
     {WindowKind::Mesh, "mesh", 0, 0, false, false, square_shape_sizes, txt::cell_heading,
-     txt::cell_surface, txt::report_square_form},
+     txt::cell_surface, txt::report_square_form, txt::page::cell},
 };
 
 const WindowShape& window_shape(WindowKind kind) {

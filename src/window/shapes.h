@@ -40,6 +40,8 @@ struct WindowShape {
     // The report's rows: its "Chosen form" line names the square for the cell mesh too,
     // whose sizes are those of a square.
     const txt::ReportLine& report_form;
+    // Its name on the summary page (the mesh's: its square cell).
+    const Text& page_name;
 };
 
 // The rows, in the order of `--window`'s choices.
