@@ -48,6 +48,8 @@ struct Job {
     std::vector<std::int64_t> fx;
     std::vector<double> ln;
     std::vector<unsigned char> pct_surface;
+    // The fewest classified pixels by which a window passes the valid-pixel rule.
+    std::uint32_t need = 0;
     double ln_div[256] = {};
     double scale = 1;  // 2^-bits
     Job(const LoadedMap& mp, const Window& w, const Rule& r, const std::vector<Metric>& v,
@@ -94,11 +96,6 @@ unsigned char percent(const Job& job, std::int64_t part, std::int64_t n) {
                : values::percent_of(part, job.win.surf_tot);
 }
 
-double ln_of(const Job& job, std::int64_t n) {
-    return static_cast<std::size_t>(n) < job.ln.size() ? job.ln[static_cast<std::size_t>(n)]
-                                                        : std::log(static_cast<double>(n));
-}
-
 // Writes `value(t)` into row[t] for the `n` windows where valid[t], `none` elsewhere.
 template <class V, class F>
 void put(V* row, const unsigned char* valid, int n, V none, const F& value) {
@@ -121,14 +118,23 @@ void real_values(const Job& job, Worker& w, int k, int j, int n) {
         if (job.ms[p].id == Id::Simpson) r.simpson = row;
         if (job.ms[p].id == Id::Evenness) r.evenness = row;
     }
+    // Through locals, which the stores cannot change, so the loop reloads nothing.
     const unsigned char* valid = w.valid.data();
+    const std::uint32_t* cn = w.n.data();
+    const std::uint16_t* div = w.div.data();
+    const std::int64_t *fx = w.sumfx.data(), *sq = w.sumsq.data();
+    double *rn = w.real_n.data(), *rln = w.real_ln_n.data(), *rfx = w.real_fx.data();
+    double *rsq = w.real_sq.data(), *rdiv = w.real_ln_div.data();
+    const double scale = job.scale;
+    const double* ln = job.ln.data();
+    const std::size_t lns = job.ln.size();
     for (int t = 0; t < n; ++t) {
-        const std::uint32_t c = valid[t] ? w.n[t] : 0;
-        w.real_n[t] = c;
-        w.real_ln_n[t] = ln_of(job, c);
-        w.real_fx[t] = static_cast<double>(w.sumfx[t]) * job.scale;
-        w.real_sq[t] = static_cast<double>(w.sumsq[t]);
-        w.real_ln_div[t] = w.div[t] <= 1 ? 0.0 : job.ln_div[w.div[t]];
+        const std::uint32_t c = valid[t] ? cn[t] : 0;
+        rn[t] = c;
+        rln[t] = c < lns ? ln[c] : std::log(static_cast<double>(c));
+        rfx[t] = static_cast<double>(fx[t]) * scale;
+        rsq[t] = static_cast<double>(sq[t]);
+        rdiv[t] = div[t] <= 1 ? 0.0 : job.ln_div[div[t]];
     }
     kernels::real_row(r);
 }
@@ -158,30 +164,37 @@ void write_row(const Job& job, Worker& w, int i, int j, int n) {
     const std::uint32_t full = static_cast<std::uint32_t>(std::max(surface, 0));
     unsigned char* valid = w.valid.data();
     const std::uint32_t* cn = w.n.data();
+    long long windows = n, with_unclassified = 0;
     if (job.rule.on()) {
-        for (int t = 0; t < n; ++t) valid[t] = own[t] != kNoValue && values::enough(job.rule, cn[t], surface);
+        const std::uint32_t need = job.need;
+        windows = 0;
+        for (int t = 0; t < n; ++t) {
+            valid[t] = (own[t] != kNoValue) & (cn[t] >= need);
+            windows += valid[t];
+        }
     } else {
         std::memset(valid, 1, static_cast<std::size_t>(n));
     }
-    for (int t = 0; t < n; ++t) {
-        w.found.windows += valid[t];
-        w.found.with_unclassified += valid[t] & (cn[t] < full);
-    }
+    for (int t = 0; t < n; ++t) with_unclassified += valid[t] & (cn[t] < full);
+    w.found.windows += windows;
+    w.found.with_unclassified += with_unclassified;
     if (job.want_sums) real_values(job, w, k, j, n);
     for (std::size_t p = 0; p < job.ms.size(); ++p) {
         const Metric& m = job.ms[p];
         if (m.type() == Type::Real) continue;
         unsigned char* row = job.planes[p].rows[k] + j;
         switch (m.id) {
-            case Id::Diversity:
-                put(row, valid, n, kNoValue, [&](int t) { return static_cast<unsigned char>(w.div[t]); });
+            case Id::Diversity: {
+                const std::uint16_t* div = w.div.data();
+                for (int t = 0; t < n; ++t) row[t] = valid[t] ? static_cast<unsigned char>(div[t]) : kNoValue;
                 break;
+            }
             case Id::Homogeneity:
                 put_percent(job, w, row, valid, n, w.largest.data());
                 break;
             case Id::Dominant:
-                put(row, valid, n, kNoValue,
-                    [&](int t) { return cn[t] > 0 ? job.code_of[w.first[t]] : kNoValue; });
+                // The first lane is 0, of code kNoValue, in a window without classes.
+                put(row, valid, n, kNoValue, [&](int t) { return job.code_of[w.first[t]]; });
                 break;
             default: {  // share; a class the map lacks covers nothing
                 const auto at = std::find(job.share_lane.begin(), job.share_lane.end(),
@@ -274,6 +287,7 @@ void circle_sums(const Job& job, Worker& w, const std::uint16_t* sums, std::size
     s.count = cnt;
     s.largest = w.largest16.data();
     s.fx = job.fx.data();
+    s.fx_size = job.fx.size();
     s.n = w.n.data();
     s.sumsq = job.want_sums ? w.sumsq.data() : nullptr;
     s.sumfx = w.sumfx.data();
@@ -398,6 +412,13 @@ void plan(Job& job, const Inventory& inv, const Shape& shape) {
         job.pct_surface[c] = values::percent_of(cc, job.win.surf_tot);
     }
     for (int d = 0; d < 256; ++d) job.ln_div[d] = std::log(static_cast<double>(d));
+    // The rule's test grows with n: its first passing count, past every window when none.
+    job.need = static_cast<std::uint32_t>(size);
+    for (std::size_t c = 0; c < size; ++c)
+        if (values::enough(job.rule, static_cast<std::int64_t>(c), job.win.surf_tot)) {
+            job.need = static_cast<std::uint32_t>(c);
+            break;
+        }
     const int cols = job.map.nb_col;
     job.j0 = job.rule.on() ? 0 : job.R;
     job.count = job.rule.on() ? cols : std::max(0, cols - 2 * job.R);

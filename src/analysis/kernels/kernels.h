@@ -102,6 +102,7 @@ struct ClassSums {
     std::size_t count = 0;
     const std::uint16_t* largest = nullptr;
     const std::int64_t* fx = nullptr;
+    std::size_t fx_size = 0;  // entries of `fx`, when known
     std::uint32_t* n = nullptr;
     std::int64_t* sumsq = nullptr;
     std::int64_t* sumfx = nullptr;

@@ -124,6 +124,33 @@ HWY_INLINE void GatherFx(D16 d16, hn::Vec<D16> c, const std::int64_t* table,
     (void)d32;
 }
 
+// c ln c of the 16-bit counts `c` added to the four sums `fx`, as GatherFx: nothing where
+// every count is 0 or 1 (c ln c is 0 there, and most classes of a window are a few
+// scattered pixels), from the table's first 16 entries held in two registers where every
+// count is below 16 and `small` says the table has them, gathered otherwise.
+template <class D16>
+HWY_INLINE void SumFx(D16 d16, hn::Vec<D16> c, const std::int64_t* table, bool small,
+                      hn::Vec<hn::Repartition<std::int64_t, D16>>* fx) {
+    if (hn::AllFalse(d16, hn::Gt(c, hn::Set(d16, 1)))) return;
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+    if (small && hn::AllFalse(d16, hn::Gt(c, hn::Set(d16, 15)))) {
+        const hn::Repartition<std::int64_t, D16> d64;
+        const std::size_t N64 = hn::Lanes(d64);
+        const __m512i low = _mm512_loadu_si512(table), high = _mm512_loadu_si512(table + 8);
+        alignas(64) std::uint16_t lanes[hn::MaxLanes(d16)];
+        hn::Store(c, d16, lanes);
+        for (std::size_t q = 0; q < 4; ++q) {
+            const __m512i k = _mm512_cvtepu16_epi64(_mm_load_si128(reinterpret_cast<const __m128i*>(lanes + q * N64)));
+            fx[q] = hn::Add(fx[q], hn::Vec<decltype(d64)>{_mm512_permutex2var_epi64(low, k, high)});
+        }
+        return;
+    }
+#else
+    (void)small;
+#endif
+    GatherFx(d16, c, table, fx);
+}
+
 // The 16-bit counts `v` widened into 32-bit lanes at out[0 .. N).
 template <class D16>
 HWY_INLINE void StoreWide(D16 d16, hn::Vec<D16> v, std::uint32_t* out) {
@@ -138,6 +165,38 @@ HWY_INLINE void StoreWide(D16 d16, hn::Vec<D16> v, std::uint32_t* out) {
 // 0 .. x - 1 at prefix[k * pitch + x], x up to `width`. Each 128-bit block is summed in
 // three shifted additions and carries its last sum to the next; a vector of columns where
 // the lane counts nothing repeats the sum before it.
+#if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+// Here a vector of 32 lanes is summed whole: five additions of itself moved up 1, 2, 4,
+// 8 and 16 lanes (zeros coming in), then the sum before it, its last lane broadcast.
+HWY_INLINE void LanePrefix(const SquareStats<std::uint16_t>& s, std::size_t width) {
+    alignas(64) static constexpr std::uint16_t kUp[5][32] = {
+        {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30},
+        {0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29},
+        {0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27},
+        {0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23},
+        {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}};
+    static_assert(HWY_MAX_BYTES == 64);
+    __m512i up[5];
+    for (int h = 0; h < 5; ++h) up[h] = _mm512_load_si512(kUp[h]);
+    const __m512i last = _mm512_set1_epi16(31);
+    for (std::size_t k = 0; k < s.lanes; ++k) {
+        const std::uint16_t* c = s.counts + k * s.pitch;
+        std::uint16_t* p = s.prefix + k * s.pitch;
+        p[0] = 0;
+        __m512i carry = _mm512_setzero_si512();
+        for (std::size_t x = 0; x < width; x += 32) {
+            __m512i v = _mm512_loadu_si512(c + x);
+            if (_mm512_test_epi16_mask(v, v) != 0) {
+                for (int h = 0; h < 5; ++h)
+                    v = _mm512_add_epi16(v, _mm512_maskz_permutexvar_epi16(~((1u << (1 << h)) - 1u), up[h], v));
+                carry = _mm512_add_epi16(v, carry);
+            }
+            _mm512_storeu_si512(p + 1 + x, carry);
+            carry = _mm512_permutexvar_epi16(last, carry);
+        }
+    }
+}
+#else
 HWY_INLINE void LanePrefix(const SquareStats<std::uint16_t>& s, std::size_t width) {
     const hn::ScalableTag<std::uint16_t> d;
     const hn::Full128<std::uint16_t> b;
@@ -164,6 +223,7 @@ HWY_INLINE void LanePrefix(const SquareStats<std::uint16_t>& s, std::size_t widt
         }
     }
 }
+#endif
 
 // The windows a vector of them at a time, lane after lane: each lane's window sums are
 // differences of its running sums, and a lane that no window of the vector holds is passed
@@ -177,6 +237,7 @@ void SquareStats16(const SquareStats<std::uint16_t>& s) {
     const std::size_t N = hn::Lanes(d16), N32 = hn::Lanes(d32), N64 = hn::Lanes(d64);
     const auto zero = hn::Zero(d16);
     const std::size_t m = s.m;
+    const bool small = m * m + 1 >= 16;
     LanePrefix(s, (s.centres + N - 1) / N * N + m - 1);
     auto window = [&](std::size_t k, std::size_t t) {
         const std::uint16_t* p = s.prefix + k * s.pitch + t;
@@ -199,7 +260,7 @@ void SquareStats16(const SquareStats<std::uint16_t>& s) {
             const auto hi = hn::PromoteTo(d32, hn::UpperHalf(dh, c));
             sq_lo = hn::Add(sq_lo, hn::Mul(lo, lo));
             sq_hi = hn::Add(sq_hi, hn::Mul(hi, hi));
-            GatherFx(d16, c, s.fx, fx);
+            SumFx(d16, c, s.fx, small, fx);
         }
         hn::StoreU(div, d16, s.div + t);
         StoreWide(d16, top, s.largest + t);
@@ -261,7 +322,7 @@ void ClassSumsV(const ClassSums& s) {
             if (!s.sumsq) continue;
             sq_lo = hn::Add(sq_lo, hn::Mul(lo, lo));
             sq_hi = hn::Add(sq_hi, hn::Mul(hi, hi));
-            GatherFx(d16, k, s.fx, fx);
+            SumFx(d16, k, s.fx, s.fx_size >= 16, fx);
         }
         hn::StoreU(n_lo, d32, s.n + t);
         hn::StoreU(n_hi, d32, s.n + t + N32);
