@@ -1062,6 +1062,27 @@ TEST(JsonSummary, AgreesWithTheMapAndTheResultFiles) {
         }
     EXPECT_EQ(j["windows"]["evaluated"], windows);
     EXPECT_EQ(j["windows"]["with_unclassified"], holed);
+    // The mesh counts its whole cells, and its warning speaks of cells, in the run's language.
+    const CliResult mesh = cli({"-w", "mesh", "-r", "1", "-f", "raw", "-q", "--lang", "fr", "--json",
+                                (d / "m.json").string(), "-o", (d / "m").string(),
+                                (d / "m.asc").string()});
+    ASSERT_EQ(mesh.status, 0) << mesh.err;
+    const nlohmann::json mj = nlohmann::json::parse(fx::slurp(d / "m.json"));
+    long cells = 0, holed_cells = 0;
+    for (int i = 0; i + 3 <= 23; i += 3)
+        for (int jj = 0; jj + 3 <= 31; jj += 3) {
+            ++cells;
+            bool hole = false;
+            for (int dy = 0; dy < 3; ++dy)
+                for (int dx = 0; dx < 3; ++dx) hole = hole || map.at(i + dy, jj + dx) == 255;
+            holed_cells += hole;
+        }
+    EXPECT_EQ(mj["windows"]["evaluated"], cells);
+    EXPECT_EQ(mj["windows"]["with_unclassified"], holed_cells);
+    ASSERT_GT(holed_cells * 20, cells);  // more than 5 %: the run warns
+    EXPECT_NE(mesh.err.find("des cellules contiennent des pixels non class\u00e9s (255)"),
+              std::string::npos)
+        << mesh.err;
 
     const CliResult failed = cli({"-w", "square", "-r", "1", "-f", "raw", "-q", "--json",
                                   (d / "f.json").string(), (d / "none.asc").string()});

@@ -333,8 +333,11 @@ Status treat_step(RunState& r) {
         std::snprintf(pct, sizeof pct, "%.1f",
                       100.0 * static_cast<double>(out.windows.with_unclassified) /
                           static_cast<double>(out.windows.windows));
-        out.warnings.push_back(Status::make(Status::Code::Ok, {}, txt::unclassified_windows_warning,
-                                            {std::string(pct)}));
+        const bool cells = r.run().treat_type == 0;
+        out.warnings.push_back(Status::make(
+            Status::Code::Ok, {},
+            cells ? txt::unclassified_cells_warning : txt::unclassified_windows_warning,
+            {std::string(pct)}));
     }
     out.timings.treatment = seconds_since(t);
     return Status::success();

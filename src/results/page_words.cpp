@@ -52,6 +52,7 @@ Words words_in(int idiom) {
             w(p::histogram_mesh), w(p::nothing_evaluated),
             w(p::results),        w(p::made_by),
             w(p::holes),          w(p::holes_hint),
+            w(p::holes_cell),     w(p::holes_hint_cell),
             w(p::classified_of),  w(p::cell_heading),
             w(p::diversity_note_cell), w(p::homogeneity_note_cell),
             w(p::histogram_x_cell),    w(p::class_name),

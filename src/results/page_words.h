@@ -58,6 +58,8 @@ struct Words {
     std::string made_by;
     std::string holes;       // percent
     std::string holes_hint;
+    std::string holes_cell;  // percent
+    std::string holes_hint_cell;
     std::string classified_of;  // classified km2, whole map km2
     std::string cell_heading;
     std::string diversity_note_cell;

@@ -185,10 +185,11 @@ std::string panels_section(const SummaryInput& in, const Words& w) {
 std::string unclassified_section(const SummaryInput& in, const Words& w) {
     if (in.unclassified_share < 0) return "";
     const std::string share = pct(in.unclassified_share * 100, in.idiom);
-    std::string s = "<section class=\"card\" id=\"unclassified\"><h2>" + std::string(w.holes) +
-                    " · " + share + "</h2>";
+    const bool cell = in.treat_type == 0;
+    std::string s = "<section class=\"card\" id=\"unclassified\"><h2>" +
+                    (cell ? w.holes_cell : w.holes) + " · " + share + "</h2>";
     if (in.unclassified_share > 0.05)
-        s += "<p class=\"note\">" + fill(w.holes_hint, {share}) + "</p>";
+        s += "<p class=\"note\">" + fill(cell ? w.holes_hint_cell : w.holes_hint, {share}) + "</p>";
     return s + "</section>\n";
 }
 

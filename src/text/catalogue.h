@@ -384,6 +384,18 @@ inline constexpr Text unclassified_windows_warning{
      "en su superficie; --min-valid PCT eval%ca los pixeles de una clase sobre sus pixeles "
      "clasificados \n",
      {otono, utono}}};
+// The same for the cells of a mesh.
+inline constexpr Text unclassified_cells_warning{
+    {"\n\tWarning: %s %% of the cells hold unclassified pixels (255), counted in their "
+     "surface; --min-valid PCT values the pixels of a class over their classified pixels \n"},
+    {"\n\tAttention : %s %% des cellules contiennent des pixels non class%cs (255), compt%cs "
+     "dans leur surface ; --min-valid PCT %cvalue les pixels d'une classe sur leurs pixels "
+     "class%cs \n",
+     {etono, etono, etono, etono}},
+    {"\n\tAtenci%cn: el %s %% de las celdas contiene pixeles no clasificados (255), contados "
+     "en su superficie; --min-valid PCT eval%ca los pixeles de una clase sobre sus pixeles "
+     "clasificados \n",
+     {otono, utono}}};
 inline constexpr Text header_not_written{
     {"\n\tThe header file %s could not be written \n"},
     {"\n\tLe fichier d'en-t%cte %s n'a pas pu %ctre %ccrit \n", {circonf, circonf, etono}},

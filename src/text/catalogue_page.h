@@ -216,6 +216,17 @@ inline constexpr Text holes_hint{
       "sont basses. --min-valid PCT %cvalue les pixels d'une classe sur leurs pixels class%cs.", {circonf, etono, etono}},
     {"El %s de las ventanas cuenta p%cxeles sin clase en su superficie: ambos valores son bajos "
       "all%c. --min-valid PCT eval%ca los p%cxeles de una clase sobre sus p%cxeles clasificados.", {itono, itono, utono, itono, itono}}};
+inline constexpr Text holes_cell{
+    {"Cells holding unclassified pixels"},
+    {"Cellules contenant des pixels non class%cs", {etono}},
+    {"Celdas con p%cxeles no clasificados", {itono}}};
+inline constexpr Text holes_hint_cell{
+    {"%s of the cells count pixels of no class in their surface: both values are low there. "
+      "--min-valid PCT values the pixels of a class over their classified pixels."},
+    {"%s des cellules comptent des pixels sans classe dans leur surface : les deux valeurs y "
+      "sont basses. --min-valid PCT %cvalue les pixels d'une classe sur leurs pixels class%cs.", {etono, etono}},
+    {"El %s de las celdas cuenta p%cxeles sin clase en su superficie: ambos valores son bajos "
+      "all%c. --min-valid PCT eval%ca los p%cxeles de una clase sobre sus p%cxeles clasificados.", {itono, itono, utono, itono, itono}}};
 // Filled with: classified km2, whole map km2.
 inline constexpr Text classified_of{
     {"%s km%c classified of %s km%c", {squared, squared}},
