@@ -260,6 +260,15 @@ class BitmapSource final : public engine::RowSource {
         info_.nb_col = lay_.cols;
         info_.nb_lig = lay_.lines;
         first_ = lay_.taille == 1 ? kBmpPaletteOffset : kBmpHeaderBytes;
+        // A palette of colours (a land-cover map's legend) is the map's colour table.
+        if (lay_.taille == 1) {
+            Color32 cm[256];
+            int type = 0;
+            if (!seek_to(f_, kBmpHeaderBytes)) return Status::refused(name, txt::reason_cannot_open);
+            if (Status e = read_bmp_palette(f_, name, cm, type); !e.ok()) return e;
+            if (type == 1)
+                for (const Color32& c : cm) info_.colours.push_back({c.R, c.G, c.B, 255});
+        }
         tmp_.resize(static_cast<std::size_t>(lay_.row));
         return {};
     }
