@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "image_readers.h"
 #include "image_writers.h"
 #include "raster_fixtures.h"
 #include "text/catalogue.h"
@@ -14,7 +15,7 @@ namespace {
 const std::string kHeader23 =
     "ncols 3\nnrows 2\nxllcorner 500000\nyllcorner 4000000\ncellsize 25\n";
 
-Status read_text(const rt::TempDir& dir, const std::string& text, AsciiGrid& g) {
+Status read_text(const rt::TempDir& dir, const std::string& text, AsciiGridRead& g) {
     rt::spit(dir / "t.asc", text);
     return read_ascii_grid(dir / "t.asc", g);
 }
@@ -29,7 +30,7 @@ TEST(AsciiGrid, WritesTheHeaderThenOneLineOfTabEndedCells) {
               "ncols 3\nnrows 2\nxllcorner 500000.000000\nyllcorner 4000000.000000\n"
               "cellsize 25.000000\nnodata_value -9999.9999\n1\t2\t3\t4\t5\t6\t");
 
-    AsciiGrid r;
+    AsciiGridRead r;
     ASSERT_TRUE(read_ascii_grid(dir / "g.asc", r).ok());
     EXPECT_EQ(r.nb_col, 3);
     EXPECT_EQ(r.nb_lig, 2);
@@ -45,7 +46,7 @@ TEST(AsciiGrid, WritesTheHeaderThenOneLineOfTabEndedCells) {
 
 TEST(AsciiGrid, ReadsGridsAsGisToolsWriteThem) {
     rt::TempDir dir;
-    AsciiGrid g;
+    AsciiGridRead g;
     // Padded upper-case keywords, cell-centre variants, one text line per image line, CRLF.
     ASSERT_TRUE(read_text(dir,
                           "NCOLS        3\r\nNROWS        2\r\nXLLCENTER    2512060.760304\r\n"
@@ -82,7 +83,7 @@ TEST(AsciiGrid, CellsKeepTheirLowEightBitsAndNoDataBecomes255) {
         {"-inf", "-inf 2 -INF 4 5 6", {255, 2, 255, 4, 5, 6}},
     };
     for (const Case& c : cases) {
-        AsciiGrid g;
+        AsciiGridRead g;
         ASSERT_TRUE(read_text(dir, kHeader23 + "NODATA_value " + c.nodata + "\n" + c.cells, g).ok())
             << c.cells;
         for (int k = 0; k < 6; ++k) EXPECT_EQ(g.cells[k / 3][k % 3], c.want[k]) << c.cells;
@@ -123,7 +124,7 @@ TEST(AsciiGrid, DamagedGridsAreRefusedWithTheirReason) {
         {"ncols 100000\nnrows 100000\nx 0\ny 0\nc 1\n1 2", &txt::reason_too_large, ""},
     };
     for (const Case& c : cases) {
-        AsciiGrid g;
+        AsciiGridRead g;
         const Status st = read_text(dir, c.text, g);
         EXPECT_EQ(st.code, Status::Code::Refused) << c.text;
         EXPECT_EQ(st.file, dir / "t.asc") << c.text;
@@ -132,7 +133,7 @@ TEST(AsciiGrid, DamagedGridsAreRefusedWithTheirReason) {
         EXPECT_EQ(bad, c.bad_cell) << c.text;
         EXPECT_FALSE(g.cells) << c.text;
     }
-    AsciiGrid g;
+    AsciiGridRead g;
     EXPECT_EQ(read_ascii_grid(dir / "none.asc", g).code, Status::Code::Missing);
     // Cells after the declared ones are ignored, and said to be there.
     ASSERT_TRUE(read_text(dir, kHeader23 + nd + "1 2 3 4 5 6", g).ok());
@@ -148,7 +149,7 @@ TEST(AsciiGrid, LargeGridsReadAcrossBlocksLineByLine) {
     ByteGrid g = rt::random_grid(nb_lig, nb_col, 77);
     ASSERT_TRUE(write_ascii_grid(dir / "big", g.get(), nb_lig, nb_col, 1, 2, 3));
     std::vector<int> lines;
-    AsciiGrid r;
+    AsciiGridRead r;
     const Progress record = [&](int i, int rows) {
         lines.push_back(i);
         return rows == nb_lig;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "image_readers.h"
 #include "image_writers.h"
 #include "raster_fixtures.h"
 #include "text/catalogue.h"
@@ -19,19 +20,8 @@ std::string le(unsigned v, int bytes) {
     return s;
 }
 
-// Reads a bitmap; the grid is empty on failure.
-struct Loaded {
-    ByteGrid m;
-    int nb_col = -1, nb_lig = -1, type = -1;
-    Status why;
-};
-Loaded load(const std::string& name) {
-    Loaded r;
-    Color32* no_palette = nullptr;
-    unsigned char** m = ChargeBMP(name.c_str(), r.nb_col, r.nb_lig, r.type, no_palette, &r.why);
-    r.m = ByteGrid(m, r.nb_lig);
-    return r;
-}
+// Reads a bitmap through the program's row reader; the grid is empty on failure.
+BitmapRead load(const std::string& name) { return read_bitmap(name); }
 
 void patch(std::string& s, int off, unsigned v, int bytes) {
     s.replace(off, bytes, le(v, bytes));
@@ -65,40 +55,38 @@ TEST(Bitmap, RoundTripsInEveryForm) {
         for (int nb_lig : {1, 2, 9}) {
             ByteGrid g = rt::random_grid(nb_lig, nb_col, nb_col * 31 + nb_lig);
             ASSERT_EQ(SauveBMP(name.c_str(), g.get(), nb_col, nb_lig, 0, nullptr), 0);
-            Loaded r = load(name);
+            BitmapRead r = load(name);
             ASSERT_TRUE(r.m) << nb_col << "x" << nb_lig;
             EXPECT_EQ(r.nb_col, nb_col);
             EXPECT_EQ(r.nb_lig, nb_lig);
-            EXPECT_EQ(r.type, 0);
             EXPECT_TRUE(rt::same_grid(r.m, g, nb_lig, nb_col));
 
-            // 24 bits: lines of blue, green, red.
-            ByteGrid bgr = rt::random_grid(nb_lig, 3 * nb_col, nb_col + 7 * nb_lig);
+            // 24 bits: lines of blue, green, red; grey pixels read as their grey, a
+            // coloured one refused.
+            ByteGrid bgr(ucmatrice(3 * nb_col, nb_lig), nb_lig);
+            for (int i = 0; i < nb_lig; ++i)
+                for (int j = 0; j < 3 * nb_col; ++j) bgr[i][j] = g[i][j / 3];
             ASSERT_EQ(SauveBMP(name.c_str(), bgr.get(), nb_col, nb_lig, 2, nullptr), 0);
-            Loaded c = load(name);
+            BitmapRead c = load(name);
             ASSERT_TRUE(c.m);
-            EXPECT_EQ(c.type, 2);
-            EXPECT_TRUE(rt::same_grid(c.m, bgr, nb_lig, 3 * nb_col));
+            EXPECT_TRUE(rt::same_grid(c.m, g, nb_lig, nb_col));
+            bgr[nb_lig - 1][3 * nb_col - 1] ^= 1;
+            ASSERT_EQ(SauveBMP(name.c_str(), bgr.get(), nb_col, nb_lig, 2, nullptr), 0);
+            c = load(name);
+            EXPECT_FALSE(c.m);
+            EXPECT_EQ(rt::said(c.why), &txt::reason_colour);
         }
     }
 
-    // A palette with one colour: type 1, and the palette handed back when asked for.
+    // An 8-bit bitmap with a palette of colours: its pixels are read as the indices they are.
     std::vector<Color32> pal(256);
     for (int i = 0; i < 256; ++i) pal[i] = {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0};
     pal[200] = {10, 20, 30, 0};
     ByteGrid g = rt::random_grid(4, 5, 3);
     ASSERT_EQ(SauveBMP(name.c_str(), g.get(), 5, 4, 1, pal.data()), 0);
-    int nb_col = 0, nb_lig = 0, type = 0;
-    Color32 placeholder{};
-    Color32* cm = &placeholder;
-    unsigned char** m = ChargeBMP(name.c_str(), nb_col, nb_lig, type, cm);
-    ByteGrid back(m, nb_lig);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(type, 1);
-    ASSERT_NE(cm, &placeholder);
-    EXPECT_EQ(cm[200].R, 30);
-    EXPECT_EQ(cm[199].G, 199);
-    std::free(cm);
+    BitmapRead back = load(name);
+    ASSERT_TRUE(back.m);
+    EXPECT_TRUE(rt::same_grid(back.m, g, 4, 5));
     // The row reader hands it on as the map's colour table (red, green, blue, opaque);
     // a grey ramp is no table.
     Status st;
@@ -120,7 +108,7 @@ TEST(Bitmap, SizesReadInFullAndTopDownRowsInTheirOrder) {
     for (auto [nb_col, nb_lig] : {std::pair{70001, 1}, std::pair{1, 40000}}) {
         ByteGrid g = rt::random_grid(nb_lig, nb_col, 5);
         ASSERT_EQ(SauveBMP(name.c_str(), g.get(), nb_col, nb_lig, 0, nullptr), 0);
-        Loaded r = load(name);
+        BitmapRead r = load(name);
         ASSERT_TRUE(r.m);
         EXPECT_EQ(r.nb_col, nb_col);
         EXPECT_EQ(r.nb_lig, nb_lig);
@@ -134,7 +122,7 @@ TEST(Bitmap, SizesReadInFullAndTopDownRowsInTheirOrder) {
     patch(top_down, 22, static_cast<unsigned>(-5), 4);
     for (int r = 4; r >= 0; --r) top_down += s.substr(1078 + 8 * r, 8);
     rt::spit(name, top_down);
-    Loaded r = load(name);
+    BitmapRead r = load(name);
     ASSERT_TRUE(r.m);
     EXPECT_EQ(r.nb_lig, 5);
     EXPECT_TRUE(rt::same_grid(r.m, g, 5, 6));
@@ -180,7 +168,7 @@ TEST(Bitmap, DamagedFilesAreRefusedWithTheirReason) {
     };
     for (const Case& c : cases) {
         rt::spit(name, c.bytes);
-        Loaded r = load(name);
+        BitmapRead r = load(name);
         EXPECT_FALSE(r.m) << c.what;
         EXPECT_EQ(rt::said(r.why), c.why) << c.what;
         EXPECT_EQ(r.why.file, name) << c.what;

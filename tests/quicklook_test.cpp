@@ -396,6 +396,25 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"square_ascii_french_mesh", 1, 1, 0, 2, 2, 0, "cartes"}),
     [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
 
+namespace {
+
+// The pictures of whole images, given all their rows at once.
+Quicklook diversity_quicklook(ByteMatrix d, int nb_lig, int nb_col, const MeshLines& mesh,
+                              int max_side = kQuicklookMaxSide) {
+    QuicklookBuilder b(QuicklookBuilder::Kind::Mode, nb_lig, nb_col, mesh, max_side);
+    b.add_rows(0, nb_lig, d);
+    return b.finish();
+}
+
+Quicklook homogeneity_quicklook(ByteMatrix h, int nb_lig, int nb_col,
+                                int max_side = kQuicklookMaxSide) {
+    QuicklookBuilder b(QuicklookBuilder::Kind::Mean, nb_lig, nb_col, MeshLines{}, max_side);
+    b.add_rows(0, nb_lig, h);
+    return b.finish();
+}
+
+}  // namespace
+
 // A map longer than the picture may be: each picture pixel holds the most common
 // diversity of its block (the smallest on a tie) and the mean homogeneity rounded
 // half up, no-value pixels left out; a block of no value stays transparent. The legend

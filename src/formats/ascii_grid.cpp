@@ -339,23 +339,6 @@ bool AsciiGridReader::more_cells() {
     return s_->pending || s_->in.next(tok);
 }
 
-Status read_ascii_grid(const std::string& name, AsciiGrid& g, const Progress& at_line) {
-    AsciiGridReader reader;
-    if (Status opened = reader.open(name, g, INT_MAX); !opened.ok()) return opened;
-
-    ByteGrid grid(ucmatrice(g.nb_col, g.nb_lig), g.nb_lig);
-    if (!grid) return Status::refused(name, txt::reason_too_large, {g.nb_lig, g.nb_col});
-
-    for (int i = 0; i < g.nb_lig; ++i) {
-        if (at_line && !at_line(i, g.nb_lig)) return Status::cancelled();
-        if (Status e = reader.read_line(grid[i]); !e.ok()) return e;
-    }
-    // Cells after the declared ones are ignored; the caller may say so.
-    g.extra_cells = reader.more_cells();
-    g.cells = std::move(grid);
-    return Status::success();
-}
-
 namespace formats {
 
 namespace {

@@ -5,10 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "core/progress.h"
 #include "core/rows.h"
-#include "raster/grid.h"
-#include "raster/nrutil.h"
 
 struct AsciiGrid {
     int nb_col = 0;
@@ -18,23 +15,16 @@ struct AsciiGrid {
     double dpix_size = 0.0;
     bool has_nodata = false;  // the header declares a no-data value
     double nodata = 0.0;
-    ByteGrid cells;            // nb_lig lines of nb_col cells
-    bool extra_cells = false;  // the file holds cells after the declared ones (ignored)
 };
 
-// Reads the grid `name`. The header is five or six keyword-value pairs taken by
+// Reads a grid one line at a time in a single forward pass, holding one block of the
+// file and no line of its own. The header is five or six keyword-value pairs taken by
 // position (columns, rows, x and y of the lower left corner, cell size, and optionally
 // the no-data value); the keywords themselves are not compared. Numbers are decimal
 // (hexadecimal is refused). Cells are separated by any white space; each keeps its low
-// 8 bits, except a cell equal to the no-data value, which becomes 255. `at_line(i, rows)` is
-// called before line i is read (for i = 0 once the cells have been allocated); false
-// cancels. A refused grid names the file and the reason (a cell that is not an integer is
-// quoted as written, cut after 40 characters); a grid that is not there is Missing.
-Status read_ascii_grid(const std::string& name, AsciiGrid& g, const Progress& at_line = {});
-
-// Reads a grid one line at a time in a single forward pass, holding one block of the
-// file and no line of its own: for maps that are not held whole. The header, the sizes
-// and the cells read as read_ascii_grid reads them.
+// 8 bits, except a cell equal to the no-data value, which becomes 255. A refused grid
+// names the file and the reason (a cell that is not an integer is quoted as written, cut
+// after 40 characters).
 class AsciiGridReader {
   public:
     AsciiGridReader();
@@ -58,8 +48,8 @@ class AsciiGridReader {
 
 namespace formats {
 
-// An ASCII grid map read forward only, its cells as read_ascii_grid reads them. More
-// than `max_pixels` cells (when above 0) do not fit in memory (refused, naming the sizes).
+// An ASCII grid map read forward only, its cells as AsciiGridReader reads them; a grid
+// that is not there is Missing. More than `max_pixels` cells (when above 0) do not fit in memory (refused, naming the sizes).
 std::unique_ptr<engine::RowSource> open_ascii_source(const std::string& name, Status& st,
                                                      long long max_pixels = 0);
 // The six header lines of a result grid sized and placed as `info`.

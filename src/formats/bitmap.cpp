@@ -2,18 +2,13 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "core/answers.h"
 #include "formats/file_io.h"
 #include "formats/format.h"
-#include "raster/file_handle.h"
 #include "raster/little_endian.h"
-#include "raster/nrutil.h"
 #include "raster/output_file.h"
 #include "text/catalogue.h"
 
@@ -31,30 +26,6 @@ std::int32_t as_signed(std::uint32_t v) {
 long long padded_row(long long pixel_bytes) {
     return (pixel_bytes + 3) / 4 * 4;
 }
-
-// The lines of a matrix made by ucmatrice; released on every early return.
-struct Lines {
-    unsigned char** m = nullptr;
-    int n = 0;
-    Lines() = default;
-    Lines(const Lines&) = delete;
-    Lines& operator=(const Lines&) = delete;
-    ~Lines() {
-        if (m) frucmatrice(m, n);
-    }
-    bool allocate(int lines, std::size_t bytes) {
-        if (bytes > static_cast<std::size_t>(INT_MAX)) return false;
-        m = ucmatrice(static_cast<int>(bytes), lines);
-        n = m ? lines : 0;
-        return m != nullptr;
-    }
-    unsigned char** release() {
-        unsigned char** r = m;
-        m = nullptr;
-        n = 0;
-        return r;
-    }
-};
 
 }  // namespace
 
@@ -156,84 +127,7 @@ Status read_bmp_layout(std::FILE* f, const std::string& name, unsigned long long
     return Status::success();
 }
 
-// The 256 palette entries into `cm`; `type` becomes 1 when one entry is not its own grey.
-Status read_bmp_palette(std::FILE* f, const std::string& name, Color32* cm, int& type) {
-    unsigned char palette[256 * 4];
-    if (std::fread(palette, 4, 256, f) != 256) return short_or_failed(f, name);
-    for (int i = 0; i < 256; ++i)
-        cm[i] = Color32{palette[4 * i], palette[4 * i + 1], palette[4 * i + 2], palette[4 * i + 3]};
-    for (int i = 0; i < 256; ++i) {
-        if (cm[i].B != i || cm[i].G != i || cm[i].R != i) {
-            type = 1;
-            break;
-        }
-    }
-    return Status::success();
-}
-
-// The stored rows into the lines of `m`, line 0 the top of the image.
-Status read_bmp_rows(std::FILE* f, const std::string& name, const BmpLayout& lay,
-                     unsigned char** m) {
-    std::vector<unsigned char> tmp(static_cast<std::size_t>(lay.row));
-    for (int r = 0; r < lay.lines; ++r) {
-        unsigned char* dest = m[lay.top_down ? r : lay.lines - 1 - r];
-        if (std::fread(tmp.data(), 1, tmp.size(), f) != tmp.size()) return short_or_failed(f, name);
-        std::memcpy(dest, tmp.data(), static_cast<std::size_t>(lay.larg));
-    }
-    return Status::success();
-}
-
 }  // namespace
-
-unsigned char** ChargeBMP(const char* Name, int& NbCol, int& NbLig, int& Type, Color32*& ColorMAP,
-                          Status* why) {
-    Status unused;
-    Status& err = why ? *why : unused;
-    err = Status::success();
-    const std::string name = Name;
-
-    // The palette: handed to the caller at once when asked for, else used only to tell
-    // the grey ramp from any other palette.
-    const bool hand_palette = ColorMAP != nullptr;
-    auto* cm = static_cast<Color32*>(std::calloc(256, sizeof(Color32)));
-    if (hand_palette) ColorMAP = cm;
-    struct PaletteGuard {
-        Color32* p;
-        ~PaletteGuard() { std::free(p); }
-    } own_palette{hand_palette ? nullptr : cm};
-    const auto too_large = [&] {
-        err = Status::refused(name, txt::reason_too_large, {NbLig, NbCol});
-        return nullptr;
-    };
-    if (!cm) return too_large();
-
-    bool not_regular = false;
-    std::FILE* f = open_regular(Name, "rb", not_regular);
-    if (!f) {
-        err =
-            Status::refused(name, not_regular ? txt::reason_not_regular : txt::reason_cannot_open);
-        return nullptr;
-    }
-    File file(f);
-    std::error_code ec;
-    const auto bytes = std::filesystem::file_size(std::filesystem::path(Name), ec);
-    if (ec) {
-        err = Status::refused(name, txt::reason_cannot_open);
-        return nullptr;
-    }
-    BmpLayout lay;
-    err = read_bmp_layout(f, name, static_cast<unsigned long long>(bytes), INT_MAX, NbCol, NbLig,
-                          lay);
-    // The type is known once the form is; a refused form leaves it as it was.
-    if (lay.taille != 0) Type = lay.type;
-    if (!err.ok()) return nullptr;
-
-    Lines m;
-    if (!m.allocate(lay.lines, static_cast<std::size_t>(lay.larg))) return too_large();
-    if (Type != 2 && !(err = read_bmp_palette(f, name, cm, Type)).ok()) return nullptr;
-    if (!(err = read_bmp_rows(f, name, lay, m.m)).ok()) return nullptr;
-    return m.release();
-}
 
 namespace formats {
 
@@ -242,7 +136,7 @@ namespace {
 using engine::MapInfo;
 
 // A bitmap of 8 bits, or of 24 bits whose pixels are all grey (blue = green = red),
-// stored bottom-up or top-down; its headers checked as ChargeBMP checks them. A coloured
+// stored bottom-up or top-down; its headers checked by read_bmp_layout. A coloured
 // pixel is found when its row is read.
 class BitmapSource final : public engine::RowSource {
   public:
@@ -262,12 +156,15 @@ class BitmapSource final : public engine::RowSource {
         first_ = lay_.taille == 1 ? kBmpPaletteOffset : kBmpHeaderBytes;
         // A palette of colours (a land-cover map's legend) is the map's colour table.
         if (lay_.taille == 1) {
-            Color32 cm[256];
-            int type = 0;
+            // Entries of blue, green, red and a byte unused; the grey ramp is no table.
+            unsigned char pal[256 * 4];
             if (!seek_to(f_, kBmpHeaderBytes)) return Status::refused(name, txt::reason_cannot_open);
-            if (Status e = read_bmp_palette(f_, name, cm, type); !e.ok()) return e;
-            if (type == 1)
-                for (const Color32& c : cm) info_.colours.push_back({c.R, c.G, c.B, 255});
+            if (std::fread(pal, 4, 256, f_) != 256) return short_or_failed(f_, name);
+            bool grey = true;
+            for (int v = 0; v < 256 && grey; ++v)
+                grey = pal[4 * v] == v && pal[4 * v + 1] == v && pal[4 * v + 2] == v;
+            for (int v = 0; v < 256 && !grey; ++v)
+                info_.colours.push_back({pal[4 * v + 2], pal[4 * v + 1], pal[4 * v], 255});
         }
         tmp_.resize(static_cast<std::size_t>(lay_.row));
         return {};

@@ -13,7 +13,7 @@
 class ByteGrid {
   public:
     ByteGrid() = default;
-    // Takes ownership of a matrix of `lines` lines made by ucmatrice (or ChargeBMP).
+    // Takes ownership of a matrix of `lines` lines made by ucmatrice.
     ByteGrid(ByteMatrix m, int lines) : m_(m), lines_(m ? lines : 0) {}
     ByteGrid(const ByteGrid&) = delete;
     ByteGrid& operator=(const ByteGrid&) = delete;

@@ -334,18 +334,3 @@ void QuicklookBuilder::finish_real() {
     real_mean_.clear();
     real_mean_.shrink_to_fit();
 }
-
-Quicklook diversity_quicklook(ByteMatrix d, int nb_lig, int nb_col, const MeshLines& mesh,
-                              int max_side) {
-    if (!d) nb_lig = nb_col = 0;
-    QuicklookBuilder b(QuicklookBuilder::Kind::Mode, nb_lig, nb_col, mesh, max_side);
-    b.add_rows(0, nb_lig, d);
-    return b.finish();
-}
-
-Quicklook homogeneity_quicklook(ByteMatrix h, int nb_lig, int nb_col, int max_side) {
-    if (!h) nb_lig = nb_col = 0;
-    QuicklookBuilder b(QuicklookBuilder::Kind::Mean, nb_lig, nb_col, MeshLines{}, max_side);
-    b.add_rows(0, nb_lig, h);
-    return b.finish();
-}

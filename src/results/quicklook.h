@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "formats/png.h"
-#include "raster/nrutil.h"
 
 // Where the lines of the cell mesh were drawn: every row and column whose index is a
 // multiple of m, when `drawn`.
@@ -115,11 +114,6 @@ class QuicklookBuilder {
     std::map<int, Pending> open_;
     std::vector<Pending> spare_;
 };
-
-Quicklook diversity_quicklook(ByteMatrix tab_divers, int nb_lig, int nb_col,
-                              const MeshLines& mesh, int max_side = kQuicklookMaxSide);
-Quicklook homogeneity_quicklook(ByteMatrix tab_homo, int nb_lig, int nb_col,
-                                int max_side = kQuicklookMaxSide);
 
 // Mesh lines found in a diversity image read back from disk, its rows given in order:
 // the mesh of m = 2R + 1 is taken as drawn when every pixel of its lines is 0 and the

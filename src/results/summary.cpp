@@ -42,15 +42,6 @@ bool write_summary(const std::string& base, SummaryInput in, const Quicklook& di
     return failed.empty();
 }
 
-bool write_quicklooks(const std::string& base, SummaryInput in, ByteMatrix tab_divers,
-                      ByteMatrix tab_homo, const MeshLines& mesh,
-                      std::vector<std::string>& failed, std::string& why) {
-    if (!png_available()) return write_summary(base, std::move(in), {}, {}, failed, why);
-    const Quicklook div = diversity_quicklook(tab_divers, in.nb_lig, in.nb_col, mesh);
-    const Quicklook homo = homogeneity_quicklook(tab_homo, in.nb_lig, in.nb_col);
-    return write_summary(base, std::move(in), div, homo, failed, why);
-}
-
 std::string crs_name(const std::string& wkt) {
     // The first quoted string is the name of the outermost system; the last EPSG
     // identifier (WKT2 ID["EPSG",n], WKT1 AUTHORITY["EPSG","n"]) is the system's own.

@@ -4,8 +4,9 @@
 // diversity histogram and the list of files written. It prints on one A4 page and
 // reads on a phone.
 //
-// It is made either right after a run, from the result matrices, or later from the
-// files a run left: its report (BASE_info.txt) and its two result images.
+// It is made either right after a run, from what the run made (its inventory, window and
+// the pictures made as its rows were written), or later from the files a run left: its
+// report (BASE_info.txt) and its two result images, read a band of rows at a time.
 #pragma once
 
 #include <functional>
@@ -89,15 +90,6 @@ struct QuicklookNames {
 // names them, `why` says when pictures are not available in this build.
 bool write_summary(const std::string& base, SummaryInput in, const Quicklook& div,
                    const Quicklook& homo, std::vector<std::string>& failed, std::string& why);
-
-// Writes BASE_diversity.png, BASE_homog.png and BASE_summary.html, each whole or not at
-// all. The diversity image is the one written (with its mesh lines, if drawn: `mesh`
-// says where). The three names are added to `in.outputs`. Returns false when one could
-// not be written (all three are still tried); `failed` names them, `why` says when
-// pictures are not available in this build.
-bool write_quicklooks(const std::string& base, SummaryInput in, ByteMatrix tab_divers,
-                      ByteMatrix tab_homo, const MeshLines& mesh,
-                      std::vector<std::string>& failed, std::string& why);
 
 // The contents of a report file, read back.
 struct ReportContents {
