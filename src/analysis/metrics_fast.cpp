@@ -65,7 +65,6 @@ struct Worker {
     std::vector<std::vector<std::uint32_t>> share;
     std::vector<std::uint32_t*> share_rows;
     std::vector<unsigned char> valid, pct;
-    std::vector<double> real_n, real_ln_n, real_fx, real_sq, real_ln_div;
     std::vector<std::uint16_t> counts16, sums16;
     std::vector<std::uint32_t> counts32, sums32;
     std::vector<const unsigned char*> leave, enter;
@@ -82,8 +81,6 @@ void size_worker(const Job& job, Worker& w) {
     w.sumfx.assign(values, 0);
     w.valid.assign(values, 0);
     w.pct.assign(values, 0);
-    if (job.want_sums)
-        for (auto* v : {&w.real_n, &w.real_ln_n, &w.real_fx, &w.real_sq, &w.real_ln_div}) v->assign(values, 0.0);
     w.share.assign(job.share_lane.size(), std::vector<std::uint32_t>(values, 0));
     w.share_rows.clear();
     for (auto& s : w.share) w.share_rows.push_back(s.data());
@@ -103,38 +100,23 @@ void put(V* row, const unsigned char* valid, int n, V none, const F& value) {
 }
 
 // The real metrics of the `n` windows at lanes 0.. into row k of their planes from column
-// j: the sums put in doubles here, the divisions made a vector of windows at a time.
+// j, a vector of windows at a time.
 void real_values(const Job& job, Worker& w, int k, int j, int n) {
     kernels::RealRow r;
     r.count = static_cast<std::size_t>(n);
-    r.n = w.real_n.data();
-    r.ln_n = w.real_ln_n.data();
-    r.fx = w.real_fx.data();
-    r.sq = w.real_sq.data();
-    r.ln_div = w.real_ln_div.data();
+    r.valid = w.valid.data();
+    r.n = w.n.data();
+    r.sumfx = w.sumfx.data();
+    r.sumsq = w.sumsq.data();
+    r.div = w.div.data();
+    r.ln = job.ln.data();
+    r.ln_div = job.ln_div;
+    r.scale = job.scale;
     for (std::size_t p = 0; p < job.ms.size(); ++p) {
         float* row = reinterpret_cast<float*>(job.planes[p].rows[k]) + j;
         if (job.ms[p].id == Id::Shannon) r.shannon = row;
         if (job.ms[p].id == Id::Simpson) r.simpson = row;
         if (job.ms[p].id == Id::Evenness) r.evenness = row;
-    }
-    // Through locals, which the stores cannot change, so the loop reloads nothing.
-    const unsigned char* valid = w.valid.data();
-    const std::uint32_t* cn = w.n.data();
-    const std::uint16_t* div = w.div.data();
-    const std::int64_t *fx = w.sumfx.data(), *sq = w.sumsq.data();
-    double *rn = w.real_n.data(), *rln = w.real_ln_n.data(), *rfx = w.real_fx.data();
-    double *rsq = w.real_sq.data(), *rdiv = w.real_ln_div.data();
-    const double scale = job.scale;
-    const double* ln = job.ln.data();
-    const std::size_t lns = job.ln.size();
-    for (int t = 0; t < n; ++t) {
-        const std::uint32_t c = valid[t] ? cn[t] : 0;
-        rn[t] = c;
-        rln[t] = c < lns ? ln[c] : std::log(static_cast<double>(c));
-        rfx[t] = static_cast<double>(fx[t]) * scale;
-        rsq[t] = static_cast<double>(sq[t]);
-        rdiv[t] = div[t] <= 1 ? 0.0 : job.ln_div[div[t]];
     }
     kernels::real_row(r);
 }
@@ -411,7 +393,8 @@ void plan(Job& job, const Inventory& inv, const Shape& shape) {
         job.ln[c] = std::log(static_cast<double>(c));
         job.pct_surface[c] = values::percent_of(cc, job.win.surf_tot);
     }
-    for (int d = 0; d < 256; ++d) job.ln_div[d] = std::log(static_cast<double>(d));
+    // The evenness of a window of one class (or none) is 0: ln d taken as 0 there.
+    for (int d = 2; d < 256; ++d) job.ln_div[d] = std::log(static_cast<double>(d));
     // The rule's test grows with n: its first passing count, past every window when none.
     job.need = static_cast<std::uint32_t>(size);
     for (std::size_t c = 0; c < size; ++c)

@@ -115,20 +115,25 @@ void class_sums(const ClassSums& s);
 void percent_row(const std::uint32_t* part, const std::uint32_t* whole, std::size_t count,
                  unsigned char* out);
 
-// The real metrics of `count` windows, from their sums prepared in doubles. For window
-// t: n[t] its classified pixels (0 where it has no values), ln_n[t] = ln n, fx[t] the sum
-// of c ln c over its classes, sq[t] the sum of c^2, ln_div[t] the logarithm of its
-// number of classes (0 for one class). Into each row given: Shannon's
+// The real metrics of `count` windows, from their integer sums. For window t: valid[t]
+// whether it gets values, n[t] its classified pixels, sumfx[t] its sum of c ln c in fixed
+// point (times `scale` in double), sumsq[t] its sum of c^2, div[t] its number of classes;
+// `ln` holds ln c for every count c a window can hold, `ln_div` ln d for d = 2..255 and
+// 0 for 0 and 1. Where valid and n > 0, into each row given: Shannon's
 // H = max(ln n - fx / n, 0), Simpson's 1 - sq / n^2 and the evenness H / ln_div (0 where
-// ln_div is 0), as floats, -1 where n is 0. Every operation is one rounded IEEE
-// operation, so every path gives the floats of the same expressions in scalar code.
+// ln_div is 0), as floats; -1 elsewhere. Every operation is one rounded IEEE operation
+// (the integers converted to the nearest double), so every path gives the floats of the
+// same expressions in scalar code.
 struct RealRow {
     std::size_t count = 0;
-    const double* n = nullptr;
-    const double* ln_n = nullptr;
-    const double* fx = nullptr;
-    const double* sq = nullptr;
+    const unsigned char* valid = nullptr;
+    const std::uint32_t* n = nullptr;
+    const std::int64_t* sumfx = nullptr;
+    const std::int64_t* sumsq = nullptr;
+    const std::uint16_t* div = nullptr;
+    const double* ln = nullptr;
     const double* ln_div = nullptr;
+    double scale = 1;
     float* shannon = nullptr;
     float* simpson = nullptr;
     float* evenness = nullptr;

@@ -135,14 +135,13 @@ HWY_INLINE void SumFx(D16 d16, hn::Vec<D16> c, const std::int64_t* table, bool s
 #if HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
     if (small && hn::AllFalse(d16, hn::Gt(c, hn::Set(d16, 15)))) {
         const hn::Repartition<std::int64_t, D16> d64;
-        const std::size_t N64 = hn::Lanes(d64);
         const __m512i low = _mm512_loadu_si512(table), high = _mm512_loadu_si512(table + 8);
-        alignas(64) std::uint16_t lanes[hn::MaxLanes(d16)];
-        hn::Store(c, d16, lanes);
-        for (std::size_t q = 0; q < 4; ++q) {
-            const __m512i k = _mm512_cvtepu16_epi64(_mm_load_si128(reinterpret_cast<const __m128i*>(lanes + q * N64)));
-            fx[q] = hn::Add(fx[q], hn::Vec<decltype(d64)>{_mm512_permutex2var_epi64(low, k, high)});
-        }
+        const __m512i k[4] = {_mm512_cvtepu16_epi64(_mm512_extracti32x4_epi32(c.raw, 0)),
+                              _mm512_cvtepu16_epi64(_mm512_extracti32x4_epi32(c.raw, 1)),
+                              _mm512_cvtepu16_epi64(_mm512_extracti32x4_epi32(c.raw, 2)),
+                              _mm512_cvtepu16_epi64(_mm512_extracti32x4_epi32(c.raw, 3))};
+        for (std::size_t q = 0; q < 4; ++q)
+            fx[q] = hn::Add(fx[q], hn::Vec<decltype(d64)>{_mm512_permutex2var_epi64(low, k[q], high)});
         return;
     }
 #else
@@ -369,27 +368,40 @@ void PercentRowV(const std::uint32_t* part, const std::uint32_t* whole, std::siz
     portable::percent_row(part, whole, t, count, out);
 }
 
-// The real metrics a vector of windows at a time, the last windows one at a time. Lanes
-// without values divide by 0 and are then replaced by -1.
+// The real metrics a vector of windows at a time, the last windows one at a time: the
+// integer sums converted, ln n and ln d gathered from their tables. Lanes without values
+// divide by 1 and are then replaced by -1.
 void RealRowV(const RealRow& r) {
     const hn::ScalableTag<double> d;
     const hn::Rebind<float, decltype(d)> df;
+    const hn::Rebind<std::int64_t, decltype(d)> di;
+    const hn::Rebind<std::int32_t, decltype(d)> d32;
+    const hn::Rebind<std::uint8_t, decltype(d)> d8;
+    const hn::Rebind<std::uint16_t, decltype(d)> d16;
     const std::size_t N = hn::Lanes(d);
     const auto zero = hn::Zero(d);
     const auto one = hn::Set(d, 1.0);
     const auto none = hn::Set(d, -1.0);
+    const auto scale = hn::Set(d, r.scale);
     std::size_t t = 0;
     for (; t + N <= r.count; t += N) {
-        const auto n = hn::LoadU(d, r.n + t);
+        // Counts below 2^31: as signed, exact in double.
+        const auto count = hn::PromoteTo(di, hn::BitCast(d32, hn::LoadU(hn::Rebind<std::uint32_t, decltype(d)>(), r.n + t)));
+        const auto valid = hn::RebindMask(d, hn::Ne(hn::PromoteTo(di, hn::PromoteTo(d32, hn::LoadU(d8, r.valid + t))), hn::Zero(di)));
+        const auto n = hn::IfThenElseZero(valid, hn::ConvertTo(d, count));
         const auto empty = hn::Eq(n, zero);
-        const auto h = hn::Max(hn::Sub(hn::LoadU(d, r.ln_n + t), hn::Div(hn::LoadU(d, r.fx + t), n)), zero);
+        const auto safe = hn::IfThenElse(empty, one, n);
+        const auto fx = hn::Mul(hn::ConvertTo(d, hn::LoadU(di, r.sumfx + t)), scale);
+        const auto h = hn::Max(hn::Sub(hn::GatherIndex(d, r.ln, count), hn::Div(fx, safe)), zero);
         if (r.shannon) hn::StoreU(hn::DemoteTo(df, hn::IfThenElse(empty, none, h)), df, r.shannon + t);
         if (r.simpson) {
-            const auto v = hn::Sub(one, hn::Div(hn::LoadU(d, r.sq + t), hn::Mul(n, n)));
+            const auto sq = hn::ConvertTo(d, hn::LoadU(di, r.sumsq + t));
+            const auto v = hn::Sub(one, hn::Div(sq, hn::Mul(safe, safe)));
             hn::StoreU(hn::DemoteTo(df, hn::IfThenElse(empty, none, v)), df, r.simpson + t);
         }
         if (r.evenness) {
-            const auto ln_div = hn::LoadU(d, r.ln_div + t);
+            const auto classes = hn::PromoteTo(di, hn::PromoteTo(d32, hn::LoadU(d16, r.div + t)));
+            const auto ln_div = hn::GatherIndex(d, r.ln_div, classes);
             const auto one_class = hn::Eq(ln_div, zero);
             const auto v = hn::IfThenZeroElse(one_class, hn::Div(h, hn::IfThenElse(one_class, one, ln_div)));
             hn::StoreU(hn::DemoteTo(df, hn::IfThenElse(empty, none, v)), df, r.evenness + t);

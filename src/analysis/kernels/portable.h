@@ -111,18 +111,20 @@ inline void percent_row(const std::uint32_t* part, const std::uint32_t* whole, s
 
 // The real metrics of window t, as real_row gives them.
 inline void real_window(const RealRow& r, std::size_t t) {
-    if (r.n[t] == 0.0) {
+    const double n = r.valid[t] ? static_cast<double>(r.n[t]) : 0.0;
+    if (n == 0.0) {
         if (r.shannon) r.shannon[t] = -1.0f;
         if (r.simpson) r.simpson[t] = -1.0f;
         if (r.evenness) r.evenness[t] = -1.0f;
         return;
     }
-    const double n = r.n[t];
-    double h = r.ln_n[t] - r.fx[t] / n;
+    const double fx = static_cast<double>(r.sumfx[t]) * r.scale;
+    double h = r.ln[r.n[t]] - fx / n;
     h = h > 0.0 ? h : 0.0;
     if (r.shannon) r.shannon[t] = static_cast<float>(h);
-    if (r.simpson) r.simpson[t] = static_cast<float>(1.0 - r.sq[t] / (n * n));
-    if (r.evenness) r.evenness[t] = r.ln_div[t] == 0.0 ? 0.0f : static_cast<float>(h / r.ln_div[t]);
+    if (r.simpson) r.simpson[t] = static_cast<float>(1.0 - static_cast<double>(r.sumsq[t]) / (n * n));
+    const double ln_div = r.ln_div[r.div[t]];
+    if (r.evenness) r.evenness[t] = ln_div == 0.0 ? 0.0f : static_cast<float>(h / ln_div);
 }
 
 inline void real_row(const RealRow& r) {
