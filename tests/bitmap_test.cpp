@@ -10,6 +10,7 @@
 #include "image_writers.h"
 #include "raster_fixtures.h"
 #include "text/catalogue.h"
+#include "text/status_text.h"
 
 namespace {
 
@@ -86,6 +87,18 @@ TEST(Bitmap, RoundTripsInEveryForm) {
     BitmapRead back = load(name);
     ASSERT_TRUE(back.m);
     EXPECT_TRUE(rt::same_grid(back.m, g, 4, 5));
+    // The row reader hands it on as the map's colour table (red, green, blue, opaque);
+    // a grey ramp is no table.
+    Status st;
+    auto coloured = formats::open_bitmap_source(name, st);
+    ASSERT_TRUE(coloured) << status_text(st, 0, true);
+    ASSERT_EQ(coloured->info().colours.size(), 256u);
+    EXPECT_EQ(coloured->info().colours[200], (std::array<short, 4>{30, 20, 10, 255}));
+    EXPECT_EQ(coloured->info().colours[7], (std::array<short, 4>{7, 7, 7, 255}));
+    ASSERT_EQ(SauveBMP(name.c_str(), g.get(), 5, 4, 0, nullptr), 0);
+    auto grey = formats::open_bitmap_source(name, st);
+    ASSERT_TRUE(grey);
+    EXPECT_TRUE(grey->info().colours.empty());
 }
 
 TEST(Bitmap, SizesReadInFullAndTopDownRowsInTheirOrder) {

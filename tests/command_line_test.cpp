@@ -23,6 +23,7 @@
 #include "engine/memory_rows.h"
 #include "formats/gdal_raster.h"
 #include "formats/png.h"
+#include "image_readers.h"
 #include "window/geometry.h"
 #include "result_fixtures.h"
 #include "results/quicklook.h"

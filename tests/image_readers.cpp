@@ -2,6 +2,10 @@
 
 #include <climits>
 
+#ifdef LANDMOSAIC_HAVE_PNG
+#include <png.h>
+#endif
+
 #include "formats/bitmap.h"
 #include "raster/nrutil.h"
 #include "text/catalogue.h"
@@ -35,3 +39,23 @@ BitmapRead read_bitmap(const std::string& name) {
     if (r.why.ok()) r.m = std::move(m);
     return r;
 }
+
+#ifdef LANDMOSAIC_HAVE_PNG
+bool decode_png_rgba(const std::string& bytes, int& width, int& height,
+                     std::vector<std::uint8_t>& rgba) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return false;
+    image.format = PNG_FORMAT_RGBA;
+    rgba.assign(PNG_IMAGE_SIZE(image), 0);
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    return true;
+}
+#else
+bool decode_png_rgba(const std::string&, int&, int&, std::vector<std::uint8_t>&) { return false; }
+#endif

@@ -2,7 +2,9 @@
 // a file into one grid, so that a test compares all its cells at once.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/progress.h"
 #include "core/status.h"
@@ -27,3 +29,8 @@ struct BitmapRead {
     Status why;
 };
 BitmapRead read_bitmap(const std::string& name);
+
+// Reads a PNG back as RGBA pixels (width x height x 4 bytes, top row first), to check
+// what the program drew; false in a build without libpng or for bytes it cannot read.
+bool decode_png_rgba(const std::string& bytes, int& width, int& height,
+                     std::vector<std::uint8_t>& rgba);

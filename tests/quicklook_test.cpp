@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "formats/png.h"
+#include "image_readers.h"
 #include "result_fixtures.h"
 #include "results/quicklook.h"
 #include "formats/gdal_raster.h"

@@ -74,6 +74,7 @@ void header_from(const engine::MapInfo& info, LoadedMap& map) {
     map.X_min = info.X_min;
     map.Y_min = info.Y_min;
     if (info.has_nodata) map.nodata = info.nodata;
+    if (!info.colours.empty()) map.georef.colours = info.colours;
 }
 
 void take_raw_header(const RawHeader& h, LoadedMap& map, engine::MapInfo& declared) {

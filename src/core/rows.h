@@ -8,7 +8,9 @@
 // words, so that the front ends put it into the run's language as it stands.
 #pragma once
 
+#include <array>
 #include <string>
+#include <vector>
 
 #include "core/status.h"
 
@@ -32,6 +34,9 @@ struct MapInfo {
     // Given by the caller of a reader: a map of more pixels is refused (TooLarge) before
     // any row is read; 0 for no bound.
     long long max_pixels = 0;
+    // The colour table the map carries (a bitmap's palette that is not the grey ramp):
+    // entry v the red, green, blue and alpha of code v; empty for none.
+    std::vector<std::array<short, 4>> colours;
     long long pixels() const { return static_cast<long long>(nb_lig) * nb_col; }
 };
 

@@ -154,6 +154,18 @@ class BitmapSource final : public engine::RowSource {
         info_.nb_col = lay_.cols;
         info_.nb_lig = lay_.lines;
         first_ = lay_.taille == 1 ? kBmpPaletteOffset : kBmpHeaderBytes;
+        // A palette of colours (a land-cover map's legend) is the map's colour table.
+        if (lay_.taille == 1) {
+            // Entries of blue, green, red and a byte unused; the grey ramp is no table.
+            unsigned char pal[256 * 4];
+            if (!seek_to(f_, kBmpHeaderBytes)) return Status::refused(name, txt::reason_cannot_open);
+            if (std::fread(pal, 4, 256, f_) != 256) return short_or_failed(f_, name);
+            bool grey = true;
+            for (int v = 0; v < 256 && grey; ++v)
+                grey = pal[4 * v] == v && pal[4 * v + 1] == v && pal[4 * v + 2] == v;
+            for (int v = 0; v < 256 && !grey; ++v)
+                info_.colours.push_back({pal[4 * v + 2], pal[4 * v + 1], pal[4 * v], 255});
+        }
         tmp_.resize(static_cast<std::size_t>(lay_.row));
         return {};
     }

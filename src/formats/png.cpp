@@ -44,22 +44,6 @@ bool encode_png(const PalettedImage& img, std::string& bytes) {
     return true;
 }
 
-bool decode_png_rgba(const std::string& bytes, int& width, int& height,
-                     std::vector<std::uint8_t>& rgba) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return false;
-    image.format = PNG_FORMAT_RGBA;
-    rgba.assign(PNG_IMAGE_SIZE(image), 0);
-    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return false;
-    }
-    width = static_cast<int>(image.width);
-    height = static_cast<int>(image.height);
-    return true;
-}
-
 #else  // built without libpng
 
 bool png_available() {
@@ -68,10 +52,6 @@ bool png_available() {
 
 bool encode_png(const PalettedImage&, std::string& bytes) {
     bytes.clear();
-    return false;
-}
-
-bool decode_png_rgba(const std::string&, int&, int&, std::vector<std::uint8_t>&) {
     return false;
 }
 

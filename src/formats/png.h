@@ -1,7 +1,7 @@
 // 8-bit paletted PNG pictures: each pixel is an index into a palette of up to 256
 // colours, each with its own opacity (the tRNS chunk), so that a picture can leave
-// some pixels fully transparent. Encoding and decoding in memory only: the callers
-// write the bytes through an OutputFile.
+// some pixels fully transparent. Encoding in memory only: the callers write the bytes
+// through an OutputFile.
 #pragma once
 
 #include <array>
@@ -27,10 +27,3 @@ bool png_available();
 // The bytes of a PNG file holding `img`. False when PNG is not available, the sizes are
 // not those of the index array, or encoding fails.
 bool encode_png(const PalettedImage& img, std::string& bytes);
-
-// Reads a paletted or other PNG back as RGBA pixels (width x height x 4 bytes, top row
-// first). For tests and for checking what was written; false when unavailable or
-// unreadable.
-bool decode_png_rgba(const std::string& bytes, int& width, int& height,
-                     std::vector<std::uint8_t>& rgba);
-
