@@ -1187,7 +1187,8 @@ TEST(Metrics, WorkersAndRowRangesChangeNoValue) {
 // The moving windows' vector scan against the window slid pixel by pixel, byte for byte
 // in every plane and in the windows counted: every instruction set, square and circle,
 // with and without the valid-pixel rule, up to 254 classes, 32-bit counts (squares of
-// more than 65535 pixels), windows wider than the map, rows taken a part at a time.
+// more than 65535 pixels), windows wider than the map, rows taken a part at a time, rows
+// cut in strips.
 TEST(Metrics, VectorScanEqualsThePixelByPixelSlide) {
     std::mt19937 rng(22);
     struct Case {
@@ -1198,7 +1199,11 @@ TEST(Metrics, VectorScanEqualsThePixelByPixelSlide) {
     const Case cases[] = {{70, 101, 20, 25, 0.02, {1, 4, 16}},
                           {50, 64, 254, 300, 0.01, {3, 9}},
                           {40, 30, 6, 8, 0.3, {20}},
-                          {270, 275, 12, 40, 0.01, {130}}};
+                          {270, 275, 12, 40, 0.01, {130}},
+                          // Small patches of many classes (counts of a few pixels), and rows
+                          // wider than a strip of the square's counts.
+                          {30, 180, 60, 900, 0.05, {2, 6}},
+                          {9, 1100, 254, 500, 0.02, {2}}};
     const std::vector<std::string> targets = kernels::available_targets();
     for (const Case& c : cases) {
         TestMap t = clustered_map(rng, c.lines, c.cols, c.classes, c.seeds, 0.05, c.holes);
