@@ -182,16 +182,19 @@ HWY_INLINE void LanePrefix(const SquareStats<std::uint16_t>& s, std::size_t widt
         const std::uint16_t* c = s.counts + k * s.pitch;
         std::uint16_t* p = s.prefix + k * s.pitch;
         p[0] = 0;
+        // The sum before the vector in every lane: one addition from one vector to the
+        // next, the vector's own sums made beside it.
         __m512i carry = _mm512_setzero_si512();
         for (std::size_t x = 0; x < width; x += 32) {
             __m512i v = _mm512_loadu_si512(c + x);
-            if (_mm512_test_epi16_mask(v, v) != 0) {
-                for (int h = 0; h < 5; ++h)
-                    v = _mm512_add_epi16(v, _mm512_maskz_permutexvar_epi16(~((1u << (1 << h)) - 1u), up[h], v));
-                carry = _mm512_add_epi16(v, carry);
+            if (_mm512_test_epi16_mask(v, v) == 0) {
+                _mm512_storeu_si512(p + 1 + x, carry);
+                continue;
             }
-            _mm512_storeu_si512(p + 1 + x, carry);
-            carry = _mm512_permutexvar_epi16(last, carry);
+            for (int h = 0; h < 5; ++h)
+                v = _mm512_add_epi16(v, _mm512_maskz_permutexvar_epi16(~((1u << (1 << h)) - 1u), up[h], v));
+            _mm512_storeu_si512(p + 1 + x, _mm512_add_epi16(v, carry));
+            carry = _mm512_add_epi16(carry, _mm512_permutexvar_epi16(last, v));
         }
     }
 }
@@ -215,9 +218,8 @@ HWY_INLINE void LanePrefix(const SquareStats<std::uint16_t>& s, std::size_t widt
                 v = hn::Add(v, hn::ShiftLeftLanes<1>(b, v));
                 v = hn::Add(v, hn::ShiftLeftLanes<2>(b, v));
                 v = hn::Add(v, hn::ShiftLeftLanes<4>(b, v));
-                v = hn::Add(v, carry);
-                hn::StoreU(v, b, p + 1 + x + q);
-                carry = hn::Broadcast<7>(v);
+                hn::StoreU(hn::Add(v, carry), b, p + 1 + x + q);
+                carry = hn::Add(carry, hn::Broadcast<7>(v));
             }
         }
     }
