@@ -68,6 +68,14 @@ void report_image(RunState& r, const metrics::Metric& metric, const std::string&
         r.rep.write(txt::report_metric_image.in(idiom), {metric.name(), name});
 }
 
+// The picture of a metric: the most common value of each block for class counts and
+// codes, the mean for percents, the mean of the floats for a real metric.
+QuicklookBuilder::Kind picture_kind(const metrics::Metric& m) {
+    if (m.type() == metrics::Type::Real) return QuicklookBuilder::Kind::Real;
+    const bool mode = m.id == metrics::Id::Diversity || m.id == metrics::Id::Dominant;
+    return mode ? QuicklookBuilder::Kind::Mode : QuicklookBuilder::Kind::Mean;
+}
+
 }  // namespace
 
 // Opens the map for reading by rows. A map read forward only (an ASCII grid) is read by
@@ -129,6 +137,11 @@ Status open_step(RunState& r) {
     r.tile_rows = geotiff ? geotiff_tile_rows(r.budget, result_row_bytes) : 0;
     r.held = (r.gdal ? r.gdal->held_bytes() : 0) + (geotiff ? r.tile_rows * result_row_bytes : 0) +
              (r.gdal || geotiff ? kGdalCacheBytes : 0);
+    // The pictures made on the way, counted on every process so that all plan the same
+    // bands (the leader alone makes them).
+    for (const metrics::Metric& m : r.metrics)
+        if (r.req.pictures)
+            r.held += QuicklookBuilder::held_bytes(picture_kind(m), r.map.nb_lig, r.map.nb_col);
     r.band_budget = r.budget - r.held;
     // One row must fit before any is read (the inventory reads a row at least).
     if (const long long one_row = engine::kBytesPerBandCell * r.map.nb_col;
@@ -242,14 +255,9 @@ namespace {
 // real metric's picture takes its rows of floats.
 void with_picture(RunState& r, RunState::Image& im) {
     if (!r.req.pictures || !r.lead || !im.failure.ok()) return;
-    const bool mode = im.metric.id == metrics::Id::Diversity || im.metric.id == metrics::Id::Dominant;
-    const QuicklookBuilder::Kind kind = im.metric.type() == metrics::Type::Real
-                                            ? QuicklookBuilder::Kind::Real
-                                        : mode ? QuicklookBuilder::Kind::Mode
-                                               : QuicklookBuilder::Kind::Mean;
     const MeshLines mesh{im.metric.id == metrics::Id::Diversity && r.req.mesh_lines,
                          2 * r.run().range_win + 1};
-    QuicklookBuilder builder(kind, r.map.nb_lig, r.map.nb_col, mesh);
+    QuicklookBuilder builder(picture_kind(im.metric), r.map.nb_lig, r.map.nb_col, mesh);
     // The dominant class in the map's colours, as its GeoTIFF and a GIS show it.
     if (im.metric.id == metrics::Id::Dominant) builder.use_colours(r.map.georef.colours);
     auto sink = std::make_unique<PictureSink>(std::move(im.sink), std::move(builder));

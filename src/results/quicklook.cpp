@@ -106,6 +106,14 @@ QuicklookBuilder::QuicklookBuilder(Kind kind, int nb_lig, int nb_col, const Mesh
                           std::numeric_limits<float>::quiet_NaN());
 }
 
+long long QuicklookBuilder::held_bytes(Kind kind, int nb_lig, int nb_col, int max_side) {
+    if (nb_lig <= 0 || nb_col <= 0) return 0;
+    const int f = reduction_factor(nb_lig, nb_col, max_side);
+    const long long W = reduced(nb_col, f), H = reduced(nb_lig, f);
+    const long long block = kind == Kind::Mode ? 256 * 4 + 32 : 16;  // a block's counts or sums
+    return W * H * (kind == Kind::Real ? 1 + 4 : 1) + 2 * W * block;
+}
+
 QuicklookBuilder::Pending& QuicklookBuilder::pending(int oi) {
     auto it = open_.find(oi);
     if (it != open_.end()) return it->second;

@@ -78,6 +78,10 @@ class QuicklookBuilder {
     void add_rows(int y, int n, const unsigned char* const* rows);
     // The picture with its legend, once every row has come.
     Quicklook finish();
+    // What a builder of `kind` holds for an image of nb_lig x nb_col at most: the
+    // picture, a real picture's block means, and two rows of blocks in progress.
+    static long long held_bytes(Kind kind, int nb_lig, int nb_col,
+                                int max_side = kQuicklookMaxSide);
     // A `Mode` picture of class codes (the dominant class) in the map's colour table,
     // entry v the colour of code v, as a GIS shows the map; codes past its end keep the
     // ramp. Nothing changes when the table is empty.
