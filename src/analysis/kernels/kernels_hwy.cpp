@@ -150,6 +150,27 @@ HWY_INLINE void SumFx(D16 d16, hn::Vec<D16> c, const std::int64_t* table, bool s
     GatherFx(d16, c, table, fx);
 }
 
+// The sums of a vector of windows: their squares, summed in 32-bit lanes (the low and
+// high halves of the vector), and their c ln c in four vectors of 64-bit lanes, into
+// sumsq[0 ..] and sumfx[0 ..].
+template <class D16, class V32, class V64>
+HWY_INLINE void StoreSums(D16 d16, V32 sq_lo, V32 sq_hi, const V64* fx, std::int64_t* sumsq,
+                          std::int64_t* sumfx) {
+    const hn::Repartition<std::uint32_t, D16> d32;
+    const hn::Repartition<std::int64_t, D16> d64;
+    const hn::Rebind<std::uint32_t, decltype(d64)> dq;
+    const std::size_t N32 = hn::Lanes(d32), N64 = hn::Lanes(d64);
+    alignas(64) std::uint32_t sq[hn::MaxLanes(d16)];
+    hn::Store(sq_lo, d32, sq);
+    hn::Store(sq_hi, d32, sq + N32);
+    for (std::size_t q = 0; q < 4; ++q) {
+        hn::StoreU(fx[q], d64, sumfx + q * N64);
+        hn::StoreU(hn::BitCast(d64, hn::PromoteTo(hn::Rebind<std::uint64_t, decltype(d64)>(),
+                                                  hn::Load(dq, sq + q * N64))),
+                   d64, sumsq + q * N64);
+    }
+}
+
 // The 16-bit counts `v` widened into 32-bit lanes at out[0 .. N).
 template <class D16>
 HWY_INLINE void StoreWide(D16 d16, hn::Vec<D16> v, std::uint32_t* out) {
@@ -270,16 +291,7 @@ void SquareStats16(const SquareStats<std::uint16_t>& s) {
         if (s.first) hn::StoreU(first, d16, s.first + t);
         for (std::size_t k = 0; k < s.shares; ++k) StoreWide(d16, window(s.share_lane[k], t), s.share[k] + t);
         if (!s.sumsq) continue;
-        const hn::Rebind<std::uint32_t, decltype(d64)> dq;
-        alignas(64) std::uint32_t sq[hn::MaxLanes(d16)];
-        hn::Store(sq_lo, d32, sq);
-        hn::Store(sq_hi, d32, sq + N32);
-        for (std::size_t q = 0; q < 4; ++q) {
-            hn::StoreU(fx[q], d64, s.sumfx + t + q * N64);
-            hn::StoreU(hn::BitCast(d64, hn::PromoteTo(hn::Rebind<std::uint64_t, decltype(d64)>(),
-                                                      hn::Load(dq, sq + q * N64))),
-                       d64, s.sumsq + t + q * N64);
-        }
+        StoreSums(d16, sq_lo, sq_hi, fx, s.sumsq + t, s.sumfx + t);
     }
 }
 
@@ -329,16 +341,7 @@ void ClassSumsV(const ClassSums& s) {
         hn::StoreU(n_hi, d32, s.n + t + N32);
         if (s.first) hn::StoreU(first, d16, s.first + t);
         if (!s.sumsq) continue;
-        const hn::Rebind<std::uint32_t, decltype(d64)> dq;
-        alignas(64) std::uint32_t sq[hn::MaxLanes(d16)];
-        hn::Store(sq_lo, d32, sq);
-        hn::Store(sq_hi, d32, sq + N32);
-        for (std::size_t q = 0; q < 4; ++q) {
-            hn::StoreU(fx[q], d64, s.sumfx + t + q * N64);
-            hn::StoreU(hn::BitCast(d64, hn::PromoteTo(hn::Rebind<std::uint64_t, decltype(d64)>(),
-                                                      hn::Load(dq, sq + q * N64))),
-                       d64, s.sumsq + t + q * N64);
-        }
+        StoreSums(d16, sq_lo, sq_hi, fx, s.sumsq + t, s.sumfx + t);
     }
     portable::class_sums(s, t, s.count);
 }
