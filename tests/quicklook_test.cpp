@@ -23,6 +23,7 @@
 #include "results/quicklook.h"
 #include "formats/gdal_raster.h"
 #include "results/summary.h"
+#include "text/status_text.h"
 #include "dialogue/console.h"
 #include "dialogue/opening.h"
 
@@ -185,8 +186,10 @@ TEST_P(SummaryRun, PicturesAndPageAgreeWithTheResultFiles) {
     if (!png_available()) GTEST_SKIP() << "built without PNG pictures";
     Session s(c);
     ASSERT_EQ(s.status, 0);
-    std::string out, err;
-    ASSERT_EQ(summary_from_results(s.base, out, err), 0) << err;
+    std::string out;
+    Status err;
+    int idiom = 0;
+    ASSERT_EQ(summary_from_results(s.base, out, err, idiom), 0) << status_line(err, idiom, true);
     EXPECT_EQ(out, s.base + "_diversity.png\n" + s.base + "_homog.png\n" + s.base +
                        "_summary.html\n");
 
@@ -586,6 +589,38 @@ std::string chromium_command(const fs::path& profile) {
 
 }  // namespace
 
+// What keeps `landmosaic summary` from making the page is said in the report's language
+// (English until the report is read), naming the file; a result image that cannot be read
+// gets its reader's own words.
+TEST(SummaryCommand, FailuresAreSaidInTheReportsLanguage) {
+    const Case c{"fails", 1, 1, 0, 1, 0, 1, "maps"};
+    Session s(c);
+    ASSERT_EQ(s.status, 0);
+    std::string out;
+    Status err;
+    int idiom = -1;
+    EXPECT_EQ(summary_from_results(s.base + "_none", out, err, idiom), 1);
+    EXPECT_EQ(idiom, 0);
+    EXPECT_EQ(status_line(err, idiom, true), "the report " + s.base + "_none_info.txt cannot be read");
+    fx::spit(s.base + "_none_info.txt", "not a report\n");
+    EXPECT_EQ(summary_from_results(s.base + "_none", out, err, idiom), 1);
+    EXPECT_EQ(status_line(err, idiom, true), s.base + "_none_info.txt is not the report of a run");
+
+    const std::string homo = fx::slurp(s.base + "_homog.raw");
+    fs::remove(s.base + "_homog.raw");
+    EXPECT_EQ(summary_from_results(s.base, out, err, idiom), 1);
+    EXPECT_EQ(idiom, 1);
+    EXPECT_EQ(status_line(err, idiom, true),
+              "l'image r\u00e9sultat " + s.base + "_homog (.raw, .bmp, .asc ou .tif) est introuvable");
+    // Cut short: the raw reader's refusal, in French.
+    fx::spit(s.base + "_homog.raw", homo.substr(0, homo.size() / 2));
+    EXPECT_EQ(summary_from_results(s.base, out, err, idiom), 1);
+    EXPECT_EQ(err.code, Status::Code::Refused);
+    EXPECT_EQ(status_line(err, idiom, true).rfind("Fichier " + s.base + "_homog.raw", 0), 0u)
+        << status_line(err, idiom, true);
+    EXPECT_FALSE(fs::exists(s.base + "_summary.html"));
+}
+
 // The page in a real browser: the screenshot shows both maps (their colours are on
 // it) and the chart, and printing gives one A4 page.
 TEST(SummaryInBrowser, ShowsTheMapsAndPrintsOnOnePage) {
@@ -595,8 +630,10 @@ TEST(SummaryInBrowser, ShowsTheMapsAndPrintsOnOnePage) {
     const Case c{"browser", 1, 1, 1, 2, 1, 0, "maps"};
     Session s(c);
     ASSERT_EQ(s.status, 0);
-    std::string out, err;
-    ASSERT_EQ(summary_from_results(s.base, out, err), 0) << err;
+    std::string out;
+    Status err;
+    int idiom = 0;
+    ASSERT_EQ(summary_from_results(s.base, out, err, idiom), 0) << status_line(err, idiom, true);
     const std::string page = "file://" + s.base + "_summary.html";
     const fs::path shot = s.dir.root / "shot.png", pdf = s.dir.root / "page.pdf";
     ASSERT_EQ(shell("timeout 120 " + chromium_command(s.dir.root / "profile1") +
@@ -688,8 +725,10 @@ TEST(SummaryCommand, QuicklookOfACommandLineRunEqualsTheSummaryOfItsFiles) {
     page.erase(at, page.find("</section>\n", at) + 11 - at);
     ASSERT_FALSE(div.empty());
     ASSERT_NE(page.find("<html lang=\"en\""), std::string::npos);
-    std::string out, err;
-    ASSERT_EQ(summary_from_results(base, out, err), 0) << err;
+    std::string out;
+    Status err;
+    int idiom = 0;
+    ASSERT_EQ(summary_from_results(base, out, err, idiom), 0) << status_line(err, idiom, true);
     EXPECT_EQ(fx::slurp(base + "_diversity.png"), div);
     EXPECT_EQ(fx::slurp(base + "_homog.png"), homo);
     EXPECT_EQ(fx::slurp(base + "_summary.html"), page);

@@ -6,6 +6,8 @@
 #include "app/run.h"
 #include "formats/gdal_raster.h"
 #include "results/summary.h"
+#include "text/catalogue.h"
+#include "text/status_text.h"
 #include "window/shapes.h"
 
 namespace {
@@ -64,29 +66,36 @@ int summary_of_outcome(const RunOutcome& outcome, SummaryOptions options,
         if (f.metric.id == metrics::Id::Homogeneity) homo = f.picture.get();
     }
     const std::string info = "_info.txt";
+    const int idiom = outcome.run.idiom;
     if (!div || !homo || outcome.report.size() <= info.size()) {
-        err << "landmosaic summary: the run made no pictures of its diversity and homogeneity\n";
+        err << "landmosaic summary: "
+            << status_line(Status::make(Status::Code::NotWritten, {}, txt::summary_no_pictures), idiom,
+                           true)
+            << "\n";
         return 1;
     }
     for (MetricImage& m : options.metrics)
         for (const RunOutcome::File& f : outcome.files)
             if (f.path == m.path) m.picture = f.picture.get();
     const std::string given = outcome.report.substr(0, outcome.report.size() - info.size());
-    std::string written, why;
+    std::string written;
+    Status why;
     const int status =
         summary_of_run(given, page_input(outcome, options), *div, *homo, options, written, why);
     out << written << std::flush;
-    if (!why.empty()) err << "landmosaic summary: " << why << "\n";
+    if (!why.ok()) err << "landmosaic summary: " << status_line(why, idiom, true) << "\n";
     return status;
 }
 
 int make_summary(const std::string& base, SummaryOptions options, std::ostream& out,
                  std::ostream& err) {
     if (gdal_available() && !options.reader) options.reader = open_with_gdal;
-    std::string written, why;
-    const int status = summary_from_results(base, written, why, options);
+    std::string written;
+    Status why;
+    int idiom = 0;
+    const int status = summary_from_results(base, written, why, idiom, options);
     out << written << std::flush;
-    if (!why.empty()) err << "landmosaic summary: " << why << "\n";
+    if (!why.ok()) err << "landmosaic summary: " << status_line(why, idiom, true) << "\n";
     return status;
 }
 

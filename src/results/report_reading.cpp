@@ -159,14 +159,16 @@ bool parse_report(const std::string& text, ReportContents& out) {
 
 // The report of a run, read and understood.
 bool read_report(const std::string& given, const std::string& report_name, ReportContents& rc,
-                 std::string& err) {
+                 Status& err) {
     std::string text;
     if (!results::is_file(report_name) || !results::read_whole(report_name, text)) {
-        err = "the report " + given + "_info.txt cannot be read";
+        err = Status::make(Status::Code::Missing, report_name, txt::summary_no_report,
+                           {given + "_info.txt"});
         return false;
     }
     if (!parse_report(text, rc)) {
-        err = report_name + " is not a report of a run";
+        err = Status::make(Status::Code::Refused, report_name, txt::summary_not_a_report,
+                           {report_name});
         return false;
     }
     return true;

@@ -47,47 +47,29 @@ std::string extension_of(const std::string& path) {
 
 namespace {
 
-// What a native reader's refusal says of a result image, read back for its summary;
-// `opening`: the refusal came when the file was opened, not when its rows were read.
-std::string read_fault(const std::string& path, const formats::Format& f, const Status& st,
-                       bool opening) {
-    if (f.code == kRaster &&
-        (st.reason == &txt::reason_raw_short || st.reason == &txt::reason_too_short))
-        return path + " is shorter than its header says";
-    if (opening && (st.code == Status::Code::Missing ||
-                    (f.code == kBitmap && st.reason == &txt::reason_cannot_open)))
-        return path + " cannot be opened";
-    if (f.code == kBitmap) return path + " is not an 8-bit bitmap that can be read";
-    if (f.code == kAscii) return path + " is not an ascii grid that can be read";
-    return path + " cannot be read";
-}
-
-}  // namespace
-
-namespace {
-
 // A native result image: its header's sizes for a raw image, then its row reader.
 bool open_native(const std::string& path, const formats::Format& f, ResultImage& im,
-                 std::string& why) {
+                 Status& why) {
     engine::MapInfo declared;
     if (f.side_extension) {
         const std::string ext = extension_of(path);
         const std::string header = path.substr(0, path.size() - ext.size()) + f.side_extension;
         RawHeader h;
-        if (!read_raw_header(header, h).ok() || h.nb_lig <= 0 || h.nb_col <= 0) {
-            why = "the header " + header + " cannot be read";
+        if (Status st = read_raw_header(header, h); !st.ok()) {
+            why = std::move(st);
+            return false;
+        }
+        if (h.nb_lig <= 0 || h.nb_col <= 0) {
+            why = Status::refused(header, txt::reason_bad_sizes,
+                                  {static_cast<long long>(h.nb_lig), static_cast<long long>(h.nb_col)});
             return false;
         }
         declared.nb_lig = h.nb_lig;
         declared.nb_col = h.nb_col;
         declared.dpix_size = h.pix_size;
     }
-    Status st;
-    im.src = f.open_source(path, declared, st);
-    if (!im.src) {
-        why = read_fault(path, f, st, true);
-        return false;
-    }
+    im.src = f.open_source(path, declared, why);
+    if (!im.src) return false;
     // A grid that carries its corner (an ASCII grid) carries its cell size too.
     const engine::MapInfo& info = im.src->info();
     if (info.UTM_coord) {
@@ -99,14 +81,18 @@ bool open_native(const std::string& path, const formats::Format& f, ResultImage&
     return true;
 }
 
-std::string gdal_fault(const std::string& path, const Status& st) {
-    return path + (st.detail.empty() ? std::string(" cannot be read") : ": " + st.detail);
+// GDAL's fault on a result image, named as a refused file when GDAL gave only its own words.
+Status gdal_fault(const std::string& path, Status st) {
+    if (st.message || st.reason) return st;
+    Status s = Status::refused(path, txt::reason_gdal_open);
+    s.detail = std::move(st.detail);
+    return s;
 }
 
 }  // namespace
 
 bool open_result_image(const std::string& path, const ResultSourceOpener& gdal, ResultImage& im,
-                       std::string& why) {
+                       Status& why) {
     im = ResultImage{};
     im.path = path;
     const std::string ext = extension_of(path);
@@ -119,8 +105,7 @@ bool open_result_image(const std::string& path, const ResultSourceOpener& gdal, 
     }
     const formats::Format* f = formats::format_of_path(path);
     if (!f || !f->open_source) {
-        why = path + ": only .raw, .bmp and .asc result images can be read back" +
-              (ext == ".tif" || ext == ".tiff" ? " in a build without GDAL" : "");
+        why = Status::make(Status::Code::Refused, path, txt::summary_format_unread, {path});
         return false;
     }
     return open_native(path, *f, im, why);
@@ -128,21 +113,20 @@ bool open_result_image(const std::string& path, const ResultSourceOpener& gdal, 
 
 bool read_result_rows(ResultImage& im,
                       const std::function<void(int y, int n, const unsigned char* const* rows)>& take,
-                      std::string& why) {
+                      Status& why) {
     const int nb_lig = im.nb_lig(), nb_col = im.nb_col();
     constexpr long long kBandBytes = 4LL << 20;
     const int h = static_cast<int>(std::clamp<long long>(kBandBytes / std::max(1, nb_col), 1,
                                                          std::max(1, nb_lig)));
     ByteGrid band(ucmatrice(nb_col, h), h);
     if (!band) {
-        why = im.path + " cannot be read";
+        why = Status::out_of_memory();
         return false;
     }
     for (int y = 0; y < nb_lig; y += h) {
         const int n = std::min(h, nb_lig - y);
-        if (const Status st = im.src->read(y, n, band.get()); !st.ok()) {
-            why = im.native ? read_fault(im.path, *formats::format_of_path(im.path), st, false)
-                            : gdal_fault(im.path, st);
+        if (Status st = im.src->read(y, n, band.get()); !st.ok()) {
+            why = im.native ? std::move(st) : gdal_fault(im.path, std::move(st));
             return false;
         }
         take(y, n, band.get());

@@ -30,12 +30,13 @@ struct ResultImage {
     int nb_lig() const { return src->info().nb_lig; }
     int nb_col() const { return src->info().nb_col; }
 };
+// False, with the reader's fault in `why`, when it cannot be opened.
 bool open_result_image(const std::string& path, const ResultSourceOpener& gdal, ResultImage& im,
-                       std::string& why);
+                       Status& why);
 // Every row of the image, top line first, handed to `take` a band of a few MB at a time.
 bool read_result_rows(ResultImage& im,
                       const std::function<void(int y, int n, const unsigned char* const* rows)>& take,
-                      std::string& why);
+                      Status& why);
 // The result image a report names, or the one beside BASE when the folder has moved.
 std::string find_image(const std::string& named, const std::string& base, const char* suffix);
 

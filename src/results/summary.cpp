@@ -9,16 +9,17 @@
 
 #include "formats/png.h"
 #include "results/result_files.h"
+#include "text/catalogue.h"
 
 using namespace results;
 
 bool write_summary(const std::string& base, SummaryInput in, const Quicklook& div,
-                   const Quicklook& homo, std::vector<std::string>& failed, std::string& why) {
+                   const Quicklook& homo, std::vector<std::string>& failed, Status& why) {
     const QuicklookNames names(base);
     failed.clear();
-    why.clear();
+    why = Status::success();
     if (!png_available()) {
-        why = "PNG pictures are not available in this build";
+        why = Status::make(Status::Code::NotWritten, names.summary_html, txt::summary_no_png);
         failed = {names.diversity_png, names.homog_png, names.summary_html};
         return false;
     }
@@ -131,11 +132,12 @@ struct ResultImages {
 
 // A result image opened, of the size the report gives.
 bool open_of_report_size(const std::string& path, const ReportContents& rc,
-                         const SummaryOptions& options, ResultImage& ri, std::string& err) {
+                         const SummaryOptions& options, ResultImage& ri, Status& err) {
     if (!open_result_image(path, options.reader, ri, err)) return false;
     if (ri.nb_lig() != rc.nb_lig || ri.nb_col() != rc.nb_col) {
-        err = "the result images are not of the size the report gives (" +
-              std::to_string(rc.nb_col) + " x " + std::to_string(rc.nb_lig) + ")";
+        err = Status::make(Status::Code::Refused, path, txt::summary_wrong_size,
+                           {path, static_cast<long long>(rc.nb_col),
+                            static_cast<long long>(rc.nb_lig)});
         return false;
     }
     return true;
@@ -145,7 +147,7 @@ bool open_of_report_size(const std::string& path, const ReportContents& rc,
 // drawn) are found as the rows go by: the picture is built both with and without them
 // while they may have been drawn, and the one that holds is kept.
 bool diversity_picture(const ReportContents& rc, const SummaryOptions& options,
-                       ResultImages& im, std::string& err) {
+                       ResultImages& im, Status& err) {
     ResultImage ri;
     if (!open_of_report_size(im.div_name, rc, options, ri, err)) return false;
     im.cell = ri.cell;
@@ -173,7 +175,7 @@ bool diversity_picture(const ReportContents& rc, const SummaryOptions& options,
 
 // The homogeneity's picture, and whether its first line holds values.
 bool homogeneity_picture(const ReportContents& rc, const SummaryOptions& options,
-                         ResultImages& im, std::string& err) {
+                         ResultImages& im, Status& err) {
     ResultImage ri;
     if (!open_of_report_size(im.homo_name, rc, options, ri, err)) return false;
     QuicklookBuilder builder(QuicklookBuilder::Kind::Mean, rc.nb_lig, rc.nb_col);
@@ -188,12 +190,12 @@ bool homogeneity_picture(const ReportContents& rc, const SummaryOptions& options
 }
 
 bool read_result_images(const ReportContents& rc, const std::string& base,
-                        const SummaryOptions& options, ResultImages& im, std::string& err) {
+                        const SummaryOptions& options, ResultImages& im, Status& err) {
     im.div_name = find_image(rc.diversity_image, base, "_diversity");
     im.homo_name = find_image(rc.homog_image, base, "_homog");
     if (im.div_name.empty() || im.homo_name.empty()) {
-        err = "the result image " + base + (im.div_name.empty() ? "_diversity" : "_homog") +
-              " (.raw, .bmp or .asc) cannot be found";
+        const std::string missing = base + (im.div_name.empty() ? "_diversity" : "_homog");
+        err = Status::make(Status::Code::Missing, missing, txt::summary_no_image, {missing});
         return false;
     }
     return diversity_picture(rc, options, im, err) && homogeneity_picture(rc, options, im, err);
@@ -216,10 +218,10 @@ void tell_written(const std::string& base, const std::string& given,
 // BASE_<suffix>.png; a real metric's ramp spans the least and largest values the
 // picture was made of.
 bool metric_panel(const MetricImage& m, const std::string& base, SummaryInput::Panel& p,
-                  std::string& err) {
+                  Status& err) {
     p.image = m;
     if (!m.picture) {
-        err = "the run made no picture of " + m.path;
+        err = Status::make(Status::Code::NotWritten, m.path, txt::summary_no_picture, {m.path});
         return false;
     }
     p.picture = *m.picture;
@@ -227,7 +229,7 @@ bool metric_panel(const MetricImage& m, const std::string& base, SummaryInput::P
     p.hi = p.picture.hi;
     const std::string png_name = base + "_" + m.suffix + ".png";
     if (!encode_png(p.picture.image, p.png) || !write_file_whole(png_name, p.png)) {
-        err = png_name + " could not be written";
+        err = Status::not_written(png_name);
         return false;
     }
     return true;
@@ -237,7 +239,7 @@ bool metric_panel(const MetricImage& m, const std::string& base, SummaryInput::P
 
 int summary_of_run(const std::string& given, SummaryInput in, const Quicklook& div,
                    const Quicklook& homo, const SummaryOptions& options, std::string& out,
-                   std::string& err) {
+                   Status& err) {
     const std::string base = absolute_name(given);
     // The other metrics: a picture each, beside the two.
     std::vector<std::string> extra_written;
@@ -251,11 +253,11 @@ int summary_of_run(const std::string& given, SummaryInput in, const Quicklook& d
         in.panels.push_back(std::move(p));
     }
     std::vector<std::string> failed;
-    std::string why;
+    Status why;
     const bool ok = write_summary(base, std::move(in), div, homo, failed, why);
     tell_written(base, given, extra_written, failed, out);
     if (!ok) {
-        err = !why.empty() ? why : failed.front() + " could not be written";
+        err = !why.ok() ? why : Status::not_written(failed.front());
         return 1;
     }
     return 0;
@@ -263,10 +265,11 @@ int summary_of_run(const std::string& given, SummaryInput in, const Quicklook& d
 
 std::string absolute_path(const std::string& name) { return absolute_name(name); }
 
-int summary_from_results(const std::string& base_arg, std::string& out, std::string& err,
+int summary_from_results(const std::string& base_arg, std::string& out, Status& err, int& idiom,
                          const SummaryOptions& options) {
     out.clear();
-    err.clear();
+    err = Status::success();
+    idiom = 0;
     // The names written are told as the base was given; the page gives absolute names,
     // so that it says where the files are wherever it is opened.
     std::string given = base_arg;
@@ -278,9 +281,9 @@ int summary_from_results(const std::string& base_arg, std::string& out, std::str
     const std::string report_name = base + info_suffix;
     ReportContents rc;
     ResultImages im;
-    if (!read_report(given, report_name, rc, err) ||
-        !read_result_images(rc, base, options, im, err))
-        return 1;
+    if (!read_report(given, report_name, rc, err)) return 1;
+    idiom = rc.idiom;
+    if (!read_result_images(rc, base, options, im, err)) return 1;
 
     SummaryInput in = input_from_report(rc, im.first_line, im.cell);
     in.crs = crs_name(im.crs);

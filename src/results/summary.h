@@ -89,7 +89,7 @@ struct QuicklookNames {
 // Returns false when one could not be written (all three are still tried); `failed`
 // names them, `why` says when pictures are not available in this build.
 bool write_summary(const std::string& base, SummaryInput in, const Quicklook& div,
-                   const Quicklook& homo, std::vector<std::string>& failed, std::string& why);
+                   const Quicklook& homo, std::vector<std::string>& failed, Status& why);
 
 // The contents of a report file, read back.
 struct ReportContents {
@@ -112,9 +112,9 @@ struct ReportContents {
 // Reads a report written by a run; false when it is not one.
 bool parse_report(const std::string& text, ReportContents& out);
 // Reads and understands the report file `report_name` (the report of the results
-// `given`, as the base was given); false, with a line on `err`, when it cannot.
+// `given`, as the base was given); false, with the fault in `err`, when it cannot.
 bool read_report(const std::string& given, const std::string& report_name, ReportContents& rc,
-                 std::string& err);
+                 Status& err);
 
 // Opens a result image beyond the three native formats (a GeoTIFF, through GDAL) for
 // reading rows: gives its pixel size (0 when the file has none) and coordinate system
@@ -134,18 +134,19 @@ struct SummaryOptions {
 // The pictures and the page of a run whose results are named `given`_...: what the page
 // says (`in`, with the result files in `in.outputs`), the two quicklooks, and a panel for
 // each of `options.metrics` (its picture made by the run). Returns 0,
-// or 1 with a line on `err`; the names written, as `given` names them, on `out`.
+// or 1 with the fault in `err`; the names written, as `given` names them, on `out`.
 int summary_of_run(const std::string& given, SummaryInput in, const Quicklook& div,
                    const Quicklook& homo, const SummaryOptions& options, std::string& out,
-                   std::string& err);
+                   Status& err);
 
 // `name` made absolute (as it is when that fails), as the page names files.
 std::string absolute_path(const std::string& name);
 
 // Rebuilds the pictures and the page from BASE_info.txt and the result images BASE_...
-// left by a run. Returns 0, or 1 with a line on `err` saying what was missing; the
-// names written are put on `out`, one a line.
-int summary_from_results(const std::string& base, std::string& out, std::string& err,
+// left by a run. Returns 0, or 1 with the fault in `err` (what was missing or could not
+// be read or written); `idiom` becomes the language of the report once it is read (0
+// before). The names written are put on `out`, one a line.
+int summary_from_results(const std::string& base, std::string& out, Status& err, int& idiom,
                          const SummaryOptions& options = {});
 
 // A short name of a coordinate system given as WKT: its name, with its EPSG code when

@@ -307,4 +307,42 @@ inline constexpr Text reason_colour_bands{
      "de clase); --band N lee una de ellas de todos modos",
      {otono}}};
 
+// ---------------------------------------------------------------- summary of earlier results
+inline constexpr Text summary_no_report{
+    {"the report %s cannot be read"},
+    {"le rapport %s ne peut pas %ctre lu", {circonf}},
+    {"el informe %s no se puede leer"}};
+inline constexpr Text summary_not_a_report{
+    {"%s is not the report of a run"},
+    {"%s n'est pas le rapport d'un traitement"},
+    {"%s no es el informe de un tratamiento"}};
+inline constexpr Text summary_no_image{
+    {"the result image %s (.raw, .bmp, .asc or .tif) cannot be found"},
+    {"l'image r%csultat %s (.raw, .bmp, .asc ou .tif) est introuvable", {etono}},
+    {"la imagen de resultado %s (.raw, .bmp, .asc o .tif) no se encuentra"}};
+inline constexpr Text summary_wrong_size{
+    {"the result image %s is not of the size the report gives (%d x %d)"},
+    {"l'image r%csultat %s n'a pas la taille que donne le rapport (%d x %d)", {etono}},
+    {"la imagen de resultado %s no tiene el tama%co que da el informe (%d x %d)", {tilde}}};
+inline constexpr Text summary_format_unread{
+    {"%s cannot be read back: this build reads .raw, .bmp and .asc result images only"},
+    {"%s ne peut pas %ctre relu : cette version ne relit que les images r%csultat .raw, .bmp "
+     "et .asc",
+     {circonf, etono}},
+    {"%s no se puede releer: esta versi%cn solo relee im%cgenes de resultado .raw, .bmp y .asc",
+     {otono, atono}}};
+inline constexpr Text summary_no_pictures{
+    {"the run made no pictures of its diversity and homogeneity"},
+    {"le traitement n'a pas fait d'images de sa diversit%c et de son homog%cn%cit%c",
+     {etono, egrave, etono, etono}},
+    {"el tratamiento no hizo im%cgenes de su diversidad y su homogeneidad", {atono}}};
+inline constexpr Text summary_no_picture{
+    {"the run made no picture of %s"},
+    {"le traitement n'a pas fait d'image de %s"},
+    {"el tratamiento no hizo imagen de %s"}};
+inline constexpr Text summary_no_png{
+    {"PNG pictures are not available in this build"},
+    {"les images PNG ne sont pas disponibles dans cette version"},
+    {"las im%cgenes PNG no est%cn disponibles en esta versi%cn", {atono, atono, otono}}};
+
 }  // namespace txt
