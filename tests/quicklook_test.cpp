@@ -747,14 +747,23 @@ TEST(SummaryCommand, QuicklookOfACommandLineRunEqualsTheSummaryOfItsFiles) {
         EXPECT_NE(metrics_page.find(std::string("id=\"metric-") + m + "\""), std::string::npos) << m;
     }
     EXPECT_NE(metrics_page.find("id=\"mramp0\""), std::string::npos);
-    // `summary` reads GeoTIFF results through GDAL's row reader: the same pictures.
-    const std::string mdiv = fx::slurp(base + "m_diversity.png"), mhomo = fx::slurp(base + "m_homog.png");
+    // `summary` reads GeoTIFF results through GDAL's row reader, the real metrics' as
+    // floats: the same pictures, and the same page but for what only the run knows.
+    std::map<std::string, std::string> made;
+    for (const char* m : {"diversity", "homog", "shannon", "dominant", "share4"}) {
+        made[m] = fx::slurp(base + "m_" + m + ".png");
+        fs::remove(base + "m_" + m + ".png");
+    }
     ASSERT_EQ(shell(std::string(LANDMOSAIC_EXE) + " summary \"" + base + "m\" >\"" + log.string() +
                     "\" 2>&1"),
               0)
         << fx::slurp(log);
-    EXPECT_EQ(fx::slurp(base + "m_diversity.png"), mdiv);
-    EXPECT_EQ(fx::slurp(base + "m_homog.png"), mhomo);
+    for (const auto& [m, png] : made) EXPECT_EQ(fx::slurp(base + "m_" + m + ".png"), png) << m;
+    std::string run_page = metrics_page;
+    const std::size_t cut = run_page.find("<section class=\"card\" id=\"unclassified\">");
+    ASSERT_NE(cut, std::string::npos);
+    run_page.erase(cut, run_page.find("</section>\n", cut) + 11 - cut);
+    EXPECT_EQ(fx::slurp(base + "m_summary.html"), run_page);
 
     // A map that names its classes (GDAL category names, here in the map's sidecar): the
     // names go to the page's inventory, escaped, by code.

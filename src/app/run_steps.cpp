@@ -68,14 +68,6 @@ void report_image(RunState& r, const metrics::Metric& metric, const std::string&
         r.rep.write(txt::report_metric_image.in(idiom), {metric.name(), name});
 }
 
-// The picture of a metric: the most common value of each block for class counts and
-// codes, the mean for percents, the mean of the floats for a real metric.
-QuicklookBuilder::Kind picture_kind(const metrics::Metric& m) {
-    if (m.type() == metrics::Type::Real) return QuicklookBuilder::Kind::Real;
-    const bool mode = m.id == metrics::Id::Diversity || m.id == metrics::Id::Dominant;
-    return mode ? QuicklookBuilder::Kind::Mode : QuicklookBuilder::Kind::Mean;
-}
-
 }  // namespace
 
 // Opens the map for reading by rows. A map read forward only (an ASCII grid) is read by

@@ -12,11 +12,12 @@
 
 namespace {
 
-// A GeoTIFF result opened through GDAL's row reader: its pixel size and coordinate system.
+// A GeoTIFF result opened through GDAL's row reader: its pixel size and coordinate system;
+// a real metric's rows as floats.
 std::unique_ptr<engine::RowSource> open_with_gdal(const std::string& path, double& pixel_size,
-                                                  std::string& crs_wkt, Status& st) {
+                                                  std::string& crs_wkt, Status& st, bool reals) {
     LoadedMap header;
-    std::unique_ptr<engine::RowSource> src = gdal_row_source(path, 1, header, st);
+    std::unique_ptr<engine::RowSource> src = gdal_row_source(path, 1, header, st, reals);
     if (!src) return nullptr;
     pixel_size = header.dpix_size;
     crs_wkt = header.georef.crs_wkt;

@@ -15,7 +15,7 @@ bool gdal_available() {
 }
 
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int, LoadedMap&,
-                                               Status& st) {
+                                               Status& st, bool) {
     st = Status::refused(path, txt::reason_no_gdal);
     return nullptr;
 }

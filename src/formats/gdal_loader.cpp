@@ -117,12 +117,12 @@ std::string gdal_creation_options_problem(const std::vector<std::string>& option
 }
 
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
-                                               Status& st) {
+                                               Status& st, bool reals) {
     if (!gdal_available()) {
         st = Status::refused(path, txt::reason_no_gdal);
         return nullptr;
     }
-    return loaded().module->gdal_row_source(path, band, header, st);
+    return loaded().module->gdal_row_source(path, band, header, st, reals);
 }
 
 std::unique_ptr<engine::RowSink> geotiff_sink(

@@ -18,7 +18,7 @@ struct GdalModule {
 
     std::string (*gdal_version)();
     std::unique_ptr<GdalRowSource> (*gdal_row_source)(const std::string& path, int band,
-                                                      LoadedMap& header, Status& st);
+                                                      LoadedMap& header, Status& st, bool reals);
     std::unique_ptr<engine::RowSink> (*geotiff_sink)(
         const std::string& path, const LoadedMap& header, ResultKind kind,
         const std::vector<std::pair<std::string, std::string>>& metadata, int tile_rows,
@@ -26,7 +26,7 @@ struct GdalModule {
     std::string (*creation_options_problem)(const std::vector<std::string>& options, bool cog);
 };
 
-inline constexpr int kGdalModuleVersion = 8;
+inline constexpr int kGdalModuleVersion = 9;
 
 // A fingerprint of the layouts the two sides share.
 inline constexpr unsigned gdal_module_sizes() {

@@ -173,7 +173,8 @@ class GdalRows final : public GdalRowSource {
         return list;
     }
 
-    Status open(const std::string& path, int band_no, LoadedMap& map) {
+    Status open(const std::string& path, int band_no, LoadedMap& map, bool reals) {
+        reals_ = reals;
         if (Status st = probe(path); !st.ok()) return st;
         if (Status st = choose_band(band_no); !st.ok()) return st;
         double gt[6] = {0, 1, 0, 0, 0, 1};
@@ -255,7 +256,7 @@ class GdalRows final : public GdalRowSource {
     Status check_band(double (&gt)[6], bool& has_gt) {
         type_ = GDALGetRasterDataType(band_);
         const int band_no = GDALGetBandNumber(band_);
-        if (!GDALDataTypeIsInteger(type_) || GDALDataTypeIsComplex(type_))
+        if ((!GDALDataTypeIsInteger(type_) && !reals_) || GDALDataTypeIsComplex(type_))
             return Status::refused(path_, txt::reason_real_band, {band_no});
         const int nb_col = GDALGetRasterXSize(ds_);
         const int nb_lig = GDALGetRasterYSize(ds_);
@@ -343,6 +344,14 @@ class GdalRows final : public GdalRowSource {
             s.detail = last_gdal_error();
             return fail(std::move(s));
         };
+        // Reals: each row as floats, as they are.
+        if (reals_) {
+            for (int k = 0; k < n; ++k)
+                if (GDALRasterIO(band_, GF_Read, 0, y + k, nb_col, 1, rows[k], nb_col, 1,
+                                 GDT_Float32, 0, 0) != CE_None)
+                    return read_failed();
+            return {};
+        }
         // Byte bands: whole windows of rows at once, so that GDAL decodes each block
         // once per window, whatever room its block cache has.
         if (type_ == GDT_Byte && !signed_byte_) {
@@ -396,6 +405,7 @@ class GdalRows final : public GdalRowSource {
     int has_nodata_ = 0;
     double nodata_ = 0;
     bool signed_byte_ = false;
+    bool reals_ = false;  // rows of floats
     std::vector<double> row_;
     std::vector<unsigned char> window_;  // a window of byte rows as GDAL gives it
     Status failure_;
@@ -406,9 +416,9 @@ class GdalRows final : public GdalRowSource {
 namespace gdal_impl {
 
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
-                                               Status& st) {
+                                               Status& st, bool reals) {
     auto src = std::make_unique<GdalRows>();
-    st = src->open(path, band, header);
+    st = src->open(path, band, header, reals);
     if (!st.ok()) return nullptr;
     return src;
 }

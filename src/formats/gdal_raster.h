@@ -45,9 +45,10 @@ class GdalRowSource : public engine::RowSource {
     virtual long long held_bytes() const = 0;
 };
 // Band 0 reads band 1 when no band was named: a colour picture (bands red, green, blue and
-// perhaps alpha) is then refused, naming its bands.
+// perhaps alpha) is then refused, naming its bands. With `reals`, the band's values are
+// read as floats, 4 bytes a pixel (a real metric's result read back for its picture).
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,
-                                               Status& st);
+                                               Status& st, bool reals = false);
 
 // A GeoTIFF result written a band of rows at a time (one byte band, tiled, DEFLATE,
 // BigTIFF when needed, no-data 255) with the map's coordinate system and geotransform

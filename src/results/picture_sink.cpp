@@ -2,6 +2,14 @@
 
 #include <utility>
 
+#include "analysis/metrics.h"
+
+QuicklookBuilder::Kind picture_kind(const metrics::Metric& m) {
+    if (m.type() == metrics::Type::Real) return QuicklookBuilder::Kind::Real;
+    const bool mode = m.id == metrics::Id::Diversity || m.id == metrics::Id::Dominant;
+    return mode ? QuicklookBuilder::Kind::Mode : QuicklookBuilder::Kind::Mean;
+}
+
 PictureSink::PictureSink(std::unique_ptr<engine::RowSink> inner, QuicklookBuilder builder)
     : inner_(std::move(inner)), builder_(std::move(builder)) {
     name_ = inner_->name();

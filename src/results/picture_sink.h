@@ -9,6 +9,14 @@
 #include "core/rows.h"
 #include "results/quicklook.h"
 
+namespace metrics {
+struct Metric;
+}
+
+// The picture of a metric's image: the most common value of each block for class counts
+// and codes, the mean for percents, the mean of the floats for a real metric.
+QuicklookBuilder::Kind picture_kind(const metrics::Metric& m);
+
 class PictureSink final : public engine::RowSink {
   public:
     PictureSink(std::unique_ptr<engine::RowSink> inner, QuicklookBuilder builder);

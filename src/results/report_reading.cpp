@@ -150,10 +150,20 @@ bool parse_report(const std::string& text, ReportContents& out) {
     }
     for (const txt::ReportLine& r : txt::report_closing)
         if (!line(r)) return false;
+    // The valid-pixel rule's line, when the run had one, passed over.
+    const std::string_view rule = txt::report_min_valid.in(idiom);
+    const std::string_view rule_head = rule.substr(0, rule.find('%'));
+    if (std::string_view(text).substr(pos, rule_head.size()) == rule_head) {
+        pos = text.find('\n', pos + rule_head.size());
+        if (pos == std::string::npos) pos = text.size();
+    }
     c.clear();
     if (line(txt::report_diversity_image)) out.diversity_image = c.back();
     c.clear();
     if (line(txt::report_homogeneity_image)) out.homog_image = c.back();
+    // The other metrics' images, each named by its metric.
+    for (c.clear(); line(txt::report_metric_image); c.clear())
+        out.metric_images.emplace_back(c[c.size() - 2], c.back());
     return true;
 }
 

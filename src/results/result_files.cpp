@@ -92,19 +92,28 @@ Status gdal_fault(const std::string& path, Status st) {
 }  // namespace
 
 bool open_result_image(const std::string& path, const ResultSourceOpener& gdal, ResultImage& im,
-                       Status& why) {
+                       Status& why, bool real) {
     im = ResultImage{};
     im.path = path;
+    im.real = real;
     const std::string ext = extension_of(path);
     if ((ext == ".tif" || ext == ".tiff") && gdal) {
         Status st;
         im.native = false;
-        im.src = gdal(path, im.cell, im.crs, st);
-        if (!im.src) why = gdal_fault(path, st);
-        return im.src != nullptr;
+        im.src = gdal(path, im.cell, im.crs, st, real);
+        if (!im.src) {
+            why = gdal_fault(path, st);
+            return false;
+        }
+        // A georeferenced GeoTIFF gives its lower left corner.
+        const engine::MapInfo& info = im.src->info();
+        im.corner_known = info.UTM_coord;
+        im.x_min = info.X_min;
+        im.y_min = info.Y_min;
+        return true;
     }
     const formats::Format* f = formats::format_of_path(path);
-    if (!f || !f->open_source) {
+    if (!f || !f->open_source || real) {
         why = Status::make(Status::Code::Refused, path, txt::summary_format_unread, {path});
         return false;
     }
@@ -115,10 +124,11 @@ bool read_result_rows(ResultImage& im,
                       const std::function<void(int y, int n, const unsigned char* const* rows)>& take,
                       Status& why) {
     const int nb_lig = im.nb_lig(), nb_col = im.nb_col();
+    const int row_bytes = nb_col * (im.real ? static_cast<int>(sizeof(float)) : 1);
     constexpr long long kBandBytes = 4LL << 20;
-    const int h = static_cast<int>(std::clamp<long long>(kBandBytes / std::max(1, nb_col), 1,
+    const int h = static_cast<int>(std::clamp<long long>(kBandBytes / std::max(1, row_bytes), 1,
                                                          std::max(1, nb_lig)));
-    ByteGrid band(ucmatrice(nb_col, h), h);
+    ByteGrid band(ucmatrice(row_bytes, h), h);
     if (!band) {
         why = Status::out_of_memory();
         return false;

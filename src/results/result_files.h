@@ -23,6 +23,7 @@ struct ResultImage {
     std::string path;
     std::unique_ptr<engine::RowSource> src;
     bool native = true;
+    bool real = false;  // rows of floats (a real metric's GeoTIFF)
     double cell = 0;  // the pixel size it carries (ASCII grid, GeoTIFF); 0 otherwise
     std::string crs;  // its coordinate system (WKT), empty when it has none
     bool corner_known = false;  // its lower left corner (an ASCII grid's)
@@ -32,7 +33,7 @@ struct ResultImage {
 };
 // False, with the reader's fault in `why`, when it cannot be opened.
 bool open_result_image(const std::string& path, const ResultSourceOpener& gdal, ResultImage& im,
-                       Status& why);
+                       Status& why, bool real = false);
 // Every row of the image, top line first, handed to `take` a band of a few MB at a time.
 bool read_result_rows(ResultImage& im,
                       const std::function<void(int y, int n, const unsigned char* const* rows)>& take,

@@ -4,10 +4,13 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <optional>
 
+#include "analysis/metrics.h"
 #include "formats/png.h"
+#include "results/picture_sink.h"
 #include "results/result_files.h"
 #include "text/catalogue.h"
 
@@ -132,8 +135,9 @@ struct ResultImages {
 
 // A result image opened, of the size the report gives.
 bool open_of_report_size(const std::string& path, const ReportContents& rc,
-                         const SummaryOptions& options, ResultImage& ri, Status& err) {
-    if (!open_result_image(path, options.reader, ri, err)) return false;
+                         const SummaryOptions& options, ResultImage& ri, Status& err,
+                         bool real = false) {
+    if (!open_result_image(path, options.reader, ri, err, real)) return false;
     if (ri.nb_lig() != rc.nb_lig || ri.nb_col() != rc.nb_col) {
         err = Status::make(Status::Code::Refused, path, txt::summary_wrong_size,
                            {path, static_cast<long long>(rc.nb_col),
@@ -199,6 +203,40 @@ bool read_result_images(const ReportContents& rc, const std::string& base,
         return false;
     }
     return diversity_picture(rc, options, im, err) && homogeneity_picture(rc, options, im, err);
+}
+
+// The pictures of the other metrics the report names, each read a band of rows at a time
+// from its file (a real metric's as floats), kept in `pictures`, their images added to
+// `images`. A metric this program does not know is passed over.
+bool metric_pictures(const ReportContents& rc, const std::string& base,
+                     const SummaryOptions& options, std::vector<MetricImage>& images,
+                     std::deque<Quicklook>& pictures, Status& err) {
+    for (const auto& [name, named] : rc.metric_images) {
+        std::vector<metrics::Metric> ms;
+        if (!metrics::parse({name}, ms).ok() || ms.size() != 1 || metrics::native(ms[0])) continue;
+        const metrics::Metric& m = ms[0];
+        const bool real = m.type() == metrics::Type::Real;
+        const std::string suffix = "_" + m.suffix();
+        const std::string path = find_image(named, base, suffix.c_str());
+        if (path.empty()) {
+            err = Status::make(Status::Code::Missing, base + suffix, txt::summary_no_image,
+                               {base + suffix});
+            return false;
+        }
+        ResultImage ri;
+        if (!open_of_report_size(path, rc, options, ri, err, real)) return false;
+        QuicklookBuilder builder(picture_kind(m), rc.nb_lig, rc.nb_col);
+        const auto take = [&](int y, int n, const unsigned char* const* rows) {
+            builder.add_rows(y, n, rows);
+        };
+        if (!read_result_rows(ri, take, err)) return false;
+        pictures.push_back(builder.finish());
+        std::string about = m.info().about;
+        if (m.id == metrics::Id::Share) about += std::to_string(m.code);
+        images.push_back({m.name(), m.suffix(), about, path, real, m.id == metrics::Id::Dominant,
+                          &pictures.back()});
+    }
+    return true;
 }
 
 // The names written, as the base was given, on `out`.
@@ -293,5 +331,10 @@ int summary_from_results(const std::string& base_arg, std::string& out, Status& 
     if (options.treat_type >= 0) in.treat_type = options.treat_type;
     in.outputs = {absolute_name(im.div_name), absolute_name(im.homo_name), report_name};
     in.unclassified_share = options.unclassified_share;
-    return summary_of_run(given, std::move(in), im.div, im.homo, options, out, err);
+    // The other metrics of the run, a panel each, unless the caller gives them.
+    SummaryOptions with = options;
+    std::deque<Quicklook> pictures;
+    if (with.metrics.empty() && !metric_pictures(rc, base, options, with.metrics, pictures, err))
+        return 1;
+    return summary_of_run(given, std::move(in), im.div, im.homo, with, out, err);
 }

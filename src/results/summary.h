@@ -107,6 +107,7 @@ struct ReportContents {
     double window_ha = 0;
     std::string diversity_image;  // files named by the report, empty when not named
     std::string homog_image;
+    std::vector<std::pair<std::string, std::string>> metric_images;  // metric, file
 };
 
 // Reads a report written by a run; false when it is not one.
@@ -117,10 +118,11 @@ bool read_report(const std::string& given, const std::string& report_name, Repor
                  Status& err);
 
 // Opens a result image beyond the three native formats (a GeoTIFF, through GDAL) for
-// reading rows: gives its pixel size (0 when the file has none) and coordinate system
-// (WKT, empty when the file has none); null, with the fault in `st`, when it cannot.
+// reading rows, of floats with `reals`: gives its pixel size (0 when the file has none)
+// and coordinate system (WKT, empty when the file has none); null, with the fault in
+// `st`, when it cannot.
 using ResultSourceOpener = std::function<std::unique_ptr<engine::RowSource>(
-    const std::string& path, double& pixel_size, std::string& crs_wkt, Status& st)>;
+    const std::string& path, double& pixel_size, std::string& crs_wkt, Status& st, bool reals)>;
 
 // What the caller knows beyond the files.
 struct SummaryOptions {
