@@ -17,6 +17,7 @@
 #include "window/geometry.h"
 
 #include "app/run_parts.h"
+#include "results/class_colours.h"
 
 namespace fs = std::filesystem;
 
@@ -250,8 +251,10 @@ void with_picture(RunState& r, RunState::Image& im) {
     const MeshLines mesh{im.metric.id == metrics::Id::Diversity && r.req.mesh_lines,
                          2 * r.run().range_win + 1};
     QuicklookBuilder builder(picture_kind(im.metric), r.map.nb_lig, r.map.nb_col, mesh);
-    // The dominant class in the map's colours, as its GeoTIFF and a GIS show it.
-    if (im.metric.id == metrics::Id::Dominant) builder.use_colours(r.map.georef.colours);
+    // The dominant class in the colours of its GeoTIFF, as a GIS shows it: the map's own,
+    // or distinct colours for a map without them.
+    if (im.metric.id == metrics::Id::Dominant)
+        builder.use_colours(r.map.georef.colours.empty() ? class_colours() : r.map.georef.colours);
     auto sink = std::make_unique<PictureSink>(std::move(im.sink), std::move(builder));
     im.picture = sink.get();
     im.sink = std::move(sink);

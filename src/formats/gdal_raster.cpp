@@ -321,6 +321,7 @@ class GdalRows final : public GdalRowSource {
         info_.Y_min = map.Y_min;
         info_.has_nodata = has_nodata_ != 0;
         info_.nodata = nodata_;
+        info_.colours = map.georef.colours;
     }
 
   public:

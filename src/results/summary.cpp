@@ -226,6 +226,8 @@ bool metric_pictures(const ReportContents& rc, const std::string& base,
         ResultImage ri;
         if (!open_of_report_size(path, rc, options, ri, err, real)) return false;
         QuicklookBuilder builder(picture_kind(m), rc.nb_lig, rc.nb_col);
+        // The dominant class in its GeoTIFF's colours, as the run drew it.
+        if (m.id == metrics::Id::Dominant) builder.use_colours(ri.src->info().colours);
         const auto take = [&](int y, int n, const unsigned char* const* rows) {
             builder.add_rows(y, n, rows);
         };
