@@ -694,12 +694,3 @@ void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Invent
     }
 }
 
-void histogram_from_counts(const std::int64_t* counts, Results& res) {
-    res.max_histo = 0;
-    for (std::int64_t& h : res.histo_div) h = 0;
-    for (int v = 0; v < kNoValue; ++v) {
-        if (counts[v] == 0) continue;
-        res.max_histo = v;
-        res.histo_div[v] = counts[v];
-    }
-}

@@ -70,6 +70,3 @@ void fast_scan(int treat_type, int win_shape, const LoadedMap& map, const Invent
                const Window& win, int rw, ByteGrid& tab_div, ByteGrid& tab_homo,
                const Progress& progress, const ScanOptions& options);
 
-// The diversity histogram from the counters of ScanOptions::histogram: histo_div and
-// max_histo, as counting the values of the diversity grid would give them.
-void histogram_from_counts(const std::int64_t* counts, Results& res);

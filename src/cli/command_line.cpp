@@ -505,12 +505,7 @@ int finish_command_line(const CommandLine& cl, const RunOutcome& outcome, std::o
         pictures.treat_type = window_shape(req.window).treat_type;
         // The other metrics, a picture and a panel each.
         for (const RunOutcome::File& f : outcome.files) {
-            if (metrics::native(f.metric)) continue;
-            std::string about = f.metric.info().about;
-            if (f.metric.id == metrics::Id::Share) about += std::to_string(f.metric.code);
-            pictures.metrics.push_back({f.metric.name(), f.metric.suffix(), about, f.path,
-                                        f.metric.type() == metrics::Type::Real,
-                                        f.metric.id == metrics::Id::Dominant, nullptr});
+            if (!metrics::native(f.metric)) pictures.metrics.push_back(metric_image(f.metric, f.path));
         }
         if (req.min_valid <= 0 && outcome.windows.windows > 0)
             pictures.unclassified_share = static_cast<double>(outcome.windows.with_unclassified) /

@@ -10,7 +10,7 @@
 
 namespace gdal_impl {
 
-GDALColorEntry diversity_colour(int v) {
+GDALColorEntry class_entry(int v) {
     const Rgba c = class_colour(v);
     return {c.r, c.g, c.b, 255};
 }

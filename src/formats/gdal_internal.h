@@ -41,9 +41,9 @@ bool rename_with_sidecar(const std::string& from, const std::string& to, std::er
 // The file `path` and its sidecar removed, when they exist.
 void remove_with_sidecar(const std::string& path);
 
-// Colours for the diversity values: distinct neighbours first, then hues spread by the
-// golden angle so that any value up to 254 has a colour of its own.
-GDALColorEntry diversity_colour(int v);
+// The colour of class code v (class_colour) as GDAL takes it: distinct neighbours first,
+// then hues spread by the golden angle so that any code up to 254 has a colour of its own.
+GDALColorEntry class_entry(int v);
 // Homogeneity: a ramp from pale yellow (0 %) to dark green (100 %).
 GDALColorEntry homogeneity_colour(int v);
 // The names of the classes, by code (empty for a code without name), as the band's

@@ -26,7 +26,7 @@
 namespace fs = std::filesystem;
 
 using gdal_impl::compression_threads_usable;
-using gdal_impl::diversity_colour;
+using gdal_impl::class_entry;
 using gdal_impl::register_drivers;
 using gdal_impl::remove_with_sidecar;
 using gdal_impl::rename_with_sidecar;
@@ -589,7 +589,7 @@ class GeoTiffSink final : public engine::RowSink {
                         ? GDALColorEntry{own[v][0], own[v][1], own[v][2], own[v][3]}
                         : GDALColorEntry{0, 0, 0, 255};
             else if (kind == ResultKind::Diversity || kind == ResultKind::Dominant)
-                e = diversity_colour(v);
+                e = class_entry(v);
             else
                 e = homogeneity_colour(v);
             GDALSetColorEntry(ct, v, &e);

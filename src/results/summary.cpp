@@ -205,6 +205,17 @@ bool read_result_images(const ReportContents& rc, const std::string& base,
     return diversity_picture(rc, options, im, err) && homogeneity_picture(rc, options, im, err);
 }
 
+}  // namespace
+
+MetricImage metric_image(const metrics::Metric& m, const std::string& path) {
+    std::string about = m.info().about;
+    if (m.id == metrics::Id::Share) about += std::to_string(m.code);
+    return {m.name(), m.suffix(), about, path, m.type() == metrics::Type::Real,
+            m.id == metrics::Id::Dominant, nullptr};
+}
+
+namespace {
+
 // The pictures of the other metrics the report names, each read a band of rows at a time
 // from its file (a real metric's as floats), kept in `pictures`, their images added to
 // `images`. A metric this program does not know is passed over.
@@ -233,10 +244,8 @@ bool metric_pictures(const ReportContents& rc, const std::string& base,
         };
         if (!read_result_rows(ri, take, err)) return false;
         pictures.push_back(builder.finish());
-        std::string about = m.info().about;
-        if (m.id == metrics::Id::Share) about += std::to_string(m.code);
-        images.push_back({m.name(), m.suffix(), about, path, real, m.id == metrics::Id::Dominant,
-                          &pictures.back()});
+        images.push_back(metric_image(m, path));
+        images.back().picture = &pictures.back();
     }
     return true;
 }

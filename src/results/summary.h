@@ -61,6 +61,11 @@ struct MetricImage {
     bool categorical = false;  // class codes (the dominant class)
     const Quicklook* picture = nullptr;  // made by the run as its rows were written
 };
+namespace metrics {
+struct Metric;
+}
+// The image of metric `m` in the file `path`, its picture not yet given.
+MetricImage metric_image(const metrics::Metric& m, const std::string& path);
 
 // A panel: the picture of a metric with its legend. A real metric's values are shown on
 // a continuous ramp from `lo` to `hi`.
