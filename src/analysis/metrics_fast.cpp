@@ -93,9 +93,14 @@ unsigned char percent(const Job& job, std::int64_t part, std::int64_t n) {
                : values::percent_of(part, job.win.surf_tot);
 }
 
-// Writes `value(t)` into row[t] for the `n` windows where valid[t], `none` elsewhere.
+// Writes `value(t)` into row[t] for the `n` windows where valid[t], `none` elsewhere;
+// every window has a value without `valid`.
 template <class V, class F>
 void put(V* row, const unsigned char* valid, int n, V none, const F& value) {
+    if (!valid) {
+        for (int t = 0; t < n; ++t) row[t] = value(t);
+        return;
+    }
     for (int t = 0; t < n; ++t) row[t] = valid[t] ? value(t) : none;
 }
 
@@ -126,10 +131,10 @@ void real_values(const Job& job, Worker& w, int k, int j, int n) {
 void put_percent(const Job& job, Worker& w, unsigned char* row, const unsigned char* valid, int n,
                  const std::uint32_t* part) {
     if (!job.rule.on()) {
-        const std::size_t size = job.pct_surface.size();
-        put(row, valid, n, kNoValue, [&](int t) {
-            return part[t] < size ? job.pct_surface[part[t]] : values::percent_of(part[t], job.win.surf_tot);
-        });
+        // A window's count is at most its pixels, which the table covers.
+        const unsigned char* pct = job.pct_surface.data();
+        const std::uint32_t last = static_cast<std::uint32_t>(job.pct_surface.size() - 1);
+        put(row, valid, n, kNoValue, [&](int t) { return pct[std::min(part[t], last)]; });
         return;
     }
     unsigned char* pct = w.pct.data();
@@ -154,10 +159,13 @@ void write_row(const Job& job, Worker& w, int i, int j, int n) {
             valid[t] = (own[t] != kNoValue) & (cn[t] >= need);
             windows += valid[t];
         }
+        for (int t = 0; t < n; ++t) with_unclassified += valid[t] & (cn[t] < full);
     } else {
+        // Every window has values: no mark to test.
         std::memset(valid, 1, static_cast<std::size_t>(n));
+        for (int t = 0; t < n; ++t) with_unclassified += cn[t] < full;
+        valid = nullptr;
     }
-    for (int t = 0; t < n; ++t) with_unclassified += valid[t] & (cn[t] < full);
     w.found.windows += windows;
     w.found.with_unclassified += with_unclassified;
     if (job.want_sums) real_values(job, w, k, j, n);
@@ -168,7 +176,7 @@ void write_row(const Job& job, Worker& w, int i, int j, int n) {
         switch (m.id) {
             case Id::Diversity: {
                 const std::uint16_t* div = w.div.data();
-                for (int t = 0; t < n; ++t) row[t] = valid[t] ? static_cast<unsigned char>(div[t]) : kNoValue;
+                put(row, valid, n, kNoValue, [&](int t) { return static_cast<unsigned char>(div[t]); });
                 break;
             }
             case Id::Homogeneity:
