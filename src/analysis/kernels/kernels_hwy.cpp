@@ -142,10 +142,10 @@ HWY_INLINE void SumFx(D16 d16, hn::Vec<D16> c, const std::int64_t* table, bool s
                               _mm512_cvtepu16_epi64(_mm512_extracti32x4_epi32(c.raw, 1)),
                               _mm512_cvtepu16_epi64(_mm512_extracti32x4_epi32(c.raw, 2)),
                               _mm512_cvtepu16_epi64(_mm512_extracti32x4_epi32(c.raw, 3))};
+        const bool any = _mm512_cmpgt_epu16_mask(c.raw, _mm512_set1_epi16(15)) != 0;
         for (std::size_t q = 0; q < 4; ++q) {
             __m512i v = _mm512_permutex2var_epi64(low, k[q], high);
-            const __mmask8 big = _mm512_cmpgt_epu64_mask(k[q], fifteen);
-            if (big) v = _mm512_mask_i64gather_epi64(v, big, k[q], table, 8);
+            if (any) v = _mm512_mask_i64gather_epi64(v, _mm512_cmpgt_epu64_mask(k[q], fifteen), k[q], table, 8);
             fx[q] = hn::Add(fx[q], hn::Vec<decltype(d64)>{v});
         }
         return;
