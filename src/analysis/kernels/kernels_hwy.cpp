@@ -323,7 +323,8 @@ void ClassSumsV(const ClassSums& s) {
         }
     }
     for (; t + N <= s.count; t += N) {
-        auto n_lo = hn::Zero(d32), n_hi = hn::Zero(d32), sq_lo = n_lo, sq_hi = n_lo;
+        auto n = zero;
+        auto sq_lo = hn::Zero(d32), sq_hi = sq_lo;
         hn::Vec<decltype(d64)> fx[4] = {hn::Zero(d64), hn::Zero(d64), hn::Zero(d64), hn::Zero(d64)};
         auto first = zero;
         const auto largest = hn::LoadU(d16, s.largest + t);
@@ -333,8 +334,7 @@ void ClassSumsV(const ClassSums& s) {
             const auto held = hn::Ne(k, zero);
             const auto lo = hn::PromoteTo(d32, hn::LowerHalf(dh, k));
             const auto hi = hn::PromoteTo(d32, hn::UpperHalf(dh, k));
-            n_lo = hn::Add(n_lo, lo);
-            n_hi = hn::Add(n_hi, hi);
+            n = hn::Add(n, k);
             if (s.first) {
                 const auto hit = hn::And(hn::And(held, hn::Eq(k, largest)), hn::Eq(first, zero));
                 first = hn::IfThenElse(hit, hn::Set(d16, static_cast<std::uint16_t>(c + 1)), first);
@@ -344,8 +344,7 @@ void ClassSumsV(const ClassSums& s) {
             sq_hi = hn::Add(sq_hi, hn::Mul(hi, hi));
             SumFx(d16, k, s.fx, s.fx_size >= 16, fx);
         }
-        hn::StoreU(n_lo, d32, s.n + t);
-        hn::StoreU(n_hi, d32, s.n + t + N32);
+        StoreWide(d16, n, s.n + t);
         if (s.first) hn::StoreU(first, d16, s.first + t);
         if (!s.sumsq) continue;
         StoreSums(d16, sq_lo, sq_hi, fx, s.sumsq + t, s.sumfx + t);
