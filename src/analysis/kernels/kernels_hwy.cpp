@@ -256,8 +256,8 @@ HWY_INLINE void LanePrefix(const SquareStats<std::uint16_t>& s, std::size_t widt
 #endif
 
 // The windows a vector of them at a time, lane after lane: each lane's window sums are
-// differences of its running sums. The counts and their squares are summed in 16 and 32-bit lanes (a window holds
-// 65535 pixels at most), c ln c gathered from the table.
+// differences of its running sums. The counts and their squares are summed in 16 and
+// 32-bit lanes (a window holds 65535 pixels at most), c ln c taken from the table.
 void SquareStats16(const SquareStats<std::uint16_t>& s) {
     const hn::ScalableTag<std::uint16_t> d16;
     const hn::Repartition<std::uint32_t, decltype(d16)> d32;
@@ -302,9 +302,9 @@ void SquareStats16(const SquareStats<std::uint16_t>& s) {
     }
 }
 
-// The windows a vector of 16-bit lanes at a time, class after class: the counts and
-// their squares summed in 32-bit lanes (a window's counts sum to 65535 at most), c ln c
-// gathered.
+// The windows a vector of 16-bit lanes at a time, class after class: the counts summed
+// in 16-bit lanes and their squares in 32-bit lanes (a window's counts sum to 65535 at
+// most), c ln c taken from the table.
 void ClassSumsV(const ClassSums& s) {
     const hn::ScalableTag<std::uint16_t> d16;
     const hn::Repartition<std::uint32_t, decltype(d16)> d32;
