@@ -710,6 +710,13 @@ TEST(GdalRoundTrip, ColoursOptionsAndLayoutsFollowTheGisConventions) {
         {{"-f", "cog", "--co", "TILED=YES"},
          "landmosaic: --co 'TILED=YES' is refused by GDAL: driver COG does not support creation "
          "option TILED\n"},
+        // Refused by the file rather than by name: known before the scan, not after it.
+        {{"--co", "PREDICTOR=3"},
+         "landmosaic: --co 'PREDICTOR=3' is refused by GDAL: PREDICTOR=3 is only supported with "
+         "Float32 or Float64.\n"},
+        {{"-f", "cog", "--co", "PREDICTOR=3"},
+         "landmosaic: --co 'PREDICTOR=3' is refused by GDAL: PREDICTOR=3 is only supported with "
+         "Float32 or Float64.\n"},
     };
     for (const auto& c : refused) {
         std::vector<std::string> args = {"-q", "-w", "square", "-r", "1", "-o", (d / "nope").string()};
@@ -721,6 +728,11 @@ TEST(GdalRoundTrip, ColoursOptionsAndLayoutsFollowTheGisConventions) {
         EXPECT_FALSE(fs::exists(d / "nope_diversity.tif"));
         EXPECT_FALSE(fs::exists(d / "nope_info.txt"));
     }
+    // The same option for floats alone is taken, and stored.
+    r = cli({"-q", "-w", "square", "-r", "1", "--metrics", "shannon", "--co", "PREDICTOR=3", "-o",
+             (d / "float").string(), d / "land.tif"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(info(d / "float_shannon.tif").find("PREDICTOR=3"), std::string::npos);
 
     // Cloud Optimized: COG layout, overviews, the same pixels and colours.
     r = cli({"-q", "-w", "square", "-r", "1", "-f", "cog", "--co", "BLOCKSIZE=128", "-o",

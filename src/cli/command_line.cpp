@@ -346,8 +346,17 @@ int check_results(const Given& g, CommandLine& cl, const OptionCheck& c, std::os
     if (!req.creation_options.empty() && formats::format_of(req.res_form).native())
         return usage_error(err, program,
                            say(txt::option_needs, idiom, {"--co", "-f tif|cog"}), idiom);
-    // GDAL's driver checks the options now, before anything is written.
-    if (const std::string why = gdal_creation_options_problem(req.creation_options, req.cog);
+    // GDAL's driver checks the options now, before anything is written, for the kinds of
+    // band the metrics give (unknown metrics are refused later).
+    std::vector<metrics::Metric> ms;
+    bool bytes = true, reals = false;
+    if (metrics::parse(req.metrics, ms).ok()) {
+        const auto real = [](const metrics::Metric& m) { return m.type() == metrics::Type::Real; };
+        bytes = !std::all_of(ms.begin(), ms.end(), real);
+        reals = std::any_of(ms.begin(), ms.end(), real);
+    }
+    if (const std::string why =
+            gdal_creation_options_problem(req.creation_options, req.cog, bytes, reals);
         !why.empty()) {
         const std::size_t nl = why.find('\n');
         return usage_error(err, program,

@@ -29,7 +29,7 @@ std::unique_ptr<engine::RowSink> geotiff_sink(
     return nullptr;
 }
 
-std::string gdal_creation_options_problem(const std::vector<std::string>&, bool) {
+std::string gdal_creation_options_problem(const std::vector<std::string>&, bool, bool, bool) {
     return {};
 }
 

@@ -58,9 +58,11 @@ void register_drivers();
 char** user_options(const std::vector<std::string>& given);
 // Whether GDAL may compress tiles on worker threads (see gdal_options.cpp).
 bool compression_threads_usable();
-// The first of `options` that GDAL's GeoTIFF driver (COG driver when `cog`) refuses, a
-// newline and GDAL's reason; "" when it takes them all.
-std::string creation_options_problem(const std::vector<std::string>& options, bool cog);
+// The first of `options` that GDAL's GeoTIFF driver (COG driver when `cog`) refuses, by
+// name and value or on a tiny file of each kind of band the run writes, a newline and
+// GDAL's reason; "" when it takes them all.
+std::string creation_options_problem(const std::vector<std::string>& options, bool cog,
+                                     bool bytes, bool reals);
 
 // GDAL's messages on this thread while the object lives, kept instead of shown: the
 // first one goes under the program's own message. (GDAL's handlers are a stack of each
@@ -73,6 +75,7 @@ class GdalMessages {
     GdalMessages& operator=(const GdalMessages&) = delete;
     // The first failure GDAL reported, else its first warning; "" when it said nothing.
     std::string first() const;
+    bool failed() const { return !failures_.empty(); }
 
   private:
     static void CPL_STDCALL keep(CPLErr kind, CPLErrorNum, const char* message);

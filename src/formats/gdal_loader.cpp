@@ -111,9 +111,10 @@ std::string gdal_version() {
     return gdal_available() ? loaded().module->gdal_version() : std::string();
 }
 
-std::string gdal_creation_options_problem(const std::vector<std::string>& options, bool cog) {
+std::string gdal_creation_options_problem(const std::vector<std::string>& options, bool cog,
+                                          bool bytes, bool reals) {
     if (options.empty() || !gdal_available()) return {};
-    return loaded().module->creation_options_problem(options, cog);
+    return loaded().module->creation_options_problem(options, cog, bytes, reals);
 }
 
 std::unique_ptr<GdalRowSource> gdal_row_source(const std::string& path, int band, LoadedMap& header,

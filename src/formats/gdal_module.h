@@ -23,10 +23,11 @@ struct GdalModule {
         const std::string& path, const LoadedMap& header, ResultKind kind,
         const std::vector<std::pair<std::string, std::string>>& metadata, int tile_rows,
         Status& st, const GeoTiffLayout& layout);
-    std::string (*creation_options_problem)(const std::vector<std::string>& options, bool cog);
+    std::string (*creation_options_problem)(const std::vector<std::string>& options, bool cog,
+                                            bool bytes, bool reals);
 };
 
-inline constexpr int kGdalModuleVersion = 9;
+inline constexpr int kGdalModuleVersion = 10;
 
 // A fingerprint of the layouts the two sides share.
 inline constexpr unsigned gdal_module_sizes() {

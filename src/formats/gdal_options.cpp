@@ -4,6 +4,8 @@
 
 #include <cpl_multiproc.h>
 #include <cpl_string.h>
+#include <cpl_vsi.h>
+#include <gdal.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -47,7 +49,35 @@ char** user_options(const std::vector<std::string>& given) {
     return users;
 }
 
-std::string creation_options_problem(const std::vector<std::string>& options, bool cog) {
+constexpr const char* kProbe = "/vsimem/landmosaic-options-probe.tif";
+
+// Whether GDAL writes a 1 x 1 GeoTIFF of `type` in memory with the options `list`, as a
+// result is written (through a copy for the COG driver): some options pass the driver's
+// check by name and value and are refused only by the file (a floating-point predictor
+// on a byte band, JPEG on floats).
+bool probe_file_written(GDALDriverH drv, char** list, GDALDataType type, bool cog) {
+    const char* path = kProbe;
+    bool ok = false;
+    if (cog) {
+        GDALDriverH mem = GDALGetDriverByName("MEM");
+        GDALDatasetH src = mem ? GDALCreate(mem, "", 1, 1, 1, type, nullptr) : nullptr;
+        GDALDatasetH ds =
+            src ? GDALCreateCopy(drv, path, src, FALSE, list, nullptr, nullptr) : nullptr;
+        ok = ds != nullptr;
+        if (ds) GDALClose(ds);
+        if (src) GDALClose(src);
+    } else if (GDALDatasetH ds = GDALCreate(drv, path, 1, 1, 1, type, list)) {
+        float zero = 0;
+        ok = GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Write, 0, 0, 1, 1, &zero, 1, 1,
+                          GDT_Float32, 0, 0) == CE_None;
+        GDALClose(ds);
+    }
+    VSIUnlink(path);
+    return ok;
+}
+
+std::string creation_options_problem(const std::vector<std::string>& options, bool cog, bool bytes,
+                                     bool reals) {
     register_drivers();
     GDALDriverH drv = GDALGetDriverByName(cog ? "COG" : "GTiff");
     if (!drv) return options.front() + "\n" + (cog ? "GDAL has no COG driver" : "GDAL has no GTiff driver");
@@ -56,9 +86,16 @@ std::string creation_options_problem(const std::vector<std::string>& options, bo
         const std::vector<std::string> one = {o};
         char** list = user_options(one);
         GdalMessages said;
-        const bool ok = GDALValidateCreationOptions(drv, list) != FALSE;
+        bool ok = GDALValidateCreationOptions(drv, list) != FALSE;
+        if (ok && bytes) ok = probe_file_written(drv, list, GDT_Byte, cog) && !said.failed();
+        if (ok && reals) ok = probe_file_written(drv, list, GDT_Float32, cog) && !said.failed();
         CSLDestroy(list);
-        if (!ok) return o + "\n" + said.first();
+        if (ok) continue;
+        // GDAL names the file in some messages: the user knows no file of that name.
+        std::string why = said.first();
+        const std::string named = std::string(kProbe) + ": ";
+        if (why.compare(0, named.size(), named) == 0) why.erase(0, named.size());
+        return o + "\n" + why;
     }
     return {};
 }

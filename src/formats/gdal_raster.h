@@ -70,10 +70,12 @@ struct GeoTiffLayout {
     std::string unit;
 };
 // Checks creation options NAME=VALUE against GDAL's GeoTIFF driver (the COG driver when
-// `cog`), before anything is written: "" when GDAL takes them all (or when there is no
-// GDAL, which the run reports otherwise), else the first option GDAL refuses, then a
-// newline, then GDAL's reason.
-std::string gdal_creation_options_problem(const std::vector<std::string>& options, bool cog);
+// `cog`), before anything is written, by name and value, then by a tiny file in memory of
+// each kind of band the run writes (`bytes`, `reals`): "" when GDAL takes them all (or
+// when there is no GDAL, which the run reports otherwise), else the first option GDAL
+// refuses, then a newline, then GDAL's reason.
+std::string gdal_creation_options_problem(const std::vector<std::string>& options, bool cog,
+                                          bool bytes, bool reals);
 
 std::unique_ptr<engine::RowSink> geotiff_sink(
     const std::string& path, const LoadedMap& header, ResultKind kind,
