@@ -56,23 +56,22 @@ constexpr const char* kProbe = "/vsimem/landmosaic-options-probe.tif";
 // check by name and value and are refused only by the file (a floating-point predictor
 // on a byte band, JPEG on floats).
 bool probe_file_written(GDALDriverH drv, char** list, GDALDataType type, bool cog) {
-    const char* path = kProbe;
     bool ok = false;
     if (cog) {
         GDALDriverH mem = GDALGetDriverByName("MEM");
         GDALDatasetH src = mem ? GDALCreate(mem, "", 1, 1, 1, type, nullptr) : nullptr;
         GDALDatasetH ds =
-            src ? GDALCreateCopy(drv, path, src, FALSE, list, nullptr, nullptr) : nullptr;
+            src ? GDALCreateCopy(drv, kProbe, src, FALSE, list, nullptr, nullptr) : nullptr;
         ok = ds != nullptr;
         if (ds) GDALClose(ds);
         if (src) GDALClose(src);
-    } else if (GDALDatasetH ds = GDALCreate(drv, path, 1, 1, 1, type, list)) {
+    } else if (GDALDatasetH ds = GDALCreate(drv, kProbe, 1, 1, 1, type, list)) {
         float zero = 0;
         ok = GDALRasterIO(GDALGetRasterBand(ds, 1), GF_Write, 0, 0, 1, 1, &zero, 1, 1,
                           GDT_Float32, 0, 0) == CE_None;
         GDALClose(ds);
     }
-    VSIUnlink(path);
+    VSIUnlink(kProbe);
     return ok;
 }
 
